@@ -1,0 +1,266 @@
+// Mathematical and string functions: they depend only on their arguments.
+
+#include <algorithm>
+#include <cfenv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <locale.h>
+
+#include "builtins.h"
+#include "errors.h"
+#include "format.h"
+#include "values.h"
+
+namespace tivane {
+
+namespace {
+
+// The argument cell is reused for the result when only the stack holds it.
+CellIndex DoubleOf(CInterpreter& in, CellIndex x, double v) {
+    ValueCell& c = CellAt(x);
+    if (c.refs == 1 && (c.type == TYPE_DOUBLE || c.type == TYPE_LONG)) {
+        c.type = TYPE_DOUBLE;
+        c.d = v;
+        return x;
+    }
+    Release(x);
+    return NewDouble(in, v);
+}
+
+CellIndex LongOf(CInterpreter& in, CellIndex x, int32_t v) {
+    ValueCell& c = CellAt(x);
+    if (c.refs == 1 && (c.type == TYPE_DOUBLE || c.type == TYPE_LONG)) {
+        c.type = TYPE_LONG;
+        c.l = v;
+        return x;
+    }
+    Release(x);
+    return NewLong(in, v);
+}
+
+template <double (*Fn)(double)>
+CellIndex Unary(CInterpreter& in, CellIndex* stack, int32_t& sp) {
+    const CellIndex x = PopArg(stack, sp);
+    return DoubleOf(in, x, Fn(CellAt(x).d));
+}
+
+double Sin(double x) {
+    return std::sin(x);
+}
+double Cos(double x) {
+    return std::cos(x);
+}
+double Tan(double x) {
+    return std::tan(x);
+}
+double Atan(double x) {
+    return std::atan(x);
+}
+double Log(double x) {
+    return std::log(x);
+}
+double Log10(double x) {
+    return std::log10(x);
+}
+double Exp(double x) {
+    return std::exp(x);
+}
+
+locale_t CLocale() {
+    static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return c;
+}
+
+} // namespace
+
+TIVANE_HANDLER(BiSin) {
+    return Unary<Sin>(in, stack, sp);
+}
+TIVANE_HANDLER(BiCos) {
+    return Unary<Cos>(in, stack, sp);
+}
+TIVANE_HANDLER(BiTan) {
+    return Unary<Tan>(in, stack, sp);
+}
+TIVANE_HANDLER(BiAtan) {
+    return Unary<Atan>(in, stack, sp);
+}
+TIVANE_HANDLER(BiLog) {
+    return Unary<Log>(in, stack, sp);
+}
+TIVANE_HANDLER(BiLog10) {
+    return Unary<Log10>(in, stack, sp);
+}
+TIVANE_HANDLER(BiExp) {
+    return Unary<Exp>(in, stack, sp);
+}
+
+TIVANE_HANDLER(BiPow) {
+    const CellIndex exponent = PopArg(stack, sp);
+    const CellIndex base = PopArg(stack, sp);
+    const double b = CellAt(base).d;
+    const double e = CellAt(exponent).d;
+    // A math error (negative base with a non-integral exponent, zero to a negative power,
+    // a result too large) gives 1.0 and error 24 on the running document.
+    std::feclearexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    double r = std::pow(b, e);
+    const bool failed = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) != 0;
+    if (failed) r = 1.0;
+    Release(exponent);
+    const CellIndex result = DoubleOf(in, base, r);
+    if (failed) SetError(in, ERR_MATH);
+    return result;
+}
+
+TIVANE_HANDLER(BiMin) {
+    const CellIndex b = PopArg(stack, sp);
+    const CellIndex a = PopArg(stack, sp);
+    const ValueCell& ca = CellAt(a);
+    const ValueCell& cb = CellAt(b);
+    if (ca.type == TYPE_LONG) {
+        const int32_t v = cb.l <= ca.l ? cb.l : ca.l;
+        Release(b);
+        return LongOf(in, a, v);
+    }
+    const double v = (cb.d <= ca.d || std::isnan(ca.d) || std::isnan(cb.d)) ? cb.d : ca.d;
+    Release(b);
+    return DoubleOf(in, a, v);
+}
+
+TIVANE_HANDLER(BiMax) {
+    const CellIndex b = PopArg(stack, sp);
+    const CellIndex a = PopArg(stack, sp);
+    const ValueCell& ca = CellAt(a);
+    const ValueCell& cb = CellAt(b);
+    if (ca.type == TYPE_LONG) {
+        const int32_t v = cb.l < ca.l ? ca.l : cb.l;
+        Release(b);
+        return LongOf(in, a, v);
+    }
+    const double v = (cb.d < ca.d || std::isnan(ca.d) || std::isnan(cb.d)) ? ca.d : cb.d;
+    Release(b);
+    return DoubleOf(in, a, v);
+}
+
+TIVANE_HANDLER(BiAbs) {
+    const CellIndex x = PopArg(stack, sp);
+    const ValueCell& c = CellAt(x);
+    if (c.type == TYPE_LONG) {
+        // The smallest long stays itself, as in two's complement negation.
+        const int32_t v = c.l >= 0 ? c.l : static_cast<int32_t>(0u - static_cast<uint32_t>(c.l));
+        return LongOf(in, x, v);
+    }
+    return DoubleOf(in, x, c.d >= 0 ? c.d : -c.d);
+}
+
+TIVANE_HANDLER(BiLong) {
+    const CellIndex x = PopArg(stack, sp);
+    return LongOf(in, x, RoundToLong(CellAt(x).d));
+}
+
+TIVANE_HANDLER(BiTrunc) {
+    const CellIndex x = PopArg(stack, sp);
+    return LongOf(in, x, FloorToLong(CellAt(x).d));
+}
+
+TIVANE_HANDLER(BiStrMid) {
+    const CellIndex count = PopArg(stack, sp);
+    const CellIndex start = PopArg(stack, sp);
+    const CellIndex text = PopArg(stack, sp);
+    const ValueCell& t = CellAt(text);
+    const uint32_t n = StrLength(t);
+    // Start and count are read unsigned: a negative start gives "", a negative count the rest.
+    const auto s = static_cast<uint32_t>(CellAt(start).l);
+    const auto k = static_cast<uint32_t>(CellAt(count).l);
+    std::string_view piece;
+    if (s < n) piece = std::string_view(StrText(t) + s, std::min(k, n - s));
+    const CellIndex result = NewString(in, piece);
+    Release(count);
+    Release(start);
+    Release(text);
+    return result;
+}
+
+TIVANE_HANDLER(BiStrLen) {
+    const CellIndex text = PopArg(stack, sp);
+    const auto n = static_cast<int32_t>(StrLength(CellAt(text)));
+    Release(text);
+    return NewLong(in, n);
+}
+
+TIVANE_HANDLER(BiAsc) {
+    const CellIndex text = PopArg(stack, sp);
+    const int32_t v = static_cast<signed char>(StrText(CellAt(text))[0]); // "" gives 0
+    Release(text);
+    return NewLong(in, v);
+}
+
+TIVANE_HANDLER(BiChr) {
+    const CellIndex code = PopArg(stack, sp);
+    const char byte = static_cast<char>(CellAt(code).l & 0xFF);
+    Release(code);
+    // The zero byte is the terminator, so CHR(0) is "".
+    return NewString(in, std::string_view(&byte, byte ? 1 : 0));
+}
+
+TIVANE_HANDLER(BiFindChar) {
+    const CellIndex ch = PopArg(stack, sp);
+    const CellIndex text = PopArg(stack, sp);
+    const ValueCell& t = CellAt(text);
+    // An empty second text searches for the terminator and so finds the length.
+    const char wanted = StrText(CellAt(ch))[0];
+    const char* found = static_cast<const char*>(std::memchr(StrText(t), wanted, StrLength(t) + 1));
+    const int32_t v = found ? static_cast<int32_t>(found - StrText(t)) : -1;
+    Release(ch);
+    Release(text);
+    return NewLong(in, v);
+}
+
+TIVANE_HANDLER(BiAtol) {
+    const CellIndex text = PopArg(stack, sp);
+    const char* p = StrText(CellAt(text));
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    // A 32-bit long: out-of-range texts clamp to the nearest limit, as the C library does.
+    int64_t v = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (v <= static_cast<int64_t>(INT32_MAX) + 1) v = v * 10 + (*p - '0');
+    }
+    if (negative) v = -v;
+    const int32_t r = static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    Release(text);
+    return NewLong(in, r);
+}
+
+TIVANE_HANDLER(BiAtof) {
+    const CellIndex text = PopArg(stack, sp);
+    // The C locale: a decimal point is "." whatever the user's locale says.
+    const double v = strtod_l(StrText(CellAt(text)), nullptr, CLocale());
+    Release(text);
+    return NewDouble(in, v);
+}
+
+TIVANE_HANDLER(BiAnyToS) {
+    const CellIndex value = PopArg(stack, sp);
+    const CellIndex format = PopArg(stack, sp);
+    std::string text;
+    const std::string_view f = StrView(CellAt(format));
+    const bool ok = FormatValue(in, value, &f, text);
+    Release(value);
+    Release(format);
+    if (!ok) return kNoCell;
+    return NewString(in, text);
+}
+
+TIVANE_HANDLER(BiValid) {
+    const CellIndex value = PopArg(stack, sp);
+    const uint16_t type = CellAt(value).type;
+    Release(value);
+    return NewLong(in, type == TYPE_NOTVALID ? 0 : -static_cast<int32_t>(type));
+}
+
+} // namespace tivane

@@ -1,0 +1,187 @@
+#include "builtintable.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "builtins.h"
+
+namespace tivane {
+
+namespace {
+
+constexpr uint16_t L = TYPE_LONG;
+constexpr uint16_t D = TYPE_DOUBLE;
+constexpr uint16_t S = TYPE_STRING;
+constexpr uint16_t F = TYPE_FILEID;
+constexpr uint16_t P = TYPE_PROGRAM;
+constexpr uint16_t ANY = MASK_ANY;
+
+enum class Same { None, Pair01 };
+
+// Masks are given in the order a program writes the arguments; the stored record counts
+// from the top of the stack, so they are reversed here.
+constexpr BuiltinEntry Row(const char* name, std::initializer_list<uint16_t> written,
+                           BuiltinHandler handler, Same same = Same::None) {
+    BuiltinEntry e{name,
+                   static_cast<uint16_t>(written.size()),
+                   {0, 0, 0, 0},
+                   {kSameTypeEnd, 0, 0, 0, 0},
+                   handler};
+    int k = static_cast<int>(written.size());
+    for (uint16_t m : written)
+        e.argMask[--k] = m;
+    if (same == Same::Pair01) {
+        e.sameType[0] = 0;
+        e.sameType[1] = 1;
+        e.sameType[2] = kSameTypeEnd;
+    }
+    return e;
+}
+
+#define NI(n) BiNotImplemented<n>
+
+} // namespace
+
+constexpr std::array<OperatorEntry, kOperatorCount + 1> OperatorTable = {{
+    {"+", 3},
+    {"-", 3},
+    {"*", 4},
+    {"/", 4},
+    {">=", 2},
+    {"<=", 2},
+    {"!=", 2},
+    {"<", 2},
+    {">", 2},
+    {"==", 2},
+    {"&&", 1},
+    {"||", 1},
+    {"--", 5},
+    {":=", 0},
+    {";", 0},
+    {":=", 0},
+    {":=", 0},
+    {",", 0},
+    {"(", kPrecedenceNone},
+    {"", kPrecedenceNone},
+}};
+
+constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
+    // Operators, in the order of the operator table.
+    Row("+", {0x07, 0x07}, OpAdd, Same::Pair01),
+    Row("-", {0x03, 0x03}, OpSub, Same::Pair01),
+    Row("*", {0x03, 0x03}, OpMul, Same::Pair01),
+    Row("/", {0x03, 0x03}, OpDiv, Same::Pair01),
+    Row(">=", {0x07, 0x07}, OpGe, Same::Pair01),
+    Row("<=", {0x07, 0x07}, OpLe, Same::Pair01),
+    Row("!=", {0x07, 0x07}, OpNe, Same::Pair01),
+    Row("<", {0x07, 0x07}, OpLt, Same::Pair01),
+    Row(">", {0x07, 0x07}, OpGt, Same::Pair01),
+    Row("==", {0x07, 0x07}, OpEq, Same::Pair01),
+    Row("&&", {L, L}, OpAnd),
+    Row("||", {L, L}, OpOr),
+    Row("--", {0x03}, OpNegate),
+    Row(":=", {0x240, ANY}, OpAssign),
+    Row(";", {ANY}, OpSequence),
+    Row(":=", {L, 0x480, ANY}, OpAssignElement),
+    Row(":=", {0x100, P}, OpDefine),
+    // Named functions.
+    Row("SIN", {D}, BiSin),
+    Row("COS", {D}, BiCos),
+    Row("TAN", {D}, BiTan),
+    Row("ATAN", {D}, BiAtan),
+    Row("LOG", {D}, BiLog),
+    Row("EXP", {D}, BiExp),
+    Row("MIN", {0x03, 0x03}, BiMin, Same::Pair01),
+    Row("MAX", {0x03, 0x03}, BiMax, Same::Pair01),
+    Row("ABS", {0x03}, BiAbs),
+    Row("IF", {L, 0x17, 0x17}, NI(3), Same::Pair01),
+    Row("LOG10", {D}, BiLog10),
+    Row("POW", {D, D}, BiPow),
+    Row("LONG", {D}, BiLong),
+    Row("STRMID", {S, L, L}, BiStrMid),
+    Row("STRLEN", {S}, BiStrLen),
+    Row("ASC", {S}, BiAsc),
+    Row("CHR", {L}, BiChr),
+    Row("OPENFILE", {S, S}, NI(2)),
+    Row("CLOSEFILE", {F}, NI(1)),
+    Row("READCHAR", {F}, NI(1)),
+    Row("READTEXT", {F}, NI(1)),
+    Row("READSHORT", {F, L}, NI(2)),
+    Row("READLONG", {F, L}, NI(2)),
+    Row("ATOL", {S}, BiAtol),
+    Row("ATOF", {S}, BiAtof),
+    Row("ANYTOS", {S, ANY}, BiAnyToS),
+    Row("PRINT", {ANY}, NI(1)),
+    Row("VALID", {ANY}, BiValid),
+    Row("FPRINT", {F, ANY}, NI(2)),
+    Row("FINDCHAR", {S, S}, BiFindChar),
+    Row("FSEEK", {F, L, L}, NI(3)),
+    Row("WHILE", {P, P}, NI(2)),
+    Row("EXECUTE", {0x14}, NI(1)),
+    Row("UPDATEVIEWS", {L}, NI(1)),
+    Row("LINETO", {D, D}, NI(2)),
+    Row("MOVETO", {D, D}, NI(2)),
+    Row("FGRCOLOR", {L, L, L}, NI(3)),
+    Row("BGRCOLOR", {L, L, L}, NI(3)),
+    Row("EXECVIEWTEMPLATES", {L}, NI(1)),
+    Row("FORALLVIEWS", {S}, NI(1)),
+    Row("GETCONFIG", {L}, NI(1)),
+    Row("SETCONFIG", {S}, NI(1)),
+    Row("ONUPDATE", {P}, NI(1)),
+    Row("DISPLAYVIEW", {L}, NI(1)),
+    Row("SENDMSG", {S}, NI(1)),
+    Row("UPDFREQUENCY", {L}, NI(1)),
+    Row("WINDOWEXT", {D, D, D, D}, NI(4)),
+    Row("CLIPWINDOW", {L, L, L, L}, NI(4)),
+    Row("GETWINSIZE", {L}, NI(1)),
+    Row("RLINETO", {D, D}, NI(2)),
+    Row("RMOVETO", {D, D}, NI(2)),
+    Row("ABORT", {S}, NI(1)),
+    Row("PRINTF", {S, ANY}, NI(2)),
+    Row("POS", {L}, NI(1)),
+    Row("PENSIZE", {D}, NI(1)),
+    Row("PUSH", {ANY}, NI(1)),
+    Row("POP", {ANY}, NI(1)),
+    Row("CLEAR", {S}, NI(1)),
+    Row("TRUNC", {D}, BiTrunc),
+    Row("CHANGEFONT", {S, D, L}, NI(3)),
+    Row("GETUSERINPUT", {S}, NI(1)),
+    Row("ASKUSERYESNO", {S}, NI(1)),
+    Row("SAVEVALUE", {F, S}, NI(2)),
+    Row("GETFUNCDEF", {S}, NI(1)),
+    Row("WRITECHAR", {F, S}, NI(2)),
+    Row("WRITETEXT", {F, S}, NI(2)),
+    Row("WRITESHORT", {F, L, L}, NI(3)),
+    Row("WRITELONG", {F, L, L}, NI(3)),
+    Row("READFLOAT", {F}, NI(1)),
+    Row("WRITEFLOAT", {F, D}, NI(2)),
+    Row("CLEARVIEW", {L}, NI(1)),
+}};
+
+#undef NI
+
+// Rows other code relies on by number.
+static_assert(BuiltinTable.size() == 88);
+static_assert(OperatorTable[OP_NEGATE].precedence == 5);
+static_assert(OperatorTable[kOperatorCount].text[0] == '\0');
+static_assert(std::string_view(BuiltinTable[17].name) == "SIN");
+static_assert(std::string_view(BuiltinTable[26].name) == "IF");
+static_assert(std::string_view(BuiltinTable[49].name) == "EXECUTE");
+static_assert(std::string_view(BuiltinTable[87].name) == "CLEARVIEW");
+static_assert(BuiltinTable[OP_ASSIGN_ELEMENT].argMask[1] == 0x480);
+
+int32_t FindBuiltin(std::string_view name) {
+    char upper[32];
+    if (name.size() >= sizeof upper) return -1;
+    for (size_t k = 0; k < name.size(); ++k) {
+        char c = name[k];
+        upper[k] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    const std::string_view key(upper, name.size());
+    for (int32_t row = kFirstNamedRow; row < kBuiltinRows; ++row) {
+        if (key == BuiltinTable[row].name) return row - kFirstNamedRow;
+    }
+    return -1;
+}
+
+} // namespace tivane

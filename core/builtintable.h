@@ -1,0 +1,91 @@
+#pragma once
+// The table of operators (rows 0..16) and named functions (rows 17..87). Compiled programs
+// name a call by its row, so rows keep their numbers.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "cellpool.h"
+
+namespace tivane {
+
+class CInterpreter;
+
+// A handler takes its nargs arguments off the top of the stack itself (the last argument
+// first, stack[sp] is the top), owns their references and releases them, and returns a cell
+// carrying one reference, or kNoCell after setting the error code.
+using BuiltinHandler = CellIndex (*)(CInterpreter& in, CellIndex* stack, int32_t& sp);
+
+inline constexpr uint16_t kSameTypeEnd = 0xFFFF;
+
+struct BuiltinEntry {
+    const char* name; // upper case; operators carry their text
+    uint16_t nargs;
+    uint16_t argMask[4];  // argMask[0] is the last argument as written
+    uint16_t sameType[5]; // pairs of argument depths whose types must agree, then 0xFFFF
+    BuiltinHandler handler;
+};
+
+inline constexpr int32_t kBuiltinRows = 88;
+inline constexpr int32_t kFirstNamedRow = 17;
+
+extern const std::array<BuiltinEntry, kBuiltinRows> BuiltinTable;
+
+struct OperatorEntry {
+    const char* text;
+    uint16_t precedence;
+};
+
+// Operator numbers that other code relies on.
+enum OperatorRow : uint16_t {
+    OP_ADD = 0,
+    OP_SUB = 1,
+    OP_MUL = 2,
+    OP_DIV = 3,
+    OP_GE = 4,
+    OP_LE = 5,
+    OP_NE = 6,
+    OP_LT = 7,
+    OP_GT = 8,
+    OP_EQ = 9,
+    OP_AND = 10,
+    OP_OR = 11,
+    OP_NEGATE = 12,
+    OP_ASSIGN = 13,
+    OP_SEQUENCE = 14,
+    OP_ASSIGN_ELEMENT = 15,
+    OP_DEFINE = 16,
+    OP_COMMA = 17,
+    OP_LPAREN = 18,
+};
+
+inline constexpr int32_t kOperatorCount = 19;
+inline constexpr uint16_t kPrecedenceNone = 65535;
+
+// 19 operators, then an empty entry that ends the table.
+extern const std::array<OperatorEntry, kOperatorCount + 1> OperatorTable;
+
+// Row - 17 of the named function, or -1. Matching is exact on the upper-cased name.
+int32_t FindBuiltin(std::string_view name);
+
+// The handlers, one source per group.
+CellIndex OpAdd(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpSub(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpMul(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpDiv(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpGe(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpLe(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpNe(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpLt(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpGt(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpEq(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpAnd(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpOr(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpNegate(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpAssign(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpSequence(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpAssignElement(CInterpreter&, CellIndex*, int32_t&);
+CellIndex OpDefine(CInterpreter&, CellIndex*, int32_t&);
+
+} // namespace tivane

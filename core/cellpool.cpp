@@ -1,0 +1,136 @@
+#include "cellpool.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "openfile.h"
+
+namespace tivane {
+
+CellPool g_cellPool;
+
+CellPool::~CellPool() {
+    TearDown();
+}
+
+bool CellPool::AddChunk() {
+    if (m_chunkCount >= m_chunkLimit || m_chunkCount >= kMaxChunks) return false;
+    auto* chunk = static_cast<ValueCell*>(std::malloc(sizeof(ValueCell) * kCellsPerChunk));
+    if (!chunk) return false;
+    const uint32_t base = m_chunkCount << kChunkShift;
+    for (uint32_t slot = 0; slot < kCellsPerChunk; ++slot) {
+        ValueCell& c = chunk[slot];
+        c.type = TYPE_NOTVALID;
+        c.refs = 0;
+        c.self = base | slot;
+        c.raw = 0;
+        c.nextFree = slot + 1 < kCellsPerChunk ? base | (slot + 1) : m_freeHead;
+    }
+    m_chunks[m_chunkCount++] = chunk;
+    m_freeHead = base;
+    return true;
+}
+
+CellIndex CellPool::NewCell() {
+    if (m_freeHead == kNoCell && !AddChunk()) return kNoCell;
+    const CellIndex i = m_freeHead;
+    ValueCell& c = At(i);
+    m_freeHead = c.nextFree;
+    c.refs = 1;
+    ++m_live;
+    return i;
+}
+
+bool CellPool::EnsureNotValid() {
+    if (m_chunkCount > 0) return true;
+    const CellIndex i = NewCell();
+    if (i == kNoCell) return false;
+    // Slot 0 of chunk 0: never freed, needs no references.
+    At(i).type = TYPE_NOTVALID;
+    return true;
+}
+
+bool CellPool::DropOverflow(CellIndex i) {
+    auto it = m_overflow.find(i);
+    if (it == m_overflow.end()) return false;
+    if (--it->second == 0) m_overflow.erase(it);
+    return true;
+}
+
+uint32_t CellPool::RefCount(CellIndex i) {
+    uint32_t n = At(i).refs;
+    if (n == 0xFFFF) {
+        auto it = m_overflow.find(i);
+        if (it != m_overflow.end()) n += it->second;
+    }
+    return n;
+}
+
+void CellPool::Free(ValueCell& c) {
+    switch (c.type) {
+    case TYPE_STRING:
+        std::free(c.str);
+        break;
+    case TYPE_PROGRAM: {
+        ProgramBlock* p = c.prog;
+        for (int32_t k = p->count; k > 0; --k)
+            Release(p->items[k - 1]);
+        std::free(p);
+        break;
+    }
+    case TYPE_FILEID:
+        FreeOpenFile(c.file);
+        break;
+    default:
+        break;
+    }
+    c.type = TYPE_NOTVALID;
+    c.nextFree = m_freeHead;
+    m_freeHead = c.self;
+    --m_live;
+}
+
+void CellPool::TearDown() {
+    // Payloads are freed without following program items: every live cell is visited once.
+    for (uint32_t k = 0; k < m_chunkCount; ++k) {
+        ValueCell* chunk = m_chunks[k];
+        for (uint32_t slot = 0; slot < kCellsPerChunk; ++slot) {
+            ValueCell& c = chunk[slot];
+            if (c.refs == 0) continue;
+            if (c.type == TYPE_STRING) std::free(c.str);
+            if (c.type == TYPE_PROGRAM) std::free(c.prog);
+            if (c.type == TYPE_FILEID) FreeOpenFile(c.file);
+        }
+        std::free(chunk);
+        m_chunks[k] = nullptr;
+    }
+    m_chunkCount = 0;
+    m_freeHead = kNoCell;
+    m_live = 0;
+    m_overflow.clear();
+}
+
+StringBlock* AllocString(size_t length) {
+    if (length > kMaxStringLength) return nullptr;
+    auto* b = static_cast<StringBlock*>(std::malloc(offsetof(StringBlock, text) + length + 1));
+    if (!b) return nullptr;
+    b->length = static_cast<uint32_t>(length);
+    b->text[length] = '\0';
+    return b;
+}
+
+StringBlock* AllocString(const char* text, size_t length) {
+    StringBlock* b = AllocString(length);
+    if (b && length) std::memcpy(b->text, text, length);
+    return b;
+}
+
+ProgramBlock* AllocProgram(int32_t count) {
+    auto* p = static_cast<ProgramBlock*>(
+        std::malloc(offsetof(ProgramBlock, items) + sizeof(CellIndex) * (count > 0 ? count : 1)));
+    if (p) p->count = count;
+    return p;
+}
+
+} // namespace tivane

@@ -1,0 +1,541 @@
+#include "compiler.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "builtintable.h"
+#include "errors.h"
+#include "interpreter.h"
+
+namespace tivane {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) {
+    return c >= 'a' && c <= 'z';
+}
+bool IsNameChar(char c) {
+    return IsLetter(c) || IsDigit(c) || c == '.' || c == '_' || c == '\'';
+}
+
+bool IsCallMarker(uint16_t t) {
+    return t == TOK_BUILTIN || t == TOK_USERFUNC || t == TOK_PARENTUSERFUNC || t == TOK_LPAREN;
+}
+bool IsArrayMarker(uint16_t t) {
+    return t == TOK_ARRAY || t == TOK_PARENTARRAY;
+}
+
+// Tokens stay alive only through the two lists of ParseSequence; this owns them until the
+// program is built, and releases every one on failure.
+class CellList {
+public:
+    ~CellList() {
+        for (CellIndex c : m_cells)
+            Release(c);
+    }
+    void Push(CellIndex c) { m_cells.push_back(c); }
+    CellIndex Top() const { return m_cells.back(); }
+    CellIndex Pop() {
+        const CellIndex c = m_cells.back();
+        m_cells.pop_back();
+        return c;
+    }
+    bool Empty() const { return m_cells.empty(); }
+    size_t Size() const { return m_cells.size(); }
+    CellIndex At(size_t k) const { return m_cells[k]; }
+    // Hands the cells over (for the program's item list).
+    std::vector<CellIndex> Take() { return std::move(m_cells); }
+
+private:
+    std::vector<CellIndex> m_cells;
+};
+
+class Compiler {
+public:
+    explicit Compiler(CInterpreter& in) : m_in(in), m_src(in.source), m_pos(in.position) {}
+
+    CellIndex ParseSequence(int depth);
+
+private:
+    bool Fail(uint32_t code) {
+        SetError(m_in, code);
+        return false;
+    }
+    bool AtEnd() const { return m_pos >= static_cast<int32_t>(m_src.size()); }
+    char Peek(int32_t ahead = 0) const {
+        const int32_t p = m_pos + ahead;
+        return p < static_cast<int32_t>(m_src.size()) ? m_src[p] : '\0';
+    }
+
+    CellIndex NewToken(uint16_t kind, uint32_t number);
+    // Reads one token; `token` is kNoCell at the end of the text or at "}". False on error.
+    bool NextToken(bool& expectOperand, CellIndex& token);
+    bool ReadName(CellIndex& token);
+    bool ReadNumber(CellIndex& token);
+    bool ResolveAssignmentTarget(CellList& out, uint16_t& op);
+    bool CloseParenthesis(CellList& out, CellList& ops);
+    bool CloseBracket(CellList& out, CellList& ops);
+    bool FinishSequence(CellList& out, CellList& ops, bool endsWithOperator);
+
+    CInterpreter& m_in;
+    const std::string& m_src;
+    int32_t& m_pos;
+};
+
+CellIndex Compiler::NewToken(uint16_t kind, uint32_t number) {
+    const CellIndex c = Pool().NewCell();
+    if (c == kNoCell) {
+        SetError(m_in, 3);
+        return kNoCell;
+    }
+    ValueCell& v = CellAt(c);
+    v.type = kind;
+    v.raw = 0;
+    v.number = static_cast<uint16_t>(number);
+    return c;
+}
+
+bool Compiler::ReadName(CellIndex& token) {
+    const int32_t start = m_pos;
+    while (!AtEnd() && IsNameChar(Peek()))
+        ++m_pos;
+    const std::string name = m_src.substr(start, m_pos - start);
+    CInterpreter* parent = m_in.parent;
+    uint16_t kind;
+    int32_t number;
+    if (Peek() == '(') {
+        ++m_pos;
+        if ((number = FindBuiltin(name)) >= 0) {
+            kind = TOK_BUILTIN;
+            number += kFirstNamedRow;
+        } else if (parent && (number = parent->FindFunction(name)) >= 0) {
+            kind = TOK_PARENTUSERFUNC;
+        } else {
+            kind = TOK_USERFUNC;
+            if ((number = m_in.FindFunction(name)) < 0) number = m_in.AddFunction(name);
+        }
+    } else if (Peek() == '[') {
+        ++m_pos;
+        if (parent && (number = parent->FindArray(name)) >= 0) {
+            kind = TOK_PARENTARRAY;
+        } else {
+            kind = TOK_ARRAY;
+            if ((number = m_in.FindArray(name)) < 0) number = m_in.AddArray(name);
+        }
+    } else {
+        if (parent && (number = parent->FindVariable(name)) >= 0) {
+            kind = TOK_PARENTVARIABLE;
+        } else {
+            kind = TOK_VARIABLE;
+            if ((number = m_in.FindVariable(name)) < 0) number = m_in.AddVariable(name);
+        }
+    }
+    if (number < 0) return Fail(ERR_NO_MEMORY);
+    token = NewToken(kind, static_cast<uint32_t>(number));
+    return token != kNoCell;
+}
+
+bool Compiler::ReadNumber(CellIndex& token) {
+    const int32_t start = m_pos;
+    bool negative = false;
+    if (Peek() == '-') {
+        negative = true;
+        ++m_pos;
+    }
+    // All mantissa digits form one integer, accumulated in extended precision.
+    long double mantissa = 0;
+    int32_t digits = 0;
+    int32_t fractionDigits = 0;
+    bool isDouble = false;
+    while (IsDigit(Peek())) {
+        mantissa = mantissa * 10 + (Peek() - '0');
+        ++digits;
+        ++m_pos;
+    }
+    if (Peek() == '.') {
+        isDouble = true;
+        ++m_pos;
+        while (IsDigit(Peek())) {
+            mantissa = mantissa * 10 + (Peek() - '0');
+            ++digits;
+            ++fractionDigits;
+            ++m_pos;
+        }
+    }
+    if (digits == 0) {
+        m_pos = start;
+        return Fail(ERR_OPERAND_EXPECTED);
+    }
+    int32_t exponent = 0;
+    if (Peek() == 'e') {
+        isDouble = true;
+        ++m_pos;
+        bool negativeExponent = false;
+        if (Peek() == '+' || Peek() == '-') {
+            negativeExponent = Peek() == '-';
+            ++m_pos;
+        }
+        if (!IsDigit(Peek())) return Fail(ERR_OPERAND_EXPECTED);
+        while (IsDigit(Peek())) {
+            // Saturates far beyond any finite double's exponent.
+            if (exponent < 100000) exponent = exponent * 10 + (Peek() - '0');
+            ++m_pos;
+        }
+        if (negativeExponent) exponent = -exponent;
+    }
+    long double value = mantissa;
+    if (fractionDigits) value /= std::pow(10.0L, fractionDigits);
+    if (negative) value = -value;
+    if (exponent > 0) value *= std::pow(10.0L, exponent);
+    if (exponent < 0) value /= std::pow(10.0L, -exponent);
+
+    if (isDouble) {
+        token = NewToken(TYPE_DOUBLE, 0);
+        if (token != kNoCell) CellAt(token).d = static_cast<double>(value);
+    } else {
+        // Truncated to 64 bits, of which the low 32 bits are the long; magnitudes a 64-bit
+        // integer cannot hold give 0.
+        constexpr long double kTwo63 = 9223372036854775808.0L;
+        const int64_t wide = std::fabs(value) < kTwo63 ? static_cast<int64_t>(value) : 0;
+        token = NewToken(TYPE_LONG, 0);
+        if (token != kNoCell) CellAt(token).l = static_cast<int32_t>(static_cast<uint32_t>(wide));
+    }
+    return token != kNoCell;
+}
+
+bool Compiler::NextToken(bool& expectOperand, CellIndex& token) {
+    token = kNoCell;
+    if (AtEnd() || Peek() == '}') return true;
+    const char c = Peek();
+    if (!expectOperand) {
+        if (c == ')' || c == ']') {
+            ++m_pos;
+            token = NewToken(c == ')' ? TOK_RPAREN : TOK_RBRACKET, 0);
+            return token != kNoCell;
+        }
+        // The first entry whose text starts here: ">=" wins over ">", "-" over "--".
+        for (int32_t op = 0; op < kOperatorCount; ++op) {
+            const char* text = OperatorTable[op].text;
+            const size_t len = std::strlen(text);
+            if (m_src.compare(m_pos, len, text) == 0) {
+                m_pos += static_cast<int32_t>(len);
+                token = NewToken(TOK_OPERATOR, static_cast<uint32_t>(op));
+                return token != kNoCell;
+            }
+        }
+        return Fail(ERR_OPERATOR_EXPECTED);
+    }
+    if (c == '(' || c == '{') {
+        ++m_pos;
+        token = NewToken(c == '(' ? TOK_LPAREN : TOK_LBRACE, 0);
+        return token != kNoCell;
+    }
+    if (c == '"') {
+        const size_t close = m_src.find('"', m_pos + 1);
+        if (close == std::string::npos) return Fail(ERR_NO_END_QUOTE);
+        const size_t len = close - m_pos - 1;
+        StringBlock* block = AllocString(m_src.data() + m_pos + 1, len);
+        if (!block) return Fail(ERR_NO_MEMORY);
+        token = NewToken(TYPE_STRING, 0);
+        if (token == kNoCell) {
+            std::free(block);
+            return false;
+        }
+        CellAt(token).str = block;
+        m_pos = static_cast<int32_t>(close) + 1;
+        return true;
+    }
+    if (IsLetter(c)) return ReadName(token);
+    if (c == '-' && Peek(1) != '.' && !IsDigit(Peek(1))) {
+        // A prefix minus; handed to the parser as an operator.
+        ++m_pos;
+        expectOperand = false;
+        token = NewToken(TOK_OPERATOR, OP_NEGATE);
+        return token != kNoCell;
+    }
+    return ReadNumber(token);
+}
+
+bool Compiler::ResolveAssignmentTarget(CellList& out, uint16_t& op) {
+    if (out.Empty()) return Fail(ERR_OPERAND_EXPECTED);
+    ValueCell& target = CellAt(out.Top());
+    switch (target.type) {
+    case TOK_VARIABLE:
+        target.type = TYPE_VARREF;
+        return true;
+    case TOK_PARENTVARIABLE:
+        target.type = TYPE_PARENTVARREF;
+        return true;
+    case TOK_ARRAY:
+        target.type = TYPE_ARRAYREF;
+        op = OP_ASSIGN_ELEMENT;
+        return true;
+    case TOK_PARENTARRAY:
+        target.type = TYPE_PARENTARRAYREF;
+        op = OP_ASSIGN_ELEMENT;
+        return true;
+    case TOK_USERFUNC:
+        break;
+    default:
+        return Fail(ERR_NOT_MODIFIABLE);
+    }
+    target.type = TYPE_FUNCREF;
+    op = OP_DEFINE;
+    // The parameters: the n items below the target must be own variables.
+    const int32_t n = m_in.functions[target.number].nargs;
+    if (n < 0 || static_cast<size_t>(n) + 1 > out.Size()) return Fail(ERR_PARAMS_NOT_LOCAL);
+    for (int32_t k = 1; k <= n; ++k) {
+        if (CellAt(out.At(out.Size() - 1 - k)).type != TOK_VARIABLE)
+            return Fail(ERR_PARAMS_NOT_LOCAL);
+    }
+    for (int32_t k = 1; k <= n; ++k)
+        CellAt(out.At(out.Size() - 1 - k)).type = TYPE_VARREF;
+    return true;
+}
+
+// Moves one operator from the operator list to the output as a call of its built-in row.
+void MoveOperator(CellList& out, CellList& ops) {
+    const CellIndex c = ops.Pop();
+    CellAt(c).type = TOK_BUILTIN;
+    out.Push(c);
+}
+
+bool Compiler::CloseParenthesis(CellList& out, CellList& ops) {
+    int32_t count = 1;
+    while (!ops.Empty()) {
+        const ValueCell& top = CellAt(ops.Top());
+        if (IsCallMarker(top.type)) break;
+        if (IsArrayMarker(top.type)) return Fail(ERR_TOO_MANY_ENDING);
+        if (top.number == OP_COMMA) {
+            ++count;
+            Release(ops.Pop());
+        } else {
+            MoveOperator(out, ops);
+        }
+    }
+    if (ops.Empty()) return Fail(ERR_TOO_MANY_ENDING);
+    const ValueCell& marker = CellAt(ops.Top());
+    switch (marker.type) {
+    case TOK_BUILTIN:
+        if (count != BuiltinTable[marker.number].nargs) return Fail(ERR_ARG_COUNT);
+        break;
+    case TOK_USERFUNC: {
+        UserFunction& f = m_in.functions[marker.number];
+        if (f.nargs == -1) f.nargs = static_cast<int16_t>(count);
+        if (f.nargs != count) return Fail(ERR_ARG_COUNT);
+        break;
+    }
+    case TOK_PARENTUSERFUNC: {
+        const UserFunction& f = m_in.parent->functions[marker.number];
+        if (f.nargs == -1) return Fail(ERR_FUNCTION_NOT_DEFINED);
+        if (f.nargs != count) return Fail(ERR_ARG_COUNT);
+        break;
+    }
+    default: // an opening parenthesis
+        if (count != 1) return Fail(ERR_COMMA);
+        Release(ops.Pop());
+        return true;
+    }
+    out.Push(ops.Pop());
+    return true;
+}
+
+bool Compiler::CloseBracket(CellList& out, CellList& ops) {
+    while (!ops.Empty()) {
+        const ValueCell& top = CellAt(ops.Top());
+        if (IsArrayMarker(top.type)) break;
+        if (IsCallMarker(top.type)) return Fail(ERR_TOO_MANY_ENDING);
+        if (top.number == OP_COMMA) return Fail(ERR_COMMA);
+        MoveOperator(out, ops);
+    }
+    if (ops.Empty()) return Fail(ERR_TOO_MANY_ENDING);
+    out.Push(ops.Pop());
+    return true;
+}
+
+bool Compiler::FinishSequence(CellList& out, CellList& ops, bool endsWithOperator) {
+    if (endsWithOperator) return Fail(ERR_OPERAND_EXPECTED);
+    while (!ops.Empty() && CellAt(ops.Top()).type == TOK_OPERATOR) {
+        if (CellAt(ops.Top()).number == OP_COMMA) return Fail(ERR_OPERATOR_USE);
+        MoveOperator(out, ops);
+    }
+    if (!ops.Empty()) return Fail(ERR_TOO_MANY_OPERATORS);
+    return true;
+}
+
+CellIndex Compiler::ParseSequence(int depth) {
+    if (depth > kMaxBlockDepth) {
+        Fail(ERR_NO_MEMORY);
+        return kNoCell;
+    }
+    CellList out; // O: the items in postfix order
+    CellList ops; // S: operators and open markers
+    bool expectOperand = true;
+    bool endsWithOperator = false; // the last token was an operator other than ";"
+    for (;;) {
+        CellIndex token;
+        if (!NextToken(expectOperand, token)) return kNoCell;
+        if (token == kNoCell) break;
+        ValueCell& t = CellAt(token);
+        switch (t.type) {
+        case TOK_OPERATOR: {
+            uint16_t op = t.number;
+            if (expectOperand) {
+                Release(token);
+                Fail(ERR_OPERAND_EXPECTED);
+                return kNoCell;
+            }
+            if (op == OP_LPAREN) { // "(" after an operand, as in 2(3)
+                Release(token);
+                Fail(ERR_OPERATOR_EXPECTED);
+                return kNoCell;
+            }
+            if (op == OP_ASSIGN && !ResolveAssignmentTarget(out, op)) {
+                Release(token);
+                return kNoCell;
+            }
+            CellAt(token).number = op;
+            if (op != OP_NEGATE) {
+                const uint16_t prec = OperatorTable[op].precedence;
+                while (!ops.Empty()) {
+                    const ValueCell& top = CellAt(ops.Top());
+                    if (top.type != TOK_OPERATOR || top.number == OP_COMMA ||
+                        OperatorTable[top.number].precedence < prec)
+                        break;
+                    MoveOperator(out, ops);
+                }
+            }
+            if (op == OP_SEQUENCE) {
+                CellAt(token).type = TOK_BUILTIN;
+                out.Push(token);
+            } else {
+                ops.Push(token);
+            }
+            expectOperand = true;
+            endsWithOperator = op != OP_SEQUENCE;
+            continue;
+        }
+        case TOK_LPAREN:
+            ops.Push(token);
+            break;
+        case TOK_RPAREN:
+            Release(token);
+            if (!CloseParenthesis(out, ops)) return kNoCell;
+            break;
+        case TOK_RBRACKET:
+            Release(token);
+            if (!CloseBracket(out, ops)) return kNoCell;
+            break;
+        case TOK_LBRACE: {
+            Release(token);
+            const CellIndex block = ParseSequence(depth + 1);
+            if (block == kNoCell) return kNoCell;
+            if (Peek() != '}' || AtEnd()) {
+                Release(block);
+                Fail(ERR_TOO_MANY_BRACES);
+                return kNoCell;
+            }
+            ++m_pos;
+            out.Push(block);
+            expectOperand = false;
+            break;
+        }
+        case TYPE_LONG:
+        case TYPE_DOUBLE:
+        case TYPE_STRING:
+        case TOK_VARIABLE:
+        case TOK_PARENTVARIABLE:
+            out.Push(token);
+            expectOperand = false;
+            break;
+        case TOK_BUILTIN:
+        case TOK_USERFUNC:
+        case TOK_PARENTUSERFUNC:
+        case TOK_ARRAY:
+        case TOK_PARENTARRAY:
+            ops.Push(token); // an open call or array marker; an operand follows
+            break;
+        default:
+            Release(token);
+            Fail(ERR_INVALID_TEXT);
+            return kNoCell;
+        }
+        endsWithOperator = false;
+    }
+    if (!FinishSequence(out, ops, endsWithOperator)) return kNoCell;
+    if (out.Size() > static_cast<size_t>(kMaxTableEntries)) {
+        Fail(ERR_NO_MEMORY);
+        return kNoCell;
+    }
+    ProgramBlock* block = AllocProgram(static_cast<int32_t>(out.Size()));
+    if (!block) {
+        Fail(ERR_NO_MEMORY);
+        return kNoCell;
+    }
+    const CellIndex program = NewToken(TYPE_PROGRAM, 0);
+    if (program == kNoCell) {
+        std::free(block);
+        return kNoCell;
+    }
+    std::vector<CellIndex> items = out.Take();
+    std::copy(items.begin(), items.end(), block->items);
+    CellAt(program).prog = block;
+    return program;
+}
+
+} // namespace
+
+CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
+    DocumentHost& doc = *in.document;
+    const uint16_t outerPhase = doc.errorPhase;
+    doc.errorPhase = 1;
+    if (!text) {
+        SetError(in, ERR_OPERAND_EXPECTED);
+        return kNoCell;
+    }
+    ClearErrors(doc);
+    in.position = 0;
+    if (length > kMaxSourceLength) {
+        in.source.clear();
+        SetError(in, ERR_NO_MEMORY);
+        return kNoCell;
+    }
+    // The normalised copy: outside strings, bytes below 33 as signed chars (blanks, control
+    // bytes and every byte from 0x80) are dropped and letters lowered.
+    std::string& src = in.source;
+    src.clear();
+    src.reserve(length);
+    bool inString = false;
+    for (size_t k = 0; k < length; ++k) {
+        const char c = text[k];
+        if (c == '"') inString = !inString;
+        if (inString || c == '"') {
+            src.push_back(c);
+        } else if (static_cast<signed char>(c) >= 33) {
+            src.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+        }
+    }
+    if (inString) {
+        in.position = static_cast<int32_t>(src.size());
+        SetError(in, ERR_NO_END_QUOTE);
+        return kNoCell;
+    }
+    Compiler compiler(in);
+    const CellIndex program = compiler.ParseSequence(0);
+    if (program == kNoCell) return kNoCell;
+    if (in.position < static_cast<int32_t>(src.size())) { // a "}" stopped the parse
+        Release(program);
+        SetError(in, ERR_UNEXPECTED_BRACE);
+        return kNoCell;
+    }
+    // A compile inside a run (EXECUTE and the functions that name objects by text) must
+    // leave the run's phase, so that a later run-time error is reported as one.
+    if (outerPhase == 2) doc.errorPhase = 2;
+    return program;
+}
+
+} // namespace tivane

@@ -1,0 +1,25 @@
+#pragma once
+// Program text to a PROGRAM value: a flat list of items in postfix order.
+
+#include <string_view>
+
+#include "cellpool.h"
+
+namespace tivane {
+
+class CInterpreter;
+
+// Blocks nested deeper than this are refused with "Not enough memory": compiling, listing
+// and releasing a program recurse once per block level, and the machine stack must hold.
+inline constexpr int kMaxBlockDepth = 200;
+
+// The PROGRAM cell (one reference for the caller), or kNoCell with the document's error
+// code set and the interpreter's position at the place where scanning stopped. Names met
+// are entered in the interpreter's tables and stay there even when the compile fails.
+// A null text is "absent" and fails with error 1.
+CellIndex Compile(CInterpreter& in, const char* text, size_t length);
+inline CellIndex Compile(CInterpreter& in, std::string_view text) {
+    return Compile(in, text.data() ? text.data() : "", text.size());
+}
+
+} // namespace tivane

@@ -1,0 +1,348 @@
+#include "format.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "builtintable.h"
+#include "errors.h"
+#include "interpreter.h"
+
+namespace tivane {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool Fail(CInterpreter& in, uint32_t code) {
+    SetError(in, code);
+    return false;
+}
+
+// printf into a string of exactly the length needed; false (error 3) beyond the string limit.
+template <typename... Args>
+bool Print(CInterpreter& in, std::string& out, const char* format, Args... args) {
+    const int n = std::snprintf(nullptr, 0, format, args...);
+    if (n < 0 || static_cast<size_t>(n) > kMaxStringLength) return Fail(in, ERR_NO_MEMORY);
+    out.resize(static_cast<size_t>(n) + 1);
+    std::snprintf(out.data(), out.size(), format, args...);
+    out.resize(static_cast<size_t>(n));
+    return true;
+}
+
+// The name behind a variable, array or user-function item or reference, own or parent's.
+const std::string* ItemName(const CInterpreter& in, const ValueCell& c) {
+    const CInterpreter* owner = &in;
+    switch (c.type) {
+    case TOK_PARENTVARIABLE:
+    case TYPE_PARENTVARREF:
+    case TOK_PARENTARRAY:
+    case TYPE_PARENTARRAYREF:
+    case TOK_PARENTUSERFUNC:
+        owner = in.parent;
+        if (!owner) return nullptr;
+        break;
+    default:
+        break;
+    }
+    switch (c.type) {
+    case TOK_VARIABLE:
+    case TYPE_VARREF:
+    case TOK_PARENTVARIABLE:
+    case TYPE_PARENTVARREF:
+        if (c.number >= owner->variableNames.size()) return nullptr;
+        return &owner->variableNames[c.number];
+    case TOK_ARRAY:
+    case TYPE_ARRAYREF:
+    case TOK_PARENTARRAY:
+    case TYPE_PARENTARRAYREF:
+        if (c.number >= owner->arrays.size()) return nullptr;
+        return &owner->arrays[c.number].name;
+    case TOK_USERFUNC:
+    case TYPE_FUNCREF:
+    case TOK_PARENTUSERFUNC:
+        if (c.number >= owner->functions.size()) return nullptr;
+        return &owner->functions[c.number].name;
+    default:
+        return nullptr;
+    }
+}
+
+bool DefaultForm(CInterpreter& in, CellIndex value, std::string& out) {
+    const ValueCell& c = CellAt(value);
+    switch (c.type) {
+    case TYPE_LONG:
+        return Print(in, out, "%ld", static_cast<long>(c.l));
+    case TYPE_DOUBLE:
+        return Print(in, out, "%g", c.d);
+    case TYPE_STRING:
+        if (StrLength(c) + 2 > kMaxStringLength) return Fail(in, ERR_NO_MEMORY);
+        out.clear();
+        out.reserve(StrLength(c) + 2);
+        out += '"';
+        out.append(StrText(c), StrLength(c));
+        out += '"';
+        return true;
+    case TYPE_FILEID:
+        out = "<FILE ID>";
+        return true;
+    case TYPE_PROGRAM:
+        return ListProgram(in, value, 0, out);
+    case TYPE_NOTVALID:
+        out = "<NOT VALID>";
+        return true;
+    case TOK_BUILTIN: {
+        if (c.number >= kBuiltinRows) return Fail(in, ERR_INVALID_TYPE);
+        out = BuiltinTable[c.number].name;
+        for (char& ch : out) {
+            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+        }
+        return true;
+    }
+    default:
+        if (const std::string* name = ItemName(in, c)) {
+            out = *name;
+            return true;
+        }
+        return Fail(in, ERR_INVALID_TYPE);
+    }
+}
+
+} // namespace
+
+bool CheckFormat(CInterpreter& in, std::string_view f, FormatInfo& info) {
+    info = FormatInfo{};
+    bool seen = false;
+    size_t k = 0;
+    auto addNumber = [&](void) {
+        size_t value = 0;
+        bool any = false;
+        while (k < f.size() && IsDigit(f[k])) {
+            // Saturates: a width this large is refused as too long anyway.
+            if (value < kMaxStringLength * 10) value = value * 10 + static_cast<size_t>(f[k] - '0');
+            ++k;
+            any = true;
+        }
+        info.size += value;
+        return any;
+    };
+    while (k < f.size()) {
+        if (f[k] != '%') {
+            ++info.size;
+            ++k;
+            continue;
+        }
+        if (k + 1 < f.size() && f[k + 1] == '%') {
+            k += 2;
+            continue;
+        }
+        if (seen) return Fail(in, ERR_ONE_FORMAT);
+        seen = true;
+        ++k;
+        if (addNumber() && k < f.size() && f[k] == '.') { // a precision only after a width
+            ++k;
+            addNumber();
+        }
+        const char c0 = k < f.size() ? f[k] : '\0';
+        const char c1 = k + 1 < f.size() ? f[k + 1] : '\0';
+        if (c0 == 's') {
+            info.type = TYPE_STRING;
+            info.conversion = c0;
+            k += 1;
+        } else if (c0 == 'l' && (c1 == 'd' || c1 == 'x')) {
+            info.type = TYPE_LONG;
+            info.conversion = c1;
+            info.size += 30;
+            k += 2;
+        } else if (c0 == 'l' && (c1 == 'g' || c1 == 'f' || c1 == 'e')) {
+            info.type = TYPE_DOUBLE;
+            info.conversion = c1;
+            info.size += 40;
+            k += 2;
+        } else {
+            return Fail(in, ERR_INVALID_FORMAT);
+        }
+    }
+    return true;
+}
+
+bool FormatValue(CInterpreter& in, CellIndex value, const std::string_view* format,
+                 std::string& out) {
+    if (!format) return DefaultForm(in, value, out);
+    FormatInfo info;
+    if (!CheckFormat(in, *format, info)) return false;
+    const ValueCell& c = CellAt(value);
+    if (info.type == 0 || info.type != c.type) return Fail(in, ERR_INVALID_FORMAT);
+    // Widths and precisions count towards the text; beyond the string limit it is refused
+    // before printf is asked to produce it.
+    if (info.size > kMaxStringLength) return Fail(in, ERR_NO_MEMORY);
+    const std::string fmt(*format); // checked above: exactly one conversion, of this type
+    switch (c.type) {
+    case TYPE_LONG:
+        // Longs are 32-bit: "%lx" of -1 is ffffffff.
+        if (info.conversion == 'x')
+            return Print(in, out, fmt.c_str(),
+                         static_cast<unsigned long>(static_cast<uint32_t>(c.l)));
+        return Print(in, out, fmt.c_str(), static_cast<long>(c.l));
+    case TYPE_DOUBLE:
+        return Print(in, out, fmt.c_str(), c.d);
+    default:
+        return Print(in, out, fmt.c_str(), StrText(c));
+    }
+}
+
+namespace {
+
+// One entry of the lister's stack: a piece of infix text and the precedence of its top
+// operator (9999 for operands and calls). `mark` is the offset of the failing item's mark.
+struct Piece {
+    std::string text;
+    uint32_t precedence;
+    size_t mark = std::string::npos;
+};
+
+constexpr uint32_t kOperandPrecedence = 9999;
+
+// Appends text to a piece under construction, carrying a mark along.
+void Append(Piece& to, const Piece& from) {
+    if (from.mark != std::string::npos) to.mark = to.text.size() + from.mark;
+    to.text += from.text;
+}
+
+void AppendItemText(Piece& to, const std::string& text, bool marked) {
+    to.text += text;
+    if (marked) {
+        to.mark = to.text.size();
+        to.text += kListingMark;
+    }
+}
+
+int32_t CallArgumentCount(const CInterpreter& in, const ValueCell& c) {
+    switch (c.type) {
+    case TOK_BUILTIN:
+        return BuiltinTable[c.number].nargs;
+    case TOK_USERFUNC:
+    case TYPE_FUNCREF:
+        return in.functions[c.number].nargs;
+    case TOK_PARENTUSERFUNC:
+        return in.parent->functions[c.number].nargs;
+    default:
+        return -1;
+    }
+}
+
+} // namespace
+
+bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std::string& out,
+                 size_t* markOffset) {
+    if (markOffset) *markOffset = std::string::npos;
+    const ValueCell& pc = CellAt(program);
+    if (pc.type != TYPE_PROGRAM) return Fail(in, ERR_INVALID_TYPE);
+    const ProgramBlock* block = pc.prog;
+    std::vector<Piece> stack;
+    Piece output{"{", 0};
+    std::string text;
+    for (int32_t i = 1; i <= block->count; ++i) {
+        const ValueCell& c = CellAt(block->items[i - 1]);
+        if (!FormatValue(in, block->items[i - 1], text)) return false;
+        const bool marked = i == markPosition;
+        switch (c.type) {
+        case TOK_ARRAY:
+        case TYPE_ARRAYREF:
+        case TOK_PARENTARRAY:
+        case TYPE_PARENTARRAYREF: {
+            if (stack.empty()) return Fail(in, ERR_INVALID_TYPE);
+            Piece index = std::move(stack.back());
+            stack.pop_back();
+            Piece p{{}, kOperandPrecedence};
+            AppendItemText(p, text, marked);
+            p.text += '[';
+            Append(p, index);
+            p.text += ']';
+            stack.push_back(std::move(p));
+            continue;
+        }
+        case TOK_USERFUNC:
+        case TYPE_FUNCREF:
+        case TOK_PARENTUSERFUNC:
+            break;
+        case TOK_BUILTIN:
+            if (c.number >= kFirstNamedRow) break;
+            [[fallthrough]];
+        default:
+            if (c.type != TOK_BUILTIN) { // literals and variables
+                Piece p{{}, kOperandPrecedence};
+                AppendItemText(p, text, marked);
+                stack.push_back(std::move(p));
+                continue;
+            }
+            break;
+        }
+        Piece result{{}, kOperandPrecedence};
+        if (c.type != TOK_BUILTIN || c.number >= kFirstNamedRow) { // a call
+            const int32_t k = CallArgumentCount(in, c);
+            if (k < 0 || static_cast<size_t>(k) > stack.size()) return Fail(in, ERR_INVALID_TYPE);
+            AppendItemText(result, text, marked);
+            result.text += '(';
+            for (size_t a = stack.size() - k; a < stack.size(); ++a) {
+                if (a != stack.size() - k) result.text += ',';
+                Append(result, stack[a]);
+            }
+            result.text += ')';
+            stack.resize(stack.size() - k);
+            stack.push_back(std::move(result));
+            continue;
+        }
+        const uint16_t row = c.number;
+        const uint32_t prec = OperatorTable[row].precedence;
+        if (row == OP_NEGATE || row == OP_SEQUENCE) {
+            if (stack.empty()) return Fail(in, ERR_INVALID_TYPE);
+            Piece operand = std::move(stack.back());
+            stack.pop_back();
+            if (row == OP_NEGATE) {
+                const bool parens = operand.precedence <= prec;
+                AppendItemText(result, "-", marked);
+                if (parens) result.text += '(';
+                Append(result, operand);
+                if (parens) result.text += ')';
+                result.precedence = prec;
+                stack.push_back(std::move(result));
+            } else { // a ";" result goes to the output at once
+                Append(output, operand);
+                AppendItemText(output, ";", marked);
+            }
+            continue;
+        }
+        if (stack.size() < 2) return Fail(in, ERR_INVALID_TYPE);
+        Piece right = std::move(stack.back());
+        stack.pop_back();
+        Piece left = std::move(stack.back());
+        stack.pop_back();
+        const char first = OperatorTable[row].text[0];
+        const bool leftParens = left.precedence < prec;
+        const bool rightParens =
+            right.precedence < prec ||
+            (right.precedence == prec && (first == '/' || first == '-' || first == ':'));
+        if (leftParens) result.text += '(';
+        Append(result, left);
+        if (leftParens) result.text += ')';
+        AppendItemText(result, text, marked);
+        if (rightParens) result.text += '(';
+        Append(result, right);
+        if (rightParens) result.text += ')';
+        result.precedence = prec;
+        stack.push_back(std::move(result));
+    }
+    while (!stack.empty()) {
+        Append(output, stack.back());
+        stack.pop_back();
+    }
+    output.text += '}';
+    out = std::move(output.text);
+    if (markOffset) *markOffset = output.mark;
+    return true;
+}
+
+} // namespace tivane

@@ -1,0 +1,128 @@
+#pragma once
+// The two seams through which the language reaches the outside world. The core and the
+// built-ins call only these; the document and view classes, the console runner and the
+// tests' scripted fakes implement them.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cellpool.h"
+#include "recordstack.h"
+
+namespace tivane {
+
+class CInterpreter;
+
+// One record of the error trace: the failing program and the failing item's position.
+// Negative positions belong to the document's main interpreter. The record holds one
+// reference to the program, so the report can list it after the run has dropped it.
+struct TraceRecord {
+    CellIndex program;
+    int16_t position;
+};
+
+enum class MessageIcon { None, Stop, Question };
+
+// Help contexts of message boxes.
+inline constexpr uint32_t kHelpLanguageError = 0x2900; // plus the error code
+inline constexpr uint32_t kHelpShowMessage = 0x202C;
+
+class DocumentHost {
+public:
+    virtual ~DocumentHost();
+
+    // The error fields shared by the document's main interpreter and all view interpreters.
+    uint32_t errorCode = 0;
+    uint16_t errorPhase = 0; // 0 nothing to report, 1 compile, 2 run
+    RecordStack<TraceRecord> errorTrace;
+
+    // False for a headless run that asked for no default programs.
+    virtual bool RunsDefaultPrograms() const { return true; }
+
+    // File search and whole-file reading (for default programs). `name` is replaced in place
+    // by the full path found, or by the last candidate tried.
+    virtual bool LocateFile(std::string& name, std::string_view fallback) = 0;
+    // The whole file, or "" after showing "Could not open the file %s." when the level is
+    // greater than -999.
+    virtual std::string ReadTextFile(const std::string& name, int16_t messageLevel) = 0;
+
+    // A message box. The console runner writes the text to stderr.
+    virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
+
+    // The user dialogs: the text entered ("" for Cancel); Yes (true) or anything else.
+    virtual std::string GetUserInput(std::string_view prompt) = 0;
+    virtual bool AskUserYesNo(std::string_view question) = 0;
+
+    // The message pass: lets pending window messages (repaints, Stop) through.
+    virtual void PumpMessages() = 0;
+
+    // The main input, read by GETCONFIG in the main program.
+    virtual std::string MainInput() const = 0;
+
+    // Document operations the built-ins call. Walks stop at the first view that fails;
+    // the result is true when every view succeeded.
+    virtual bool UpdateViews() = 0;
+    virtual bool ExecViewTemplates() = 0;
+    virtual bool ForAllViews(std::string_view variableName) = 0;
+    virtual void SetConfig(std::string_view text) = 0;
+    // Brings every view up to date, then pumps messages. Also used before error reports.
+    virtual void DisplayViews() = 0;
+    // SENDMSG and ABORT: displays every view, pumps messages, then shows the text with OK
+    // and no icon.
+    virtual void ShowMessage(std::string_view text) = 0;
+};
+
+enum class ViewKind { Text, Graphics };
+
+// What a view offers its program. Output operations of the other kind of view are never
+// called (the built-ins dispatch on Kind()), so their default bodies do nothing.
+class ViewHost {
+public:
+    virtual ~ViewHost();
+
+    virtual ViewKind Kind() const = 0;
+    virtual DocumentHost& Document() = 0;
+
+    // Text views.
+    virtual void AppendText(std::string_view text) { (void)text; }
+    virtual int32_t GetColumn() { return 0; }
+    virtual void ShowText() {}
+
+    // Graphics views.
+    virtual void OutputText(std::string_view text) { (void)text; }
+    virtual void DrawMoveTo(double x, double y) { (void)x, (void)y; }
+    virtual void DrawLineTo(double x, double y) { (void)x, (void)y; }
+    virtual void DrawMoveRel(double dx, double dy) { (void)dx, (void)dy; }
+    virtual void DrawLineRel(double dx, double dy) { (void)dx, (void)dy; }
+    virtual void SetForeColor(int32_t r, int32_t g, int32_t b) { (void)r, (void)g, (void)b; }
+    virtual void SetBackColor(int32_t r, int32_t g, int32_t b) { (void)r, (void)g, (void)b; }
+    virtual void SetPenSize(double width) { (void)width; }
+    virtual void SetUpdateFrequency(int32_t n) { (void)n; }
+    virtual void SetWorldWindow(double x1, double y1, double x2, double y2) {
+        (void)x1, (void)y1, (void)x2, (void)y2;
+    }
+    // 0 when accepted, else the error code (25 or 26); the clip window is then unchanged.
+    virtual uint32_t SetClipWindow(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+        (void)x1, (void)y1, (void)x2, (void)y2;
+        return 0;
+    }
+    virtual double GetWindowValue(int32_t index) {
+        (void)index;
+        return 0.0;
+    }
+    virtual void UpdateNow() {}
+
+    // Both kinds.
+    virtual void ChangeFont(std::string_view face, double size, int32_t style) {
+        (void)face, (void)size, (void)style;
+    }
+    virtual void ClearView() {}
+    // The view takes its own reference to `program` and releases the previous one.
+    virtual void SetUpdateProgram(CellIndex program) { (void)program; }
+    virtual std::string SetupText() const { return {}; }
+    // Replaces the setup text and marks the document modified.
+    virtual void SetSetupText(std::string_view text) { (void)text; }
+};
+
+} // namespace tivane

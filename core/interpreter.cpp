@@ -1,0 +1,159 @@
+#include "interpreter.h"
+
+#include <new>
+
+#include "compiler.h"
+#include "errors.h"
+#include "evaluator.h"
+
+namespace tivane {
+
+DocumentHost::~DocumentHost() = default;
+ViewHost::~ViewHost() = default;
+
+CInterpreter::CInterpreter(DocumentHost& doc) : document(&doc) {
+    Construct();
+}
+
+CInterpreter::CInterpreter(CInterpreter& parentInterpreter, ViewHost& ownerView)
+    : parent(&parentInterpreter), view(&ownerView), document(&ownerView.Document()) {
+    Construct();
+}
+
+void CInterpreter::Construct() {
+    Pool().EnsureNotValid();
+    if (document->RunsDefaultPrograms()) RunDefaultProgram(*this);
+}
+
+CInterpreter::~CInterpreter() {
+    for (UserFunction& f : functions)
+        Release(f.body);
+    for (CellIndex v : variableValues)
+        Release(v);
+    for (ArrayEntry& a : arrays) {
+        for (CellIndex v : a.slots)
+            Release(v);
+    }
+    CellIndex v;
+    while (pushStack.Pop(v))
+        Release(v);
+}
+
+namespace {
+
+template <typename Table, typename Make>
+int32_t Append(Table& table, NameIndex& index, const std::string& name, Make make) {
+    if (table.size() >= static_cast<size_t>(kMaxTableEntries)) return -1;
+    try {
+        const auto number = static_cast<int32_t>(table.size());
+        table.push_back(make());
+        index.Add(name, number);
+        return number;
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+} // namespace
+
+int32_t CInterpreter::AddVariable(const std::string& name) {
+    if (variableValues.size() >= static_cast<size_t>(kMaxTableEntries)) return -1;
+    try {
+        variableNames.reserve(variableNames.size() + 1);
+        variableValues.reserve(variableValues.size() + 1);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    const int32_t n = Append(variableNames, variableIndex, name, [&] { return name; });
+    if (n >= 0) variableValues.push_back(kNotValid);
+    return n;
+}
+
+int32_t CInterpreter::AddArray(const std::string& name) {
+    return Append(arrays, arrayIndex, name, [&] { return ArrayEntry{name, 0, {}}; });
+}
+
+int32_t CInterpreter::AddFunction(const std::string& name) {
+    return Append(functions, functionIndex, name, [&] {
+        return UserFunction{name, -1, kNotValid, {}};
+    });
+}
+
+void CInterpreter::ClearVariable(int32_t v) {
+    const CellIndex old = variableValues[v];
+    variableValues[v] = kNotValid;
+    Release(old);
+}
+
+void CInterpreter::ClearArray(int32_t a) {
+    std::vector<CellIndex> old;
+    old.swap(arrays[a].slots);
+    arrays[a].slotCount = 0;
+    for (CellIndex v : old)
+        Release(v);
+}
+
+void CInterpreter::ClearFunction(int32_t f) {
+    const CellIndex old = functions[f].body;
+    functions[f].body = kNotValid;
+    Release(old);
+}
+
+bool CInterpreter::StoreElement(int32_t a, int32_t i, CellIndex value) {
+    ArrayEntry& arr = arrays[a];
+    if (i < 0) {
+        SetError(*this, 3);
+        return false;
+    }
+    if (i >= arr.slotCount) {
+        // The smallest multiple of 2048 above i.
+        const int64_t slots = (static_cast<int64_t>(i) / kArraySlotStep + 1) * kArraySlotStep;
+        if (slots > kMaxArraySlots) {
+            SetError(*this, 3);
+            return false;
+        }
+        try {
+            if (static_cast<size_t>(slots) > arr.slots.capacity()) {
+                arr.slots.reserve(
+                    std::max<size_t>(static_cast<size_t>(slots),
+                                     std::min<size_t>(2 * arr.slots.capacity(), kMaxArraySlots)));
+            }
+            arr.slots.resize(static_cast<size_t>(slots), kNotValid);
+        } catch (const std::bad_alloc&) {
+            SetError(*this, 3);
+            return false;
+        }
+        arr.slotCount = static_cast<int32_t>(slots);
+    }
+    const CellIndex old = arr.slots[i];
+    arr.slots[i] = value;
+    Release(old);
+    return true;
+}
+
+const char* DefaultProgramName(const CInterpreter& in) {
+    if (!in.parent) return "default.prg";
+    return in.view->Kind() == ViewKind::Text ? "defaultt.prg" : "defaultg.prg";
+}
+
+void RunDefaultProgram(CInterpreter& in) {
+    DocumentHost& doc = *in.document;
+    std::string name = DefaultProgramName(in);
+    doc.LocateFile(name, "");
+    const std::string text = doc.ReadTextFile(name, -1);
+    const CellIndex program = Compile(in, text);
+    if (program != kNoCell) {
+        const CellIndex result = Run(in, program);
+        Release(program);
+        if (result != kNoCell) {
+            Release(result);
+            return;
+        }
+    }
+    const uint32_t code = doc.errorCode;
+    if (auto report = ErrorReport(in)) {
+        doc.MessageBox(*report, MessageIcon::Stop, kHelpLanguageError + code);
+    }
+}
+
+} // namespace tivane

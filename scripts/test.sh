@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: once in the normal build, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+(cd build && ctest --output-on-failure -j "$(nproc)")
+bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIVANE_SANITIZE=ON
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j "$(nproc)")
