@@ -35,15 +35,58 @@ TIVANE_HANDLER(BiValid);
 TIVANE_HANDLER(BiFindChar);
 TIVANE_HANDLER(BiTrunc);
 
-// Functions whose group is not built yet: they release their arguments and fail with
-// "Not implemented".
-template <int NArgs>
-CellIndex BiNotImplemented(CInterpreter& in, CellIndex* stack, int32_t& sp) {
-    for (int k = 0; k < NArgs; ++k)
-        Release(stack[sp--]);
-    SetError(in, 12);
-    return kNoCell;
-}
+// Control and program functions.
+TIVANE_HANDLER(BiIf);
+TIVANE_HANDLER(BiWhile);
+TIVANE_HANDLER(BiExecute);
+TIVANE_HANDLER(BiAbort);
+TIVANE_HANDLER(BiPush);
+TIVANE_HANDLER(BiPop);
+TIVANE_HANDLER(BiClear);
+TIVANE_HANDLER(BiSaveValue);
+TIVANE_HANDLER(BiGetFuncDef);
+
+// Files, output, drawing, view control and dialogs.
+TIVANE_HANDLER(BiOpenFile);
+TIVANE_HANDLER(BiCloseFile);
+TIVANE_HANDLER(BiReadChar);
+TIVANE_HANDLER(BiReadText);
+TIVANE_HANDLER(BiReadShort);
+TIVANE_HANDLER(BiReadLong);
+TIVANE_HANDLER(BiPrint);
+TIVANE_HANDLER(BiFPrint);
+TIVANE_HANDLER(BiFSeek);
+TIVANE_HANDLER(BiUpdateViews);
+TIVANE_HANDLER(BiLineTo);
+TIVANE_HANDLER(BiMoveTo);
+TIVANE_HANDLER(BiFgrColor);
+TIVANE_HANDLER(BiBgrColor);
+TIVANE_HANDLER(BiExecViewTemplates);
+TIVANE_HANDLER(BiForAllViews);
+TIVANE_HANDLER(BiGetConfig);
+TIVANE_HANDLER(BiSetConfig);
+TIVANE_HANDLER(BiOnUpdate);
+TIVANE_HANDLER(BiDisplayView);
+TIVANE_HANDLER(BiSendMsg);
+TIVANE_HANDLER(BiUpdFrequency);
+TIVANE_HANDLER(BiWindowExt);
+TIVANE_HANDLER(BiClipWindow);
+TIVANE_HANDLER(BiGetWinSize);
+TIVANE_HANDLER(BiRLineTo);
+TIVANE_HANDLER(BiRMoveTo);
+TIVANE_HANDLER(BiPrintF);
+TIVANE_HANDLER(BiPos);
+TIVANE_HANDLER(BiPenSize);
+TIVANE_HANDLER(BiChangeFont);
+TIVANE_HANDLER(BiGetUserInput);
+TIVANE_HANDLER(BiAskUserYesNo);
+TIVANE_HANDLER(BiWriteChar);
+TIVANE_HANDLER(BiWriteText);
+TIVANE_HANDLER(BiWriteShort);
+TIVANE_HANDLER(BiWriteLong);
+TIVANE_HANDLER(BiReadFloat);
+TIVANE_HANDLER(BiWriteFloat);
+TIVANE_HANDLER(BiClearView);
 
 // Takes the top argument off the stack; the caller owns its reference.
 inline CellIndex PopArg(CellIndex* stack, int32_t& sp) {
