@@ -204,6 +204,11 @@ TIVANE_HANDLER(BiAbort) {
 
 TIVANE_HANDLER(BiPush) {
     const CellIndex value = PopArg(stack, sp);
+    if (in.pushStack.Count() >= kMaxPushEntries) {
+        Release(value);
+        SetError(in, ERR_NO_MEMORY);
+        return kNoCell;
+    }
     AddRef(value);
     in.pushStack.Push(value);
     return value;

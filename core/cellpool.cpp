@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <unistd.h>
 
 #include "openfile.h"
 
@@ -70,7 +71,7 @@ uint32_t CellPool::RefCount(CellIndex i) {
 void CellPool::Free(ValueCell& c) {
     switch (c.type) {
     case TYPE_STRING:
-        std::free(c.str);
+        FreeString(c.str);
         break;
     case TYPE_PROGRAM: {
         ProgramBlock* p = c.prog;
@@ -108,13 +109,24 @@ void CellPool::TearDown() {
     m_chunkCount = 0;
     m_freeHead = kNoCell;
     m_live = 0;
+    m_bytesUsed = 0;
     m_overflow.clear();
 }
 
+size_t CellPool::DefaultByteLimit() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return size_t{4} << 30;
+    return static_cast<size_t>(pages) * static_cast<size_t>(pageSize) / 2;
+}
+
 StringBlock* AllocString(size_t length) {
-    if (length > kMaxStringLength) return nullptr;
+    if (length > kMaxStringLength || !g_cellPool.TakeBytes(length + 1)) return nullptr;
     auto* b = static_cast<StringBlock*>(std::malloc(offsetof(StringBlock, text) + length + 1));
-    if (!b) return nullptr;
+    if (!b) {
+        g_cellPool.GiveBytes(length + 1);
+        return nullptr;
+    }
     b->length = static_cast<uint32_t>(length);
     b->text[length] = '\0';
     return b;
@@ -124,6 +136,12 @@ StringBlock* AllocString(const char* text, size_t length) {
     StringBlock* b = AllocString(length);
     if (b && length) std::memcpy(b->text, text, length);
     return b;
+}
+
+void FreeString(StringBlock* block) {
+    if (!block) return;
+    g_cellPool.GiveBytes(static_cast<size_t>(block->length) + 1);
+    std::free(block);
 }
 
 ProgramBlock* AllocProgram(int32_t count) {

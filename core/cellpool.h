@@ -133,6 +133,19 @@ public:
     // For tests of exhaustion: refuse chunks beyond this count (default kMaxChunks).
     void SetChunkLimit(uint32_t limit) { m_chunkLimit = limit; }
 
+    // The memory budget of string texts and array slots, the two things a program can make
+    // arbitrarily many of: past it, allocations fail ("Not enough memory") instead of the
+    // process running the machine out of memory. The default is half the physical memory.
+    bool TakeBytes(size_t n) {
+        if (n > m_byteLimit - m_bytesUsed) return false;
+        m_bytesUsed += n;
+        return true;
+    }
+    void GiveBytes(size_t n) { m_bytesUsed -= n; }
+    size_t BytesUsed() const { return m_bytesUsed; }
+    void SetByteLimit(size_t limit) { m_byteLimit = limit; }
+    size_t ByteLimit() const { return m_byteLimit; }
+
 private:
     bool AddChunk();
     void Free(ValueCell& c);
@@ -143,6 +156,9 @@ private:
     uint32_t m_chunkLimit = kMaxChunks;
     CellIndex m_freeHead = kNoCell;
     size_t m_live = 0;
+    size_t m_bytesUsed = 0;
+    size_t m_byteLimit = DefaultByteLimit();
+    static size_t DefaultByteLimit();
     // References beyond 65535: the cell's own count stays saturated at 0xFFFF and the excess
     // lives here. Rare (one literal stored into a million array slots), so a map is enough.
     std::unordered_map<CellIndex, uint32_t> m_overflow;
@@ -170,9 +186,11 @@ inline uint32_t StrLength(const ValueCell& c) {
     return c.str->length;
 }
 
-// Heap blocks behind cells (nullptr when out of memory or over the length limit).
+// Heap blocks behind cells (nullptr when out of memory, over the length limit or over the
+// memory budget). A string block not handed to a cell is freed with FreeString.
 StringBlock* AllocString(const char* text, size_t length);
 StringBlock* AllocString(size_t length); // uninitialised text, terminator set
+void FreeString(StringBlock* block);
 ProgramBlock* AllocProgram(int32_t count);
 
 } // namespace tivane

@@ -242,7 +242,7 @@ bool Compiler::NextToken(bool& expectOperand, CellIndex& token) {
         if (!block) return Fail(ERR_NO_MEMORY);
         token = NewToken(TYPE_STRING, 0);
         if (token == kNoCell) {
-            std::free(block);
+            FreeString(block);
             return false;
         }
         CellAt(token).str = block;

@@ -1,5 +1,6 @@
 #include "interpreter.h"
 
+#include <algorithm>
 #include <new>
 
 #include "compiler.h"
@@ -112,17 +113,26 @@ bool CInterpreter::StoreElement(int32_t a, int32_t i, CellIndex value) {
             SetError(*this, 3);
             return false;
         }
-        try {
-            if (static_cast<size_t>(slots) > arr.slots.capacity()) {
-                arr.slots.reserve(
-                    std::max<size_t>(static_cast<size_t>(slots),
-                                     std::min<size_t>(2 * arr.slots.capacity(), kMaxArraySlots)));
+        // Storage grows geometrically while the visible slot count keeps its 2048 steps.
+        const size_t wanted = static_cast<size_t>(slots);
+        size_t capacity = arr.budgetBytes / sizeof(CellIndex);
+        if (wanted > capacity) {
+            capacity = std::max(wanted, std::min(2 * capacity, static_cast<size_t>(kMaxArraySlots)));
+            const size_t bytes = capacity * sizeof(CellIndex);
+            if (!Pool().TakeBytes(bytes - arr.budgetBytes)) {
+                SetError(*this, 3);
+                return false;
             }
-            arr.slots.resize(static_cast<size_t>(slots), kNotValid);
-        } catch (const std::bad_alloc&) {
-            SetError(*this, 3);
-            return false;
+            try {
+                arr.slots.reserve(capacity);
+            } catch (const std::bad_alloc&) {
+                Pool().GiveBytes(bytes - arr.budgetBytes);
+                SetError(*this, 3);
+                return false;
+            }
+            arr.budgetBytes = bytes;
         }
+        arr.slots.resize(wanted, kNotValid);
         arr.slotCount = static_cast<int32_t>(slots);
     }
     const CellIndex old = arr.slots[i];

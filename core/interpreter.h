@@ -22,6 +22,10 @@ inline constexpr size_t kMaxSourceLength = 32767;
 inline constexpr int32_t kMaxArraySlots = 16000000;
 inline constexpr int32_t kArraySlotStep = 2048;
 
+// PUSH refuses beyond this many entries ("Not enough memory"): a loop that pushes one value
+// again and again would otherwise grow the stack without bound.
+inline constexpr size_t kMaxPushEntries = 16u * 1024 * 1024;
+
 struct UserFunction {
     std::string name;
     int16_t nargs = -1;          // -1 until the first call site or definition fixes it
@@ -35,6 +39,7 @@ struct ArrayEntry {
     // slots.size() == slotCount; the vector's capacity may run ahead so that growth in
     // 2048-slot steps costs amortised constant time per element.
     std::vector<CellIndex> slots;
+    size_t budgetBytes = 0; // what the slot storage has taken of the pool's memory budget
 };
 
 // A name table that finds entries by name in constant time.

@@ -49,7 +49,7 @@ CellIndex NewStringFromBlock(CInterpreter& in, StringBlock* block) {
     }
     const CellIndex c = NewCellOrFail(in);
     if (c == kNoCell) {
-        std::free(block);
+        FreeString(block);
         return kNoCell;
     }
     ValueCell& v = CellAt(c);

@@ -7,8 +7,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "builtintable.h"
 #include "cellpool.h"
 #include "compiler.h"
 #include "errors.h"
@@ -87,7 +89,9 @@ private:
 struct Outcome {
     bool ok = false;
     std::string value;  // FormatValue of the result when ok
+    uint16_t type = 0;  // the result's type tag when ok
     uint32_t error = 0; // the error code when not ok
+    uint16_t phase = 0; // where it failed: 1 compile, 2 run
     std::string report; // the error report when not ok
 };
 
@@ -101,12 +105,71 @@ inline Outcome Evaluate(CInterpreter& in, const std::string& text) {
     }
     if (result == kNoCell) {
         o.error = in.document->errorCode;
+        o.phase = in.document->errorPhase;
         o.report = ErrorReport(in).value_or("");
         return o;
     }
+    o.type = CellAt(result).type;
     o.ok = FormatValue(in, result, o.value);
     Release(result);
     return o;
+}
+
+// How ItemsOf tags what the compiler made of a name.
+inline constexpr std::pair<uint16_t, const char*> kItemTags[] = {
+    {TYPE_VARREF, "(VARREF)"},
+    {TYPE_ARRAYREF, "(ARRAYREF)"},
+    {TYPE_FUNCREF, "(FUNCREF)"},
+    {TYPE_PARENTVARREF, "(PARENTVARREF)"},
+    {TYPE_PARENTARRAYREF, "(PARENTARRAYREF)"},
+    {TOK_ARRAY, "[]"},
+    {TOK_USERFUNC, "()"},
+    {TOK_PARENTVARIABLE, "(PARENT)"},
+    {TOK_PARENTARRAY, "[](PARENT)"},
+    {TOK_PARENTUSERFUNC, "()(PARENT)"},
+};
+
+// The items of a compiled program as readable tokens, separated by blanks: literals and names
+// as listed, built-ins by their table name, blocks in braces. Tags show what the compiler made
+// of a name: "(VARREF)" and the other references, "[]" an array read, "()" a call, "(PARENT)"
+// an object of the parent interpreter; ":=(15)" and ":=(16)" are the element assignment and
+// the function definition.
+inline std::string ItemsOf(CInterpreter& in, CellIndex program) {
+    std::string out;
+    const ProgramBlock* block = CellAt(program).prog;
+    for (int32_t k = 0; k < block->count; ++k) {
+        const CellIndex item = block->items[k];
+        const ValueCell& c = CellAt(item);
+        std::string text;
+        if (c.type == TYPE_PROGRAM) {
+            text = "{" + ItemsOf(in, item) + "}";
+        } else if (c.type == TOK_BUILTIN) {
+            text = BuiltinTable[c.number].name;
+            if (c.number == OP_ASSIGN_ELEMENT || c.number == OP_DEFINE)
+                text += "(" + std::to_string(c.number) + ")";
+        } else if (!FormatValue(in, item, text)) {
+            text = "?";
+        }
+        for (const auto& [type, tag] : kItemTags) {
+            if (c.type == type) text += tag;
+        }
+        if (k) out += ' ';
+        out += text;
+    }
+    return out;
+}
+
+// The items of `text` compiled in `in`, or "error N" when the compile fails.
+inline std::string CompileItems(CInterpreter& in, const std::string& text) {
+    const CellIndex program = Compile(in, text);
+    if (program == kNoCell) {
+        const uint32_t code = in.document->errorCode;
+        ErrorReport(in);
+        return "error " + std::to_string(code);
+    }
+    std::string items = ItemsOf(in, program);
+    Release(program);
+    return items;
 }
 
 // Fixture: one main interpreter on a fake document; checks at the end that every cell the
@@ -134,12 +197,35 @@ protected:
         EXPECT_FALSE(o.ok) << text << " gave " << o.value;
         return o.error;
     }
+    std::string Items(const std::string& text) { return CompileItems(*main, text); }
 
     FakeDocument doc;
     std::unique_ptr<CInterpreter> main;
 
 private:
     size_t m_liveAtStart = 0;
+};
+
+// Fixture with a view's interpreter whose parent is the main interpreter. The view is made on
+// first use, so that a test can first give the main interpreter the names it should share.
+class ViewLanguageTest : public LanguageTest {
+protected:
+    void TearDown() override {
+        m_viewInterpreter.reset();
+        LanguageTest::TearDown();
+    }
+
+    CInterpreter& ViewInterpreter() {
+        if (!m_viewInterpreter) m_viewInterpreter = std::make_unique<CInterpreter>(*main, view);
+        return *m_viewInterpreter;
+    }
+    Outcome ViewEval(const std::string& text) { return Evaluate(ViewInterpreter(), text); }
+    std::string ViewItems(const std::string& text) { return CompileItems(ViewInterpreter(), text); }
+
+    FakeView view{doc, ViewKind::Text};
+
+private:
+    std::unique_ptr<CInterpreter> m_viewInterpreter;
 };
 
 } // namespace tivane::test
