@@ -3,22 +3,36 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "openfile.h"
 
 namespace tivane {
 
+namespace {
+constexpr size_t kChunkBytes = sizeof(ValueCell) * CellPool::kCellsPerChunk;
+}
+
 CellPool g_cellPool;
+
+CellPool::CellPool() {
+    // Address space only: pages are committed as chunks are added.
+    void* p = mmap(nullptr, kChunkBytes * kMaxChunks, PROT_NONE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p != MAP_FAILED) m_base = static_cast<ValueCell*>(p);
+}
 
 CellPool::~CellPool() {
     TearDown();
+    if (m_base) munmap(m_base, kChunkBytes * kMaxChunks);
 }
 
 bool CellPool::AddChunk() {
     if (m_chunkCount >= m_chunkLimit || m_chunkCount >= kMaxChunks) return false;
-    auto* chunk = static_cast<ValueCell*>(std::malloc(sizeof(ValueCell) * kCellsPerChunk));
-    if (!chunk) return false;
+    if (!m_base) return false;
+    ValueCell* chunk = m_base + (static_cast<size_t>(m_chunkCount) << kChunkShift);
+    if (mprotect(chunk, kChunkBytes, PROT_READ | PROT_WRITE) != 0) return false;
     const uint32_t base = m_chunkCount << kChunkShift;
     for (uint32_t slot = 0; slot < kCellsPerChunk; ++slot) {
         ValueCell& c = chunk[slot];
@@ -31,16 +45,6 @@ bool CellPool::AddChunk() {
     m_chunks[m_chunkCount++] = chunk;
     m_freeHead = base;
     return true;
-}
-
-CellIndex CellPool::NewCell() {
-    if (m_freeHead == kNoCell && !AddChunk()) return kNoCell;
-    const CellIndex i = m_freeHead;
-    ValueCell& c = At(i);
-    m_freeHead = c.nextFree;
-    c.refs = 1;
-    ++m_live;
-    return i;
 }
 
 bool CellPool::EnsureNotValid() {
@@ -103,7 +107,9 @@ void CellPool::TearDown() {
             if (c.type == TYPE_PROGRAM) std::free(c.prog);
             if (c.type == TYPE_FILEID) FreeOpenFile(c.file);
         }
-        std::free(chunk);
+        // The pages go back to the system; the address range stays reserved.
+        madvise(chunk, kChunkBytes, MADV_DONTNEED);
+        mprotect(chunk, kChunkBytes, PROT_NONE);
         m_chunks[k] = nullptr;
     }
     m_chunkCount = 0;
@@ -145,8 +151,8 @@ void FreeString(StringBlock* block) {
 }
 
 ProgramBlock* AllocProgram(int32_t count) {
-    auto* p = static_cast<ProgramBlock*>(
-        std::malloc(offsetof(ProgramBlock, items) + sizeof(CellIndex) * (count > 0 ? count : 1)));
+    auto* p = static_cast<ProgramBlock*>(std::malloc(
+        offsetof(ProgramBlock, items) + 3 * sizeof(CellIndex) * (count > 0 ? count : 1)));
     if (p) p->count = count;
     return p;
 }

@@ -63,7 +63,7 @@ struct OpenFile; // defined by the file functions
 // (no program can tell the difference, and pushing a block stays O(1)).
 struct ProgramBlock {
     int32_t count;      // item count n, at most 32767
-    CellIndex items[1]; // n items in execution (postfix) order
+    CellIndex items[1]; // n items in execution (postfix) order, then the evaluator's code
 };
 
 struct ValueCell {
@@ -90,16 +90,26 @@ public:
     static constexpr uint32_t kChunkShift = 11;
     static constexpr uint32_t kMaxChunks = 2048;
 
-    CellPool() = default;
+    CellPool();
     ~CellPool();
     CellPool(const CellPool&) = delete;
     CellPool& operator=(const CellPool&) = delete;
 
     // A cell with one reference for the caller, or kNoCell when no chunk can be had (the
     // caller sets "Not enough memory"). The cell still carries type NOT VALID: set it at once.
-    CellIndex NewCell();
+    CellIndex NewCell() {
+        if (m_freeHead == kNoCell && !AddChunk()) return kNoCell;
+        const CellIndex i = m_freeHead;
+        ValueCell& c = At(i);
+        m_freeHead = c.nextFree;
+        c.refs = 1;
+        ++m_live;
+        return i;
+    }
 
-    ValueCell& At(CellIndex i) { return m_chunks[i >> kChunkShift][i & (kCellsPerChunk - 1)]; }
+    // Chunks lie side by side in one reserved address range, so a cell is one indexed load
+    // away: chunk << 11 | slot is simply the cell's number in the range.
+    ValueCell& At(CellIndex i) { return m_base[i]; }
 
     void AddRef(CellIndex i) {
         ValueCell& c = At(i);
@@ -115,7 +125,17 @@ public:
         if (i == kNotValid) return;
         ValueCell& c = At(i);
         if (c.refs == 0xFFFF && DropOverflow(i)) return;
-        if (--c.refs == 0) Free(c);
+        if (--c.refs == 0) {
+            // Numbers, the most frequent temporaries, own no payload: back to the list here.
+            if (c.type == TYPE_LONG || c.type == TYPE_DOUBLE) {
+                c.type = TYPE_NOTVALID;
+                c.nextFree = m_freeHead;
+                m_freeHead = i;
+                --m_live;
+            } else {
+                Free(c);
+            }
+        }
     }
 
     // The true reference count, overflow included (for tests and diagnostics).
@@ -151,6 +171,7 @@ private:
     void Free(ValueCell& c);
     bool DropOverflow(CellIndex i);
 
+    ValueCell* m_base = nullptr; // kMaxChunks chunks reserved, committed one by one
     ValueCell* m_chunks[kMaxChunks] = {};
     uint32_t m_chunkCount = 0;
     uint32_t m_chunkLimit = kMaxChunks;

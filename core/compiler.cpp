@@ -7,6 +7,7 @@
 #include "builtintable.h"
 #include "errors.h"
 #include "interpreter.h"
+#include "programcode.h"
 
 namespace tivane {
 
@@ -483,6 +484,7 @@ CellIndex Compiler::ParseSequence(int depth) {
     }
     std::vector<CellIndex> items = out.Take();
     std::copy(items.begin(), items.end(), block->items);
+    PrepareProgram(m_in, block);
     CellAt(program).prog = block;
     return program;
 }

@@ -8,6 +8,7 @@
 #include "builtintable.h"
 #include "errors.h"
 #include "interpreter.h"
+#include "programcode.h"
 #include "values.h"
 
 namespace tivane {
@@ -131,6 +132,271 @@ private:
     const int16_t* m_data;
 };
 
+// A binary operator on two numbers, as the argument check and the operator would compute
+// it: two longs stay longs, a long meeting a double is widened. False where the general path
+// must decide (other types, a division by zero, "&&" and "||" on doubles).
+
+int32_t Wrap(uint32_t v) {
+    return static_cast<int32_t>(v);
+}
+
+// The value of a binary operator on two longs; false for a division by zero, which the
+// general path reports.
+[[gnu::always_inline]] inline bool LongOperation(uint32_t row, int32_t a, int32_t b, int32_t& v) {
+    switch (row) {
+    case OP_ADD:
+        v = Wrap(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+        return true;
+    case OP_SUB:
+        v = Wrap(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+        return true;
+    case OP_MUL:
+        v = Wrap(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+        return true;
+    case OP_DIV:
+        if (b == 0) return false;
+        v = b == -1 ? Wrap(0u - static_cast<uint32_t>(a)) : a / b;
+        return true;
+    case OP_GE:
+        v = a >= b;
+        return true;
+    case OP_LE:
+        v = a <= b;
+        return true;
+    case OP_NE:
+        v = a != b;
+        return true;
+    case OP_LT:
+        v = a < b;
+        return true;
+    case OP_GT:
+        v = a > b;
+        return true;
+    case OP_EQ:
+        v = a == b;
+        return true;
+    case OP_AND:
+        v = a & b;
+        return true;
+    default:
+        v = a | b;
+        return true;
+    }
+}
+
+// Two doubles: the result is a double (arithmetic) or a long (comparisons). False where the
+// general path must decide (division by zero, "&&" and "||", which take longs only).
+[[gnu::always_inline]] inline bool DoubleOperation(uint32_t row, double a, double b,
+                                                   ValueCell& out) {
+    out.type = TYPE_LONG;
+    switch (row) {
+    case OP_ADD:
+        out.type = TYPE_DOUBLE;
+        out.d = a + b;
+        return true;
+    case OP_SUB:
+        out.type = TYPE_DOUBLE;
+        out.d = a - b;
+        return true;
+    case OP_MUL:
+        out.type = TYPE_DOUBLE;
+        out.d = a * b;
+        return true;
+    case OP_DIV:
+        if (!(b < 0.0 || b > 0.0)) return false;
+        out.type = TYPE_DOUBLE;
+        out.d = a / b;
+        return true;
+    case OP_GE:
+        out.l = a >= b;
+        return true;
+    case OP_LE:
+        out.l = a <= b;
+        return true;
+    case OP_NE:
+        out.l = a != b;
+        return true;
+    case OP_LT:
+        out.l = a < b;
+        return true;
+    case OP_GT:
+        out.l = a > b;
+        return true;
+    case OP_EQ:
+        out.l = a == b;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Replaces the two operands on top of the stack by the result. An operand that only the
+// stack holds takes the result in place, which saves a free and an allocation.
+[[gnu::always_inline]] inline bool StoreBinaryResult(CInterpreter& in, CellIndex* stack,
+                                                     int32_t& sp, const ValueCell& value) {
+    const CellIndex li = stack[sp - 1];
+    const CellIndex ri = stack[sp];
+    ValueCell& l = CellAt(li);
+    ValueCell& r = CellAt(ri);
+    CellIndex target;
+    if (l.refs == 1) {
+        target = li;
+        Release(ri);
+    } else if (r.refs == 1) {
+        target = ri;
+        Release(li);
+    } else {
+        target = Pool().NewCell();
+        if (target == kNoCell) {
+            SetError(in, ERR_NO_MEMORY);
+            return false;
+        }
+        Release(li);
+        Release(ri);
+    }
+    ValueCell& t = CellAt(target);
+    t.type = value.type;
+    t.raw = value.raw;
+    stack[--sp] = target;
+    return true;
+}
+
+[[gnu::always_inline]] inline bool Compute(uint32_t row, const ValueCell& a, const ValueCell& b,
+                                           ValueCell& out) {
+    out.raw = 0;
+    if (a.type == TYPE_LONG && b.type == TYPE_LONG) {
+        out.type = TYPE_LONG;
+        return LongOperation(row, a.l, b.l, out.l);
+    }
+    const auto isNumber = [](const ValueCell& c) {
+        return c.type == TYPE_LONG || c.type == TYPE_DOUBLE;
+    };
+    if (!isNumber(a) || !isNumber(b)) return false;
+    const double x = a.type == TYPE_LONG ? static_cast<double>(a.l) : a.d;
+    const double y = b.type == TYPE_LONG ? static_cast<double>(b.l) : b.d;
+    return DoubleOperation(row, x, y, out);
+}
+
+[[gnu::always_inline]] inline bool AssignVariable(CInterpreter& in, bool parentVariable,
+                                                  uint32_t number, bool drop, CellIndex* stack,
+                                                  int32_t& sp) {
+    const CellIndex value = stack[sp];
+    const uint16_t type = CellAt(value).type;
+    if (!(type & MASK_ANY)) {
+        SetError(in, ERR_INVALID_TYPE);
+        return false;
+    }
+    if (parentVariable && type == TYPE_PROGRAM) {
+        SetError(in, ERR_PROGRAM_TO_PARENT);
+        return false;
+    }
+    CellIndex& slot = (parentVariable ? *in.parent : in).variableValues[number];
+    const CellIndex old = slot;
+    if (drop)
+        --sp; // the stack's reference passes to the variable
+    else
+        AddRef(value);
+    slot = value;
+    Release(old);
+    return true;
+}
+
+bool AssignElement(CInterpreter& in, bool parentArray, uint32_t number, bool drop, CellIndex* stack,
+                   int32_t& sp) {
+    const CellIndex value = stack[sp];
+    const CellIndex index = stack[sp - 1];
+    const uint16_t type = CellAt(value).type;
+    if (CellAt(index).type != TYPE_LONG || !(type & MASK_ANY)) {
+        SetError(in, ERR_INVALID_TYPE);
+        return false;
+    }
+    if (parentArray && type == TYPE_PROGRAM) {
+        SetError(in, ERR_PROGRAM_TO_PARENT);
+        return false;
+    }
+    AddRef(value);
+    if (!(parentArray ? *in.parent : in).StoreElement(number, CellAt(index).l, value)) {
+        Release(value);
+        return false;
+    }
+    Release(index);
+    if (drop) {
+        Release(value);
+        sp -= 2;
+    } else {
+        stack[--sp] = value;
+    }
+    return true;
+}
+
+[[gnu::always_inline]] inline CellIndex NewNumber(CInterpreter& in, const ValueCell& value) {
+    const CellIndex c = Pool().NewCell();
+    if (c == kNoCell) {
+        SetError(in, ERR_NO_MEMORY);
+        return kNoCell;
+    }
+    ValueCell& t = CellAt(c);
+    t.type = value.type;
+    t.raw = value.raw;
+    return c;
+}
+
+// The fast path of a fused operation; false when its items must run one by one (the error
+// code is then set only when a cell could not be had).
+template <typename Variable>
+[[gnu::always_inline]] inline bool RunFused(CInterpreter& in, uint32_t f, const CellIndex* items,
+                                            const uint32_t* ops, CellIndex* stack, int32_t& sp,
+                                            Variable variable) {
+    ValueCell v;
+    switch (FuseKindOf(f)) {
+    case F_VAR_LIT:
+    case F_VAR_VAR: {
+        const ValueCell& a = CellAt(variable(ops[0]));
+        const ValueCell& b = CellAt(FuseKindOf(f) == F_VAR_LIT ? items[1] : variable(ops[1]));
+        if (!Compute(NumberOf(ops[2]), a, b, v)) return false;
+        const CellIndex c = NewNumber(in, v);
+        if (c == kNoCell) return false;
+        stack[++sp] = c;
+        return true;
+    }
+    case F_LIT_BINARY:
+    case F_VAR_BINARY: {
+        const CellIndex li = stack[sp];
+        ValueCell& a = CellAt(li);
+        const ValueCell& b = CellAt(FuseKindOf(f) == F_LIT_BINARY ? items[0] : variable(ops[0]));
+        if (!Compute(NumberOf(ops[1]), a, b, v)) return false;
+        if (a.refs == 1) { // a temporary only the stack holds takes the result
+            a.type = v.type;
+            a.raw = v.raw;
+            return true;
+        }
+        const CellIndex c = NewNumber(in, v);
+        if (c == kNoCell) return false;
+        Release(li);
+        stack[sp] = c;
+        return true;
+    }
+    case F_UPDATE_LIT:
+    case F_UPDATE_VAR: {
+        // v := v op x changes v's cell in place when nothing else holds it.
+        const CellIndex slot = in.variableValues[NumberOf(ops[1])];
+        ValueCell& a = CellAt(slot);
+        if (a.refs != 1) return false;
+        const ValueCell& b = CellAt(FuseKindOf(f) == F_UPDATE_LIT ? items[2] : variable(ops[2]));
+        if (!Compute(NumberOf(ops[3]), a, b, v)) return false;
+        a.type = v.type;
+        a.raw = v.raw;
+        if (!DropsOf(f)) {
+            AddRef(slot);
+            stack[++sp] = slot;
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 uint16_t RunCounter() {
@@ -199,6 +465,8 @@ CellIndex Run(CInterpreter& in, CellIndex program) {
     AddRef(program);
     const ProgramBlock* block = pc.prog;
     const int32_t n = block->count;
+    const CellIndex* items = block->items;
+    const uint32_t* ops = ProgramOps(block);
     StackArena::Mark mark;
     CellIndex* stack = g_arena.Acquire(static_cast<size_t>(n) + 1, mark);
     if (!stack) {
@@ -208,22 +476,45 @@ CellIndex Run(CInterpreter& in, CellIndex program) {
         return kNoCell;
     }
     ++g_runDepth;
+    const uint32_t* fuse = ProgramFuse(block);
     int32_t sp = -1;
-    int32_t pos = 0;
-    bool ok = true;
+    int32_t pos = 0;  // the next item
+    int32_t fail = 0; // the failing item's position (1-based)
     CInterpreter* parent = in.parent;
-    while (++pos <= n) {
-        const CellIndex item = block->items[pos - 1];
-        const ValueCell& c = CellAt(item);
-        switch (c.type) {
-        case TOK_VARIABLE: {
-            const CellIndex v = in.variableValues[c.number];
+    auto variable = [&](uint32_t op) -> CellIndex {
+        return KindOf(op) == K_VARIABLE ? in.variableValues[NumberOf(op)]
+                                        : parent->variableValues[NumberOf(op)];
+    };
+    while (pos < n) {
+        if (const uint32_t f = fuse[pos]) {
+            if (RunFused(in, f, items + pos, ops + pos, stack, sp, variable)) {
+                pos += static_cast<int32_t>(SpanOf(f) + (DropsOf(f) ? 1 : 0));
+                continue;
+            }
+            if (in.document->errorCode) { // only "Not enough memory" can get here
+                fail = pos + 1;
+                break;
+            }
+        }
+        const uint32_t op = ops[pos];
+        const CellIndex item = items[pos];
+        const uint32_t number = NumberOf(op);
+        bool ok = true;
+        switch (KindOf(op)) {
+        case K_LITERAL:
+            AddRef(item);
+            stack[++sp] = item;
+            break;
+        case K_SKIP:
+            break;
+        case K_VARIABLE: {
+            const CellIndex v = in.variableValues[number];
             AddRef(v);
             stack[++sp] = v;
-            continue;
+            break;
         }
-        case TOK_PARENTVARIABLE: {
-            const CellIndex v = parent->variableValues[c.number];
+        case K_PARENTVARIABLE: {
+            const CellIndex v = parent->variableValues[number];
             if (CellAt(v).type == TYPE_PROGRAM) {
                 SetError(in, ERR_PROGRAM_FROM_PARENT);
                 ok = false;
@@ -231,20 +522,21 @@ CellIndex Run(CInterpreter& in, CellIndex program) {
             }
             AddRef(v);
             stack[++sp] = v;
-            continue;
+            break;
         }
-        case TOK_ARRAY:
-        case TOK_PARENTARRAY: {
+        case K_ARRAY:
+        case K_PARENTARRAY: {
             const ValueCell& index = CellAt(stack[sp]);
             if (index.type != TYPE_LONG) {
                 SetError(in, ERR_INVALID_TYPE);
                 ok = false;
                 break;
             }
-            const ArrayEntry& a = (c.type == TOK_ARRAY ? in : *parent).arrays[c.number];
+            const bool own = KindOf(op) == K_ARRAY;
+            const ArrayEntry& a = (own ? in : *parent).arrays[number];
             const auto i = static_cast<uint32_t>(index.l);
             const CellIndex v = i < static_cast<uint32_t>(a.slotCount) ? a.slots[i] : kNotValid;
-            if (c.type == TOK_PARENTARRAY && CellAt(v).type == TYPE_PROGRAM) {
+            if (!own && CellAt(v).type == TYPE_PROGRAM) {
                 SetError(in, ERR_PROGRAM_FROM_PARENT);
                 ok = false;
                 break;
@@ -252,20 +544,37 @@ CellIndex Run(CInterpreter& in, CellIndex program) {
             AddRef(v);
             Release(stack[sp]);
             stack[sp] = v;
-            continue;
+            break;
         }
-        case TOK_USERFUNC:
-            ok = CallUserFunction(in, c.number, false, stack, sp);
+        case K_USERFUNC:
+            ok = CallUserFunction(in, static_cast<int32_t>(number), false, stack, sp);
             break;
-        case TOK_PARENTUSERFUNC:
-            ok = CallUserFunction(*parent, c.number, true, stack, sp);
+        case K_PARENTUSERFUNC:
+            ok = CallUserFunction(*parent, static_cast<int32_t>(number), true, stack, sp);
             break;
-        case TOK_BUILTIN: {
-            if (c.number == OP_SEQUENCE) {
-                Release(stack[sp--]);
-                continue;
+        case K_SEQUENCE:
+            Release(stack[sp--]);
+            break;
+        case K_ASSIGN_VAR:
+        case K_ASSIGN_PARENTVAR:
+            ok = AssignVariable(in, KindOf(op) == K_ASSIGN_PARENTVAR, number, ExtraOf(op) != 0,
+                                stack, sp);
+            break;
+        case K_ASSIGN_ELEMENT:
+        case K_ASSIGN_PARENTELEM:
+            ok = AssignElement(in, KindOf(op) == K_ASSIGN_PARENTELEM, number, ExtraOf(op) != 0,
+                               stack, sp);
+            break;
+        case K_BINARY: {
+            ValueCell value;
+            if (Compute(number, CellAt(stack[sp - 1]), CellAt(stack[sp]), value)) {
+                ok = StoreBinaryResult(in, stack, sp, value);
+                break;
             }
-            const BuiltinEntry& e = BuiltinTable[c.number];
+            [[fallthrough]];
+        }
+        case K_BUILTIN: {
+            const BuiltinEntry& e = BuiltinTable[number];
             assert(sp + 1 >= e.nargs);
             if (!CheckArguments(in, e, stack, sp)) {
                 ok = false;
@@ -280,25 +589,24 @@ CellIndex Run(CInterpreter& in, CellIndex program) {
             ok = doc.errorCode == 0;
             break;
         }
-        default:
-            if (c.type < TOK_VARIABLE) { // a literal or a reference
-                AddRef(item);
-                stack[++sp] = item;
-                continue;
-            }
+        case K_UNKNOWN:
             SetError(in, ERR_NOT_IMPLEMENTED);
             ok = false;
             break;
         }
-        if (!ok) break;
+        if (!ok) {
+            fail = pos + 1;
+            break;
+        }
+        pos += 1 + static_cast<int32_t>(ExtraOf(op));
     }
     --g_runDepth;
     CellIndex result = kNotValid;
-    if (ok) {
+    if (fail == 0) {
         if (sp >= 0) result = stack[sp--];
     } else {
         result = kNoCell;
-        PushTrace(doc, program, static_cast<int16_t>(parent ? pos : -pos));
+        PushTrace(doc, program, static_cast<int16_t>(in.parent ? fail : -fail));
     }
     while (sp >= 0)
         Release(stack[sp--]);

@@ -117,7 +117,8 @@ bool CInterpreter::StoreElement(int32_t a, int32_t i, CellIndex value) {
         const size_t wanted = static_cast<size_t>(slots);
         size_t capacity = arr.budgetBytes / sizeof(CellIndex);
         if (wanted > capacity) {
-            capacity = std::max(wanted, std::min(2 * capacity, static_cast<size_t>(kMaxArraySlots)));
+            capacity =
+                std::max(wanted, std::min(2 * capacity, static_cast<size_t>(kMaxArraySlots)));
             const size_t bytes = capacity * sizeof(CellIndex);
             if (!Pool().TakeBytes(bytes - arr.budgetBytes)) {
                 SetError(*this, 3);

@@ -1,0 +1,167 @@
+#include "programcode.h"
+
+#include <vector>
+
+#include "builtintable.h"
+#include "interpreter.h"
+
+namespace tivane {
+
+namespace {
+
+uint32_t Decode(const ValueCell& c) {
+    switch (c.type) {
+    case TOK_VARIABLE:
+        return MakeOp(K_VARIABLE, c.number);
+    case TOK_PARENTVARIABLE:
+        return MakeOp(K_PARENTVARIABLE, c.number);
+    case TOK_ARRAY:
+        return MakeOp(K_ARRAY, c.number);
+    case TOK_PARENTARRAY:
+        return MakeOp(K_PARENTARRAY, c.number);
+    case TOK_USERFUNC:
+        return MakeOp(K_USERFUNC, c.number);
+    case TOK_PARENTUSERFUNC:
+        return MakeOp(K_PARENTUSERFUNC, c.number);
+    case TOK_BUILTIN:
+        if (c.number == OP_SEQUENCE) return MakeOp(K_SEQUENCE, 0);
+        if (c.number >= kBuiltinRows) return MakeOp(K_UNKNOWN, 0);
+        return MakeOp(c.number <= OP_OR ? K_BINARY : K_BUILTIN, c.number);
+    default:
+        return MakeOp(c.type < TOK_VARIABLE ? K_LITERAL : K_UNKNOWN, 0);
+    }
+}
+
+// Finds, by following the stack effect of every item, the item that pushed each assignment's
+// target; a target pushed only to be assigned is skipped and its assignment stores directly.
+// Gives up (leaving the plain decoding) on anything it does not understand.
+void FuseAssignments(const CInterpreter& in, const ProgramBlock* block, uint32_t* ops) {
+    const int32_t n = block->count;
+    std::vector<int32_t> producers; // for each simulated stack slot, the item that pushed it
+    producers.reserve(static_cast<size_t>(n));
+    for (int32_t k = 0; k < n; ++k) {
+        const uint32_t op = ops[k];
+        size_t pops = 0;
+        bool pushes = true;
+        switch (KindOf(op)) {
+        case K_LITERAL:
+        case K_VARIABLE:
+        case K_PARENTVARIABLE:
+            break;
+        case K_ARRAY:
+        case K_PARENTARRAY:
+            pops = 1;
+            break;
+        case K_USERFUNC:
+            pops = static_cast<size_t>(in.functions[NumberOf(op)].nargs);
+            break;
+        case K_PARENTUSERFUNC:
+            if (!in.parent) return;
+            pops = static_cast<size_t>(in.parent->functions[NumberOf(op)].nargs);
+            break;
+        case K_SEQUENCE:
+            pops = 1;
+            pushes = false;
+            break;
+        case K_BINARY:
+        case K_BUILTIN: {
+            const uint32_t row = NumberOf(op);
+            pops = BuiltinTable[row].nargs;
+            if (row == OP_DEFINE) {
+                if (producers.size() < 2) return;
+                const ValueCell& target = CellAt(block->items[producers[producers.size() - 2]]);
+                if (target.type != TYPE_FUNCREF) return;
+                pops += static_cast<size_t>(in.functions[target.number].nargs);
+            }
+            if ((row == OP_ASSIGN || row == OP_ASSIGN_ELEMENT) && producers.size() >= 2) {
+                const int32_t t = producers[producers.size() - 2];
+                const ValueCell& target = CellAt(block->items[t]);
+                const uint32_t drop = k + 1 < n && KindOf(ops[k + 1]) == K_SEQUENCE ? 1 : 0;
+                OpKind kind = K_UNKNOWN;
+                if (row == OP_ASSIGN && target.type == TYPE_VARREF) kind = K_ASSIGN_VAR;
+                if (row == OP_ASSIGN && target.type == TYPE_PARENTVARREF) kind = K_ASSIGN_PARENTVAR;
+                if (row == OP_ASSIGN_ELEMENT && target.type == TYPE_ARRAYREF)
+                    kind = K_ASSIGN_ELEMENT;
+                if (row == OP_ASSIGN_ELEMENT && target.type == TYPE_PARENTARRAYREF)
+                    kind = K_ASSIGN_PARENTELEM;
+                if (kind != K_UNKNOWN && KindOf(ops[t]) == K_LITERAL) {
+                    ops[t] = MakeOp(K_SKIP, 0);
+                    ops[k] = MakeOp(kind, target.number, drop);
+                }
+            }
+            break;
+        }
+        default:
+            return;
+        }
+        if (pops > producers.size()) return;
+        producers.resize(producers.size() - pops);
+        if (pushes) producers.push_back(k);
+    }
+}
+
+bool IsNumberLiteral(const ProgramBlock* block, const uint32_t* ops, int32_t k) {
+    if (KindOf(ops[k]) != K_LITERAL) return false;
+    const uint16_t t = CellAt(block->items[k]).type;
+    return t == TYPE_LONG || t == TYPE_DOUBLE;
+}
+
+bool IsVariable(uint32_t op) {
+    return KindOf(op) == K_VARIABLE || KindOf(op) == K_PARENTVARIABLE;
+}
+
+bool IsArithmetic(uint32_t op) {
+    return KindOf(op) == K_BINARY && NumberOf(op) <= OP_DIV;
+}
+
+void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse) {
+    const int32_t n = block->count;
+    for (int32_t k = 0; k < n; ++k) {
+        const auto at = [&](int32_t d) { return k + d < n ? ops[k + d] : MakeOp(K_UNKNOWN, 0); };
+        // v := v op x, on an own variable.
+        if (KindOf(at(0)) == K_SKIP && KindOf(at(1)) == K_VARIABLE && IsArithmetic(at(3)) &&
+            KindOf(at(4)) == K_ASSIGN_VAR && NumberOf(at(4)) == NumberOf(at(1)) &&
+            CellAt(block->items[k]).type == TYPE_VARREF) {
+            const bool drop = ExtraOf(at(4)) != 0;
+            if (IsNumberLiteral(block, ops, k + 2)) {
+                fuse[k] = MakeFuse(F_UPDATE_LIT, 5, drop);
+                continue;
+            }
+            if (IsVariable(at(2))) {
+                fuse[k] = MakeFuse(F_UPDATE_VAR, 5, drop);
+                continue;
+            }
+        }
+        if (IsVariable(at(0)) && KindOf(at(2)) == K_BINARY) {
+            if (IsNumberLiteral(block, ops, k + 1)) {
+                fuse[k] = MakeFuse(F_VAR_LIT, 3);
+                continue;
+            }
+            if (IsVariable(at(1))) {
+                fuse[k] = MakeFuse(F_VAR_VAR, 3);
+                continue;
+            }
+        }
+        if (KindOf(at(1)) == K_BINARY) {
+            if (IsNumberLiteral(block, ops, k))
+                fuse[k] = MakeFuse(F_LIT_BINARY, 2);
+            else if (IsVariable(at(0)))
+                fuse[k] = MakeFuse(F_VAR_BINARY, 2);
+        }
+    }
+}
+
+} // namespace
+
+void PrepareProgram(const CInterpreter& in, ProgramBlock* block) {
+    uint32_t* ops = ProgramOps(block);
+    uint32_t* fuse = ProgramFuse(block);
+    for (int32_t k = 0; k < block->count; ++k) {
+        ops[k] = Decode(CellAt(block->items[k]));
+        fuse[k] = MakeFuse(F_NONE, 0);
+    }
+    FuseAssignments(in, block, ops);
+    FuseOperands(block, ops, fuse);
+}
+
+} // namespace tivane

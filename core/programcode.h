@@ -1,0 +1,96 @@
+#pragma once
+// The evaluator's code for a compiled program: each item decoded once into an operation, and
+// short runs of items that recur in loops (a variable and a literal into an operator, an
+// assignment whose value is dropped, `i := i + 1;`) marked as fused operations.
+//
+// A fused operation only takes a fast path when it cannot fail and has the same effect as its
+// items; otherwise the evaluator runs the items one by one. Error positions are item
+// positions either way, so reports do not change.
+
+#include <cstdint>
+
+#include "cellpool.h"
+
+namespace tivane {
+
+class CInterpreter;
+
+enum OpKind : uint8_t {
+    K_LITERAL,
+    K_VARIABLE,
+    K_PARENTVARIABLE,
+    K_ARRAY,
+    K_PARENTARRAY,
+    K_USERFUNC,
+    K_PARENTUSERFUNC,
+    K_SEQUENCE,
+    K_BUILTIN,
+    K_BINARY, // rows 0..11: computed in place when both operands are longs or doubles
+    K_UNKNOWN,
+    // An assignment target pushed only for the assignment that consumes it; that assignment
+    // is one of the next kinds and knows the target itself.
+    K_SKIP,
+    K_ASSIGN_VAR,        // number: own variable
+    K_ASSIGN_PARENTVAR,  // number: parent's variable
+    K_ASSIGN_ELEMENT,    // number: own array
+    K_ASSIGN_PARENTELEM, // number: parent's array
+};
+
+// An operation: kind in bits 0..7, table number in bits 8..23, and in bits 24..31 how many
+// following items it also consumes (a ";" that drops an assignment's value).
+constexpr uint32_t MakeOp(OpKind kind, uint32_t number, uint32_t extra = 0) {
+    return kind | number << 8 | extra << 24;
+}
+constexpr OpKind KindOf(uint32_t op) {
+    return static_cast<OpKind>(op & 0xFF);
+}
+constexpr uint32_t NumberOf(uint32_t op) {
+    return (op >> 8) & 0xFFFF;
+}
+constexpr uint32_t ExtraOf(uint32_t op) {
+    return op >> 24;
+}
+
+enum FuseKind : uint8_t {
+    F_NONE,
+    F_LIT_BINARY, // LIT op: the top of the stack op a literal
+    F_VAR_BINARY, // VAR op: the top of the stack op an own variable
+    F_VAR_LIT,    // VAR LIT op
+    F_VAR_VAR,    // VAR VAR op
+    F_UPDATE_LIT, // v := v op LIT, with v's cell changed in place
+    F_UPDATE_VAR, // v := v op w
+};
+
+// A fused operation: kind in bits 0..7, the number of items it covers in bits 8..15, and
+// whether the value is dropped by a following ";" (bit 16).
+constexpr uint32_t MakeFuse(FuseKind kind, uint32_t span, bool drop = false) {
+    return kind | span << 8 | (drop ? 1u : 0u) << 16;
+}
+constexpr FuseKind FuseKindOf(uint32_t f) {
+    return static_cast<FuseKind>(f & 0xFF);
+}
+constexpr uint32_t SpanOf(uint32_t f) {
+    return (f >> 8) & 0xFF;
+}
+constexpr bool DropsOf(uint32_t f) {
+    return (f >> 16) & 1;
+}
+
+// Item list, then operations, then fused operations: n words each.
+inline uint32_t* ProgramOps(ProgramBlock* p) {
+    return p->items + p->count;
+}
+inline const uint32_t* ProgramOps(const ProgramBlock* p) {
+    return p->items + p->count;
+}
+inline uint32_t* ProgramFuse(ProgramBlock* p) {
+    return p->items + 2 * p->count;
+}
+inline const uint32_t* ProgramFuse(const ProgramBlock* p) {
+    return p->items + 2 * p->count;
+}
+
+// Decodes a freshly compiled program of `in` (its items are final).
+void PrepareProgram(const CInterpreter& in, ProgramBlock* block);
+
+} // namespace tivane

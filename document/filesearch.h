@@ -1,0 +1,57 @@
+#pragma once
+// File search for templates and program files, and whole-file reading of program texts.
+//
+// Names come from templates and layout files written on systems whose separator is '\', and
+// from users who type names in any case. So names accept both '\' and '/' as separators, and
+// when a path component does not exist exactly, a directory entry that matches it without
+// regard to (ASCII) case is taken instead.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tivane {
+
+// Byte-wise comparison that folds only the ASCII letters: names are bytes, and the language
+// knows no other case.
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+
+// Where LocateFile looks besides the current directory.
+struct SearchContext {
+    std::string executableDir;   // the directory holding the program's executable
+    std::string commandLineFile; // the document path given on the command line; may be empty
+};
+
+// The directory of the running executable, or "" when the system does not tell.
+std::string ExecutableDirectory();
+
+// Searches for `name`, then for its bare file name in the current directory, the executable's
+// directory and the command-line file's directory; when none exists and `fallback` is neither
+// empty nor the bare name (ignoring case), the same search is made once more for `fallback`.
+// On success `name` becomes the file's absolute, lexically normal path (symlinks are kept as
+// named, and the case is that of the directory entries found) and the result is true. On
+// failure `name` holds the last candidate tried, as it was composed, and the result is false.
+// A directory never counts as a file, and neither does an empty name.
+bool LocateFile(std::string& name, std::string_view fallback, const SearchContext& ctx);
+
+// The absolute path of an existing non-directory file named `name` (either separator, case
+// fallback per component), or nothing.
+std::optional<std::string> FindExistingFile(std::string_view name);
+
+// All bytes of the file at `path` exactly as named (no separator or case handling), or
+// nothing when it cannot be opened or is a directory.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// The text of a program or side file: its bytes up to the first NUL byte, since the language's
+// texts are zero-terminated. When the file cannot be opened the result is "" and, if
+// `messageLevel` is greater than -999, `showStopMessage` receives
+// "Could not open the file <name>." once. An empty file is not an error.
+std::string ReadTextFile(const std::string& name, int16_t messageLevel,
+                         const std::function<void(const std::string&)>& showStopMessage);
+
+// Levels at or below this read silently.
+inline constexpr int16_t kSilentReadLevel = -999;
+
+} // namespace tivane
