@@ -25,6 +25,16 @@ void FreeOpenFile(OpenFile* file) {
 
 namespace {
 
+FileOpener g_opener = nullptr;
+
+} // namespace
+
+void SetFileOpener(FileOpener opener) {
+    g_opener = opener;
+}
+
+namespace {
+
 // The stream of an open-file argument, or nullptr with error 10 when it was closed.
 std::FILE* StreamOf(CInterpreter& in, CellIndex file) {
     std::FILE* stream = CellAt(file).file->stream;
@@ -48,7 +58,9 @@ TIVANE_HANDLER(BiOpenFile) {
     const CellIndex mode = PopArg(stack, sp);
     const CellIndex name = PopArg(stack, sp);
     // The mode text goes to the runtime unchanged.
-    std::FILE* stream = std::fopen(StrText(CellAt(name)), StrText(CellAt(mode)));
+    const char* path = StrText(CellAt(name));
+    std::FILE* stream =
+        g_opener ? g_opener(path, StrText(CellAt(mode))) : std::fopen(path, StrText(CellAt(mode)));
     Release(mode);
     Release(name);
     if (!stream) return kNotValid;

@@ -34,6 +34,7 @@ CInterpreter::~CInterpreter() {
     for (ArrayEntry& a : arrays) {
         for (CellIndex v : a.slots)
             Release(v);
+        Pool().GiveBytes(a.budgetBytes);
     }
     CellIndex v;
     while (pushStack.Pop(v))
@@ -90,6 +91,8 @@ void CInterpreter::ClearArray(int32_t a) {
     std::vector<CellIndex> old;
     old.swap(arrays[a].slots);
     arrays[a].slotCount = 0;
+    Pool().GiveBytes(arrays[a].budgetBytes);
+    arrays[a].budgetBytes = 0;
     for (CellIndex v : old)
         Release(v);
 }
