@@ -19,7 +19,7 @@ namespace {
 
 // Runs a PROGRAM argument and drops the caller's reference to it.
 CellIndex RunAndRelease(CInterpreter& in, CellIndex program) {
-    const CellIndex result = Run(in, program);
+    const CellIndex result = RunHeld(in, program);
     Release(program);
     return result;
 }
@@ -156,22 +156,25 @@ TIVANE_HANDLER(BiWhile) {
     const CellIndex condition = PopArg(stack, sp);
     bool ok = true;
     for (;;) {
-        const CellIndex test = Run(in, condition);
-        if (test == kNoCell) {
-            ok = false;
-            break;
-        }
-        const ValueCell& t = CellAt(test);
-        const bool isLong = t.type == TYPE_LONG;
-        const bool goOn = isLong && t.l != 0;
-        Release(test);
-        if (!isLong) {
-            SetError(in, ERR_INVALID_TYPE);
-            ok = false;
-            break;
+        bool goOn;
+        if (!QuickCondition(in, condition, goOn)) {
+            const CellIndex test = RunHeld(in, condition);
+            if (test == kNoCell) {
+                ok = false;
+                break;
+            }
+            const ValueCell& t = CellAt(test);
+            const bool isLong = t.type == TYPE_LONG;
+            goOn = isLong && t.l != 0;
+            Release(test);
+            if (!isLong) {
+                SetError(in, ERR_INVALID_TYPE);
+                ok = false;
+                break;
+            }
         }
         if (!goOn) break;
-        const CellIndex value = Run(in, body);
+        const CellIndex value = RunHeld(in, body);
         if (value == kNoCell) {
             ok = false;
             break;

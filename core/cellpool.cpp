@@ -56,19 +56,9 @@ bool CellPool::EnsureNotValid() {
     return true;
 }
 
-bool CellPool::DropOverflow(CellIndex i) {
-    auto it = m_overflow.find(i);
-    if (it == m_overflow.end()) return false;
-    if (--it->second == 0) m_overflow.erase(it);
-    return true;
-}
-
 uint32_t CellPool::RefCount(CellIndex i) {
     uint32_t n = At(i).refs;
-    if (n == 0xFFFF) {
-        auto it = m_overflow.find(i);
-        if (it != m_overflow.end()) n += it->second;
-    }
+    if (n == 0xFFFF && i < m_overflow.size()) n += m_overflow[i];
     return n;
 }
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
+#include <vector>
 
 namespace tivane {
 
@@ -117,14 +117,17 @@ public:
         if (c.refs != 0xFFFF) {
             ++c.refs;
         } else {
-            ++m_overflow[i];
+            ++Overflow(i);
         }
     }
 
     void Release(CellIndex i) {
         if (i == kNotValid) return;
         ValueCell& c = At(i);
-        if (c.refs == 0xFFFF && DropOverflow(i)) return;
+        if (c.refs == 0xFFFF && i < m_overflow.size() && m_overflow[i] != 0) {
+            --m_overflow[i];
+            return;
+        }
         if (--c.refs == 0) {
             // Numbers, the most frequent temporaries, own no payload: back to the list here.
             if (c.type == TYPE_LONG || c.type == TYPE_DOUBLE) {
@@ -169,7 +172,12 @@ public:
 private:
     bool AddChunk();
     void Free(ValueCell& c);
-    bool DropOverflow(CellIndex i);
+    // The excess count of a cell: a dense table indexed by cell, grown only when some cell
+    // first passes 65535 references (at most 4 bytes per cell of the pool).
+    uint32_t& Overflow(CellIndex i) {
+        if (i >= m_overflow.size()) m_overflow.resize(static_cast<size_t>(i) + 1, 0);
+        return m_overflow[i];
+    }
 
     ValueCell* m_base = nullptr; // kMaxChunks chunks reserved, committed one by one
     ValueCell* m_chunks[kMaxChunks] = {};
@@ -181,8 +189,8 @@ private:
     size_t m_byteLimit = DefaultByteLimit();
     static size_t DefaultByteLimit();
     // References beyond 65535: the cell's own count stays saturated at 0xFFFF and the excess
-    // lives here. Rare (one literal stored into a million array slots), so a map is enough.
-    std::unordered_map<CellIndex, uint32_t> m_overflow;
+    // lives here (one literal stored into a million array slots).
+    std::vector<uint32_t> m_overflow;
 };
 
 extern CellPool g_cellPool;

@@ -27,33 +27,44 @@ public:
 
     CellIndex* Acquire(size_t n, Mark& mark) {
         mark = {m_block, m_used};
-        if (m_blocks.empty() || m_used + n > m_blocks[m_block].size) {
-            const size_t next = m_blocks.empty() ? 0 : m_block + 1;
-            if (next >= m_blocks.size() || m_blocks[next].size < n) {
-                const size_t size = std::max(n, kBlockSlots);
-                std::unique_ptr<CellIndex[]> data(new (std::nothrow) CellIndex[size]);
-                if (!data) return nullptr;
-                try {
-                    if (next >= m_blocks.size()) m_blocks.push_back({nullptr, 0});
-                } catch (const std::bad_alloc&) {
-                    return nullptr;
-                }
-                m_blocks[next] = {std::move(data), size};
-            }
-            m_block = next;
-            m_used = 0;
+        if (m_used + n <= m_size) {
+            CellIndex* frame = m_data + m_used;
+            m_used += n;
+            return frame;
         }
-        CellIndex* frame = m_blocks[m_block].data.get() + m_used;
-        m_used += n;
-        return frame;
+        return AcquireInNextBlock(n);
     }
 
     void ReleaseTo(const Mark& mark) {
-        m_block = mark.block;
+        if (mark.block != m_block) {
+            m_block = mark.block;
+            m_data = m_blocks[m_block].data.get();
+            m_size = m_blocks[m_block].size;
+        }
         m_used = mark.used;
     }
 
 private:
+    [[gnu::noinline]] CellIndex* AcquireInNextBlock(size_t n) {
+        const size_t next = m_data ? m_block + 1 : 0;
+        if (next >= m_blocks.size() || m_blocks[next].size < n) {
+            const size_t size = std::max(n, kBlockSlots);
+            std::unique_ptr<CellIndex[]> data(new (std::nothrow) CellIndex[size]);
+            if (!data) return nullptr;
+            try {
+                if (next >= m_blocks.size()) m_blocks.push_back({nullptr, 0});
+            } catch (const std::bad_alloc&) {
+                return nullptr;
+            }
+            m_blocks[next] = {std::move(data), size};
+        }
+        m_block = next;
+        m_data = m_blocks[next].data.get();
+        m_size = m_blocks[next].size;
+        m_used = n;
+        return m_data;
+    }
+
     // Two frames of the largest program fit in one block.
     static constexpr size_t kBlockSlots = 65536;
     struct Block {
@@ -62,6 +73,8 @@ private:
     };
     std::vector<Block> m_blocks;
     size_t m_block = 0;
+    CellIndex* m_data = nullptr; // the current block
+    size_t m_size = 0;
     size_t m_used = 0;
 };
 
@@ -439,7 +452,10 @@ bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Ce
     return true;
 }
 
-CellIndex Run(CInterpreter& in, CellIndex program) {
+namespace {
+
+template <bool Held>
+CellIndex RunProgram(CInterpreter& in, CellIndex program) {
     DocumentHost& doc = *in.document;
     if (doc.errorCode) ClearErrors(doc);
     doc.errorPhase = 2;
@@ -462,7 +478,7 @@ CellIndex Run(CInterpreter& in, CellIndex program) {
     }
 
     // The run holds the program, so that it outlives a redefinition or CLEAR from inside.
-    AddRef(program);
+    if constexpr (!Held) AddRef(program);
     const ProgramBlock* block = pc.prog;
     const int32_t n = block->count;
     const CellIndex* items = block->items;
@@ -470,7 +486,7 @@ CellIndex Run(CInterpreter& in, CellIndex program) {
     StackArena::Mark mark;
     CellIndex* stack = g_arena.Acquire(static_cast<size_t>(n) + 1, mark);
     if (!stack) {
-        Release(program);
+        if constexpr (!Held) Release(program);
         SetError(in, ERR_NO_MEMORY);
         PushTrace(doc, program, 0);
         return kNoCell;
@@ -486,17 +502,18 @@ CellIndex Run(CInterpreter& in, CellIndex program) {
                                         : parent->variableValues[NumberOf(op)];
     };
     while (pos < n) {
-        if (const uint32_t f = fuse[pos]) {
-            if (RunFused(in, f, items + pos, ops + pos, stack, sp, variable)) {
-                pos += static_cast<int32_t>(SpanOf(f) + (DropsOf(f) ? 1 : 0));
+        uint32_t op = ops[pos];
+        if (KindOf(op) == K_FUSED) {
+            if (RunFused(in, op, items + pos, fuse + pos, stack, sp, variable)) {
+                pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0));
                 continue;
             }
             if (in.document->errorCode) { // only "Not enough memory" can get here
                 fail = pos + 1;
                 break;
             }
+            op = fuse[pos]; // the item's own operation
         }
-        const uint32_t op = ops[pos];
         const CellIndex item = items[pos];
         const uint32_t number = NumberOf(op);
         bool ok = true;
@@ -589,6 +606,7 @@ CellIndex Run(CInterpreter& in, CellIndex program) {
             ok = doc.errorCode == 0;
             break;
         }
+        case K_FUSED: // replaced above by the item's own operation
         case K_UNKNOWN:
             SetError(in, ERR_NOT_IMPLEMENTED);
             ok = false;
@@ -611,8 +629,42 @@ CellIndex Run(CInterpreter& in, CellIndex program) {
     while (sp >= 0)
         Release(stack[sp--]);
     g_arena.ReleaseTo(mark);
-    Release(program);
+    if constexpr (!Held) Release(program);
     return result;
+}
+
+} // namespace
+
+CellIndex Run(CInterpreter& in, CellIndex program) {
+    return RunProgram<false>(in, program);
+}
+
+CellIndex RunHeld(CInterpreter& in, CellIndex program) {
+    return RunProgram<true>(in, program);
+}
+
+bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
+    const ProgramBlock* block = CellAt(program).prog;
+    if (block->count != 3) return false;
+    const uint32_t op = ProgramOps(block)[0];
+    if (KindOf(op) != K_FUSED || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR))
+        return false;
+    const uint32_t* plain = ProgramFuse(block);
+    const uint32_t row = NumberOf(plain[2]);
+    if (row < OP_GE || row > OP_EQ) return false;
+    // The message pass belongs to the run it falls on: leave that one to Run.
+    if (g_runCounter % 4096 == 0) return false;
+    const auto variable = [&](uint32_t v) {
+        return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
+                                       : in.parent->variableValues[NumberOf(v)];
+    };
+    const ValueCell& a = CellAt(variable(plain[0]));
+    const ValueCell& b = CellAt(FuseKindOf(op) == F_VAR_LIT ? block->items[1] : variable(plain[1]));
+    ValueCell value;
+    if (!Compute(row, a, b, value)) return false;
+    ++g_runCounter;
+    truth = value.l != 0;
+    return true;
 }
 
 } // namespace tivane

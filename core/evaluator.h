@@ -18,6 +18,14 @@ inline constexpr int32_t kMaxRunDepth = 6000;
 // level.
 CellIndex Run(CInterpreter& in, CellIndex program);
 
+// The same for a caller that itself holds a reference to the program for the whole run (the
+// built-ins that run their PROGRAM arguments), which spares the run its own.
+CellIndex RunHeld(CInterpreter& in, CellIndex program);
+
+// A condition program that is one comparison of numbers (`i < n`), evaluated without a run
+// of its own when that cannot make a difference; false when the program must be run.
+bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth);
+
 // The process-wide run counter; the message pass happens when it passes a multiple of 4096.
 uint16_t RunCounter();
 

@@ -1,5 +1,6 @@
 #include "programcode.h"
 
+#include <utility>
 #include <vector>
 
 #include "builtintable.h"
@@ -114,9 +115,11 @@ bool IsArithmetic(uint32_t op) {
     return KindOf(op) == K_BINARY && NumberOf(op) <= OP_DIV;
 }
 
+// Writes into `fuse` the operation to run at each position: a fused one or the plain one.
 void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse) {
     const int32_t n = block->count;
     for (int32_t k = 0; k < n; ++k) {
+        fuse[k] = ops[k];
         const auto at = [&](int32_t d) { return k + d < n ? ops[k + d] : MakeOp(K_UNKNOWN, 0); };
         // v := v op x, on an own variable.
         if (KindOf(at(0)) == K_SKIP && KindOf(at(1)) == K_VARIABLE && IsArithmetic(at(3)) &&
@@ -158,10 +161,12 @@ void PrepareProgram(const CInterpreter& in, ProgramBlock* block) {
     uint32_t* fuse = ProgramFuse(block);
     for (int32_t k = 0; k < block->count; ++k) {
         ops[k] = Decode(CellAt(block->items[k]));
-        fuse[k] = MakeFuse(F_NONE, 0);
+        fuse[k] = ops[k];
     }
     FuseAssignments(in, block, ops);
     FuseOperands(block, ops, fuse);
+    for (int32_t k = 0; k < block->count; ++k)
+        std::swap(ops[k], fuse[k]);
 }
 
 } // namespace tivane

@@ -34,6 +34,7 @@ enum OpKind : uint8_t {
     K_ASSIGN_PARENTVAR,  // number: parent's variable
     K_ASSIGN_ELEMENT,    // number: own array
     K_ASSIGN_PARENTELEM, // number: parent's array
+    K_FUSED,             // a fused operation (below); the item's own operation is kept aside
 };
 
 // An operation: kind in bits 0..7, table number in bits 8..23, and in bits 24..31 how many
@@ -61,22 +62,24 @@ enum FuseKind : uint8_t {
     F_UPDATE_VAR, // v := v op w
 };
 
-// A fused operation: kind in bits 0..7, the number of items it covers in bits 8..15, and
-// whether the value is dropped by a following ";" (bit 16).
+// A fused operation replaces the first item's operation: K_FUSED in bits 0..7, the fused kind
+// in bits 8..15, the number of items it covers in bits 16..23, and whether the value is
+// dropped by a following ";" in bit 24. The first item's own operation moves to the second
+// word list, for when the fast path does not apply.
 constexpr uint32_t MakeFuse(FuseKind kind, uint32_t span, bool drop = false) {
-    return kind | span << 8 | (drop ? 1u : 0u) << 16;
+    return K_FUSED | static_cast<uint32_t>(kind) << 8 | span << 16 | (drop ? 1u : 0u) << 24;
 }
 constexpr FuseKind FuseKindOf(uint32_t f) {
-    return static_cast<FuseKind>(f & 0xFF);
+    return static_cast<FuseKind>((f >> 8) & 0xFF);
 }
 constexpr uint32_t SpanOf(uint32_t f) {
-    return (f >> 8) & 0xFF;
+    return (f >> 16) & 0xFF;
 }
 constexpr bool DropsOf(uint32_t f) {
-    return (f >> 16) & 1;
+    return (f >> 24) & 1;
 }
 
-// Item list, then operations, then fused operations: n words each.
+// Item list, then the operations to run, then each item's own operation: n words each.
 inline uint32_t* ProgramOps(ProgramBlock* p) {
     return p->items + p->count;
 }

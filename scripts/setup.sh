@@ -7,6 +7,9 @@ PACKAGES=(
   cmake make g++ pkg-config
   libgtest-dev googletest
 )
+# The benchmarks compare with Lua 5.4 and Python 3; the fuzzer needs clang's libFuzzer.
+if [ "${1:-}" = "--bench" ]; then PACKAGES+=(lua5.4 python3 time); fi
+if [ "${1:-}" = "--fuzz" ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
