@@ -18,7 +18,7 @@ namespace tivane::fuzz {
 namespace {
 
 // Message passes (one every 4096 runs) before the run is stopped as if by the user.
-constexpr int kPumpBudget = 64;
+constexpr int kPumpBudget = 16;
 
 class FuzzDocument final : public DocumentHost {
 public:
