@@ -61,7 +61,9 @@ public:
     virtual std::string MainInput() const = 0;
 
     // Document operations the built-ins call. Walks stop at the first view that fails;
-    // the result is true when every view succeeded.
+    // the result is true when every view succeeded. The failing view reports its own error
+    // (ErrorReport, message box); the walk then leaves errorCode 0, so that the main program
+    // that asked goes on, except for a Stop (19), which stays set and stops it too.
     virtual bool UpdateViews() = 0;
     virtual bool ExecViewTemplates() = 0;
     virtual bool ForAllViews(std::string_view variableName) = 0;
