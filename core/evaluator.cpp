@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "builtintable.h"
 #include "errors.h"
 #include "interpreter.h"
@@ -81,6 +83,33 @@ private:
 StackArena g_arena;
 uint16_t g_runCounter = 0;
 int32_t g_runDepth = 0;
+
+// The machine stack a chain of nested runs may use, measured from the outermost run. The
+// depth limit alone does not bound it: frames are larger in instrumented builds, and a host
+// may start a run deep in its own call stack. What stays free covers the calls below the
+// last check (handlers, listing nested blocks).
+uintptr_t g_stackBase = 0;
+
+size_t StackBudget() {
+    static const size_t budget = [] {
+        constexpr size_t kReserve = size_t{1} << 20;
+        rlimit limit{};
+        size_t size = size_t{8} << 20;
+        if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+            size = std::min<size_t>(limit.rlim_cur, size_t{256} << 20);
+        return size > 2 * kReserve ? size - kReserve : size / 2;
+    }();
+    return budget;
+}
+
+bool StackExhausted() {
+    const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    if (g_runDepth == 0) {
+        g_stackBase = here;
+        return false;
+    }
+    return g_stackBase > here && g_stackBase - here > StackBudget();
+}
 
 // Replaces a long on the stack by a double of the same value.
 bool Widen(CInterpreter& in, CellIndex& slot) {
@@ -471,7 +500,7 @@ CellIndex RunProgram(CInterpreter& in, CellIndex program) {
             return kNoCell;
         }
     }
-    if (g_runDepth >= kMaxRunDepth) {
+    if (g_runDepth >= kMaxRunDepth || StackExhausted()) {
         SetError(in, ERR_NO_MEMORY);
         PushTrace(doc, program, 0);
         return kNoCell;
