@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <locale.h>
+#include <string>
 
 #include "builtins.h"
 #include "errors.h"
@@ -238,8 +239,35 @@ TIVANE_HANDLER(BiAtol) {
 
 TIVANE_HANDLER(BiAtof) {
     const CellIndex text = PopArg(stack, sp);
-    // The C locale: a decimal point is "." whatever the user's locale says.
-    const double v = strtod_l(StrText(CellAt(text)), nullptr, CLocale());
+    // Decimal notation only: optional sign, digits, optional point and fraction, optional
+    // exponent. Hexadecimal numbers, "inf" and "nan" are no numbers here and give 0.0.
+    const char* p = StrText(CellAt(text));
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    const char* start = p;
+    const auto digits = [&p] {
+        const char* from = p;
+        while (*p >= '0' && *p <= '9')
+            ++p;
+        return p - from;
+    };
+    if (*p == '+' || *p == '-') ++p;
+    auto mantissa = digits();
+    if (*p == '.') {
+        ++p;
+        mantissa += digits();
+    }
+    double v = 0.0;
+    if (mantissa > 0) {
+        const char* end = p;
+        if (*p == 'e' || *p == 'E') {
+            ++p;
+            if (*p == '+' || *p == '-') ++p;
+            if (digits() > 0) end = p;
+        }
+        // The C locale: a decimal point is "." whatever the user's locale says.
+        v = strtod_l(std::string(start, end).c_str(), nullptr, CLocale());
+    }
     Release(text);
     return NewDouble(in, v);
 }

@@ -63,6 +63,7 @@ struct OpenFile; // defined by the file functions
 // (no program can tell the difference, and pushing a block stays O(1)).
 struct ProgramBlock {
     int32_t count;      // item count n, at most 32767
+    uint32_t owner;     // serial number of the interpreter whose tables the items index
     CellIndex items[1]; // n items in execution (postfix) order, then the evaluator's code
 };
 

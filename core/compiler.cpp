@@ -473,6 +473,7 @@ CellIndex Compiler::ParseSequence(int depth) {
         return kNoCell;
     }
     ProgramBlock* block = AllocProgram(static_cast<int32_t>(out.Size()));
+    if (block) block->owner = m_in.serial;
     if (!block) {
         Fail(ERR_NO_MEMORY);
         return kNoCell;

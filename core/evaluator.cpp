@@ -460,6 +460,16 @@ bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Ce
         SetError(owner, ERR_NOT_IMPLEMENTED);
         return false;
     }
+    // Binding gives each argument to a parameter variable of the function's interpreter: for
+    // a parent's function that is the parent's variable, which takes no PROGRAM.
+    if (parentCall) {
+        for (int32_t k = 0; k < n; ++k) {
+            if (CellAt(stack[sp - k]).type == TYPE_PROGRAM) {
+                SetError(owner, ERR_PROGRAM_TO_PARENT);
+                return false;
+            }
+        }
+    }
     const ParamCopy params(f.params);
     std::vector<CellIndex>& vars = owner.variableValues;
     // Bind: the parameter variables take the arguments, the stack keeps their old values.
@@ -489,7 +499,8 @@ CellIndex RunProgram(CInterpreter& in, CellIndex program) {
     if (doc.errorCode) ClearErrors(doc);
     doc.errorPhase = 2;
     const ValueCell& pc = CellAt(program);
-    if (pc.type != TYPE_PROGRAM) {
+    // A program runs only in the interpreter that compiled it: its items index those tables.
+    if (pc.type != TYPE_PROGRAM || pc.prog->owner != in.serial) {
         SetError(in, ERR_INVALID_TYPE);
         return kNoCell;
     }
@@ -674,7 +685,7 @@ CellIndex RunHeld(CInterpreter& in, CellIndex program) {
 
 bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     const ProgramBlock* block = CellAt(program).prog;
-    if (block->count != 3) return false;
+    if (block->count != 3 || block->owner != in.serial) return false;
     const uint32_t op = ProgramOps(block)[0];
     if (KindOf(op) != K_FUSED || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR))
         return false;

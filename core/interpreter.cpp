@@ -12,12 +12,17 @@ namespace tivane {
 DocumentHost::~DocumentHost() = default;
 ViewHost::~ViewHost() = default;
 
-CInterpreter::CInterpreter(DocumentHost& doc) : document(&doc) {
+namespace {
+uint32_t g_nextSerial = 1;
+}
+
+CInterpreter::CInterpreter(DocumentHost& doc) : serial(g_nextSerial++), document(&doc) {
     Construct();
 }
 
 CInterpreter::CInterpreter(CInterpreter& parentInterpreter, ViewHost& ownerView)
-    : parent(&parentInterpreter), view(&ownerView), document(&ownerView.Document()) {
+    : serial(g_nextSerial++), parent(&parentInterpreter), view(&ownerView),
+      document(&ownerView.Document()) {
     Construct();
 }
 

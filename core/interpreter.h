@@ -65,6 +65,10 @@ public:
     CInterpreter(const CInterpreter&) = delete;
     CInterpreter& operator=(const CInterpreter&) = delete;
 
+    // A process-wide serial number: programs remember the interpreter that compiled them,
+    // because their items are numbers in its tables.
+    const uint32_t serial;
+
     CInterpreter* parent = nullptr;
     ViewHost* view = nullptr; // the owner of a view's interpreter
     DocumentHost* document = nullptr;
