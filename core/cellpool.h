@@ -161,7 +161,7 @@ public:
     // arbitrarily many of: past it, allocations fail ("Not enough memory") instead of the
     // process running the machine out of memory. The default is half the physical memory.
     bool TakeBytes(size_t n) {
-        if (n > m_byteLimit - m_bytesUsed) return false;
+        if (m_bytesUsed > m_byteLimit || n > m_byteLimit - m_bytesUsed) return false;
         m_bytesUsed += n;
         return true;
     }

@@ -58,7 +58,14 @@ void AppendCompileContext(const CInterpreter& in, std::string& text) {
 void AppendRunTrace(CInterpreter& in, std::string& text) {
     DocumentHost& doc = *in.document;
     while (auto record = PopTrace(doc)) {
-        CInterpreter& owner = record->position < 0 && in.parent ? *in.parent : in;
+        // The program's own interpreter when it is one of the two (a record at position 0,
+        // from a stop or the nesting limit, has no sign to tell), else as the sign says.
+        const uint32_t serial =
+            CellAt(record->program).type == TYPE_PROGRAM ? CellAt(record->program).prog->owner : 0;
+        CInterpreter& owner = serial == in.serial                        ? in
+                              : in.parent && serial == in.parent->serial ? *in.parent
+                              : record->position < 0 && in.parent        ? *in.parent
+                                                                         : in;
         const int32_t position = record->position < 0 ? -record->position : record->position;
         std::string listing;
         size_t k = std::string::npos;

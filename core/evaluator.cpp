@@ -549,7 +549,7 @@ CellIndex RunProgram(CInterpreter& in, CellIndex program) {
                 continue;
             }
             if (in.document->errorCode) { // only "Not enough memory" can get here
-                fail = pos + 1;
+                fail = pos + static_cast<int32_t>(SpanOf(op)); // the operator's item
                 break;
             }
             op = fuse[pos]; // the item's own operation
@@ -692,8 +692,8 @@ bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     const uint32_t* plain = ProgramFuse(block);
     const uint32_t row = NumberOf(plain[2]);
     if (row < OP_GE || row > OP_EQ) return false;
-    // The message pass belongs to the run it falls on: leave that one to Run.
-    if (g_runCounter % 4096 == 0) return false;
+    // The message pass and the nesting limits belong to a real run: leave those to Run.
+    if (g_runCounter % 4096 == 0 || g_runDepth >= kMaxRunDepth || StackExhausted()) return false;
     const auto variable = [&](uint32_t v) {
         return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
                                        : in.parent->variableValues[NumberOf(v)];
