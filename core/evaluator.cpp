@@ -102,13 +102,18 @@ size_t StackBudget() {
     return budget;
 }
 
-bool StackExhausted() {
+// How far below the limits the quick paths step aside, so that a run near the limits is a
+// real run and fails exactly where it would.
+constexpr int32_t kQuickDepthMargin = 64;
+constexpr size_t kQuickStackMargin = size_t{256} << 10;
+
+bool StackExhausted(size_t margin = 0) {
     const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
     if (g_runDepth == 0) {
         g_stackBase = here;
         return false;
     }
-    return g_stackBase > here && g_stackBase - here > StackBudget();
+    return g_stackBase > here && g_stackBase - here + margin > StackBudget();
 }
 
 // Replaces a long on the stack by a double of the same value.
@@ -693,7 +698,9 @@ bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     const uint32_t row = NumberOf(plain[2]);
     if (row < OP_GE || row > OP_EQ) return false;
     // The message pass and the nesting limits belong to a real run: leave those to Run.
-    if (g_runCounter % 4096 == 0 || g_runDepth >= kMaxRunDepth || StackExhausted()) return false;
+    if (g_runCounter % 4096 == 0 || g_runDepth >= kMaxRunDepth - kQuickDepthMargin ||
+        StackExhausted(kQuickStackMargin))
+        return false;
     const auto variable = [&](uint32_t v) {
         return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
                                        : in.parent->variableValues[NumberOf(v)];
