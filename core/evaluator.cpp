@@ -88,8 +88,6 @@ int32_t g_runDepth = 0;
 // depth limit alone does not bound it: frames are larger in instrumented builds, and a host
 // may start a run deep in its own call stack. What stays free covers the calls below the
 // last check (handlers, listing nested blocks).
-uintptr_t g_stackBase = 0;
-
 size_t StackBudget() {
     static const size_t budget = [] {
         constexpr size_t kReserve = size_t{1} << 20;
@@ -107,13 +105,16 @@ size_t StackBudget() {
 constexpr int32_t kQuickDepthMargin = 64;
 constexpr size_t kQuickStackMargin = size_t{256} << 10;
 
+// The lowest frame address a run may start at, set by each outermost run.
+uintptr_t g_stackFloor = 0;
+
 bool StackExhausted(size_t margin = 0) {
     const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
     if (g_runDepth == 0) {
-        g_stackBase = here;
+        g_stackFloor = here > StackBudget() ? here - StackBudget() : 0;
         return false;
     }
-    return g_stackBase > here && g_stackBase - here + margin > StackBudget();
+    return here < g_stackFloor + margin;
 }
 
 // Replaces a long on the stack by a double of the same value.
