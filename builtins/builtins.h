@@ -93,4 +93,30 @@ inline CellIndex PopArg(CellIndex* stack, int32_t& sp) {
     return stack[sp--];
 }
 
+// Takes n arguments off the stack into args[0..n-1] in written order, and releases them when
+// it goes out of scope; Keep(k) hands argument k's reference to the caller instead.
+template <int N>
+class Args {
+public:
+    Args(CellIndex* stack, int32_t& sp) {
+        for (int k = N - 1; k >= 0; --k)
+            m_args[k] = PopArg(stack, sp);
+    }
+    ~Args() {
+        for (CellIndex c : m_args)
+            Release(c);
+    }
+    Args(const Args&) = delete;
+    Args& operator=(const Args&) = delete;
+    CellIndex operator[](int k) const { return m_args[k]; }
+    CellIndex Keep(int k) {
+        const CellIndex c = m_args[k];
+        m_args[k] = kNotValid;
+        return c;
+    }
+
+private:
+    CellIndex m_args[N];
+};
+
 } // namespace tivane

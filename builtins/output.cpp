@@ -39,21 +39,6 @@ int32_t L(CellIndex c) {
     return CellAt(c).l;
 }
 
-// Takes n arguments off the stack into args[0..n-1] in written order.
-template <int N>
-struct Args {
-    CellIndex a[N];
-    Args(CellIndex* stack, int32_t& sp) {
-        for (int k = N - 1; k >= 0; --k)
-            a[k] = PopArg(stack, sp);
-    }
-    ~Args() {
-        for (CellIndex c : a)
-            Release(c);
-    }
-    CellIndex operator[](int k) const { return a[k]; }
-};
-
 // Sends text to the view program's own view.
 void Output(ViewHost& view, const std::string& text) {
     if (view.Kind() == ViewKind::Text)
