@@ -1,7 +1,6 @@
 // The cell pool: reuse, growth, exhaustion, counts beyond 16 bits, and that programs of every
 // kind, failing ones included, give back every cell they take.
 
-#include <string>
 #include <vector>
 
 #include "testsupport.h"
@@ -22,31 +21,6 @@ protected:
     }
 };
 
-TEST_F(CellPoolTest, NotValidIsSharedAndNeverFreed) {
-    ASSERT_TRUE(Pool().EnsureNotValid());
-    const size_t live = Pool().LiveCells();
-    for (int k = 0; k < 10; ++k)
-        Release(kNotValid);
-    EXPECT_EQ(CellAt(kNotValid).type, TYPE_NOTVALID);
-    EXPECT_EQ(Pool().LiveCells(), live);
-    const CellIndex c = Pool().NewCell();
-    ASSERT_NE(c, kNoCell);
-    EXPECT_NE(c, kNotValid);
-    EXPECT_EQ(Pool().RefCount(c), 1u);
-    CellAt(c).type = TYPE_LONG;
-    Release(c);
-}
-
-TEST_F(CellPoolTest, FreedCellIsTheNextHandedOut) {
-    const CellIndex a = NewLongCell(1);
-    const CellIndex b = NewLongCell(2);
-    Release(a);
-    const CellIndex c = NewLongCell(3);
-    EXPECT_EQ(c, a);
-    Release(b);
-    Release(c);
-}
-
 // When every cell of the existing chunks is live, the next cell opens a new chunk and is
 // that chunk's first cell.
 TEST_F(CellPoolTest, NewChunkWhenAllCellsAreLive) {
@@ -54,12 +28,11 @@ TEST_F(CellPoolTest, NewChunkWhenAllCellsAreLive) {
     const uint32_t chunks = Pool().ChunkCount();
     while (Pool().ChunkCount() == chunks) {
         const size_t liveBefore = Pool().LiveCells();
-        const CellIndex c = NewLongCell(0);
-        ASSERT_NE(c, kNoCell);
-        held.push_back(c);
+        held.push_back(NewLongCell(0));
+        ASSERT_NE(held.back(), kNoCell);
         if (Pool().ChunkCount() != chunks) {
             EXPECT_EQ(liveBefore, size_t{chunks} * CellPool::kCellsPerChunk);
-            EXPECT_EQ(c, chunks * CellPool::kCellsPerChunk);
+            EXPECT_EQ(held.back(), chunks * CellPool::kCellsPerChunk);
         }
     }
     EXPECT_EQ(Pool().ChunkCount(), chunks + 1);
@@ -67,9 +40,9 @@ TEST_F(CellPoolTest, NewChunkWhenAllCellsAreLive) {
         Release(c);
 }
 
-// References beyond 65535 are counted, and the cell is freed once, by the last release.
+// References beyond 65535 are counted, and the cell is freed once, by the last release. A
+// freed cell is the next handed out; freed twice, it would be handed out twice.
 TEST_F(CellPoolTest, ReferenceCountsDoNotOverflow) {
-    const size_t live = Pool().LiveCells();
     const CellIndex c = NewLongCell(5);
     for (int k = 0; k < 70000; ++k)
         AddRef(c);
@@ -78,10 +51,7 @@ TEST_F(CellPoolTest, ReferenceCountsDoNotOverflow) {
         Release(c);
     EXPECT_EQ(Pool().RefCount(c), 1u);
     EXPECT_EQ(CellAt(c).l, 5);
-    EXPECT_EQ(Pool().LiveCells(), live + 1);
     Release(c);
-    EXPECT_EQ(Pool().LiveCells(), live);
-    // Freed twice, it would be on the free list twice and be handed out twice.
     const CellIndex first = NewLongCell(1);
     const CellIndex second = NewLongCell(2);
     EXPECT_EQ(first, c);
@@ -90,101 +60,51 @@ TEST_F(CellPoolTest, ReferenceCountsDoNotOverflow) {
     Release(second);
 }
 
-// With no chunk to be had, programs fail with "Not enough memory" and work again once cells
-// are free.
-TEST_F(CellPoolTest, ExhaustedPoolFailsProgramsWithError3) {
-    struct LimitGuard {
-        ~LimitGuard() { Pool().SetChunkLimit(CellPool::kMaxChunks); }
-    } guard;
-    const CellIndex sum = Compile(*main, "x:=\"a\"+\"b\"");
-    ASSERT_NE(sum, kNoCell);
+// With no chunk to be had, a compile or run fails with "Not enough memory", and programs work
+// again once cells are free. A fused operation fails at its operator, as the operator's own
+// handler does: the report marks the operator, not the name or literal that starts the run.
+TEST_F(CellPoolTest, ExhaustedPoolFailsWithError3AtTheOperator) {
+    ASSERT_TRUE(Eval("a:=1; b:=2; x[0]:=3").ok);
+    const struct {
+        const char* text;
+        const char* listing;
+    } rows[] = {
+        {"a+1", "{a+#1}"}, {"a+b", "{a+#b}"}, {"0+a+1", "{0+#a+1}"}, {"x[0]+1", "{x[0]+#1}"}};
+    std::vector<CellIndex> programs, held;
+    for (const auto& r : rows)
+        programs.push_back(Compile(*main, r.text));
     Pool().SetChunkLimit(Pool().ChunkCount());
-    std::vector<CellIndex> held;
     for (CellIndex c; (c = NewLongCell(0)) != kNoCell;)
         held.push_back(c);
-    EXPECT_EQ(Pool().NewCell(), kNoCell);
-
     EXPECT_EQ(ErrorOf("1+2"), 3u) << "the compile needs cells";
-    EXPECT_EQ(tivane::Run(*main, sum), kNoCell);
-    EXPECT_EQ(doc.errorCode, 3u) << "the concatenation needs a cell";
-    ErrorReport(*main);
-
+    for (size_t k = 0; k < programs.size(); ++k) {
+        EXPECT_EQ(tivane::Run(*main, programs[k]), kNoCell) << rows[k].text;
+        EXPECT_EQ(ErrorReport(*main).value_or(""),
+                  "Not enough memory.\n\n" + std::string(rows[k].listing) + "\n");
+    }
     for (CellIndex c : held)
         Release(c);
     Pool().SetChunkLimit(CellPool::kMaxChunks);
-    const CellIndex r = tivane::Run(*main, sum);
-    ASSERT_NE(r, kNoCell);
-    Release(r);
-    Release(sum);
-    EXPECT_EQ(Value("x"), "\"ab\"");
+    for (CellIndex p : programs)
+        Release(p);
+    EXPECT_EQ(Value("\"a\"+\"b\""), "\"ab\"");
 }
 
 // Every program below, run in a fresh interpreter, gives back every cell once the
 // interpreter is gone, whether it succeeds or fails at compile or run time.
 TEST_F(CellPoolTest, ProgramsGiveBackEveryCell) {
     const char* const programs[] = {
-        "",
-        "1",
-        "1;",
-        "1+2*3-4/2",
-        "1.5*2+0.25",
-        "\"ab\"+\"cd\"+\"ef\"",
-        "a:=1; a:=a+1; a",
-        "a:=\"x\"; b:=a; a:=b+a",
-        "x:={1+2}; y:=x; x:=0; y",
-        "a[0]:=1; a[3000]:=\"s\"; a[0]+a[0]",
-        "a[1]:={2}; a[1]:={3}; a[1]",
-        "f(x):={x*2}; f(f(3))",
-        "f(x):={x}; f(\"s\")",
-        "f(x):={{x}}; f(1)",
-        "f(x):={f(y):={y}; x}; f(1); f(2)",
-        "g(a,b):={a+b}; g(\"p\",\"q\")",
-        "n:=7; f(n):={n*2}; f(3); n",
-        "- -2.5",
-        "sin(1)+cos(2)",
-        "min(1,2.5)",
-        "3&&5||8",
-        "\"b\">\"abc\"",
-        "1==1.0",
-        "{{{1}}}",
-        "a:=b",
-        "f(2)",
-        "IF(1,{2},{3})",
-        "IF(0,\"a\",\"b\")",
-        "f(n):={IF(n>0,{n+f(n-1)},{0})}; f(50)",
+        // Values.
+        "1.5*2+0.25", "\"ab\"+\"cd\"+\"ef\"", "a:=\"x\"; b:=a; a:=b+a", "x:={1+2}; y:=x; x:=0; y",
+        "a[0]:=1; a[3000]:=\"s\"; a[0]+a[0]", "a[1]:={2}; a[1]:={3}; a[1]", "f(x):={x}; f(\"s\")",
+        "f(x):={{x}}; f(1)", "f(x):={f(y):={y}; x}; f(1); f(2)", "g(a,b):={a+b}; g(\"p\",\"q\")",
+        "IF(0,\"a\",\"b\")", "f(n):={IF(n>0,{n+f(n-1)},{0})}; f(50)",
         // Compile errors.
-        "1+",
-        "f()",
-        "(1",
-        "1)",
-        "a[1)",
-        "\"abc",
-        "sin(1,2)",
-        "(a,b)",
-        "1,2",
-        "3:=4",
-        "f(1):={1}",
-        "1}",
-        "{1",
-        "{\"x\"+{2}",
-        "2(3)",
-        "a:=\"s\"; b:=\"t\"; c:=(a+b",
+        "1+", "a[1)", "\"abc", "sin(1,2)", "f(1):={1}", "{\"x\"+{2}", "a:=\"s\"; c:=(a+\"t\"",
         // Run-time errors.
-        "1/0",
-        "\"a\"+1",
-        "a:=b:=1",
-        "x:=\"s\"; y:=x+1",
-        "a[1.5]",
-        "a[-1]:=\"x\"",
-        "a[16000000]:=\"x\"",
-        "f(x):={x/0}; f(1)",
-        "f(x):={\"s\"+x}; g(y):={f(y)}; g(1)",
-        "f(x):={x:=\"t\"; 1/0}; f(\"s\")",
-        "f(n):={f(n+1)}; f(0)",
-        "a:=\"x\"; b:={1}; c:=a+b",
-        "-\"s\"",
-        "x:=\"\xFF\"; x+1",
-    };
+        "x:=\"s\"; y:=x+1", "a[-1]:=\"x\"", "a[16000000]:=\"x\"",
+        "f(x):={\"s\"+x}; g(y):={f(y)}; g(1)", "f(x):={x:=\"t\"; 1/0}; f(\"s\")",
+        "f(n):={f(n+1)}; f(0)", "a:=\"x\"; b:={1}; c:=a+b", "x:=\"\xFF\"; x+1"};
     const size_t start = Pool().LiveCells();
     for (const char* text : programs) {
         {

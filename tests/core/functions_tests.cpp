@@ -1,4 +1,4 @@
-// Arrays, user functions and parameter rebinding, and nested runs.
+// Arrays, a failed call, and the names a view program shares with the main interpreter.
 
 #include <string>
 
@@ -17,131 +17,113 @@ protected:
 
 // Arrays grow in steps of 2048 slots to the smallest multiple above the index written.
 TEST_F(ArrayTest, GrowsInStepsOf2048) {
-    const struct {
-        const char* text;
-        int32_t slots;
-    } steps[] = {{"a[0]:=1", 2048},
-                 {"a[2047]:=2", 2048},
-                 {"a[2048]:=3", 4096},
-                 {"a[5]:=4", 4096},
-                 {"a[10000]:=5", 10240}};
-    for (const auto& s : steps) {
-        Value(s.text);
-        EXPECT_EQ(SlotCount("a"), s.slots) << s.text;
-    }
-    EXPECT_EQ(Value("a[0]+a[2047]+a[2048]+a[5]+a[10000]"), "15");
+    EXPECT_EQ(Value("a[2047]:=2"), "2");
+    EXPECT_EQ(SlotCount("a"), 2048);
+    EXPECT_EQ(Value("a[2048]:=3"), "3");
+    EXPECT_EQ(SlotCount("a"), 4096);
+    EXPECT_EQ(Value("a[2047]+a[2048]"), "5");
     EXPECT_EQ(Value("a[100]"), "<NOT VALID>");
-    EXPECT_EQ(Value("a[10240]"), "<NOT VALID>");
-    EXPECT_EQ(Value("a[-1]"), "<NOT VALID>") << "an index is read as unsigned";
+    EXPECT_EQ(Value("a[-1]"), "<NOT VALID>");
 }
 
+// The largest slot count is the largest multiple of 2048 not above 16,000,000; an element
+// assignment outside it, or at a negative index, fails with error 3 and writes nothing.
 TEST_F(ArrayTest, RefusedElementAssignmentWritesNothing) {
+    EXPECT_EQ(ErrorOf("b[-1]:=1"), 3u);
+    EXPECT_EQ(SlotCount("b"), 0);
     Value("a[0]:=7");
-    for (const char* text : {"a[-1]:=1", "a[-2048]:=1", "a[16000000]:=1"}) {
-        EXPECT_EQ(ErrorOf(text), 3u) << text;
-        EXPECT_EQ(SlotCount("a"), 2048) << text;
-    }
-    EXPECT_EQ(Value("a[0]"), "7");
+    EXPECT_EQ(ErrorOf("a[-1]:=1"), 3u);
+    EXPECT_EQ(SlotCount("a"), 2048);
     const int32_t a = main->FindArray("a");
     for (int32_t k = 1; k < 2048; ++k)
         ASSERT_EQ(main->arrays[a].slots[k], kNotValid) << "slot " << k;
-    EXPECT_EQ(SlotCount("b"), -1);
-    EXPECT_EQ(ErrorOf("b[-1]:=1"), 3u);
-    EXPECT_EQ(SlotCount("b"), 0);
-}
-
-// The largest slot count is the largest multiple of 2048 not above 16,000,000.
-TEST_F(ArrayTest, LargestUsableIndex) {
     EXPECT_EQ(Value("a[15998975]:=9"), "9");
     EXPECT_EQ(SlotCount("a"), 15998976);
     EXPECT_EQ(ErrorOf("a[15998976]:=1"), 3u);
     EXPECT_EQ(SlotCount("a"), 15998976);
-    EXPECT_EQ(Value("a[15998975]"), "9");
+    EXPECT_EQ(Value("a[0]+a[15998975]"), "16");
 }
-
-// Every slot holding one string: the shared cell is freed once, when the interpreter goes
-// (the fixture checks the count of live cells).
-TEST_F(ArrayTest, OneValueInManySlots) {
-    Value("s:=\"shared\"; a[0]:=s; a[1]:=s; a[4095]:=a[1]");
-    EXPECT_EQ(Value("a[4095]+a[0]"), "\"sharedshared\"");
-    Value("s:=0; a[0]:=0");
-    EXPECT_EQ(Value("a[1]"), "\"shared\"");
-}
-
-struct CallCase {
-    const char* setup; // run first, in the same interpreter
-    const char* text;
-    const char* value;
-};
-
-class UserFunctionTest : public LanguageTest, public ::testing::WithParamInterface<CallCase> {};
-
-TEST_P(UserFunctionTest, CallGives) {
-    const Outcome setup = Eval(GetParam().setup);
-    ASSERT_TRUE(setup.ok) << GetParam().setup << ": " << setup.report;
-    EXPECT_EQ(Value(GetParam().text), GetParam().value)
-        << GetParam().setup << " then " << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Functions, UserFunctionTest,
-    ::testing::Values(
-        CallCase{"n:=7; f(n):={n*2}", "f(3)", "6"}, CallCase{"n:=7; f(n):={n*2}", "f(3); n", "7"},
-        CallCase{"f(a,b):={a-b}", "f(10,3)", "7"}, CallCase{"f(a,b):={a-b}", "f(f(10,3),2)", "5"},
-        // Parameters are the interpreter's variables, rebound only during the call.
-        CallCase{"x:=1; x[0]:=2; x(x):={x*2}", "x(5)", "10"},
-        CallCase{"x:=1; x[0]:=2; x(x):={x*2}", "x(5); x", "1"},
-        CallCase{"x:=1; x[0]:=2; x(x):={x*2}", "x(5); x[0]", "2"},
-        CallCase{"k:=10; g(x):={x+k}", "g(1)", "11"},
-        CallCase{"k:=10; h(x):={k:=x}", "h(4); k", "4"}, CallCase{"f(x):={x:=x+1; x}", "f(1)", "2"},
-        CallCase{"f(x):={x:=x+1; x}", "x:=9; f(1); x", "9"},
-        // A function called before any definition gives NOT VALID; the definition counts from
-        // then on, and a redefinition replaces the body.
-        CallCase{"", "f(2)", "<NOT VALID>"},
-        CallCase{"a:=f(2); f(x):={x+1}", "b:=f(2); a", "<NOT VALID>"},
-        CallCase{"a:=f(2); f(x):={x+1}", "f(2)", "3"},
-        CallCase{"f(x):={1}; f(x):={2}", "f(0)", "2"},
-        CallCase{"f(x):={1}", "f(y):={y*3}; f(2)", "6"}, CallCase{"f(x):={{x}}", "f(1)", "{x}"},
-        CallCase{"f(x):={1}", "f(x):={2}", "<NOT VALID>"}));
 
 TEST_F(LanguageTest, FailedCallLeavesArgumentsInParameters) {
-    Value("n:=7; f(n):={n/0}");
-    EXPECT_EQ(ErrorOf("f(3)"), 24u);
+    EXPECT_EQ(ErrorOf("n:=7; f(n):={n/0}; f(3)"), 24u);
     EXPECT_EQ(Value("n"), "3");
 }
 
-// The body that is running stays alive while it replaces its own definition.
-TEST_F(LanguageTest, BodyMayRedefineItsOwnFunction) {
-    Value("f(x):={f(y):={y*3}; x+1}");
-    EXPECT_EQ(Value("f(5)"), "6");
-    EXPECT_EQ(Value("f(5)"), "15");
-    EXPECT_EQ(Value("x"), "<NOT VALID>");
-    EXPECT_EQ(Value("y"), "<NOT VALID>");
+// The main interpreter knows a, arr, g, p, pw and the unfinished u when each view text is
+// compiled.
+constexpr const char* kMainSetup =
+    "a:=1; arr[0]:={1}; arr[1]:=10; g(x):={x*2}; p:={1}; pw(p):={WHILE(p,{0})}";
+
+struct ViewCase {
+    const char* text;
+    const char* items; // the compiled items, or "error N"
+};
+
+class ViewItemsTest : public ViewLanguageTest, public ::testing::WithParamInterface<ViewCase> {};
+
+TEST_P(ViewItemsTest, ResolvesNamesInParentFirst) {
+    ASSERT_TRUE(Eval(kMainSetup).ok);
+    EXPECT_EQ(ErrorOf("u("), 4u); // u stays known, its argument count unknown
+    EXPECT_EQ(ViewItems(GetParam().text), GetParam().items) << GetParam().text;
 }
 
-TEST_F(LanguageTest, RecursionSeesEachLevelsArgument) {
-    Value("f(n):={IF(n>0,{n+f(n-1)},{0})}");
-    EXPECT_EQ(Value("f(100)"), "5050");
-    EXPECT_EQ(Value("f(2000)"), "2001000");
-    EXPECT_EQ(Value("n"), "<NOT VALID>");
+INSTANTIATE_TEST_SUITE_P(
+    Views, ViewItemsTest,
+    ::testing::Values(ViewCase{"a:=5", "a(PARENTVARREF) 5 :="},
+                      ViewCase{"arr[1]:=a", "1 arr(PARENTARRAYREF) a(PARENT) :=(15)"},
+                      ViewCase{"g(arr[1])", "1 arr[](PARENT) g()(PARENT)"},
+                      ViewCase{"z:=1", "z(VARREF) 1 :="},
+                      // A parent's function may be called, never defined; parameters must be
+                      // the view's own variables; a parent's argument count must be known.
+                      ViewCase{"g(y):={2}", "error 13"}, ViewCase{"k(a):={1}", "error 14"},
+                      ViewCase{"u(1)", "error 17"}));
+
+struct ViewRunCase {
+    const char* text;
+    const char* result;    // the view's value, or "error N"
+    const char* mainCheck; // evaluated in the main interpreter afterwards
+    const char* mainValue;
+};
+
+class ViewRunTest : public ViewLanguageTest, public ::testing::WithParamInterface<ViewRunCase> {};
+
+TEST_P(ViewRunTest, SharesDataButNotPrograms) {
+    const ViewRunCase& c = GetParam();
+    ASSERT_TRUE(Eval(kMainSetup).ok);
+    const Outcome o = ViewEval(c.text);
+    EXPECT_EQ(o.ok ? o.value : "error " + std::to_string(o.error), c.result) << c.text;
+    EXPECT_EQ(Value(c.mainCheck), c.mainValue) << c.text;
 }
 
-TEST_F(LanguageTest, UnboundedRecursionFailsCleanly) {
-    const Outcome o = Eval("f(n):={f(n+1)}; f(0)");
-    EXPECT_FALSE(o.ok);
-    EXPECT_EQ(o.error, 3u);
-    EXPECT_EQ(o.report.rfind("Not enough memory.\n\n", 0), 0u) << o.report.substr(0, 80);
-    EXPECT_EQ(Value("1+1"), "2") << "runs work normally afterwards";
-}
+INSTANTIATE_TEST_SUITE_P(
+    Views, ViewRunTest,
+    ::testing::Values(
+        ViewRunCase{"a:=5", "5", "a", "5"}, ViewRunCase{"arr[5000]:=3", "3", "arr[5000]", "3"},
+        // A name the main interpreter does not know makes a view-local object.
+        ViewRunCase{"c:=5", "5", "c", "<NOT VALID>"},
+        // A parent's function runs in the parent and rebinds the parent's parameter x, which
+        // the view shares.
+        ViewRunCase{"x:=100; g(4)+x", "108", "x", "100"},
+        // 21: reading a PROGRAM from the parent; 20: giving one to it, the parent unchanged.
+        ViewRunCase{"q:=p", "error 21", "p", "{1}"},
+        ViewRunCase{"arr[0]", "error 21", "arr[1]", "10"},
+        ViewRunCase{"a:={2}", "error 20", "a", "1"},
+        ViewRunCase{"arr[9000]:={2}", "error 20", "arr[9000]", "<NOT VALID>"},
+        // A view's block handed to a parent's function would run against the wrong tables.
+        ViewRunCase{"pw({a<0})", "error 20", "a", "1"}, ViewRunCase{"v:={2}; v", "{2}", "a", "1"}));
 
-// The message pass happens every 4096 runs; a stop there ends the run with only a short text.
-TEST_F(LanguageTest, StopDuringARunIsReportedWithoutListing) {
-    doc.errorOnPump = ERR_USER_STOP;
-    const Outcome o = Eval("f(n):={f(n+1)}; f(0)");
-    EXPECT_FALSE(o.ok);
-    EXPECT_EQ(o.error, 19u);
-    EXPECT_EQ(o.report, "User stopped execution.");
-    EXPECT_GT(doc.pumps, 0);
+// A view program compiled before the main interpreter learns a name keeps its own object.
+TEST_F(ViewLanguageTest, NamesLearnedLaterAreNotShared) {
+    const CellIndex program = Compile(ViewInterpreter(), "w:=3; w");
+    ASSERT_NE(program, kNoCell);
+    EXPECT_EQ(Value("w:=9"), "9");
+    const CellIndex result = tivane::Run(ViewInterpreter(), program);
+    ASSERT_NE(result, kNoCell);
+    EXPECT_EQ(CellAt(result).l, 3);
+    Release(result);
+    Release(program);
+    EXPECT_EQ(Value("w"), "9");
+    EXPECT_EQ(ViewEval("w").value, "9") << "compiled now, w is the main program's";
 }
 
 } // namespace

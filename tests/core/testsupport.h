@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,42 +19,24 @@
 
 namespace tivane::test {
 
-// A document without windows whose files and dialogs are scripted by the test.
+// A document without windows or default programs whose dialogs are scripted by the test.
 class FakeDocument : public DocumentHost {
 public:
-    bool defaults = false;
-    std::vector<std::pair<std::string, std::string>> files; // name -> content
-    std::vector<std::string> boxes;                         // every message box shown
-    std::vector<std::string> answers;                       // dialog answers, in order
+    std::vector<std::string> boxes;   // every message box shown
+    std::vector<std::string> answers; // dialog answers, in order
     std::string mainInput;
-    int pumps = 0;
     uint32_t errorOnPump = 0; // set this error at the next message pass (a Stop)
 
-    bool RunsDefaultPrograms() const override { return defaults; }
-    bool LocateFile(std::string& name, std::string_view) override {
-        for (auto& f : files) {
-            if (f.first == name) return true;
-        }
-        return false;
-    }
-    std::string ReadTextFile(const std::string& name, int16_t level) override {
-        for (auto& f : files) {
-            if (f.first == name) return f.second;
-        }
-        if (level > -999) boxes.push_back("Could not open the file " + name + ".");
-        return {};
-    }
+    bool RunsDefaultPrograms() const override { return false; }
+    bool LocateFile(std::string&, std::string_view) override { return false; }
+    std::string ReadTextFile(const std::string&, int16_t) override { return {}; }
     void MessageBox(std::string_view text, MessageIcon, uint32_t) override {
         boxes.emplace_back(text);
     }
     std::string GetUserInput(std::string_view) override { return NextAnswer(); }
     bool AskUserYesNo(std::string_view) override { return NextAnswer() == "yes"; }
     void PumpMessages() override {
-        ++pumps;
-        if (errorOnPump) {
-            errorCode = errorOnPump;
-            errorOnPump = 0;
-        }
+        if (errorOnPump) errorCode = std::exchange(errorOnPump, 0);
     }
     std::string MainInput() const override { return mainInput; }
     bool UpdateViews() override { return true; }
@@ -115,26 +96,23 @@ inline Outcome Evaluate(CInterpreter& in, const std::string& text) {
     return o;
 }
 
-// How ItemsOf tags what the compiler made of a name.
-inline constexpr std::pair<uint16_t, const char*> kItemTags[] = {
-    {TYPE_VARREF, "(VARREF)"},
-    {TYPE_ARRAYREF, "(ARRAYREF)"},
-    {TYPE_FUNCREF, "(FUNCREF)"},
-    {TYPE_PARENTVARREF, "(PARENTVARREF)"},
-    {TYPE_PARENTARRAYREF, "(PARENTARRAYREF)"},
-    {TOK_ARRAY, "[]"},
-    {TOK_USERFUNC, "()"},
-    {TOK_PARENTVARIABLE, "(PARENT)"},
-    {TOK_PARENTARRAY, "[](PARENT)"},
-    {TOK_PARENTUSERFUNC, "()(PARENT)"},
-};
-
 // The items of a compiled program as readable tokens, separated by blanks: literals and names
 // as listed, built-ins by their table name, blocks in braces. Tags show what the compiler made
 // of a name: "(VARREF)" and the other references, "[]" an array read, "()" a call, "(PARENT)"
 // an object of the parent interpreter; ":=(15)" and ":=(16)" are the element assignment and
 // the function definition.
 inline std::string ItemsOf(CInterpreter& in, CellIndex program) {
+    static constexpr std::pair<uint16_t, const char*> kTags[] = {
+        {TYPE_VARREF, "(VARREF)"},
+        {TYPE_ARRAYREF, "(ARRAYREF)"},
+        {TYPE_FUNCREF, "(FUNCREF)"},
+        {TYPE_PARENTVARREF, "(PARENTVARREF)"},
+        {TYPE_PARENTARRAYREF, "(PARENTARRAYREF)"},
+        {TOK_ARRAY, "[]"},
+        {TOK_USERFUNC, "()"},
+        {TOK_PARENTVARIABLE, "(PARENT)"},
+        {TOK_PARENTARRAY, "[](PARENT)"},
+        {TOK_PARENTUSERFUNC, "()(PARENT)"}};
     std::string out;
     const ProgramBlock* block = CellAt(program).prog;
     for (int32_t k = 0; k < block->count; ++k) {
@@ -150,11 +128,10 @@ inline std::string ItemsOf(CInterpreter& in, CellIndex program) {
         } else if (!FormatValue(in, item, text)) {
             text = "?";
         }
-        for (const auto& [type, tag] : kItemTags) {
+        for (const auto& [type, tag] : kTags) {
             if (c.type == type) text += tag;
         }
-        if (k) out += ' ';
-        out += text;
+        out += (k ? " " : "") + text;
     }
     return out;
 }

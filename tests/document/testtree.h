@@ -1,83 +1,60 @@
 #pragma once
-// A throw-away directory tree for the file tests, and a guard that makes one of its
-// directories the current directory for the length of a test.
+// A throw-away directory tree for the file tests: the current directory is $ROOT/cwd, the
+// executable's directory $ROOT/exe, and the command line names $ROOT/cmd/doc.tvd.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
-#include <string_view>
+
+#include "filesearch.h"
 
 namespace tivane::testing {
 
-class TestTree {
-public:
-    TestTree() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tivane-doc-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+class TreeTest : public ::testing::Test {
+protected:
+    TreeTest() {
+        std::string dir = (std::filesystem::temp_directory_path() / "tivane-doc-XXXXXX").string();
+        if (mkdtemp(dir.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
         // Canonical, so that expected paths compare equal to what the search reports.
-        m_root = std::filesystem::canonical(pattern).string();
+        root = std::filesystem::canonical(dir).string();
+        Clear();
     }
-    ~TestTree() {
+    ~TreeTest() override {
         std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
-    }
-    TestTree(const TestTree&) = delete;
-    TestTree& operator=(const TestTree&) = delete;
-
-    const std::string& Root() const { return m_root; }
-    std::string Path(std::string_view relative) const {
-        return m_root + "/" + std::string(relative);
+        std::filesystem::current_path(saved, ec);
+        std::filesystem::remove_all(root, ec);
     }
 
-    // Writes a file, making its directories; a name ending in '/' makes just a directory.
-    void Write(std::string_view relative, std::string_view bytes = "x") const {
-        const std::filesystem::path path = Path(relative);
-        if (relative.ends_with('/')) {
-            std::filesystem::create_directories(path);
-            return;
+    // Empties the tree, leaving only the current directory.
+    void Clear() const {
+        for (const auto& entry : std::filesystem::directory_iterator(root))
+            std::filesystem::remove_all(entry);
+        std::filesystem::create_directories(root + "/cwd");
+        std::filesystem::current_path(root + "/cwd");
+    }
+
+    // Writes each space-separated file of `names` below the root; "a/" makes a directory.
+    void Write(const std::string& names, std::string_view bytes = "x") const {
+        std::istringstream in(names);
+        for (std::string name; in >> name;) {
+            const std::filesystem::path path = root + "/" + name;
+            std::filesystem::create_directories(name.ends_with('/') ? path : path.parent_path());
+            if (!name.ends_with('/')) std::ofstream(path, std::ios::binary) << bytes;
         }
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
     }
 
-    void Link(std::string_view relative, std::string_view target) const {
-        std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-        std::filesystem::create_symlink(Path(target), Path(relative));
+    // `text` with a leading "$ROOT" replaced by the root.
+    std::string Expand(std::string text) const {
+        return text.starts_with("$ROOT") ? root + text.substr(5) : text;
     }
+    SearchContext Context() const { return {root + "/exe", root + "/cmd/doc.tvd"}; }
 
-    // "$ROOT" in `text` becomes the tree's root.
-    std::string Expand(std::string_view text) const {
-        std::string out(text);
-        for (size_t at = out.find("$ROOT"); at != std::string::npos; at = out.find("$ROOT")) {
-            out.replace(at, 5, m_root);
-        }
-        return out;
-    }
-
-private:
-    std::string m_root;
-};
-
-class CurrentDirectoryGuard {
-public:
-    explicit CurrentDirectoryGuard(const std::string& dir)
-        : m_saved(std::filesystem::current_path()) {
-        std::filesystem::create_directories(dir);
-        std::filesystem::current_path(dir);
-    }
-    ~CurrentDirectoryGuard() {
-        std::error_code ec;
-        std::filesystem::current_path(m_saved, ec);
-    }
-    CurrentDirectoryGuard(const CurrentDirectoryGuard&) = delete;
-    CurrentDirectoryGuard& operator=(const CurrentDirectoryGuard&) = delete;
-
-private:
-    std::filesystem::path m_saved;
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::string root;
 };
 
 } // namespace tivane::testing
