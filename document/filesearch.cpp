@@ -150,19 +150,27 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
-std::string ReadTextFile(const std::string& name, int16_t messageLevel,
-                         const std::function<void(const std::string&)>& showStopMessage) {
+std::optional<std::string> ReadProgramText(const std::string& name) {
     std::optional<std::string> text;
     if (std::optional<std::string> path = FindExistingFile(name)) text = ReadWholeFile(*path);
-    if (!text) {
-        if (messageLevel > kSilentReadLevel && showStopMessage) {
-            showStopMessage("Could not open the file " + name + ".");
-        }
-        return {};
+    if (text) {
+        const size_t nul = text->find('\0');
+        if (nul != std::string::npos) text->resize(nul);
     }
-    const size_t nul = text->find('\0');
-    if (nul != std::string::npos) text->resize(nul);
-    return std::move(*text);
+    return text;
+}
+
+std::string CouldNotOpenMessage(const std::string& name) {
+    return "Could not open the file " + name + ".";
+}
+
+std::string ReadTextFile(const std::string& name, int16_t messageLevel,
+                         const std::function<void(const std::string&)>& showStopMessage) {
+    std::optional<std::string> text = ReadProgramText(name);
+    if (text) return std::move(*text);
+    if (messageLevel > kSilentReadLevel && showStopMessage)
+        showStopMessage(CouldNotOpenMessage(name));
+    return {};
 }
 
 } // namespace tivane

@@ -44,8 +44,15 @@ std::optional<std::string> FindExistingFile(std::string_view name);
 // nothing when it cannot be opened or is a directory.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-// The text of a program or side file: its bytes up to the first NUL byte, since the language's
-// texts are zero-terminated. When the file cannot be opened the result is "" and, if
+// The text of a program or side file found by `name` (separators and case handled): its bytes
+// up to the first NUL byte, since the language's texts are zero-terminated; nothing when the
+// file cannot be opened.
+std::optional<std::string> ReadProgramText(const std::string& name);
+
+// "Could not open the file <name>."
+std::string CouldNotOpenMessage(const std::string& name);
+
+// ReadProgramText for hosts: when the file cannot be opened the result is "" and, if
 // `messageLevel` is greater than -999, `showStopMessage` receives
 // "Could not open the file <name>." once. An empty file is not an error.
 std::string ReadTextFile(const std::string& name, int16_t messageLevel,

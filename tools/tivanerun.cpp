@@ -172,10 +172,10 @@ int main(int argc, char** argv) {
     ConsoleDocument doc(bare, file);
     std::string text = evalText;
     if (!haveEval) {
-        std::optional<std::string> content = ReadWholeFile(file);
+        std::optional<std::string> content = ReadProgramText(file);
         if (!content) {
-            // The same message a document shows; a file that cannot be read is a failure.
-            doc.ReadTextFile(file, 0);
+            // A program file that cannot be read is a failure, not an empty program.
+            doc.MessageBox(CouldNotOpenMessage(file), MessageIcon::Stop, 0);
             return 1;
         }
         text = std::move(*content);
