@@ -445,12 +445,8 @@ template <typename Variable>
     }
 }
 
-} // namespace
-
-uint16_t RunCounter() {
-    return g_runCounter;
-}
-
+// Calls a user function of `owner` with its arguments on top of the stack: the parameter
+// variables are bound by exchange with the stack and restored afterwards.
 bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, CellIndex* stack,
                       int32_t& sp) {
     const UserFunction& f = owner.functions[function];
@@ -496,8 +492,6 @@ bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Ce
     stack[++sp] = result;
     return true;
 }
-
-namespace {
 
 template <bool Held>
 CellIndex RunProgram(CInterpreter& in, CellIndex program) {

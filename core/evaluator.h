@@ -26,12 +26,4 @@ CellIndex RunHeld(CInterpreter& in, CellIndex program);
 // of its own when that cannot make a difference; false when the program must be run.
 bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth);
 
-// The process-wide run counter; the message pass happens when it passes a multiple of 4096.
-uint16_t RunCounter();
-
-// Calls a user function of `owner` with its arguments on top of `stack` (the same protocol
-// as a call item). Used by the evaluator; exposed for the built-ins that call functions.
-bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, CellIndex* stack,
-                      int32_t& sp);
-
 } // namespace tivane

@@ -70,10 +70,8 @@ int32_t RoundToLong(double x) {
 }
 
 int32_t FloorToLong(double x) {
-    if (!(std::fabs(x) < kTwo63)) return 0;
-    int64_t r = static_cast<int64_t>(std::round(x) < kTwo63 ? std::round(x) : 0.0);
-    if (static_cast<double>(r) > x) --r;
-    return Low32(r);
+    if (!(std::fabs(x) < kTwo63)) return 0; // NaN too
+    return Low32(static_cast<int64_t>(std::floor(x)));
 }
 
 } // namespace tivane
