@@ -7,6 +7,7 @@
 
 #include <sys/resource.h>
 
+#include "arithmetic.h"
 #include "builtintable.h"
 #include "errors.h"
 #include "interpreter.h"
@@ -180,104 +181,6 @@ private:
     const int16_t* m_data;
 };
 
-// A binary operator on two numbers, as the argument check and the operator would compute
-// it: two longs stay longs, a long meeting a double is widened. False where the general path
-// must decide (other types, a division by zero, "&&" and "||" on doubles).
-
-int32_t Wrap(uint32_t v) {
-    return static_cast<int32_t>(v);
-}
-
-// The value of a binary operator on two longs; false for a division by zero, which the
-// general path reports.
-[[gnu::always_inline]] inline bool LongOperation(uint32_t row, int32_t a, int32_t b, int32_t& v) {
-    switch (row) {
-    case OP_ADD:
-        v = Wrap(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-        return true;
-    case OP_SUB:
-        v = Wrap(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-        return true;
-    case OP_MUL:
-        v = Wrap(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-        return true;
-    case OP_DIV:
-        if (b == 0) return false;
-        v = b == -1 ? Wrap(0u - static_cast<uint32_t>(a)) : a / b;
-        return true;
-    case OP_GE:
-        v = a >= b;
-        return true;
-    case OP_LE:
-        v = a <= b;
-        return true;
-    case OP_NE:
-        v = a != b;
-        return true;
-    case OP_LT:
-        v = a < b;
-        return true;
-    case OP_GT:
-        v = a > b;
-        return true;
-    case OP_EQ:
-        v = a == b;
-        return true;
-    case OP_AND:
-        v = a & b;
-        return true;
-    default:
-        v = a | b;
-        return true;
-    }
-}
-
-// Two doubles: the result is a double (arithmetic) or a long (comparisons). False where the
-// general path must decide (division by zero, "&&" and "||", which take longs only).
-[[gnu::always_inline]] inline bool DoubleOperation(uint32_t row, double a, double b,
-                                                   ValueCell& out) {
-    out.type = TYPE_LONG;
-    switch (row) {
-    case OP_ADD:
-        out.type = TYPE_DOUBLE;
-        out.d = a + b;
-        return true;
-    case OP_SUB:
-        out.type = TYPE_DOUBLE;
-        out.d = a - b;
-        return true;
-    case OP_MUL:
-        out.type = TYPE_DOUBLE;
-        out.d = a * b;
-        return true;
-    case OP_DIV:
-        if (!(b < 0.0 || b > 0.0)) return false;
-        out.type = TYPE_DOUBLE;
-        out.d = a / b;
-        return true;
-    case OP_GE:
-        out.l = a >= b;
-        return true;
-    case OP_LE:
-        out.l = a <= b;
-        return true;
-    case OP_NE:
-        out.l = a != b;
-        return true;
-    case OP_LT:
-        out.l = a < b;
-        return true;
-    case OP_GT:
-        out.l = a > b;
-        return true;
-    case OP_EQ:
-        out.l = a == b;
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Replaces the two operands on top of the stack by the result. An operand that only the
 // stack holds takes the result in place, which saves a free and an allocation.
 [[gnu::always_inline]] inline bool StoreBinaryResult(CInterpreter& in, CellIndex* stack,
@@ -307,22 +210,6 @@ int32_t Wrap(uint32_t v) {
     t.raw = value.raw;
     stack[--sp] = target;
     return true;
-}
-
-[[gnu::always_inline]] inline bool Compute(uint32_t row, const ValueCell& a, const ValueCell& b,
-                                           ValueCell& out) {
-    out.raw = 0;
-    if (a.type == TYPE_LONG && b.type == TYPE_LONG) {
-        out.type = TYPE_LONG;
-        return LongOperation(row, a.l, b.l, out.l);
-    }
-    const auto isNumber = [](const ValueCell& c) {
-        return c.type == TYPE_LONG || c.type == TYPE_DOUBLE;
-    };
-    if (!isNumber(a) || !isNumber(b)) return false;
-    const double x = a.type == TYPE_LONG ? static_cast<double>(a.l) : a.d;
-    const double y = b.type == TYPE_LONG ? static_cast<double>(b.l) : b.d;
-    return DoubleOperation(row, x, y, out);
 }
 
 [[gnu::always_inline]] inline bool AssignVariable(CInterpreter& in, bool parentVariable,

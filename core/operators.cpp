@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "arithmetic.h"
 #include "builtintable.h"
 #include "errors.h"
 #include "interpreter.h"
@@ -13,41 +14,33 @@ namespace tivane {
 
 namespace {
 
-// 32-bit wrapping arithmetic without signed overflow.
-int32_t Wrap(uint32_t v) {
-    return static_cast<int32_t>(v);
-}
-
 // A temporary that only the stack holds (a fresh result of an earlier operator) is reused
 // for the result, which saves a free and an allocation in arithmetic chains.
 bool Reusable(const ValueCell& c) {
     return c.refs == 1 && (c.type == TYPE_LONG || c.type == TYPE_DOUBLE);
 }
 
-CellIndex LongResult(CInterpreter& in, CellIndex left, CellIndex right, int32_t v) {
+// Rows 0..11 on two numbers (the argument check made their types agree). The left operand's
+// cell takes the result when only the stack holds it.
+CellIndex NumberOperator(CInterpreter& in, uint32_t row, CellIndex* stack, int32_t& sp) {
+    const CellIndex right = stack[sp--];
+    const CellIndex left = stack[sp--];
     ValueCell& l = CellAt(left);
+    ValueCell value;
+    const bool ok = Compute(row, l, CellAt(right), value);
+    Release(right);
+    if (!ok) { // the only failure left for numbers
+        Release(left);
+        SetError(in, ERR_MATH);
+        return kNoCell;
+    }
     if (Reusable(l)) {
-        Release(right);
-        l.type = TYPE_LONG;
-        l.l = v;
+        l.type = value.type;
+        l.raw = value.raw;
         return left;
     }
     Release(left);
-    Release(right);
-    return NewLong(in, v);
-}
-
-CellIndex DoubleResult(CInterpreter& in, CellIndex left, CellIndex right, double v) {
-    ValueCell& l = CellAt(left);
-    if (Reusable(l)) {
-        Release(right);
-        l.type = TYPE_DOUBLE;
-        l.d = v;
-        return left;
-    }
-    Release(left);
-    Release(right);
-    return NewDouble(in, v);
+    return value.type == TYPE_LONG ? NewLong(in, value.l) : NewDouble(in, value.d);
 }
 
 // Unsigned byte-wise order; a text that is a prefix of the other is the smaller.
@@ -58,57 +51,46 @@ int CompareStrings(const ValueCell& a, const ValueCell& b) {
     return StrLength(a) < StrLength(b) ? -1 : (StrLength(a) > StrLength(b) ? 1 : 0);
 }
 
-enum class Relation { Ge, Le, Ne, Lt, Gt, Eq };
-
-template <typename T>
-bool Holds(Relation r, T a, T b) {
-    switch (r) {
-    case Relation::Ge:
-        return a >= b;
-    case Relation::Le:
-        return a <= b;
-    case Relation::Ne:
-        return a != b;
-    case Relation::Lt:
-        return a < b;
-    case Relation::Gt:
-        return a > b;
-    case Relation::Eq:
-        return a == b;
-    }
-    return false;
-}
-
-CellIndex Compare(CInterpreter& in, CellIndex* stack, int32_t& sp, Relation r) {
+// Comparisons: numbers through the shared arithmetic, texts byte-wise.
+CellIndex Compare(CInterpreter& in, uint32_t row, CellIndex* stack, int32_t& sp) {
+    if (CellAt(stack[sp]).type != TYPE_STRING) return NumberOperator(in, row, stack, sp);
     const CellIndex right = stack[sp--];
     const CellIndex left = stack[sp--];
-    const ValueCell& a = CellAt(left);
-    const ValueCell& b = CellAt(right);
-    bool holds;
-    switch (a.type) {
-    case TYPE_LONG:
-        holds = Holds(r, a.l, b.l);
+    const int c = CompareStrings(CellAt(left), CellAt(right));
+    bool holds = false;
+    switch (row) {
+    case OP_GE:
+        holds = c >= 0;
         break;
-    case TYPE_DOUBLE:
-        holds = Holds(r, a.d, b.d);
+    case OP_LE:
+        holds = c <= 0;
+        break;
+    case OP_NE:
+        holds = c != 0;
+        break;
+    case OP_LT:
+        holds = c < 0;
+        break;
+    case OP_GT:
+        holds = c > 0;
         break;
     default:
-        holds = Holds(r, CompareStrings(a, b), 0);
+        holds = c == 0;
         break;
     }
-    return LongResult(in, left, right, holds ? 1 : 0);
+    Release(left);
+    Release(right);
+    return NewLong(in, holds ? 1 : 0);
 }
 
 } // namespace
 
 CellIndex OpAdd(CInterpreter& in, CellIndex* stack, int32_t& sp) {
+    if (CellAt(stack[sp]).type != TYPE_STRING) return NumberOperator(in, OP_ADD, stack, sp);
     const CellIndex right = stack[sp--];
     const CellIndex left = stack[sp--];
     const ValueCell& a = CellAt(left);
     const ValueCell& b = CellAt(right);
-    if (a.type == TYPE_LONG)
-        return LongResult(in, left, right, Wrap(static_cast<uint32_t>(a.l) + b.l));
-    if (a.type == TYPE_DOUBLE) return DoubleResult(in, left, right, a.d + b.d);
     const size_t length = static_cast<size_t>(StrLength(a)) + StrLength(b);
     StringBlock* block = AllocString(length);
     if (block) {
@@ -121,81 +103,39 @@ CellIndex OpAdd(CInterpreter& in, CellIndex* stack, int32_t& sp) {
 }
 
 CellIndex OpSub(CInterpreter& in, CellIndex* stack, int32_t& sp) {
-    const CellIndex right = stack[sp--];
-    const CellIndex left = stack[sp--];
-    const ValueCell& a = CellAt(left);
-    const ValueCell& b = CellAt(right);
-    if (a.type == TYPE_LONG)
-        return LongResult(in, left, right, Wrap(static_cast<uint32_t>(a.l) - b.l));
-    return DoubleResult(in, left, right, a.d - b.d);
+    return NumberOperator(in, OP_SUB, stack, sp);
 }
-
 CellIndex OpMul(CInterpreter& in, CellIndex* stack, int32_t& sp) {
-    const CellIndex right = stack[sp--];
-    const CellIndex left = stack[sp--];
-    const ValueCell& a = CellAt(left);
-    const ValueCell& b = CellAt(right);
-    if (a.type == TYPE_LONG)
-        return LongResult(in, left, right,
-                          Wrap(static_cast<uint32_t>(a.l) * static_cast<uint32_t>(b.l)));
-    return DoubleResult(in, left, right, a.d * b.d);
+    return NumberOperator(in, OP_MUL, stack, sp);
 }
-
 CellIndex OpDiv(CInterpreter& in, CellIndex* stack, int32_t& sp) {
-    const CellIndex right = stack[sp--];
-    const CellIndex left = stack[sp--];
-    const ValueCell& a = CellAt(left);
-    const ValueCell& b = CellAt(right);
-    if (a.type == TYPE_LONG) {
-        if (b.l == 0) {
-            Release(left);
-            Release(right);
-            SetError(in, ERR_MATH);
-            return kNoCell;
-        }
-        // The smallest long divided by -1 wraps like the other operators instead of trapping.
-        const int32_t q = b.l == -1 ? Wrap(0u - static_cast<uint32_t>(a.l)) : a.l / b.l;
-        return LongResult(in, left, right, q);
-    }
-    if (!(b.d < 0.0 || b.d > 0.0)) { // zero, or not a number
-        Release(left);
-        Release(right);
-        SetError(in, ERR_MATH);
-        return kNoCell;
-    }
-    return DoubleResult(in, left, right, a.d / b.d);
+    return NumberOperator(in, OP_DIV, stack, sp);
 }
-
-CellIndex OpGe(CInterpreter& in, CellIndex* s, int32_t& sp) {
-    return Compare(in, s, sp, Relation::Ge);
+CellIndex OpGe(CInterpreter& in, CellIndex* stack, int32_t& sp) {
+    return Compare(in, OP_GE, stack, sp);
 }
-CellIndex OpLe(CInterpreter& in, CellIndex* s, int32_t& sp) {
-    return Compare(in, s, sp, Relation::Le);
+CellIndex OpLe(CInterpreter& in, CellIndex* stack, int32_t& sp) {
+    return Compare(in, OP_LE, stack, sp);
 }
-CellIndex OpNe(CInterpreter& in, CellIndex* s, int32_t& sp) {
-    return Compare(in, s, sp, Relation::Ne);
+CellIndex OpNe(CInterpreter& in, CellIndex* stack, int32_t& sp) {
+    return Compare(in, OP_NE, stack, sp);
 }
-CellIndex OpLt(CInterpreter& in, CellIndex* s, int32_t& sp) {
-    return Compare(in, s, sp, Relation::Lt);
+CellIndex OpLt(CInterpreter& in, CellIndex* stack, int32_t& sp) {
+    return Compare(in, OP_LT, stack, sp);
 }
-CellIndex OpGt(CInterpreter& in, CellIndex* s, int32_t& sp) {
-    return Compare(in, s, sp, Relation::Gt);
+CellIndex OpGt(CInterpreter& in, CellIndex* stack, int32_t& sp) {
+    return Compare(in, OP_GT, stack, sp);
 }
-CellIndex OpEq(CInterpreter& in, CellIndex* s, int32_t& sp) {
-    return Compare(in, s, sp, Relation::Eq);
+CellIndex OpEq(CInterpreter& in, CellIndex* stack, int32_t& sp) {
+    return Compare(in, OP_EQ, stack, sp);
 }
 
 // "&&" and "||" are bitwise: on comparison results (0 and 1) they act as logical and/or.
 CellIndex OpAnd(CInterpreter& in, CellIndex* stack, int32_t& sp) {
-    const CellIndex right = stack[sp--];
-    const CellIndex left = stack[sp--];
-    return LongResult(in, left, right, CellAt(left).l & CellAt(right).l);
+    return NumberOperator(in, OP_AND, stack, sp);
 }
-
 CellIndex OpOr(CInterpreter& in, CellIndex* stack, int32_t& sp) {
-    const CellIndex right = stack[sp--];
-    const CellIndex left = stack[sp--];
-    return LongResult(in, left, right, CellAt(left).l | CellAt(right).l);
+    return NumberOperator(in, OP_OR, stack, sp);
 }
 
 CellIndex OpNegate(CInterpreter& in, CellIndex* stack, int32_t& sp) {
