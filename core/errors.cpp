@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "format.h"
 #include "interpreter.h"
@@ -44,9 +45,8 @@ constexpr std::array<const char*, kErrorCodeCount> kMessages = {
 constexpr size_t kContextBefore = 30;
 constexpr size_t kContextSpan = 60;
 
-void AppendCompileContext(const CInterpreter& in, std::string& text) {
-    const std::string& s = in.source;
-    const size_t p = std::min(static_cast<size_t>(std::max(in.position, 0)), s.size());
+void AppendCompileContext(const std::string& s, int32_t position, std::string& text) {
+    const size_t p = std::min(static_cast<size_t>(std::max(position, 0)), s.size());
     const size_t w = p > kContextBefore ? p - kContextBefore : 0;
     text.append(s, w, p - w);
     text += '#';
@@ -55,21 +55,21 @@ void AppendCompileContext(const CInterpreter& in, std::string& text) {
     text += '\n';
 }
 
-void AppendRunTrace(CInterpreter& in, std::string& text) {
-    DocumentHost& doc = *in.document;
-    while (auto record = PopTrace(doc)) {
+// Lists the records, newest first, and releases their programs.
+void AppendRunTrace(CInterpreter& in, const std::vector<TraceRecord>& trace, std::string& text) {
+    for (const TraceRecord& record : trace) {
         // The program's own interpreter when it is one of the two (a record at position 0,
         // from a stop or the nesting limit, has no sign to tell), else as the sign says.
-        const uint32_t serial =
-            CellAt(record->program).type == TYPE_PROGRAM ? CellAt(record->program).prog->owner : 0;
+        const ValueCell& cell = CellAt(record.program);
+        const uint32_t serial = cell.type == TYPE_PROGRAM ? cell.prog->owner : 0;
         CInterpreter& owner = serial == in.serial                        ? in
                               : in.parent && serial == in.parent->serial ? *in.parent
-                              : record->position < 0 && in.parent        ? *in.parent
+                              : record.position < 0 && in.parent         ? *in.parent
                                                                          : in;
-        const int32_t position = record->position < 0 ? -record->position : record->position;
+        const int32_t position = record.position < 0 ? -record.position : record.position;
         std::string listing;
         size_t k = std::string::npos;
-        if (ListProgram(owner, record->program, position, listing, &k)) {
+        if (ListProgram(owner, record.program, position, listing, &k)) {
             // The mark is found by its offset: a string in the listing may hold 0xFF bytes.
             if (k == std::string::npos)
                 k = listing.size();
@@ -80,7 +80,7 @@ void AppendRunTrace(CInterpreter& in, std::string& text) {
             text.append(listing, from, to - from);
             text += '\n';
         }
-        Release(record->program);
+        Release(record.program);
     }
 }
 
@@ -122,14 +122,26 @@ std::optional<std::string> ErrorReport(CInterpreter& in) {
     if (code == ERR_ABORT || code == ERR_USER_STOP) doc.errorPhase = 0;
     if (doc.errorPhase == 1 || doc.errorPhase == 2) {
         const uint16_t phase = doc.errorPhase;
+        // The message pass below may run other programs, which clear the error fields and
+        // compile into this interpreter: take what the report needs first.
+        std::vector<TraceRecord> trace;
+        while (auto record = PopTrace(doc))
+            trace.push_back(*record);
+        const std::string source = phase == 1 ? in.source : std::string();
+        const int32_t position = in.position;
         // Output made before the error becomes visible first.
         doc.DisplayViews();
         std::string text = ErrorMessage(code);
         text += ".\n\n";
         if (phase == 1)
-            AppendCompileContext(in, text);
+            AppendCompileContext(source, position, text);
         else
-            AppendRunTrace(in, text);
+            AppendRunTrace(in, trace, text);
+        ClearTrace(doc);
+        if (phase == 1) {
+            for (const TraceRecord& record : trace)
+                Release(record.program);
+        }
         report = std::move(text);
     }
     // Listing may have set its own error codes; the report stands for the original one.

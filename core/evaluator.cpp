@@ -391,21 +391,22 @@ CellIndex RunProgram(CInterpreter& in, CellIndex program) {
         SetError(in, ERR_INVALID_TYPE);
         return kNoCell;
     }
-    if (g_runCounter++ % 4096 == 0) {
-        doc.PumpMessages();
-        if (doc.errorCode) {
-            PushTrace(doc, program, 0);
-            return kNoCell;
-        }
-    }
     if (g_runDepth >= kMaxRunDepth || StackExhausted()) {
         SetError(in, ERR_NO_MEMORY);
         PushTrace(doc, program, 0);
         return kNoCell;
     }
-
-    // The run holds the program, so that it outlives a redefinition or CLEAR from inside.
+    // The run holds the program, so that it outlives a redefinition or CLEAR from inside,
+    // including one made by a program that runs during the message pass just below.
     if constexpr (!Held) AddRef(program);
+    if (g_runCounter++ % 4096 == 0) {
+        doc.PumpMessages();
+        if (doc.errorCode) {
+            PushTrace(doc, program, 0);
+            if constexpr (!Held) Release(program);
+            return kNoCell;
+        }
+    }
     const ProgramBlock* block = pc.prog;
     const int32_t n = block->count;
     const CellIndex* items = block->items;

@@ -39,6 +39,8 @@ public:
     // The value is written on one line: line breaks in it become blanks.
     void SetString(std::string_view section, std::string_view key, std::string_view value);
 
+    bool HasSection(std::string_view section) const { return FindSection(section).has_value(); }
+
     // The whole file as Save writes it.
     std::string Text() const;
     bool Save(const std::string& path) const;

@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake make g++ pkg-config
   libgtest-dev googletest
+  qt6-base-dev libgl-dev fonts-dejavu-core
 )
 # The benchmarks compare with Lua 5.4 and Python 3; the fuzzer needs clang's libFuzzer.
 if [ "${1:-}" = "--bench" ]; then PACKAGES+=(lua5.4 python3 time); fi

@@ -1,18 +1,30 @@
 // tivane-run: runs one program of the language headless, as the main program of a document
 // without views. Messages go to stderr, dialogs read stdin, Ctrl+C stops the run.
 
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <string_view>
 
+#include <QGuiApplication>
+#include <QImage>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
 #include "compiler.h"
 #include "errors.h"
 #include "evaluator.h"
 #include "filesearch.h"
 #include "format.h"
+#include "headlesssurface.h"
 #include "interpreter.h"
+#include "replay.h"
+#include "tivanedoc.h"
+#include "tivanegraph.h"
+#include "tivaneview.h"
 
 namespace {
 
@@ -27,15 +39,23 @@ extern "C" void OnInterrupt(int) {
 constexpr const char* kUsage =
     "Usage: tivane-run [--bare] --eval TEXT\n"
     "       tivane-run [--bare] FILE.prg\n"
+    "       tivane-run [--bare] DOC [--all-views] [--save] [--export DIR] [--size WxH]\n"
     "\n"
-    "Runs a program as the main program of a document without views and prints its value.\n"
+    "Runs a program as the main program of a document without views and prints its value,\n"
+    "or opens the document DOC (any name not ending in .prg) with headless windows as the\n"
+    "application would, executes it once and prints the text of its text windows.\n"
     "\n"
-    "  --eval TEXT  run TEXT instead of a program file\n"
-    "  --bare       run no default program (default.prg) first\n"
-    "  --help       show this help\n"
+    "  --eval TEXT   run TEXT instead of a program file\n"
+    "  --bare        run no default program (default.prg, defaultt.prg, defaultg.prg)\n"
+    "  --all-views   also open a window for every template view that has none\n"
+    "  --save        save the document afterwards (document, layout and side files)\n"
+    "  --export DIR  write DIR/viewK.txt (text windows) and DIR/viewK.png (graphics\n"
+    "                windows) for the window of index K, instead of printing texts\n"
+    "  --size WxH    the size of exported pictures (default 800x600)\n"
+    "  --help        show this help\n"
     "\n"
-    "Exit status: 0 when the program ran, 1 when it failed (the report goes to stderr),\n"
-    "2 for a usage error.\n";
+    "Exit status: 0 when the program ran, 1 when it failed or reported an error (the report\n"
+    "goes to stderr), 2 for a usage error.\n";
 
 class ConsoleDocument final : public DocumentHost {
 public:
@@ -136,13 +156,161 @@ int RunProgram(ConsoleDocument& doc, const std::string& text) {
     return 0;
 }
 
+// The dialog seam of a document run: messages on stderr, answers from stdin, windows that
+// have no screen.
+class ConsoleUi final : public Ui {
+public:
+    ConsoleUi(int32_t width, int32_t height) : m_width(width), m_height(height) {}
+    void SetDocument(CTivaneDoc* doc) { m_doc = doc; }
+
+    void MessageBox(std::string_view text, MessageIcon, uint32_t) override {
+        std::cout.flush();
+        std::cerr << text << '\n';
+    }
+    Answer AskOkCancel(std::string_view text, MessageIcon) override {
+        std::cerr << text << '\n';
+        const std::string line = Lower(ReadLine().value_or(""));
+        return line == "ok" || line == "y" || line == "yes" ? Answer::Ok : Answer::Cancel;
+    }
+    std::optional<std::string> GetUserInput(std::string_view, std::string_view) override {
+        return ReadLine();
+    }
+    bool AskYesNo(std::string_view question) override {
+        std::cerr << question << '\n';
+        const std::string line = Lower(ReadLine().value_or(""));
+        return line == "y" || line == "yes";
+    }
+    std::optional<std::string> EditViewSetup(std::string_view) override { return std::nullopt; }
+    std::optional<std::string> ChooseTemplate() override { return std::nullopt; }
+    void PumpMessages() override {
+        if (g_interrupted && m_doc) {
+            g_interrupted = 0;
+            m_doc->RequestStop();
+        }
+    }
+    void SetRunningLook(bool) override {}
+    std::unique_ptr<WindowSurface> MakeWindow(CViewBase&) override {
+        return std::make_unique<HeadlessSurface>(m_width, m_height);
+    }
+
+private:
+    static std::optional<std::string> ReadLine() {
+        std::string line;
+        if (!std::getline(std::cin, line)) return std::nullopt;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return line;
+    }
+    static std::string Lower(std::string s) {
+        for (char& c : s) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        return s;
+    }
+
+    int32_t m_width, m_height;
+    CTivaneDoc* m_doc = nullptr;
+};
+
+struct DocumentOptions {
+    bool bare = false;
+    bool allViews = false;
+    bool save = false;
+    std::string exportDir;
+    int32_t width = 800, height = 600;
+};
+
+// "WxH" with both sides from 1 to 30000.
+bool ParseSize(std::string_view text, int32_t& width, int32_t& height) {
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string_view::npos) return false;
+    auto number = [](std::string_view digits, int32_t& out) {
+        if (digits.empty() || digits.size() > 5) return false;
+        int32_t v = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9') return false;
+            v = v * 10 + (c - '0');
+        }
+        if (v < 1 || v > 30000) return false;
+        out = v;
+        return true;
+    };
+    return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
+}
+
+bool WriteFile(const std::string& path, std::string_view bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+// Writes viewK.txt or viewK.png for every window; false after a message when one fails.
+bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
+    bool ok = true;
+    int32_t k = 0;
+    for (const auto& view : doc.Views()) {
+        const std::string base = options.exportDir + "/view" + std::to_string(k++);
+        if (view->Kind() == ViewKind::Text) {
+            if (!WriteFile(base + ".txt", view->Surface().Text())) {
+                std::cerr << "Could not write the file " << base << ".txt.\n";
+                ok = false;
+            }
+            continue;
+        }
+        const auto& graph = static_cast<const CTivaneGraph&>(*view);
+        const QImage picture =
+            RenderPicture(graph.List(), graph.Model().Clip(), QSize(options.width, options.height));
+        if (picture.isNull() || !picture.save(QString::fromStdString(base + ".png"), "PNG")) {
+            std::cerr << "Could not write the file " << base << ".png.\n";
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+int RunDocument(const std::string& path, const DocumentOptions& options) {
+    ConsoleUi ui(options.width, options.height);
+    CTivaneDoc doc(ui, SearchContext{ExecutableDirectory(), path});
+    ui.SetDocument(&doc);
+    doc.SetBare(options.bare);
+    if (!doc.OpenDocument(path)) return 1;
+    doc.RestoreLayout();
+    if (options.allViews) {
+        for (int16_t i = 0; i < doc.tmpl.viewCount; ++i) {
+            bool open = false;
+            for (const auto& view : doc.Views())
+                open = open || (!view->IsMainInput() && view->ViewIndex() == i);
+            if (!open) doc.CreateView(i);
+        }
+    }
+    doc.Execute();
+    int status = doc.ReportedErrors() > 0 ? 1 : 0;
+    if (options.save && !doc.OnSaveDocument(doc.PathName())) status = 1;
+    if (!options.exportDir.empty()) {
+        if (!ExportWindows(doc, options)) status = 1;
+    } else {
+        for (const auto& view : doc.Views()) {
+            if (view->Kind() == ViewKind::Text && !view->IsMainInput())
+                std::cout << view->Surface().Text();
+        }
+        std::cout.flush();
+    }
+    return status;
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    bool bare = false;
     bool haveEval = false;
     std::string evalText;
     std::string file;
+    DocumentOptions options;
+    bool documentOption = false;
+    bool haveSize = false;
     for (int k = 1; k < argc; ++k) {
         const std::string_view arg = argv[k];
         if (arg == "--help" || arg == "-h") {
@@ -150,26 +318,54 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (arg == "--bare") {
-            bare = true;
+            options.bare = true;
         } else if (arg == "--eval") {
             if (k + 1 >= argc) return UsageError("--eval needs a program text");
             if (haveEval) return UsageError("--eval given twice");
             haveEval = true;
             evalText = argv[++k];
+        } else if (arg == "--all-views") {
+            options.allViews = documentOption = true;
+        } else if (arg == "--save") {
+            options.save = documentOption = true;
+        } else if (arg == "--export") {
+            if (k + 1 >= argc || !*argv[k + 1]) return UsageError("--export needs a directory");
+            options.exportDir = argv[++k];
+            documentOption = true;
+        } else if (arg == "--size") {
+            if (k + 1 >= argc || !ParseSize(argv[k + 1], options.width, options.height))
+                return UsageError("--size needs WIDTHxHEIGHT, each from 1 to 30000");
+            ++k;
+            haveSize = documentOption = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return UsageError("unknown option '" + std::string(arg) + "'");
         } else if (!file.empty()) {
-            return UsageError("more than one program file");
+            return UsageError("more than one file");
         } else {
             file = arg;
         }
     }
+    (void)haveSize;
     if (haveEval == !file.empty())
-        return UsageError(haveEval ? "give either --eval TEXT or a program file, not both"
-                                   : "no program given");
+        return UsageError(haveEval ? "give either --eval TEXT or a file, not both"
+                                   : "no program or document given");
+    const bool isDocument = !haveEval && !EndsWith(file, ".prg");
+    if (documentOption && !isDocument)
+        return UsageError("--all-views, --save, --export and --size need a document");
 
     std::signal(SIGINT, OnInterrupt);
-    ConsoleDocument doc(bare, file);
+    if (isDocument) {
+        // Pictures and fonts need Qt's GUI layer, never a display.
+        if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        int qtArgc = 1;
+        char* qtArgv[] = {argv[0], nullptr};
+        QGuiApplication app(qtArgc, qtArgv);
+        // The language prints numbers with a '.' whatever the user's locale says.
+        std::setlocale(LC_NUMERIC, "C");
+        return RunDocument(file, options);
+    }
+
+    ConsoleDocument doc(options.bare, file);
     std::string text = evalText;
     if (!haveEval) {
         std::optional<std::string> content = ReadProgramText(file);

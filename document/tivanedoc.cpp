@@ -1,0 +1,405 @@
+#include "tivanedoc.h"
+
+#include <filesystem>
+
+#include "compiler.h"
+#include "errors.h"
+#include "evaluator.h"
+#include "format.h"
+#include "inifile.h"
+#include "savetransaction.h"
+#include "tivanegraph.h"
+#include "tivaneview.h"
+
+namespace tivane {
+
+namespace {
+
+// Runs in progress over all documents: a second document's run nests inside the first one's
+// message pass, and only the first start and the last end switch the running look.
+int16_t g_runningCount = 0;
+
+constexpr size_t kNumberLength = 9;
+constexpr size_t kFileNameLength = 127;
+constexpr size_t kDescriptionLength = 499;
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() &&
+           EqualIgnoringCase(text.substr(text.size() - tail.size()), tail);
+}
+
+} // namespace
+
+void ShowComputedValue(CTivaneDoc& doc, CInterpreter& in, CellIndex value) {
+    std::string shown;
+    if (FormatValue(in, value, shown)) {
+        doc.ui().MessageBox(doctext::kProgramReturned + shown, MessageIcon::None, 0);
+        return;
+    }
+    const uint32_t code = doc.errorCode;
+    doc.MessageBox(std::string(ErrorMessage(code)) + ".", MessageIcon::Stop,
+                   kHelpLanguageError + code);
+    ClearErrors(doc);
+}
+
+CTivaneDoc::CTivaneDoc(Ui& ui, SearchContext search) : m_ui(ui), m_search(std::move(search)) {}
+
+CTivaneDoc::~CTivaneDoc() {
+    // The views' interpreters name the main interpreter as their parent: they go first.
+    m_views.clear();
+    mainContext.reset();
+    ClearTrace(*this);
+}
+
+std::string CTivaneDoc::Title() const {
+    const size_t slash = m_path.find_last_of('/');
+    return slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+}
+
+void CTivaneDoc::DeleteContents() {
+    for (auto& view : m_views)
+        view->DropInterpreter();
+    tmpl = TemplateInfo();
+    mainContext.reset();
+    mainInput.clear();
+    m_running = false;
+    m_modified = false;
+}
+
+bool CTivaneDoc::OpenDocument(const std::string& path) {
+    if (EndsWithIgnoringCase(path, ".tml")) {
+        m_ui.MessageBox(doctext::kTemplateAsDocument, MessageIcon::Stop, 0);
+        return false;
+    }
+    DeleteContents();
+    std::optional<std::string> bytes = ReadWholeFile(path);
+    if (!bytes) {
+        m_ui.MessageBox(doctext::kFailedToOpen, MessageIcon::Stop, 0);
+        return false;
+    }
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    m_path = ec ? path : absolute.lexically_normal().string();
+    mainInput = std::move(*bytes);
+    return true;
+}
+
+std::string CTivaneDoc::LayoutFileNameOf(const std::string& path) {
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos) return path + ".ini";
+    return path.substr(0, dot + 1) + "ini";
+}
+
+std::string CTivaneDoc::LayoutFileNameOf() const {
+    return LayoutFileNameOf(m_path);
+}
+
+void CTivaneDoc::ReadTemplate() {
+    tivane::ReadTemplate(tmpl, m_search);
+}
+
+CTivaneView* CTivaneDoc::MainInputView() const {
+    for (const auto& view : m_views) {
+        if (view->IsMainInput()) return static_cast<CTivaneView*>(view.get());
+    }
+    return nullptr;
+}
+
+CViewBase& CTivaneDoc::AddView(std::unique_ptr<CViewBase> view) {
+    CViewBase& added = *view;
+    m_views.push_back(std::move(view));
+    added.AttachSurface(m_ui.MakeWindow(added));
+    return added;
+}
+
+CTivaneView& CTivaneDoc::CreateTextView(int16_t viewIndex) {
+    auto& view =
+        static_cast<CTivaneView&>(AddView(std::make_unique<CTivaneView>(*this, viewIndex)));
+    view.UpdateTitle();
+    return view;
+}
+
+CTivaneGraph& CTivaneDoc::CreateGraphView(int16_t viewIndex) {
+    auto& view =
+        static_cast<CTivaneGraph&>(AddView(std::make_unique<CTivaneGraph>(*this, viewIndex)));
+    view.UpdateTitle();
+    return view;
+}
+
+CViewBase* CTivaneDoc::CreateView(int16_t viewIndex) {
+    if (viewIndex < 0 || static_cast<size_t>(viewIndex) >= tmpl.views.size()) return nullptr;
+    if (KindOf(tmpl.views[static_cast<size_t>(viewIndex)]) == ViewType::Graphics)
+        return &CreateGraphView(viewIndex);
+    return &CreateTextView(viewIndex);
+}
+
+void CTivaneDoc::RemoveView(const CViewBase& view) {
+    for (auto it = m_views.begin(); it != m_views.end(); ++it) {
+        if (it->get() == &view) {
+            m_views.erase(it);
+            return;
+        }
+    }
+}
+
+void CTivaneDoc::RestoreLayout() {
+    layoutFileName = LayoutFileNameOf();
+    CTivaneView* input = m_views.empty() || m_views.front()->Kind() != ViewKind::Text
+                             ? nullptr
+                             : static_cast<CTivaneView*>(m_views.front().get());
+    if (!input) input = &CreateTextView(kMainInputIndex);
+    input->SetViewIndex(kMainInputIndex);
+    input->UpdateTitle();
+    input->ChangeFont("Fixedsys", 12.0, 0);
+    input->Surface().SetText(mainInput);
+    m_ui.PumpMessages();
+
+    if (const std::optional<IniFile> layout = IniFile::Load(layoutFileName)) {
+        const int32_t n = layout->GetInt("Description", "NoOfWindows", "0", kNumberLength);
+        tmpl.templateFileName =
+            layout->GetString("Description", "TemplateFile", "DEFAULT.TML", kFileNameLength);
+        ReadTemplate();
+        // Made from the last to the first, so that Window0 is made last and ends up on top.
+        for (int32_t k = std::min(n, kMaxRestoredWindows) - 1; k >= 0; --k) {
+            const std::string section = "Window" + std::to_string(k);
+            if (!layout->HasSection(section)) continue;
+            const int32_t i = layout->GetInt(section, "WindowType", "", kNumberLength);
+            CViewBase* view = nullptr;
+            if (i >= 0 && i < tmpl.viewCount)
+                view = CreateView(static_cast<int16_t>(i));
+            else if (i == kMainInputIndex)
+                view = input;
+            if (view) view->LoadPlacement(*layout, layoutFileName, section, k + 1);
+        }
+    }
+    m_modified = false;
+}
+
+bool CTivaneDoc::OnSaveDocument(const std::string& path) {
+    const std::string previousPath = m_path;
+    m_path = path;
+    const std::string previousLayout = layoutFileName;
+    layoutFileName = LayoutFileNameOf();
+    IniFile layout = IniFile::Load(layoutFileName).value_or(IniFile());
+    SaveTransaction save;
+    int32_t k = 0;
+    for (const auto& view : m_views) {
+        view->SavePlacement(layout, layoutFileName, "Window" + std::to_string(k), k, save);
+        if (view->IsMainInput()) mainInput = view->Surface().Text();
+        ++k;
+    }
+    layout.SetString("Description", "NoOfWindows", std::to_string(k));
+    layout.SetString("Description", "TemplateFile", tmpl.templateFileName);
+    save.Write(layoutFileName, layout.Text());
+    save.Write(path, mainInput);
+    if (!save.Commit()) {
+        m_path = previousPath;
+        layoutFileName = previousLayout;
+        m_ui.MessageBox(doctext::kFailedToSave, MessageIcon::Stop, 0);
+        return false;
+    }
+    for (const auto& view : m_views)
+        view->UpdateTitle();
+    m_modified = false;
+    return true;
+}
+
+bool CTivaneDoc::Refuse(bool condition, const char* message) const {
+    if (condition) m_ui.MessageBox(message, MessageIcon::Stop, 0);
+    return condition;
+}
+
+bool CTivaneDoc::CanCloseFrame() const {
+    return !Refuse(m_running, doctext::kCloseWindowRunning);
+}
+
+bool CTivaneDoc::CanCloseDocument() const {
+    return !Refuse(m_running, doctext::kCloseDocumentRunning);
+}
+
+int16_t CTivaneDoc::RunningCount() {
+    return g_runningCount;
+}
+
+void CTivaneDoc::BeginRun() {
+    m_running = true;
+    m_stopRequested = false;
+    if (++g_runningCount == 1) m_ui.SetRunningLook(true);
+}
+
+void CTivaneDoc::EndRun() {
+    m_running = false;
+    m_stopRequested = false;
+    --g_runningCount;
+    for (size_t k = 0; k < m_views.size(); ++k)
+        m_views[k]->BringUpToDate();
+    m_ui.PumpMessages();
+    if (g_runningCount == 0) m_ui.SetRunningLook(false);
+}
+
+void CTivaneDoc::ReportFailure(CInterpreter& in) {
+    if (auto report = ErrorReport(in))
+        MessageBox(*report, MessageIcon::Stop, kHelpLanguageError + errorCode);
+}
+
+void CTivaneDoc::Execute() {
+    if (m_running) {
+        for (size_t k = 0; k < m_views.size(); ++k)
+            m_views[k]->BringUpToDate();
+        m_ui.PumpMessages();
+        if (m_ui.AskOkCancel(doctext::kStopQuestion, MessageIcon::Stop) == Answer::Ok)
+            RequestStop();
+        return;
+    }
+    BeginRun();
+    if (const CTivaneView* input = MainInputView()) mainInput = input->Surface().Text();
+    std::string text;
+    if (!tmpl.mainProgramFileName.empty()) {
+        std::string name = tmpl.mainProgramFileName;
+        LocateFile(name, "");
+        text = ReadTextFile(name, 0);
+    }
+    // The views' interpreters hang from the main interpreter: they go with it, and each
+    // view gets a new one when its program starts again.
+    for (size_t k = 0; k < m_views.size(); ++k)
+        m_views[k]->DropInterpreter();
+    mainContext.reset();
+    mainContext = std::make_unique<CInterpreter>(*this);
+    CInterpreter& in = *mainContext;
+    const CellIndex program = Compile(in, text.empty() ? mainInput : text);
+    if (program == kNoCell) {
+        ReportFailure(in);
+    } else {
+        const CellIndex result = Run(in, program);
+        Release(program);
+        if (result == kNoCell)
+            ReportFailure(in);
+        else
+            Release(result);
+    }
+    EndRun();
+}
+
+void CTivaneDoc::ComputeExpression() {
+    if (!mainContext) return;
+    const auto text = m_ui.GetUserInput(doctext::kComputePrompt, "");
+    if (!text) return;
+    BeginRun();
+    CInterpreter& in = *mainContext;
+    const CellIndex program = Compile(in, *text);
+    if (program == kNoCell) {
+        ReportFailure(in);
+    } else {
+        const CellIndex result = Run(in, program);
+        Release(program);
+        if (result == kNoCell) {
+            ReportFailure(in);
+        } else {
+            ShowComputedValue(*this, in, result);
+            Release(result);
+        }
+    }
+    EndRun();
+}
+
+void CTivaneDoc::ClearAll() {
+    if (Refuse(m_running, doctext::kClearRunning)) return;
+    for (size_t k = 0; k < m_views.size(); ++k)
+        m_views[k]->ClearAllContents();
+}
+
+bool CTivaneDoc::ChangeTemplate() {
+    if (Refuse(m_running, doctext::kChangeTemplateRunning)) return false;
+    const std::optional<std::string> chosen = m_ui.ChooseTemplate();
+    if (!chosen) return false;
+    const std::string description = IniFile::Load(*chosen).value_or(IniFile()).GetString(
+        "Description", "DescriptionText", "", kDescriptionLength);
+    const std::string question =
+        "You are about to change the template used with this document.\n" + description +
+        "\nIn order to the changes to take effect we now save, close and reopen the document.\n"
+        "Note, that if the new template has different input values and/or different views then "
+        "you might get error messages when trying to execute.";
+    if (m_ui.AskOkCancel(question, MessageIcon::None) != Answer::Ok) {
+        m_ui.MessageBox(doctext::kTemplateNotChanged, MessageIcon::None, 0);
+        return false;
+    }
+    tmpl.templateFileName = *chosen;
+    ReadTemplate();
+    return OnSaveDocument(m_path);
+}
+
+template <typename Op>
+bool CTivaneDoc::WalkViews(Op op) {
+    // By index: a message pass inside a view's run may open new windows.
+    for (size_t k = 0; k < m_views.size(); ++k) {
+        if (!op(*m_views[k])) return false;
+    }
+    return true;
+}
+
+bool CTivaneDoc::UpdateViews() {
+    return WalkViews([](CViewBase& v) { return v.RunUpdateProgram(); });
+}
+
+bool CTivaneDoc::ExecViewTemplates() {
+    return WalkViews([](CViewBase& v) { return v.IsMainInput() || v.StartView(); });
+}
+
+bool CTivaneDoc::ForAllViews(std::string_view variableName) {
+    return WalkViews([&](CViewBase& v) { return v.CallViewFunction(variableName); });
+}
+
+void CTivaneDoc::SetConfig(std::string_view text) {
+    mainInput = text;
+    if (CTivaneView* input = MainInputView()) input->Surface().SetText(mainInput);
+    m_modified = true;
+}
+
+void CTivaneDoc::DisplayViews() {
+    for (size_t k = 0; k < m_views.size(); ++k)
+        m_views[k]->BringUpToDate();
+    PumpMessages();
+}
+
+void CTivaneDoc::ShowMessage(std::string_view text) {
+    DisplayViews();
+    MessageBox(text, MessageIcon::None, kHelpShowMessage);
+}
+
+bool CTivaneDoc::LocateFile(std::string& name, std::string_view fallback) {
+    return tivane::LocateFile(name, fallback, m_search);
+}
+
+std::string CTivaneDoc::ReadTextFile(const std::string& name, int16_t messageLevel) {
+    return tivane::ReadTextFile(name, messageLevel, [this](const std::string& message) {
+        MessageBox(message, MessageIcon::Stop, 0);
+    });
+}
+
+void CTivaneDoc::MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) {
+    if (helpContext >= kHelpLanguageError && helpContext < kHelpLanguageError + 0x100)
+        ++m_reportedErrors;
+    m_ui.MessageBox(text, icon, helpContext);
+}
+
+std::string CTivaneDoc::GetUserInput(std::string_view prompt) {
+    return m_ui.GetUserInput(prompt, "").value_or(std::string());
+}
+
+bool CTivaneDoc::AskUserYesNo(std::string_view question) {
+    return m_ui.AskYesNo(question);
+}
+
+void CTivaneDoc::PumpMessages() {
+    // Whatever runs during the pass (repaints, another document's Execute, a view's Compute
+    // Expression) leaves this run's error state as it found it; a Stop is the one thing the
+    // pass may bring, and it stays requested until the run it was meant for ends.
+    const uint32_t code = errorCode;
+    const uint16_t phase = errorPhase;
+    m_ui.PumpMessages();
+    errorCode = code;
+    errorPhase = phase;
+    if (m_running && m_stopRequested) errorCode = ERR_USER_STOP;
+}
+
+} // namespace tivane

@@ -1,0 +1,170 @@
+#pragma once
+// The document: the main input, the template it names, its windows in their order, the main
+// interpreter, and the commands that run its programs (Execute, Stop, Compute Expression),
+// with the guards that keep windows alive while a program runs. It reaches people and
+// windows only through the dialog seam `Ui`.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "filesearch.h"
+#include "hosts.h"
+#include "interpreter.h"
+#include "templatefile.h"
+#include "ui.h"
+
+namespace tivane {
+
+class CViewBase;
+class CTivaneView;
+class CTivaneGraph;
+
+// Messages of the document's guards and commands.
+namespace doctext {
+inline constexpr const char* kCloseWindowRunning =
+    "Do not close any windows while the main template is still executing.";
+inline constexpr const char* kCloseDocumentRunning =
+    "Do not close the document while the main template is still executing.";
+inline constexpr const char* kClearRunning =
+    "Do not clear the views while the main template is still executing.";
+inline constexpr const char* kQuitRunning =
+    "Do not quit the program while the main template of one of the documents is still "
+    "executing.";
+inline constexpr const char* kChangeTemplateRunning =
+    "Do not change the template while the main template is still executing.";
+inline constexpr const char* kStopQuestion =
+    "The program is still executing the template.\nDo you want to stop it?";
+inline constexpr const char* kComputePrompt =
+    "Enter a program the return value of which will be displayed.";
+inline constexpr const char* kProgramReturned = "The program returned:\n";
+inline constexpr const char* kAnotherRunning = "Another program is still running.";
+inline constexpr const char* kTemplateNotChanged = "Template has not been changed.";
+inline constexpr const char* kFailedToOpen = "Failed to open document.";
+inline constexpr const char* kFailedToSave = "Failed to save document.";
+inline constexpr const char* kTemplateAsDocument =
+    "A template file cannot be opened as a document.";
+} // namespace doctext
+
+// The most windows a layout file restores: a damaged "NoOfWindows" must not open thousands.
+inline constexpr int32_t kMaxRestoredWindows = 100;
+
+class CTivaneDoc final : public DocumentHost {
+public:
+    CTivaneDoc(Ui& ui, SearchContext search);
+    ~CTivaneDoc() override;
+    CTivaneDoc(const CTivaneDoc&) = delete;
+    CTivaneDoc& operator=(const CTivaneDoc&) = delete;
+
+    // The document's state. The template part holds templateFileName ("DEFAULT.TML" until a
+    // template is found, then its absolute path), mainProgramFileName, viewCount and the
+    // view descriptors.
+    std::string mainInput;
+    TemplateInfo tmpl;
+    std::unique_ptr<CInterpreter> mainContext;
+    std::string layoutFileName;
+
+    Ui& ui() const { return m_ui; }
+    const SearchContext& Search() const { return m_search; }
+    // Headless runs may ask for no default programs.
+    void SetBare(bool bare) { m_bare = bare; }
+    bool RunsDefaultPrograms() const override { return !m_bare; }
+
+    const std::string& PathName() const { return m_path; }
+    // The file name of the path, as captions show it.
+    std::string Title() const;
+    bool IsModified() const { return m_modified; }
+    void SetModifiedFlag(bool modified = true) { m_modified = modified; }
+
+    // Opening: DeleteContents, then the document file as the main input. False after showing
+    // "Failed to open document." (or the template-file refusal); the document is then empty.
+    bool OpenDocument(const std::string& path);
+    void DeleteContents();
+    // After opening: the first window becomes the main input view, then the template and the
+    // windows come back from the layout file beside the document.
+    void RestoreLayout();
+    // The layout file's name: the path with "ini" after its last '.', or ".ini" appended.
+    std::string LayoutFileNameOf() const;
+    static std::string LayoutFileNameOf(const std::string& path);
+    // Save and Save As: the layout file, the side files and the document file, all or
+    // nothing. False after showing "Failed to save document.".
+    bool OnSaveDocument(const std::string& path);
+
+    // The windows, in the document's order; the first is the main input view once the
+    // document is open.
+    const std::vector<std::unique_ptr<CViewBase>>& Views() const { return m_views; }
+    CTivaneView* MainInputView() const;
+    // Makes a view and its window (through the Ui). Text views with an index above 999 are
+    // the main input view.
+    CTivaneView& CreateTextView(int16_t viewIndex);
+    CTivaneGraph& CreateGraphView(int16_t viewIndex);
+    // The window of template view `viewIndex` (by its descriptor's kind); nothing for an
+    // index without a descriptor.
+    CViewBase* CreateView(int16_t viewIndex);
+    // Closing one window: refused while the document runs.
+    bool CanCloseFrame() const;
+    // The window is gone: its view goes with it.
+    void RemoveView(const CViewBase& view);
+
+    // The commands. Execute while running asks whether to stop.
+    void Execute();
+    void RequestStop() { m_stopRequested = true; }
+    bool StopRequested() const { return m_stopRequested; }
+    void ComputeExpression();
+    void ClearAll();
+    // File Close: refused while running.
+    bool CanCloseDocument() const;
+    // Change Template up to the save: true when the document was saved with its new template
+    // and the application must now close and reopen it.
+    bool ChangeTemplate();
+
+    bool Running() const { return m_running; }
+    // Runs of all documents in progress; the first and the last switch the running look.
+    static int16_t RunningCount();
+    void BeginRun();
+    void EndRun();
+    // Shows the report of the interpreter's current error, if any, with the stop icon.
+    void ReportFailure(CInterpreter& in);
+    // Language errors reported since the document was made (compile, run, default programs).
+    int32_t ReportedErrors() const { return m_reportedErrors; }
+
+    // DocumentHost.
+    bool LocateFile(std::string& name, std::string_view fallback) override;
+    std::string ReadTextFile(const std::string& name, int16_t messageLevel) override;
+    void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) override;
+    std::string GetUserInput(std::string_view prompt) override;
+    bool AskUserYesNo(std::string_view question) override;
+    void PumpMessages() override;
+    std::string MainInput() const override { return mainInput; }
+    bool UpdateViews() override;
+    bool ExecViewTemplates() override;
+    bool ForAllViews(std::string_view variableName) override;
+    void SetConfig(std::string_view text) override;
+    void DisplayViews() override;
+    void ShowMessage(std::string_view text) override;
+
+private:
+    template <typename Op>
+    bool WalkViews(Op op);
+    void ReadTemplate();
+    CViewBase& AddView(std::unique_ptr<CViewBase> view);
+    bool Refuse(bool condition, const char* message) const;
+
+    Ui& m_ui;
+    SearchContext m_search;
+    std::vector<std::unique_ptr<CViewBase>> m_views;
+    std::string m_path;
+    bool m_bare = false;
+    bool m_modified = false;
+    bool m_running = false;
+    bool m_stopRequested = false;
+    int32_t m_reportedErrors = 0;
+};
+
+// Compute Expression's answer: "The program returned:" and the value, or the formatting
+// error.
+void ShowComputedValue(CTivaneDoc& doc, CInterpreter& in, CellIndex value);
+
+} // namespace tivane

@@ -1,0 +1,93 @@
+#pragma once
+// The dialog seam and the window surfaces: everything a document or a view asks of a person
+// or of the window system. The application implements them with Qt widgets, tivane-run with
+// headless surfaces and stdin/stderr, the tests with scripted fakes, so that no rule of
+// documents and views needs a window to be tested.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "hosts.h"
+
+namespace tivane {
+
+class CViewBase;
+
+// The placement record of a view's child frame, in the order of the "WindowPlacement" key.
+struct WindowPlacement {
+    int16_t flags = 0;
+    int16_t showCmd = 1; // 1 normal, 2 minimized, 3 maximized
+    int32_t minX = -1, minY = -1;
+    int32_t maxX = -1, maxY = -1;
+    int32_t left = 0, top = 0, right = 640, bottom = 480;
+    bool operator==(const WindowPlacement&) const = default;
+};
+
+// A text view's font as the view chose it: the face asked for, the cell height in pixels and
+// the style flags (bit 0 italic, bit 1 underline, bit 2 strike-out).
+struct FontSpec {
+    std::string face;
+    int32_t height = 16;
+    uint16_t flags = 0;
+    bool operator==(const FontSpec&) const = default;
+};
+
+// The window of one view. The view owns it; the window may be gone (closed by its frame)
+// before the view is, and then the surface answers with what it last knew.
+class WindowSurface {
+public:
+    virtual ~WindowSurface() = default;
+
+    virtual void SetCaption(const std::string& caption) = 0;
+    virtual WindowPlacement Placement() const = 0;
+    virtual void SetPlacement(const WindowPlacement& placement) = 0;
+    // Asks for a repaint. With `erase` the picture is redrawn from scratch; without it a
+    // graphics window replays only the items added since its last paint.
+    virtual void Invalidate(bool erase) = 0;
+    // The client area in device pixels.
+    virtual int32_t ClientWidth() const = 0;
+    virtual int32_t ClientHeight() const = 0;
+    // Horizontal logical pixels per inch of the screen the window is on.
+    virtual double LogicalDpiX() const = 0;
+
+    // Graphics windows: a view program starts with a black one-pixel pen on white.
+    virtual void ResetPenAndColours() {}
+
+    // Text windows: their text, with every line break as CR LF; and their font.
+    virtual std::string Text() const { return {}; }
+    virtual void SetText(std::string_view text) { (void)text; }
+    virtual void SetFont(const FontSpec& font) { (void)font; }
+};
+
+// The answer of an OK/Cancel question.
+enum class Answer { Ok, Cancel };
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+
+    // A message box with OK, an icon and a help context (0: no Help button).
+    virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
+    virtual Answer AskOkCancel(std::string_view text, MessageIcon icon) = 0;
+    // The User Input dialog: the text entered, or nothing for Cancel.
+    virtual std::optional<std::string> GetUserInput(std::string_view prompt,
+                                                    std::string_view initial) = 0;
+    // The language's yes/no question (ASKUSERYESNO): true for Yes.
+    virtual bool AskYesNo(std::string_view question) = 0;
+    // The View Setup dialog: the edited setup text, or nothing for Cancel.
+    virtual std::optional<std::string> EditViewSetup(std::string_view setupText) = 0;
+    // "Choose template": a template file, or nothing for Cancel.
+    virtual std::optional<std::string> ChooseTemplate() = 0;
+
+    // The message pass: lets pending window messages (repaints, commands, Stop) through.
+    virtual void PumpMessages() = 0;
+    // The toolbar's Execute lamp: red while any document runs.
+    virtual void SetRunningLook(bool running) = 0;
+    // Makes the window of a new view (its child frame). The view owns what is returned.
+    virtual std::unique_ptr<WindowSurface> MakeWindow(CViewBase& view) = 0;
+};
+
+} // namespace tivane

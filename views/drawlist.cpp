@@ -1,0 +1,153 @@
+#include "drawlist.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "cellpool.h"
+
+namespace tivane {
+
+namespace {
+
+constexpr size_t kItemBytes = sizeof(uint8_t) + sizeof(int32_t);
+
+void PutU32(std::string& out, uint32_t v) {
+    for (int k = 0; k < 4; ++k)
+        out += static_cast<char>((v >> (8 * k)) & 0xFF);
+}
+
+uint32_t GetU32(std::string_view in, size_t at) {
+    uint32_t v = 0;
+    for (int k = 0; k < 4; ++k)
+        v |= static_cast<uint32_t>(static_cast<uint8_t>(in[at + k])) << (8 * k);
+    return v;
+}
+
+} // namespace
+
+DrawList::DrawList(DrawList&& other) noexcept
+    : m_codes(std::move(other.m_codes)), m_operands(std::move(other.m_operands)),
+      m_strings(std::move(other.m_strings)), m_drawingItems(std::exchange(other.m_drawingItems, 0)),
+      m_budgetBytes(std::exchange(other.m_budgetBytes, 0)) {
+    other.m_codes = {};
+    other.m_operands = {};
+    other.m_strings = {};
+}
+
+DrawList& DrawList::operator=(DrawList&& other) noexcept {
+    if (this != &other) {
+        Clear();
+        std::swap(m_codes, other.m_codes);
+        std::swap(m_operands, other.m_operands);
+        std::swap(m_strings, other.m_strings);
+        std::swap(m_drawingItems, other.m_drawingItems);
+        std::swap(m_budgetBytes, other.m_budgetBytes);
+    }
+    return *this;
+}
+
+DrawList::~DrawList() {
+    GiveBack();
+}
+
+void DrawList::GiveBack() {
+    Pool().GiveBytes(m_budgetBytes);
+    m_budgetBytes = 0;
+}
+
+bool DrawList::Grow() {
+    const size_t capacity = m_codes.size() + kStep;
+    if (capacity > static_cast<size_t>(INT32_MAX)) return false;
+    if (!Pool().TakeBytes(kStep * kItemBytes)) return false;
+    m_budgetBytes += kStep * kItemBytes;
+    try {
+        m_codes.reserve(capacity);
+        m_operands.reserve(capacity);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool DrawList::Add(uint8_t code, int32_t operand) {
+    if (m_codes.size() == m_codes.capacity() && !Grow()) return false;
+    m_codes.push_back(code);
+    m_operands.push_back(operand);
+    if (IsDrawingCode(code)) ++m_drawingItems;
+    return true;
+}
+
+bool DrawList::AddString(uint8_t code, std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    // The string's bytes plus its bookkeeping count against the budget.
+    const size_t bytes = text.size() + sizeof(std::string);
+    if (!Pool().TakeBytes(bytes)) return false;
+    m_budgetBytes += bytes;
+    const size_t index = m_strings.size();
+    try {
+        m_strings.emplace_back(text);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!Add(code, static_cast<int32_t>(index))) {
+        m_strings.pop_back();
+        return false;
+    }
+    return true;
+}
+
+void DrawList::Clear() {
+    m_codes = {};
+    m_operands = {};
+    m_strings = {};
+    m_drawingItems = 0;
+    GiveBack();
+}
+
+std::string DrawList::Serialize() const {
+    const int32_t n = Count();
+    std::string out;
+    out.reserve(4 + kItemBytes * static_cast<size_t>(n));
+    PutU32(out, static_cast<uint32_t>(n));
+    out.append(reinterpret_cast<const char*>(m_codes.data()), m_codes.size());
+    for (int32_t i = 0; i < n; ++i)
+        PutU32(out, IsStringCode(Code(i)) ? 0 : static_cast<uint32_t>(Operand(i)));
+    for (int32_t i = 0; i < n; ++i) {
+        if (!IsStringCode(Code(i))) continue;
+        const std::string& s = Text(i);
+        const size_t length = std::min(s.size(), kMaxSavedString);
+        out += static_cast<char>(length & 0xFF);
+        out += static_cast<char>(length >> 8);
+        out.append(s, 0, length);
+    }
+    return out;
+}
+
+std::optional<DrawList> DrawList::Parse(std::string_view bytes) {
+    if (bytes.size() < 4) return std::nullopt;
+    const int32_t n = static_cast<int32_t>(GetU32(bytes, 0));
+    if (n < 0 || static_cast<size_t>(n) > (bytes.size() - 4) / kItemBytes) return std::nullopt;
+    DrawList list;
+    const size_t count = static_cast<size_t>(n);
+    size_t at = 4 + kItemBytes * count;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t code = static_cast<uint8_t>(bytes[4 + i]);
+        bool ok;
+        if (IsStringCode(code)) {
+            if (bytes.size() - at < 2) return std::nullopt;
+            const size_t length = static_cast<uint8_t>(bytes[at]) |
+                                  (static_cast<size_t>(static_cast<uint8_t>(bytes[at + 1])) << 8);
+            at += 2;
+            if (bytes.size() - at < length) return std::nullopt;
+            ok = list.AddString(code, bytes.substr(at, length));
+            at += length;
+        } else {
+            ok = list.Add(code, static_cast<int32_t>(GetU32(bytes, 4 + count + 4 * i)));
+        }
+        if (!ok) return std::nullopt;
+    }
+    return list;
+}
+
+} // namespace tivane

@@ -1,0 +1,50 @@
+#pragma once
+// The output buffer of a text view: what PRINT and PRINTF appended since the last clear,
+// kept below about 32700 characters by cutting whole blocks off its front, and shown with
+// every line break as CR LF.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tivane {
+
+class OutputBuffer {
+public:
+    // The buffer is cut once appending would bring it to this size.
+    static constexpr size_t kLimit = 32700;
+    // Each cut drops this much more than the text that caused it, so cuts are rare.
+    static constexpr size_t kCut = 2700;
+
+    // Appends; when the buffer would reach the limit, first drops its first
+    // (text length + 2700) characters and marks it truncated.
+    void Append(std::string_view text);
+    // Turns every line break into CR LF (a lone LF gains a CR, a lone CR a LF), dropping the
+    // first 2700 characters whenever the buffer passes the limit while growing, and returns
+    // the text to show: after the first LF when the buffer was truncated (the partial first
+    // line is not shown; a buffer without LF is shown whole). Clears the truncated mark.
+    std::string Show();
+    // The number of characters after the last CR or LF; length - 1 when there is none.
+    int32_t Column() const;
+
+    void Assign(std::string_view text) {
+        m_text = text;
+        m_truncated = false;
+    }
+    void Clear() { Assign({}); }
+    const std::string& Text() const { return m_text; }
+    bool Truncated() const { return m_truncated; }
+
+private:
+    std::string m_text;
+    bool m_truncated = false;
+};
+
+// The help topic of the word at a column of a line (F1 in a text view): 204800 plus the
+// built-in's table row for a named built-in function, else 206848 (also for columns of 480
+// and beyond).
+inline constexpr int32_t kHelpBuiltinBase = 204800;
+inline constexpr int32_t kHelpNoTopic = 206848;
+int32_t HelpTopicAt(std::string_view line, int32_t column);
+
+} // namespace tivane

@@ -1,0 +1,173 @@
+#include "tivanegraph.h"
+
+#include <algorithm>
+
+#include "errors.h"
+#include "filesearch.h"
+#include "inifile.h"
+#include "savetransaction.h"
+#include "tivanedoc.h"
+
+namespace tivane {
+
+CTivaneGraph::CTivaneGraph(CTivaneDoc& doc, int16_t viewIndex) : CViewBase(doc, viewIndex) {}
+
+void CTivaneGraph::ItemAdded() {
+    m_damagedContents.reset();
+    if (!Interpreter()) return;
+    ++m_itemCounter;
+    if ((m_itemCounter & m_updateMask) == 0 && drawnIndex < List().Count()) {
+        Surface().Invalidate(false);
+        Doc().PumpMessages();
+    }
+}
+
+void CTivaneGraph::Check(bool recorded) {
+    if (!recorded) Doc().errorCode = ERR_NO_MEMORY;
+}
+
+void CTivaneGraph::OutputText(std::string_view text) {
+    Check(m_model.OutputText(text.data() ? text.data() : "", text.size()));
+}
+
+void CTivaneGraph::DrawMoveTo(double x, double y) {
+    Check(m_model.MoveTo(x, y));
+}
+
+void CTivaneGraph::DrawLineTo(double x, double y) {
+    Check(m_model.LineTo(x, y));
+}
+
+void CTivaneGraph::DrawMoveRel(double dx, double dy) {
+    Check(m_model.MoveRel(dx, dy));
+}
+
+void CTivaneGraph::DrawLineRel(double dx, double dy) {
+    Check(m_model.LineRel(dx, dy));
+}
+
+void CTivaneGraph::SetForeColor(int32_t r, int32_t g, int32_t b) {
+    Check(m_model.SetForeColor(r, g, b));
+}
+
+void CTivaneGraph::SetBackColor(int32_t r, int32_t g, int32_t b) {
+    Check(m_model.SetBackColor(r, g, b));
+}
+
+void CTivaneGraph::SetPenSize(double width) {
+    Check(m_model.SetPenSize(width));
+}
+
+void CTivaneGraph::ChangeFont(std::string_view face, double size, int32_t style) {
+    Check(m_model.ChangeFont(face, size, static_cast<uint16_t>(style)));
+}
+
+void CTivaneGraph::SetUpdateFrequency(int32_t n) {
+    n = std::clamp(n, 0, 16);
+    m_updateMask = static_cast<uint16_t>((uint32_t{1} << n) - 1);
+}
+
+void CTivaneGraph::SetWorldWindow(double x1, double y1, double x2, double y2) {
+    m_model.SetWorldWindow(x1, y1, x2, y2);
+}
+
+uint32_t CTivaneGraph::SetClipWindow(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    return m_model.SetClipWindow(x1, y1, x2, y2);
+}
+
+double CTivaneGraph::GetWindowValue(int32_t index) {
+    return m_model.GetWindowValue(index);
+}
+
+void CTivaneGraph::ClearView() {
+    m_model.ResetContents();
+    m_damagedContents.reset();
+    drawnIndex = -1;
+    Check(m_model.RecordDefaults());
+}
+
+void CTivaneGraph::UpdateNow() {
+    if (drawnIndex < List().Count()) {
+        Surface().Invalidate(false);
+        Doc().PumpMessages();
+    }
+}
+
+void CTivaneGraph::EraseContents() {
+    m_model.ResetContents();
+    m_damagedContents.reset();
+    drawnIndex = -1;
+    Surface().Invalidate(true);
+}
+
+bool CTivaneGraph::StartView() {
+    const std::string programFile = ViewProgramFileName(Doc().tmpl, ViewIndex(), Doc().Search());
+    const std::string text = Doc().ReadTextFile(programFile, -1);
+    NewInterpreter();
+    Surface().ResetPenAndColours();
+    // A view that already holds a drawing keeps it: a new run draws on top of it.
+    if (!List().HasStorage()) {
+        m_model.ResetContents();
+        drawnIndex = -1;
+        // Out of memory here, the program's first drawing call fails with its own report.
+        m_model.RecordDefaults();
+    }
+    if (text.empty()) {
+        RunSetupText();
+        return true;
+    }
+    return CompileAndRun(text);
+}
+
+bool CTivaneGraph::RunUpdateProgram() {
+    const bool hadProgram = UpdateProgram() != kNoCell && Interpreter();
+    if (!CViewBase::RunUpdateProgram()) return false;
+    if (hadProgram && captureFrame) captureFrame();
+    return true;
+}
+
+void CTivaneGraph::AfterComputeExpression() {
+    if (drawnIndex < List().Count()) {
+        Surface().Invalidate(false);
+        Doc().PumpMessages();
+    }
+}
+
+void CTivaneGraph::SavePlacement(IniFile& layout, const std::string& layoutPath,
+                                 const std::string& section, int32_t i, SaveTransaction& save) {
+    CViewBase::SavePlacement(layout, layoutPath, section, i, save);
+    save.Write(SideFileName(layoutPath, 'w', i), m_setupText);
+    const std::string contents = SideFileName(layoutPath, 's', i);
+    if (m_damagedContents)
+        save.Write(contents, *m_damagedContents);
+    else if (List().Count() <= 0)
+        save.Remove(contents);
+    else
+        save.Write(contents, List().Serialize());
+}
+
+void CTivaneGraph::LoadPlacement(const IniFile& layout, const std::string& layoutPath,
+                                 const std::string& section, int32_t n) {
+    CViewBase::LoadPlacement(layout, layoutPath, section, n);
+    UpdateTitle();
+    const int32_t i = n - 1;
+    m_setupText = Doc().ReadTextFile(SideFileName(layoutPath, 'w', i), static_cast<int16_t>(n));
+    const std::string contents = SideFileName(layoutPath, 's', i);
+    std::optional<std::string> bytes = ReadWholeFile(contents);
+    if (bytes) {
+        m_model.ResetContents();
+        m_damagedContents.reset();
+        drawnIndex = -1;
+        if (std::optional<DrawList> list = DrawList::Parse(*bytes)) {
+            m_model.List() = std::move(*list);
+        } else {
+            Doc().ui().MessageBox("The file " + contents +
+                                      " is damaged; its picture was not loaded.",
+                                  MessageIcon::Stop, 0);
+            m_damagedContents = std::move(bytes);
+        }
+    }
+    Surface().Invalidate(true);
+}
+
+} // namespace tivane

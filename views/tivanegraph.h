@@ -1,0 +1,90 @@
+#pragma once
+// The graphics view: programs draw in world coordinates; the view converts, clips and
+// records items in its draw list, and asks its window to repaint every few items. The
+// window replays the list (render/); this class never paints.
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "graphmodel.h"
+#include "viewbase.h"
+
+namespace tivane {
+
+class CTivaneGraph final : public CViewBase {
+public:
+    CTivaneGraph(CTivaneDoc& doc, int16_t viewIndex);
+
+    ViewKind Kind() const override { return ViewKind::Graphics; }
+
+    // Drawing: each converts once and appends at most two items. A draw list that reaches
+    // the memory budget fails the program with "Not enough memory".
+    void OutputText(std::string_view text) override;
+    void DrawMoveTo(double x, double y) override;
+    void DrawLineTo(double x, double y) override;
+    void DrawMoveRel(double dx, double dy) override;
+    void DrawLineRel(double dx, double dy) override;
+    void SetForeColor(int32_t r, int32_t g, int32_t b) override;
+    void SetBackColor(int32_t r, int32_t g, int32_t b) override;
+    void SetPenSize(double width) override;
+    void SetUpdateFrequency(int32_t n) override;
+    void SetWorldWindow(double x1, double y1, double x2, double y2) override;
+    uint32_t SetClipWindow(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
+    double GetWindowValue(int32_t index) override;
+    void ChangeFont(std::string_view face, double size, int32_t style) override;
+    void ClearView() override;
+    // Repaints what is new, then lets the window draw it.
+    void UpdateNow() override;
+    // Clear All: an empty list, and the window redrawn from scratch.
+    void EraseContents();
+
+    bool StartView() override;
+    bool RunUpdateProgram() override;
+    void BringUpToDate() override { UpdateNow(); }
+    void ClearAllContents() override { EraseContents(); }
+    void SavePlacement(IniFile& layout, const std::string& layoutPath, const std::string& section,
+                       int32_t i, SaveTransaction& save) override;
+    void LoadPlacement(const IniFile& layout, const std::string& layoutPath,
+                       const std::string& section, int32_t n) override;
+    // Save Contents is the picture export, which belongs to the window layer.
+    void SaveContents() override {}
+
+    const GraphModel& Model() const { return m_model; }
+    const DrawList& List() const { return m_model.List(); }
+    uint16_t UpdateMask() const { return m_updateMask; }
+    // Items the window has replayed; -1 when its next paint starts from scratch. The window
+    // keeps it current as it paints; an erase resets it.
+    int32_t drawnIndex = -1;
+
+    // A movie frame after every successful update run; the recorder belongs to the window
+    // layer, which sets this hook.
+    std::function<void()> captureFrame;
+
+private:
+    class Recorder final : public GraphModel {
+    public:
+        explicit Recorder(CTivaneGraph& view) : m_view(view) {}
+
+    protected:
+        void ItemAdded() override { m_view.ItemAdded(); }
+
+    private:
+        CTivaneGraph& m_view;
+    };
+
+    void ItemAdded();
+    // A draw list that refused an item fails the program that drew.
+    void Check(bool recorded);
+    void PictureChanged() { m_damagedContents.reset(); }
+    void AfterComputeExpression() override;
+
+    Recorder m_model{*this};
+    uint16_t m_itemCounter = 0;
+    uint16_t m_updateMask = 15;
+    // The bytes of a contents file that could not be read: kept and written back by saves
+    // until the picture changes, so a save never destroys a picture the view could not load.
+    std::optional<std::string> m_damagedContents;
+};
+
+} // namespace tivane

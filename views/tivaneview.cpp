@@ -1,0 +1,136 @@
+#include "tivaneview.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "filesearch.h"
+#include "inifile.h"
+#include "savetransaction.h"
+#include "tivanedoc.h"
+
+namespace tivane {
+
+namespace {
+constexpr const char* kSaveTextPrompt = "Enter the name of the text file.";
+constexpr const char* kTextSaved = "The text file has been saved successfully.";
+constexpr const char* kCouldNotCreate = "Could not create file.";
+constexpr const char* kMainInputNoSetup = "The main input view does not need setting up.";
+} // namespace
+
+void CTivaneView::AppendText(std::string_view text) {
+    if (IsMainInput()) return;
+    m_buffer.Append(text);
+}
+
+void CTivaneView::ShowText() {
+    if (IsMainInput()) return;
+    Surface().SetText(m_buffer.Show());
+    Doc().PumpMessages();
+}
+
+int32_t CTivaneView::GetColumn() {
+    if (IsMainInput()) return 0;
+    return m_buffer.Column();
+}
+
+void CTivaneView::ClearView() {
+    if (IsMainInput()) return;
+    m_buffer.Clear();
+    Surface().SetText("");
+    ChangeFont("Fixedsys", 12.0, 0);
+}
+
+void CTivaneView::ChangeFont(std::string_view face, double size, int32_t style) {
+    const double ppi = Surface().LogicalDpiX();
+    m_fontPixelsPerInch = ppi;
+    double height = ppi * size / 72;
+    if (!(height >= 1.0)) height = 1.0;
+    if (height > 320.0) height = 320.0;
+    m_font =
+        FontSpec{std::string(face), static_cast<int32_t>(height), static_cast<uint16_t>(style & 7)};
+    Surface().SetFont(m_font);
+    Surface().Invalidate(true);
+}
+
+int32_t CTivaneView::PrinterFontHeight(double printerPixelsPerInch) const {
+    if (!(m_fontPixelsPerInch > 0)) return m_font.height;
+    return static_cast<int32_t>(printerPixelsPerInch * m_font.height / m_fontPixelsPerInch);
+}
+
+bool CTivaneView::StartView() {
+    if (IsMainInput()) return true;
+    // A run continues the text shown, including what the user typed into the window.
+    m_buffer.Assign(Surface().Text());
+    const std::string programFile = ViewProgramFileName(Doc().tmpl, ViewIndex(), Doc().Search());
+    const std::string text = Doc().ReadTextFile(programFile, -1);
+    NewInterpreter();
+    if (text.empty()) {
+        RunSetupText();
+        return true;
+    }
+    return CompileAndRun(text);
+}
+
+void CTivaneView::UpdateTitle() {
+    if (IsMainInput()) {
+        Surface().SetCaption("Main Input - " + Doc().Title());
+        return;
+    }
+    CViewBase::UpdateTitle();
+}
+
+void CTivaneView::SavePlacement(IniFile& layout, const std::string& layoutPath,
+                                const std::string& section, int32_t i, SaveTransaction& save) {
+    CViewBase::SavePlacement(layout, layoutPath, section, i, save);
+    if (IsMainInput()) return;
+    save.Write(SideFileName(layoutPath, 'w', i), m_setupText);
+    const std::string text = Surface().Text();
+    const std::string contents = SideFileName(layoutPath, 's', i);
+    if (text.empty())
+        save.Remove(contents);
+    else
+        save.Write(contents, text);
+}
+
+void CTivaneView::LoadPlacement(const IniFile& layout, const std::string& layoutPath,
+                                const std::string& section, int32_t n) {
+    CViewBase::LoadPlacement(layout, layoutPath, section, n);
+    Surface().Invalidate(true);
+    UpdateTitle();
+    ChangeFont("Fixedsys", 12.0, 0);
+    if (IsMainInput()) return;
+    const int32_t i = n - 1;
+    m_setupText = Doc().ReadTextFile(SideFileName(layoutPath, 'w', i), static_cast<int16_t>(n));
+    Surface().SetText(Doc().ReadTextFile(SideFileName(layoutPath, 's', i), -9998));
+    Surface().Invalidate(true);
+}
+
+void CTivaneView::SaveContents() {
+    Ui& ui = Doc().ui();
+    const auto name = ui.GetUserInput(kSaveTextPrompt, "");
+    if (!name || name->empty()) return;
+    std::ofstream out(*name, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        ui.MessageBox(kCouldNotCreate, MessageIcon::Stop, 0);
+        return;
+    }
+    const std::string text = Surface().Text();
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    // A write that failed (disk full) is no success.
+    if (!out) {
+        ui.MessageBox(kCouldNotCreate, MessageIcon::Stop, 0);
+        return;
+    }
+    ui.MessageBox(kTextSaved, MessageIcon::None, 0);
+}
+
+void CTivaneView::Configure() {
+    if (IsMainInput()) {
+        Doc().ui().MessageBox(kMainInputNoSetup, MessageIcon::None, 0);
+        return;
+    }
+    CViewBase::Configure();
+}
+
+} // namespace tivane
