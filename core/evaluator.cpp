@@ -563,6 +563,10 @@ CellIndex RunProgram(CInterpreter& in, CellIndex program) {
 
 } // namespace
 
+void SetRunCounter(uint16_t value) {
+    g_runCounter = value;
+}
+
 CellIndex Run(CInterpreter& in, CellIndex program) {
     return RunProgram<false>(in, program);
 }

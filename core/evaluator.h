@@ -26,4 +26,8 @@ CellIndex RunHeld(CInterpreter& in, CellIndex program);
 // of its own when that cannot make a difference; false when the program must be run.
 bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth);
 
+// Runs pass pending window messages once every 4096 runs. Tests set the counter to make a
+// chosen run the one that passes them.
+void SetRunCounter(uint16_t value);
+
 } // namespace tivane

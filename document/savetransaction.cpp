@@ -32,6 +32,12 @@ SaveTransaction::~SaveTransaction() {
 
 bool SaveTransaction::Write(const std::string& path, std::string_view bytes) {
     if (m_failed) return false;
+    // Nothing can be renamed over a directory: fail now, before any file is replaced.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        m_failed = true;
+        return false;
+    }
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
