@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -246,6 +247,12 @@ bool WriteFile(const std::string& path, std::string_view bytes) {
 
 // Writes viewK.txt or viewK.png for every window; false after a message when one fails.
 bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
+    std::error_code ec;
+    std::filesystem::create_directories(options.exportDir, ec);
+    if (ec) {
+        std::cerr << "Could not create the directory " << options.exportDir << ".\n";
+        return false;
+    }
     bool ok = true;
     int32_t k = 0;
     for (const auto& view : doc.Views()) {

@@ -101,7 +101,11 @@ void CTivaneView::LoadPlacement(const IniFile& layout, const std::string& layout
     if (IsMainInput()) return;
     const int32_t i = n - 1;
     m_setupText = Doc().ReadTextFile(SideFileName(layoutPath, 'w', i), static_cast<int16_t>(n));
-    Surface().SetText(Doc().ReadTextFile(SideFileName(layoutPath, 's', i), -9998));
+    const std::string text = Doc().ReadTextFile(SideFileName(layoutPath, 's', i), -9998);
+    Surface().SetText(text);
+    // The buffer holds what is shown, so that showing it before the view's program runs
+    // again (at the end of any Execute) does not wipe the text just loaded.
+    m_buffer.Assign(text);
     Surface().Invalidate(true);
 }
 
