@@ -477,6 +477,26 @@ TEST_F(DocTest, SaveAsWritesTheLayoutOfTheNewName) {
               "Main Input - copy.tvd");
 }
 
+TEST_F(DocTest, AnEndlessDrawingLoopEndsWithNotEnoughMemory) {
+    Model("", kTwoViews,
+          "[Description]\nNoOfWindows=1\nTemplateFile=model.tml\n[Window0]\nWindowType=1\n");
+    Write("cwd/main.prg", "EXECVIEWTEMPLATES(0); done := 1");
+    Write("cwd/graph.prg", "i := 0; WHILE({1}, {i := 1 - i; LINETO(i * 20000, 100)})");
+    Write("cwd/model.vw0", "");
+    Open();
+    const size_t used = Pool().BytesUsed();
+    const size_t limit = Pool().ByteLimit();
+    Pool().SetByteLimit(used + (size_t{1} << 20));
+    doc->Execute();
+    Pool().SetByteLimit(limit);
+    EXPECT_EQ(CountBoxes("Not enough memory."), 1);
+    EXPECT_EQ(Var("done"), "1"); // the view's failure is its own
+    const auto& graph = dynamic_cast<CTivaneGraph&>(*doc->Views()[1]);
+    EXPECT_GT(graph.List().Count(), 100000);
+    doc.reset();
+    EXPECT_EQ(Pool().BytesUsed(), used);
+}
+
 TEST_F(DocTest, UpdateViewsWithOnlyTheMainInputSucceeds) {
     Model("", "", "");
     Open();
