@@ -6,7 +6,8 @@ set -euo pipefail
 PACKAGES=(
   cmake make g++ pkg-config
   libgtest-dev googletest
-  qt6-base-dev libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
 )
 # The benchmarks compare with Lua 5.4 and Python 3; the fuzzer needs clang's libFuzzer.
 if [ "${1:-}" = "--bench" ]; then PACKAGES+=(lua5.4 python3 time); fi
