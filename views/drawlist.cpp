@@ -30,9 +30,7 @@ DrawList::DrawList(DrawList&& other) noexcept
     : m_codes(std::move(other.m_codes)), m_operands(std::move(other.m_operands)),
       m_strings(std::move(other.m_strings)), m_drawingItems(std::exchange(other.m_drawingItems, 0)),
       m_budgetBytes(std::exchange(other.m_budgetBytes, 0)) {
-    other.m_codes = {};
-    other.m_operands = {};
-    other.m_strings = {};
+    other.Clear();
 }
 
 DrawList& DrawList::operator=(DrawList&& other) noexcept {
@@ -88,19 +86,24 @@ bool DrawList::AddString(uint8_t code, std::string_view text) {
     try {
         m_strings.emplace_back(text);
     } catch (const std::bad_alloc&) {
+        Pool().GiveBytes(bytes);
+        m_budgetBytes -= bytes;
         return false;
     }
     if (!Add(code, static_cast<int32_t>(index))) {
         m_strings.pop_back();
+        Pool().GiveBytes(bytes);
+        m_budgetBytes -= bytes;
         return false;
     }
     return true;
 }
 
 void DrawList::Clear() {
-    m_codes = {};
-    m_operands = {};
-    m_strings = {};
+    // Swapped with empty vectors: assigning {} would keep the capacity.
+    std::vector<uint8_t>().swap(m_codes);
+    std::vector<int32_t>().swap(m_operands);
+    std::vector<std::string>().swap(m_strings);
     m_drawingItems = 0;
     GiveBack();
 }
