@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd build && ctest --output-on-failure -j "$(nproc)")
+# The real application under Xvfb, driven with xdotool.
+bash scripts/e2e.sh
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIVANE_SANITIZE=ON
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j "$(nproc)")

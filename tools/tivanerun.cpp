@@ -22,6 +22,8 @@
 #include "format.h"
 #include "headlesssurface.h"
 #include "interpreter.h"
+#include "qtenv.h"
+#include "pictureexport.h"
 #include "replay.h"
 #include "tivanedoc.h"
 #include "tivanegraph.h"
@@ -40,7 +42,8 @@ extern "C" void OnInterrupt(int) {
 constexpr const char* kUsage =
     "Usage: tivane-run [--bare] --eval TEXT\n"
     "       tivane-run [--bare] FILE.prg\n"
-    "       tivane-run [--bare] DOC [--all-views] [--save] [--export DIR] [--size WxH]\n"
+    "       tivane-run [--bare] DOC [--all-views] [--save] [--export DIR] [--format F]\n"
+    "                  [--size WxH]\n"
     "\n"
     "Runs a program as the main program of a document without views and prints its value,\n"
     "or opens the document DOC (any name not ending in .prg) with headless windows as the\n"
@@ -52,6 +55,7 @@ constexpr const char* kUsage =
     "  --save        save the document afterwards (document, layout and side files)\n"
     "  --export DIR  write DIR/viewK.txt (text windows) and DIR/viewK.png (graphics\n"
     "                windows) for the window of index K, instead of printing texts\n"
+    "  --format F    the format of exported pictures: bmp, png (default), svg or pdf\n"
     "  --size WxH    the size of exported pictures (default 800x600)\n"
     "  --help        show this help\n"
     "\n"
@@ -217,6 +221,7 @@ struct DocumentOptions {
     bool allViews = false;
     bool save = false;
     std::string exportDir;
+    PictureFormat format = PictureFormat::Png;
     int32_t width = 800, height = 600;
 };
 
@@ -245,7 +250,10 @@ bool WriteFile(const std::string& path, std::string_view bytes) {
     return std::fclose(f) == 0 && ok;
 }
 
-// Writes viewK.txt or viewK.png for every window; false after a message when one fails.
+// The file name endings of the picture formats, in PictureFormat's order.
+constexpr const char* kExtensions[] = {".bmp", ".png", ".svg", ".pdf"};
+
+// Writes viewK.txt or the picture viewK.png (or the chosen format) for every window; false after a message when one fails.
 bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
     std::error_code ec;
     std::filesystem::create_directories(options.exportDir, ec);
@@ -265,10 +273,11 @@ bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
             continue;
         }
         const auto& graph = static_cast<const CTivaneGraph&>(*view);
-        const QImage picture =
-            RenderPicture(graph.List(), graph.Model().Clip(), QSize(options.width, options.height));
-        if (picture.isNull() || !picture.save(QString::fromStdString(base + ".png"), "PNG")) {
-            std::cerr << "Could not write the file " << base << ".png.\n";
+        const std::string name = base + kExtensions[static_cast<int>(options.format)];
+        std::string error;
+        if (!WritePicture(graph.List(), graph.Model().Clip(), options.width, options.height,
+                          options.format, name, error)) {
+            std::cerr << name << ": " << error << '\n';
             ok = false;
         }
     }
@@ -339,6 +348,20 @@ int main(int argc, char** argv) {
             if (k + 1 >= argc || !*argv[k + 1]) return UsageError("--export needs a directory");
             options.exportDir = argv[++k];
             documentOption = true;
+        } else if (arg == "--format") {
+            const std::string_view value = k + 1 < argc ? argv[k + 1] : "";
+            if (value == "bmp")
+                options.format = PictureFormat::Bmp;
+            else if (value == "png")
+                options.format = PictureFormat::Png;
+            else if (value == "svg")
+                options.format = PictureFormat::Svg;
+            else if (value == "pdf")
+                options.format = PictureFormat::Pdf;
+            else
+                return UsageError("--format needs bmp, png, svg or pdf");
+            ++k;
+            documentOption = true;
         } else if (arg == "--size") {
             if (k + 1 >= argc || !ParseSize(argv[k + 1], options.width, options.height))
                 return UsageError("--size needs WIDTHxHEIGHT, each from 1 to 30000");
@@ -358,12 +381,13 @@ int main(int argc, char** argv) {
                                    : "no program or document given");
     const bool isDocument = !haveEval && !EndsWith(file, ".prg");
     if (documentOption && !isDocument)
-        return UsageError("--all-views, --save, --export and --size need a document");
+        return UsageError("--all-views, --save, --export, --format and --size need a document");
 
     std::signal(SIGINT, OnInterrupt);
     if (isDocument) {
         // Pictures and fonts need Qt's GUI layer, never a display.
         if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        PrepareQtEnvironment();
         int qtArgc = 1;
         char* qtArgv[] = {argv[0], nullptr};
         QGuiApplication app(qtArgc, qtArgv);

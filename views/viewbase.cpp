@@ -58,12 +58,8 @@ void CViewBase::NewInterpreter() {
 
 void CViewBase::ReportFailure() {
     DocumentHost& doc = m_doc;
-    if (doc.errorCode == ERR_USER_STOP) {
-        // Reported once, by the run the user stopped; the code stays set to end it.
-        ClearTrace(doc);
-        doc.errorPhase = 0;
-        return;
-    }
+    // A Stop is reported once, by the run the user stopped; the code stays set to end it.
+    if (doc.errorCode == ERR_USER_STOP) return;
     m_doc.ReportFailure(*m_interpreter);
     ClearErrors(doc);
 }

@@ -1,0 +1,151 @@
+#include "childframe.h"
+
+#include <QCloseEvent>
+
+#include "icons.h"
+#include "mainframe.h"
+#include "tivanedoc.h"
+#include "tivanegraph.h"
+#include "tivaneview.h"
+#include "widgets.h"
+
+namespace tivane {
+
+namespace {
+constexpr int16_t kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3;
+} // namespace
+
+CTivaneFrame::CTivaneFrame(CMainFrame& main, CViewBase& view) : m_main(main), m_view(&view) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(AppIcon());
+    if (view.Kind() == ViewKind::Text) {
+        m_text = new TextWidget(this);
+        setWidget(m_text);
+        connect(m_text, &TextWidget::userEdited, this, [this] {
+            // Edits of the main input change the document; output windows are scratch.
+            if (m_view && m_view->IsMainInput()) m_view->Doc().SetModifiedFlag(true);
+        });
+        connect(m_text, &TextWidget::helpRequested, &main, &CMainFrame::ShowHelpTopic);
+    } else {
+        m_graph = new GraphWidget(this);
+        m_graph->SetView(static_cast<CTivaneGraph*>(&view));
+        setWidget(m_graph);
+    }
+    resize(480, 360);
+    m_normal = geometry();
+}
+
+void CTivaneFrame::closeEvent(QCloseEvent* event) {
+    if (!m_view) {
+        event->accept();
+        return;
+    }
+    if (!m_main.FrameClosing(*this)) {
+        event->ignore();
+        return;
+    }
+    QMdiSubWindow::closeEvent(event);
+}
+
+void CTivaneFrame::RememberNormalGeometry() {
+    if (!isMinimized() && !isMaximized()) m_normal = geometry();
+}
+
+void CTivaneFrame::moveEvent(QMoveEvent* event) {
+    QMdiSubWindow::moveEvent(event);
+    RememberNormalGeometry();
+}
+
+void CTivaneFrame::resizeEvent(QResizeEvent* event) {
+    QMdiSubWindow::resizeEvent(event);
+    RememberNormalGeometry();
+}
+
+WindowPlacement CTivaneFrame::Placement() const {
+    WindowPlacement p;
+    p.showCmd = isMinimized() ? kShowMinimized : isMaximized() ? kShowMaximized : kShowNormal;
+    p.left = m_normal.left();
+    p.top = m_normal.top();
+    p.right = m_normal.left() + m_normal.width();
+    p.bottom = m_normal.top() + m_normal.height();
+    return p;
+}
+
+void CTivaneFrame::SetPlacement(const WindowPlacement& p) {
+    const int width = std::clamp(p.right - p.left, 40, 20000);
+    const int height = std::clamp(p.bottom - p.top, 30, 20000);
+    showNormal();
+    setGeometry(std::clamp(p.left, -10000, 20000), std::clamp(p.top, -10000, 20000), width,
+                height);
+    m_normal = geometry();
+    if (p.showCmd == kShowMinimized)
+        showMinimized();
+    else if (p.showCmd == kShowMaximized)
+        showMaximized();
+}
+
+FrameSurface::~FrameSurface() {
+    if (!m_frame) return;
+    m_frame->DetachView();
+    if (GraphWidget* graph = m_frame->Graph()) graph->SetView(nullptr);
+    m_frame->deleteLater();
+}
+
+void FrameSurface::SetCaption(const std::string& caption) {
+    if (m_frame) m_frame->setWindowTitle(BytesToText(caption));
+}
+
+WindowPlacement FrameSurface::Placement() const {
+    if (m_frame) m_placement = m_frame->Placement();
+    return m_placement;
+}
+
+void FrameSurface::SetPlacement(const WindowPlacement& placement) {
+    m_placement = placement;
+    if (m_frame) m_frame->SetPlacement(placement);
+}
+
+void FrameSurface::Invalidate(bool erase) {
+    if (!m_frame) return;
+    if (GraphWidget* graph = m_frame->Graph()) {
+        if (erase) {
+            auto* view = static_cast<CTivaneGraph*>(m_frame->View());
+            if (view) view->drawnIndex = -1;
+        }
+        graph->update();
+    } else if (TextWidget* text = m_frame->Text()) {
+        text->viewport()->update();
+    }
+}
+
+int32_t FrameSurface::ClientWidth() const {
+    return m_frame && m_frame->widget() ? m_frame->widget()->width() : 0;
+}
+
+int32_t FrameSurface::ClientHeight() const {
+    return m_frame && m_frame->widget() ? m_frame->widget()->height() : 0;
+}
+
+double FrameSurface::LogicalDpiX() const {
+    return m_frame ? m_frame->logicalDpiX() : 96.0;
+}
+
+void FrameSurface::ResetPenAndColours() {
+    if (m_frame && m_frame->Graph()) m_frame->Graph()->ResetPenAndColours();
+}
+
+std::string FrameSurface::Text() const {
+    if (m_frame && m_frame->Text()) m_text = m_frame->Text()->TextBytes();
+    return m_text;
+}
+
+void FrameSurface::SetText(std::string_view text) {
+    m_text = text;
+    if (m_frame && m_frame->Text()) m_frame->Text()->SetTextBytes(text);
+}
+
+void FrameSurface::SetFont(const FontSpec& font) {
+    if (m_frame && m_frame->Text()) m_frame->Text()->SetFontSpec(font);
+}
+
+} // namespace tivane

@@ -1,0 +1,72 @@
+#pragma once
+// The child frame of one view's window inside the main window, and the window surface that
+// the view talks to. The view owns the surface; the frame belongs to the MDI area. Either
+// may go first: a closed window detaches its view, a destroyed view deletes its window.
+
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QRect>
+
+#include "ui.h"
+
+namespace tivane {
+
+class CMainFrame;
+class CViewBase;
+class GraphWidget;
+class TextWidget;
+
+class CTivaneFrame : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    CTivaneFrame(CMainFrame& main, CViewBase& view);
+
+    CViewBase* View() const { return m_view; }
+    void DetachView() { m_view = nullptr; }
+    TextWidget* Text() const { return m_text; }
+    GraphWidget* Graph() const { return m_graph; }
+
+    WindowPlacement Placement() const;
+    void SetPlacement(const WindowPlacement& placement);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void RememberNormalGeometry();
+
+    CMainFrame& m_main;
+    CViewBase* m_view;
+    TextWidget* m_text = nullptr;
+    GraphWidget* m_graph = nullptr;
+    QRect m_normal; // the restored geometry, kept while minimized or maximized
+};
+
+// What a view sees of its window.
+class FrameSurface final : public WindowSurface {
+public:
+    explicit FrameSurface(CTivaneFrame* frame) : m_frame(frame) {}
+    ~FrameSurface() override;
+
+    void SetCaption(const std::string& caption) override;
+    WindowPlacement Placement() const override;
+    void SetPlacement(const WindowPlacement& placement) override;
+    void Invalidate(bool erase) override;
+    int32_t ClientWidth() const override;
+    int32_t ClientHeight() const override;
+    double LogicalDpiX() const override;
+    void ResetPenAndColours() override;
+    std::string Text() const override;
+    void SetText(std::string_view text) override;
+    void SetFont(const FontSpec& font) override;
+
+private:
+    QPointer<CTivaneFrame> m_frame;
+    // What the window last held, for when it is gone.
+    mutable std::string m_text;
+    mutable WindowPlacement m_placement;
+};
+
+} // namespace tivane

@@ -1,0 +1,171 @@
+#include "dialogs.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QVBoxLayout>
+
+namespace tivane {
+
+QString BytesToText(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError()) return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return text;
+}
+
+std::string TextToBytes(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+QString ElideReport(const QString& report, bool* elided) {
+    constexpr int kMaxLines = 40, kKeep = 20;
+    const QStringList lines = report.split('\n');
+    if (elided) *elided = lines.size() > kMaxLines;
+    if (lines.size() <= kMaxLines) return report;
+    QStringList shown = lines.mid(0, kKeep);
+    shown << QStringLiteral("... (%1 lines left out; see Show Details) ...")
+                 .arg(lines.size() - 2 * kKeep);
+    shown << lines.mid(lines.size() - kKeep);
+    return shown.join('\n');
+}
+
+namespace {
+
+QMessageBox::Icon IconOf(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Stop: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// A modal dialog with a prompt, one field and OK/Cancel.
+class InputDialog : public QDialog {
+public:
+    InputDialog(QWidget* parent, const QString& title, const QString& prompt, const QString& text,
+                bool multiLine)
+        : QDialog(parent) {
+        setWindowTitle(title);
+        auto* layout = new QVBoxLayout(this);
+        auto* label = new QLabel(prompt, this);
+        label->setWordWrap(true);
+        label->setMinimumWidth(320);
+        layout->addWidget(label);
+        if (multiLine) {
+            m_area = new QPlainTextEdit(this);
+            m_area->setPlainText(text);
+            m_area->setObjectName("setupText");
+            layout->addWidget(m_area);
+            m_area->setFocus();
+        } else {
+            m_line = new QLineEdit(text, this);
+            m_line->setObjectName("input");
+            layout->addWidget(m_line);
+            m_line->setFocus();
+        }
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        layout->addWidget(buttons);
+    }
+    QString Text() const { return m_line ? m_line->text() : m_area->toPlainText(); }
+
+private:
+    QLineEdit* m_line = nullptr;
+    QPlainTextEdit* m_area = nullptr;
+};
+
+} // namespace
+
+void QtDialogs::MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) {
+    QMessageBox box(IconOf(icon), kAppName, QString(), QMessageBox::Ok, m_parent);
+    bool elided = false;
+    const QString full = BytesToText(text);
+    box.setText(ElideReport(full, &elided));
+    if (elided) box.setDetailedText(full);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton* help = nullptr;
+    if (helpContext != 0 && showHelp) help = box.addButton(QMessageBox::Help);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    if (help && box.clickedButton() == help) showHelp(helpContext);
+}
+
+Answer QtDialogs::AskOkCancel(std::string_view text, MessageIcon icon) {
+    QMessageBox box(IconOf(icon), kAppName, BytesToText(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+    return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+}
+
+std::optional<std::string> QtDialogs::GetUserInput(std::string_view prompt,
+                                                   std::string_view initial) {
+    InputDialog dialog(m_parent, "User Input", BytesToText(prompt), BytesToText(initial), false);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return TextToBytes(dialog.Text());
+}
+
+bool QtDialogs::AskYesNo(std::string_view question) {
+    return QMessageBox::question(m_parent, kAppName, BytesToText(question),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::EditViewSetup(std::string_view setupText) {
+    InputDialog dialog(m_parent, "View Setup", "Enter View setup text here:",
+                       BytesToText(setupText), true);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return TextToBytes(dialog.Text());
+}
+
+std::optional<std::string> QtDialogs::ChooseTemplate() {
+    const QString name = QFileDialog::getOpenFileName(
+        m_parent, "Choose template", QString(), "Tivane Templates (*.tml);;All Files (*)");
+    if (name.isEmpty()) return std::nullopt;
+    return name.toStdString();
+}
+
+std::optional<std::string> QtDialogs::PromptDocument() {
+    QFileDialog dialog(m_parent, "Open Equation", QString(),
+                       "Tivane Files (*.tvd);;All Files (*)");
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix("tvd");
+    dialog.setLabelText(QFileDialog::Accept, "&Open");
+    while (dialog.exec() == QDialog::Accepted) {
+        const QString name = dialog.selectedFiles().value(0);
+        if (name.isEmpty()) break;
+        if (QFileInfo::exists(name)) return name.toStdString();
+        if (QMessageBox::question(m_parent, "Open Equation",
+                                  QStringLiteral("%1\nThis file does not exist.\nDo you want to "
+                                                 "create it?")
+                                      .arg(name)) == QMessageBox::Yes)
+            return name.toStdString();
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> QtDialogs::PromptSaveAs(const std::string& current) {
+    const QString name = QFileDialog::getSaveFileName(
+        m_parent, "Save As", QString::fromStdString(current), "Tivane Files (*.tvd);;All Files (*)");
+    if (name.isEmpty()) return std::nullopt;
+    return name.toStdString();
+}
+
+SaveAnswer QtDialogs::AskSaveChanges(const std::string& title) {
+    const auto answer = QMessageBox::question(
+        m_parent, kAppName, QStringLiteral("Save changes to %1?").arg(QString::fromStdString(title)),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    return answer == QMessageBox::Yes ? SaveAnswer::Yes
+           : answer == QMessageBox::No ? SaveAnswer::No
+                                       : SaveAnswer::Cancel;
+}
+
+} // namespace tivane

@@ -1,0 +1,72 @@
+#pragma once
+// The modal dialogs, behind one interface so that tests script them and never wait on a
+// person: message boxes, the questions, the User Input and View Setup dialogs, and the file
+// prompts.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <QString>
+
+#include "hosts.h"
+#include "ui.h"
+
+class QWidget;
+
+namespace tivane {
+
+// The answer of the question whether to save a modified document.
+enum class SaveAnswer { Yes, No, Cancel };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
+    virtual Answer AskOkCancel(std::string_view text, MessageIcon icon) = 0;
+    virtual std::optional<std::string> GetUserInput(std::string_view prompt,
+                                                    std::string_view initial) = 0;
+    virtual bool AskYesNo(std::string_view question) = 0;
+    virtual std::optional<std::string> EditViewSetup(std::string_view setupText) = 0;
+    virtual std::optional<std::string> ChooseTemplate() = 0;
+    // "Open Equation": a document file; a name that does not exist yet has been confirmed.
+    virtual std::optional<std::string> PromptDocument() = 0;
+    virtual std::optional<std::string> PromptSaveAs(const std::string& current) = 0;
+    // "Save changes to %1?"
+    virtual SaveAnswer AskSaveChanges(const std::string& title) = 0;
+};
+
+// The real dialogs, owned by the main window.
+class QtDialogs final : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent) : m_parent(parent) {}
+    // Opens help on a topic number (the Help button of message boxes).
+    std::function<void(uint32_t)> showHelp;
+
+    void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) override;
+    Answer AskOkCancel(std::string_view text, MessageIcon icon) override;
+    std::optional<std::string> GetUserInput(std::string_view prompt,
+                                            std::string_view initial) override;
+    bool AskYesNo(std::string_view question) override;
+    std::optional<std::string> EditViewSetup(std::string_view setupText) override;
+    std::optional<std::string> ChooseTemplate() override;
+    std::optional<std::string> PromptDocument() override;
+    std::optional<std::string> PromptSaveAs(const std::string& current) override;
+    SaveAnswer AskSaveChanges(const std::string& title) override;
+
+private:
+    QWidget* m_parent;
+};
+
+// Bytes of the language as text for widgets: UTF-8 when valid, else Latin-1.
+QString BytesToText(std::string_view bytes);
+std::string TextToBytes(const QString& text);
+
+// A report of more than 40 lines shows its first and last 20 with a line that says how many
+// were left out; the whole report goes into the box's details.
+QString ElideReport(const QString& report, bool* elided = nullptr);
+
+// The application's name in titles.
+inline constexpr const char* kAppName = "Tivane";
+
+} // namespace tivane

@@ -1,0 +1,69 @@
+// tivane: the desktop application.
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QScreen>
+#include <QTimer>
+#include <clocale>
+#include <csignal>
+#include <cstring>
+
+#include "dialogs.h"
+#include "errors.h"
+#include "mainframe.h"
+#include "qtenv.h"
+#include "tivanedoc.h"
+#include "tivaneview.h"
+
+namespace {
+
+tivane::CMainFrame* g_mainFrame = nullptr;
+
+// Floating-point traps stay masked (IEEE defaults), so arithmetic gives infinities and NaNs;
+// should a trap arrive anyway, the run of the active document ends with error 24.
+extern "C" void OnMathSignal(int) {
+    if (!g_mainFrame) return;
+    if (tivane::CTivaneDoc* doc = g_mainFrame->ActiveDocument())
+        doc->errorCode = tivane::ERR_MATH;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    tivane::PrepareQtEnvironment();
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("Tivane");
+    QCoreApplication::setApplicationName("Tivane");
+    // The language prints numbers with a '.' whatever the user's locale says.
+    std::setlocale(LC_NUMERIC, "C");
+    // Dialogs: light grey with black text.
+    app.setStyleSheet("QDialog, QMessageBox { background-color: rgb(192, 192, 192); color: black; }");
+
+    // The command line is one path: a path with blanks may come as several arguments.
+    QStringList args = app.arguments();
+    args.removeFirst();
+    const std::string commandLine = args.join(' ').toStdString();
+
+    tivane::CMainFrame frame(
+        tivane::SearchContext{tivane::ExecutableDirectory(), commandLine});
+    g_mainFrame = &frame;
+    struct sigaction action {};
+    action.sa_handler = OnMathSignal;
+    sigemptyset(&action.sa_mask);
+    if (sigaction(SIGFPE, &action, nullptr) != 0)
+        frame.MessageBox("Could not set math signal.", tivane::MessageIcon::Stop, 0);
+
+    // Maximized whatever the session asked for; without a window manager to do it, the
+    // frame takes the screen's available area itself.
+    if (QScreen* screen = frame.screen()) frame.setGeometry(screen->availableGeometry());
+    frame.showMaximized();
+    QTimer::singleShot(0, &frame, [&frame, commandLine] {
+        if (commandLine.empty())
+            frame.OpenOrCreateDocument();
+        else
+            frame.OpenDocumentFile(commandLine);
+    });
+    const int status = app.exec();
+    g_mainFrame = nullptr;
+    return status;
+}

@@ -1,0 +1,107 @@
+#include "widgets.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QTextBlock>
+
+#include "dialogs.h"
+#include "outputbuffer.h"
+#include "tivanegraph.h"
+
+namespace tivane {
+
+namespace {
+
+// The editor keeps line breaks as '\n'; the views' texts use CR LF, and a lone CR is a line
+// break too.
+QString ToEditorText(std::string_view bytes) {
+    QString text = BytesToText(bytes);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace('\r', '\n');
+    return text;
+}
+
+} // namespace
+
+TextWidget::TextWidget(QWidget* parent) : QPlainTextEdit(parent) {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
+        if (m_setting || (removed == 0 && added == 0)) return;
+        m_edited = true;
+        Q_EMIT userEdited();
+    });
+}
+
+std::string TextWidget::TextBytes() const {
+    if (!m_edited) return m_bytes;
+    QString text = toPlainText();
+    text.replace('\n', QStringLiteral("\r\n"));
+    return TextToBytes(text);
+}
+
+void TextWidget::SetTextBytes(std::string_view bytes) {
+    if (!m_edited && bytes == m_bytes) return;
+    m_setting = true;
+    m_bytes = bytes;
+    m_edited = false;
+    setPlainText(ToEditorText(bytes));
+    moveCursor(QTextCursor::End);
+    m_setting = false;
+}
+
+void TextWidget::SetFontSpec(const FontSpec& font) {
+    setFont(LookupFont(font.face, font.height, font.flags));
+}
+
+int32_t TextWidget::HelpTopicAtCaret() const {
+    const QTextCursor cursor = textCursor();
+    const int column = cursor.positionInBlock();
+    return HelpTopicAt(TextToBytes(cursor.block().text()), column);
+}
+
+void TextWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        Q_EMIT helpRequested(HelpTopicAtCaret());
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+GraphWidget::GraphWidget(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAutoFillBackground(false);
+}
+
+void GraphWidget::ResetPenAndColours() {
+    m_state.fore = Qt::black;
+    m_state.back = Qt::white;
+    m_state.penWidth = 1;
+}
+
+void GraphWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_view) m_view->drawnIndex = -1;
+}
+
+void GraphWidget::paintEvent(QPaintEvent*) {
+    const QSize size = this->size();
+    if (m_image.size() != size) {
+        m_image = QImage(size, QImage::Format_RGB32);
+        if (m_view) m_view->drawnIndex = -1;
+        m_image.fill(Qt::white);
+    }
+    if (m_view) {
+        // An erase or a resize starts the picture again; otherwise only new items are drawn.
+        if (m_view->drawnIndex < 0) m_image.fill(Qt::white);
+        m_state.drawnIndex = m_view->drawnIndex;
+        if (m_state.drawnIndex < m_view->List().Count()) {
+            QPainter painter(&m_image);
+            Replay(m_view->List(), m_view->Model().Clip(), painter,
+                   ReplayTarget{size, static_cast<double>(logicalDpiX()), false}, m_state);
+        }
+        m_view->drawnIndex = m_state.drawnIndex;
+    }
+    QPainter(this).drawImage(0, 0, m_image);
+}
+
+} // namespace tivane

@@ -1,0 +1,66 @@
+#pragma once
+// The two kinds of document window content, thin over their view classes: a text window
+// (an editor that shows and edits bytes as UTF-8) and a graphics window (the replay of the
+// view's draw list into an off-screen image, shown as it is).
+
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QWidget>
+
+#include "replay.h"
+#include "ui.h"
+
+namespace tivane {
+
+class CTivaneGraph;
+class CTivaneView;
+
+class TextWidget : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TextWidget(QWidget* parent = nullptr);
+
+    // The text with every line break as CR LF. Text the user did not edit since it was set
+    // comes back byte for byte as it was set.
+    std::string TextBytes() const;
+    void SetTextBytes(std::string_view bytes);
+    void SetFontSpec(const FontSpec& font);
+
+    // F1: the help topic of the word at the caret.
+    int32_t HelpTopicAtCaret() const;
+
+Q_SIGNALS:
+    void userEdited();
+    void helpRequested(int32_t topic);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    std::string m_bytes; // what was set, while unedited
+    bool m_edited = false;
+    bool m_setting = false;
+};
+
+class GraphWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit GraphWidget(QWidget* parent = nullptr);
+    void SetView(CTivaneGraph* view) { m_view = view; }
+    // A view program starts with a black one-pixel pen and a white back colour.
+    void ResetPenAndColours();
+    // What the window shows now (tests and screenshots).
+    const QImage& Picture() const { return m_image; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    CTivaneGraph* m_view = nullptr;
+    QImage m_image;
+    ReplayState m_state;
+};
+
+} // namespace tivane

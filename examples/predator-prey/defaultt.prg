@@ -1,0 +1,1 @@
+"defaultt.prg runs first in every text view of this folder; this model needs nothing here."

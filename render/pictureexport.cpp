@@ -1,0 +1,316 @@
+#include "pictureexport.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <optional>
+
+#include <QFile>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+
+#include "replay.h"
+#include "tivanegraph.h"
+#include "ui.h"
+
+namespace tivane {
+
+namespace {
+
+// Bitmaps follow the on-screen rule for pens and fonts at the usual 96 dots an inch; the
+// vector formats are made at the same resolution so that they measure the same.
+constexpr int kPictureDpi = 96;
+
+constexpr int kFileHeaderBytes = 14;
+constexpr int kInfoHeaderBytes = 40;
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+
+// The 20 colours a 32-bit screen reserves for the system, in the order it lists them. A true
+// colour bitmap does not need them, but every program reading these files has always found
+// them there, so the table stays.
+constexpr std::array<Rgb, 20> kSystemPalette{{
+    {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+    {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
+    {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
+    {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
+}};
+static_assert(kSystemPalette.front().r == 0 && kSystemPalette.back().b == 255);
+
+constexpr int kPaletteBytes = 4 * static_cast<int>(kSystemPalette.size());
+constexpr int kPixelOffset = kFileHeaderBytes + kInfoHeaderBytes + kPaletteBytes;
+static_assert(kPixelOffset == 134);
+
+// The largest file the limit allows still has every size field within its 32 bits.
+static_assert(kPixelOffset + 4 * kMaxPicturePixels <= std::numeric_limits<uint32_t>::max());
+
+void Put16(std::string& out, uint16_t v) {
+    out.push_back(static_cast<char>(v & 0xFF));
+    out.push_back(static_cast<char>(v >> 8));
+}
+
+void Put32(std::string& out, uint32_t v) {
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<char>((v >> shift) & 0xFF));
+}
+
+// One row of pixels as the file holds it: blue, green, red and a zero byte. Rows of 32-bit
+// pixels are always a whole number of 4-byte words, so there is no padding.
+void AppendBmpRow(const QImage& rgb32, int y, std::string& out) {
+    const auto* line = reinterpret_cast<const QRgb*>(rgb32.constScanLine(y));
+    for (int x = 0; x < rgb32.width(); ++x) {
+        out.push_back(static_cast<char>(qBlue(line[x])));
+        out.push_back(static_cast<char>(qGreen(line[x])));
+        out.push_back(static_cast<char>(qRed(line[x])));
+        out.push_back('\0');
+    }
+}
+
+QImage AsRgb32(const QImage& picture) {
+    return picture.format() == QImage::Format_RGB32 ? picture
+                                                    : picture.convertToFormat(QImage::Format_RGB32);
+}
+
+// Row by row, so a large picture is never held twice.
+bool WriteBmp(const QImage& picture, QIODevice& device) {
+    const QImage rgb32 = AsRgb32(picture);
+    const std::string header = BmpHeader(rgb32.width(), rgb32.height());
+    if (device.write(header.data(), static_cast<qint64>(header.size())) !=
+        static_cast<qint64>(header.size()))
+        return false;
+    std::string row;
+    row.reserve(static_cast<size_t>(rgb32.width()) * 4);
+    for (int y = rgb32.height() - 1; y >= 0; --y) {
+        row.clear();
+        AppendBmpRow(rgb32, y, row);
+        if (device.write(row.data(), static_cast<qint64>(row.size())) !=
+            static_cast<qint64>(row.size()))
+            return false;
+    }
+    return true;
+}
+
+// The vector formats: white first, then the replay, with the device's own resolution as the
+// target's, so that pens and fonts come out as the size rule says for that device.
+bool PaintVector(QPaintDevice& device, const DrawList& list, const DRect& clip, QSize size) {
+    QPainter painter;
+    if (!painter.begin(&device)) return false;
+    const QRect target(QPoint(0, 0), size);
+    // A back colour fills the clip window's numbers unscaled, and text may run past the
+    // picture; a bitmap ends at its edge, so the vector pictures end there too.
+    painter.setClipRect(target);
+    painter.fillRect(target, Qt::white);
+    ReplayState state;
+    Replay(list, clip, painter,
+           ReplayTarget{size, static_cast<double>(device.logicalDpiX()), false}, state);
+    return painter.end();
+}
+
+bool WriteSvg(const DrawList& list, const DRect& clip, QSize size, QIODevice& device) {
+    QSvgGenerator svg;
+    svg.setOutputDevice(&device);
+    svg.setResolution(kPictureDpi);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    return PaintVector(svg, list, clip, size);
+}
+
+// A PDF page is measured in points. At 96 device units an inch the page of w x h units is
+// 0.75 w x 0.75 h points: the device is exactly w x h, its logicalDpiX is that of the bitmap
+// (so pens and fonts have the same sizes), and a viewer at 100% shows it as large as the
+// bitmap. The page box holds whole points, so it can be up to half a point larger or smaller
+// than the picture when w or h is not a multiple of 4; the picture is clipped to w x h.
+bool WritePdf(const DrawList& list, const DRect& clip, QSize size, QIODevice& device) {
+    QPdfWriter pdf(&device);
+    pdf.setCreator(QStringLiteral("Tivane"));
+    pdf.setResolution(kPictureDpi);
+    const double pointsPerUnit = 72.0 / kPictureDpi;
+    const QPageSize page(QSizeF(size.width() * pointsPerUnit, size.height() * pointsPerUnit),
+                         QPageSize::Point, QString(), QPageSize::ExactMatch);
+    if (!pdf.setPageLayout(QPageLayout(page, QPageLayout::Portrait, QMarginsF()))) return false;
+    return PaintVector(pdf, list, clip, size);
+}
+
+bool EndsWithIgnoringAsciiCase(std::string_view name, std::string_view suffix) {
+    if (name.size() < suffix.size()) return false;
+    name.remove_prefix(name.size() - suffix.size());
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        char c = name[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}
+
+bool IsCSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+bool PictureSizeAllowed(int64_t width, int64_t height) {
+    // Each factor is checked first, so the product cannot overflow.
+    return width > 0 && height > 0 && width <= kMaxPicturePixels && height <= kMaxPicturePixels &&
+           width * height <= kMaxPicturePixels;
+}
+
+std::string BmpHeader(int width, int height) {
+    const uint32_t imageBytes =
+        ((32 * static_cast<uint32_t>(width) + 31) / 32) * 4 * static_cast<uint32_t>(height);
+    std::string out;
+    out.reserve(kPixelOffset);
+    out += "BM";
+    Put32(out, kPixelOffset + imageBytes);
+    Put16(out, 0);
+    Put16(out, 0);
+    Put32(out, kPixelOffset);
+
+    Put32(out, kInfoHeaderBytes);
+    Put32(out, static_cast<uint32_t>(width));
+    Put32(out, static_cast<uint32_t>(height)); // positive: the rows run bottom-up
+    Put16(out, 1);                             // planes
+    Put16(out, 32);                            // bits a pixel
+    Put32(out, 0);                             // no compression
+    Put32(out, imageBytes);
+    Put32(out, 0); // pixels a metre, horizontally and vertically: not given
+    Put32(out, 0);
+    Put32(out, static_cast<uint32_t>(kSystemPalette.size())); // colours used
+    Put32(out, 0);                                            // colours important: all
+
+    for (const Rgb& c : kSystemPalette) {
+        out.push_back(static_cast<char>(c.b));
+        out.push_back(static_cast<char>(c.g));
+        out.push_back(static_cast<char>(c.r));
+        out.push_back('\0');
+    }
+    return out;
+}
+
+std::string BmpBytes(const QImage& picture) {
+    if (picture.isNull() || !PictureSizeAllowed(picture.width(), picture.height())) return {};
+    const QImage rgb32 = AsRgb32(picture);
+    std::string out = BmpHeader(rgb32.width(), rgb32.height());
+    out.reserve(out.size() + static_cast<size_t>(rgb32.width()) * 4 * rgb32.height());
+    for (int y = rgb32.height() - 1; y >= 0; --y)
+        AppendBmpRow(rgb32, y, out);
+    return out;
+}
+
+PictureFormat FormatForName(std::string_view name) {
+    if (EndsWithIgnoringAsciiCase(name, ".png")) return PictureFormat::Png;
+    if (EndsWithIgnoringAsciiCase(name, ".svg")) return PictureFormat::Svg;
+    if (EndsWithIgnoringAsciiCase(name, ".pdf")) return PictureFormat::Pdf;
+    return PictureFormat::Bmp;
+}
+
+int32_t LeadingInteger(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsCSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // One past the 32-bit range is enough to know the number is out of it; the value stops
+    // growing there, so no digit string can overflow.
+    constexpr int64_t kCap = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = std::min(value * 10 + (text[i] - '0'), kCap);
+    if (negative) value = -value;
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+bool WritePicture(const DrawList& list, const DRect& clip, int width, int height,
+                  PictureFormat format, const std::string& path, std::string& error) {
+    if (width <= 0 || height <= 0) {
+        error = "The picture needs a positive width and height.";
+        return false;
+    }
+    if (!PictureSizeAllowed(width, height)) {
+        error = kPictureTooLarge;
+        return false;
+    }
+    const QSize size(width, height);
+    // A bitmap is made before the file, so a failed allocation creates nothing.
+    QImage bitmap;
+    if (format == PictureFormat::Bmp || format == PictureFormat::Png) {
+        bitmap = RenderPicture(list, clip, size, kPictureDpi);
+        if (bitmap.isNull()) {
+            error = kPictureTooLarge;
+            return false;
+        }
+    }
+    // QSaveFile writes a temporary file in the same folder and renames it on commit; one
+    // that is not committed is removed.
+    QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        switch (format) {
+        case PictureFormat::Bmp:
+            written = WriteBmp(bitmap, file);
+            break;
+        case PictureFormat::Png:
+            written = bitmap.save(&file, "PNG");
+            break;
+        case PictureFormat::Svg:
+            written = WriteSvg(list, clip, size, file);
+            break;
+        case PictureFormat::Pdf:
+            written = WritePdf(list, clip, size, file);
+            break;
+        }
+    }
+    // commit() also fails when any write on the way failed, or the final flush or rename does.
+    if (!written || !file.commit()) {
+        error = kCouldNotCreateFile;
+        return false;
+    }
+    return true;
+}
+
+void SavePictureContents(CTivaneGraph& view, Ui& ui) {
+    if (view.List().Count() <= 0) {
+        ui.MessageBox("There is nothing to save.", MessageIcon::Stop, 0);
+        return;
+    }
+    const std::optional<std::string> sizeAnswer =
+        ui.GetUserInput("Enter the width and height of the bitmap separated by ','.", "");
+    if (!sizeAnswer || sizeAnswer->empty()) return;
+    const std::optional<std::string> name = ui.GetUserInput("Enter the name of the bitmap.", "");
+    const size_t comma = sizeAnswer->find(',');
+    if (!name || name->empty() || comma == std::string::npos) {
+        if (comma == std::string::npos)
+            ui.MessageBox("Separate the number by ','.", MessageIcon::Stop, 0);
+        return;
+    }
+    const int32_t width = LeadingInteger(*sizeAnswer);
+    const int32_t height = LeadingInteger(std::string_view(*sizeAnswer).substr(comma + 1));
+    if (width <= 0 || height <= 0) {
+        ui.MessageBox("You did not enter valid numbers.", MessageIcon::Stop, 0);
+        return;
+    }
+    if (!PictureSizeAllowed(width, height)) {
+        ui.MessageBox(kPictureTooLarge, MessageIcon::Stop, 0);
+        return;
+    }
+    // The export replays the whole list afresh onto a target of its own; the window's
+    // incremental replay (view.drawnIndex) is not involved and stays as it is. The list and
+    // clip window are read only now, after the dialogs, whose message passes may let a
+    // running program draw.
+    std::string error;
+    if (!WritePicture(view.List(), view.Model().Clip(), width, height, FormatForName(*name), *name,
+                      error)) {
+        ui.MessageBox(error, MessageIcon::Stop, 0);
+        return;
+    }
+    // One message for every format, word for word as it has always read.
+    ui.MessageBox("The BMP file has been saved successfully.", MessageIcon::None, 0);
+}
+
+} // namespace tivane

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# e2e.sh [DOC]: the real application under Xvfb, driven like a person would: open a model,
+# Execute (Ctrl+E), wait for the run to end, look at the screen (screenshots and pixel
+# checks of the drawing), Save (Ctrl+S) and check the side files, then File/Exit and check
+# the exit status. Screenshots go to e2e-out/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+app=${TIVANE:-$root/build/tivane}
+doc_src=${1:-examples/pendulum/pendulum.tvd}
+out=$root/e2e-out
+rm -rf "$out"
+mkdir -p "$out"
+
+# A private copy of the example: saving must not touch the repository's files.
+work=$(mktemp -d)
+cp -r "$(dirname "$doc_src")"/. "$work/"
+doc=$work/$(basename "$doc_src")
+layout=${doc%.*}.ini
+
+display=:$((90 + RANDOM % 9))
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+app_pid=
+cleanup() {
+  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; fi
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+fail() {
+  echo "e2e: FAILED: $*" >&2
+  echo "0 passed, 1 failed"
+  exit 1
+}
+
+shot() { import -window root "$out/$1.png"; }
+
+# The share of pixels in a screenshot's region that are strongly coloured (a drawing), in
+# parts per million: "x y w h".
+coloured() {
+  convert "$out/$1.png" -crop "$2" +repage -depth 8 ppm:- | python3 -c '
+import sys
+data = sys.stdin.buffer.read()
+parts = data.split(maxsplit=4)
+pixels = parts[4]
+n = len(pixels) // 3
+hits = sum(1 for k in range(0, 3 * n, 3)
+           if max(pixels[k:k + 3]) - min(pixels[k:k + 3]) > 80)
+print(hits * 1000000 // max(n, 1))'
+}
+
+(cd "$work" && exec "$app" "$doc") >"$out/app.log" 2>&1 &
+app_pid=$!
+window=
+for _ in $(seq 100); do
+  window=$(xdotool search --name '^Tivane$' 2>/dev/null | head -1 || true)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || fail "no main window"
+sleep 1
+shot 1-opened
+before=$(coloured 1-opened 1280x700+0+60)
+
+xdotool windowfocus --sync "$window"
+xdotool key ctrl+e
+# The run has ended when two screenshots a second apart are the same.
+previous=
+for _ in $(seq 60); do
+  sleep 1
+  shot 2-running
+  now=$(md5sum <"$out/2-running.png")
+  [ "$now" = "$previous" ] && break
+  previous=$now
+done
+shot 3-executed
+after=$(coloured 3-executed 1280x700+0+60)
+echo "e2e: coloured pixels (ppm) before Execute $before, after $after"
+[ "$after" -gt $((before + 2000)) ] || fail "the graphics windows show no drawing"
+
+rm -f "${doc%.*}".vs*
+xdotool key ctrl+s
+for _ in $(seq 50); do ls "${doc%.*}".vs* >/dev/null 2>&1 && break; sleep 0.1; done
+sleep 0.5
+ls "${doc%.*}".vs* >/dev/null 2>&1 || fail "Save wrote no side files"
+grep -q '^NoOfWindows=' "$layout" || fail "Save wrote no layout"
+for vs in "${doc%.*}".vs*; do
+  [ -s "$vs" ] || fail "$vs is empty"
+done
+echo "e2e: saved $(ls "${doc%.*}".vs* | wc -l) contents files"
+
+# File, Exit.
+xdotool key alt+f
+sleep 0.3
+xdotool key x
+status=
+for _ in $(seq 100); do
+  if ! kill -0 "$app_pid" 2>/dev/null; then
+    wait "$app_pid" && status=0 || status=$?
+    break
+  fi
+  sleep 0.1
+done
+app_pid=
+[ "$status" = "0" ] || fail "the application did not exit cleanly (status ${status:-none})"
+echo "e2e: screenshots in $out"
+echo "1 passed, 0 failed"

@@ -1,0 +1,343 @@
+// The application's windows under Qt's offscreen platform: documents opened into the main
+// window, Execute and Stop through the actions, the running look, the menus, the guards,
+// the dialogs (scripted), placement, and printing.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPrinter>
+#include <QTextBrowser>
+#include <QTimer>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
+#include "childframe.h"
+#include "dialogs.h"
+#include "helpwindow.h"
+#include "mainframe.h"
+#include "printing.h"
+#include "tivanedoc.h"
+#include "tivanegraph.h"
+#include "tivaneview.h"
+#include "widgets.h"
+
+namespace tivane {
+namespace {
+
+class ScriptedDialogs : public Dialogs {
+public:
+    std::vector<std::string> boxes;
+    std::deque<std::optional<std::string>> inputs;
+    std::deque<Answer> answers;
+    std::function<void()> onMessage; // runs inside every message box (a modal loop)
+
+    void MessageBox(std::string_view text, MessageIcon, uint32_t) override {
+        boxes.emplace_back(text);
+        if (onMessage) onMessage();
+    }
+    Answer AskOkCancel(std::string_view text, MessageIcon) override {
+        boxes.emplace_back(text);
+        if (answers.empty()) return Answer::Cancel;
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::optional<std::string> GetUserInput(std::string_view, std::string_view) override {
+        return Next();
+    }
+    bool AskYesNo(std::string_view) override { return Next().value_or("") == "yes"; }
+    std::optional<std::string> EditViewSetup(std::string_view) override { return Next(); }
+    std::optional<std::string> ChooseTemplate() override { return Next(); }
+    std::optional<std::string> PromptDocument() override { return Next(); }
+    std::optional<std::string> PromptSaveAs(const std::string&) override { return Next(); }
+    SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
+    int Count(std::string_view text) const {
+        int n = 0;
+        for (const std::string& b : boxes)
+            n += b.find(text) != std::string::npos;
+        return n;
+    }
+
+private:
+    std::optional<std::string> Next() {
+        if (inputs.empty()) return std::nullopt;
+        auto a = inputs.front();
+        inputs.pop_front();
+        return a;
+    }
+};
+
+class AppTest : public ::testing::Test {
+protected:
+    AppTest() {
+        std::string dir = (std::filesystem::temp_directory_path() / "tivane-app-XXXXXX").string();
+        if (!mkdtemp(dir.data())) ADD_FAILURE() << "mkdtemp";
+        root = dir;
+        Write("model.tml", "[Description]\nNoOfViews=2\nMainProgramFileName=main.prg\n"
+                           "[View0]\nProgramFileName=text.prg\nTitleText=Table of values\n"
+                           "[View1]\nProgramFileName=graph.prg\nTitleText=Phase plane\n"
+                           "TypeOfView=2\n");
+        Write("model.ini", "[Description]\nNoOfWindows=3\nTemplateFile=model.tml\n"
+                           "[Window0]\nWindowType=9999\n"
+                           "WindowPlacement=0,1,-1,-1,-1,-1,0,0,300,200\n"
+                           "[Window1]\nWindowType=0\n[Window2]\nWindowType=1\n"
+                           "WindowPlacement=0,1,-1,-1,-1,-1,310,0,710,300\n");
+        Write("model.tvd", "40");
+        Write("model.vw1", "");
+        Write("model.vw2", "");
+        for (const char* name : {"default.prg", "defaultt.prg", "defaultg.prg"})
+            Write(name, "");
+        Write("main.prg", "n := ATOL(GETCONFIG(0)); EXECVIEWTEMPLATES(0); i := 0;"
+                          "WHILE({i < n}, {i := i + 1; UPDATEVIEWS(0)})");
+        Write("text.prg", "ONUPDATE({PRINTF(\"%ld\", i); PRINTF(\"%s\", CHR(10))})");
+        Write("graph.prg", "CLEARVIEW(0); CLIPWINDOW(0, 0, 400, 300); WINDOWEXT(0, 0, 400, 300);"
+                           "FGRCOLOR(255, 0, 0);"
+                           "MOVETO(0, 0); ONUPDATE({LINETO(i * 10, i * 7)})");
+        frame = std::make_unique<CMainFrame>(SearchContext{});
+        auto scripted = std::make_unique<ScriptedDialogs>();
+        dialogs = scripted.get();
+        frame->SetDialogs(std::move(scripted));
+        frame->resize(1000, 700);
+        frame->show();
+    }
+    ~AppTest() override {
+        frame.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(root + "/" + name, std::ios::binary) << text;
+    }
+    std::string Read(const std::string& name) {
+        std::ifstream in(root + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    CTivaneDoc& Open() {
+        CTivaneDoc* doc = frame->OpenDocumentFile(root + "/model.tvd");
+        EXPECT_NE(doc, nullptr);
+        QApplication::processEvents();
+        return *doc;
+    }
+    void Trigger(Command c) { frame->Action(c)->trigger(); }
+    // Makes `view` the active window.
+    void Activate(CViewBase& view) {
+        frame->findChild<QMdiArea*>()->setActiveSubWindow(frame->FrameOf(view));
+    }
+    // Runs `check` once the run has started (inside its message pass).
+    void DuringRun(std::function<void()> check) {
+        auto* timer = new QTimer(frame.get());
+        QObject::connect(timer, &QTimer::timeout, frame.get(), [this, timer, check] {
+            CTivaneDoc* doc = frame->ActiveDocument();
+            if (!doc || !doc->Running()) return;
+            timer->stop();
+            check();
+        });
+        timer->start(5);
+    }
+
+    std::string root;
+    std::unique_ptr<CMainFrame> frame;
+    ScriptedDialogs* dialogs = nullptr;
+};
+
+TEST_F(AppTest, ExecuteDrawsIntoTheWindowsAndTheLampGoesBackToGreen) {
+    CTivaneDoc& doc = Open();
+    ASSERT_EQ(doc.Views().size(), 3u);
+    EXPECT_FALSE(frame->RunningLook());
+    Trigger(ID_EXECUTE);
+    QApplication::processEvents();
+    EXPECT_TRUE(dialogs->boxes.empty()) << dialogs->boxes.front();
+    EXPECT_FALSE(frame->RunningLook());
+    auto& graph = dynamic_cast<CTivaneGraph&>(*doc.Views()[1]);
+    CTivaneFrame* window = frame->FrameOf(graph);
+    ASSERT_NE(window, nullptr);
+    window->Graph()->repaint();
+    const QImage& picture = window->Graph()->Picture();
+    ASSERT_FALSE(picture.isNull());
+    // The red line from (0, 0) towards (400, 280) in a clip window fitted to the widget.
+    const double scale = std::min(picture.width() / 400.0, picture.height() / 300.0);
+    const QPoint mid(static_cast<int>(200 * scale + 0.5), static_cast<int>(140 * scale + 0.5));
+    int red = 0;
+    for (int dx = -2; dx <= 2; ++dx)
+        for (int dy = -2; dy <= 2; ++dy)
+            red += picture.pixelColor(mid + QPoint(dx, dy)) == QColor(255, 0, 0);
+    EXPECT_GT(red, 0);
+    EXPECT_EQ(picture.pixelColor(picture.width() - 2, 2), QColor(Qt::white));
+    auto& text = dynamic_cast<CTivaneView&>(*doc.Views()[2]);
+    EXPECT_EQ(frame->FrameOf(text)->Text()->toPlainText().left(6), "1\n2\n3\n");
+}
+
+TEST_F(AppTest, StopDuringARunAndTheStateFollowsIt) {
+    Write("model.tvd", "100000000");
+    CTivaneDoc& doc = Open();
+    bool checked = false;
+    DuringRun([&] {
+        checked = true;
+        EXPECT_TRUE(frame->RunningLook());
+        frame->UpdateMenus();
+        EXPECT_EQ(frame->Action(ID_EXECUTE)->text(), "Stop &Execution");
+        dialogs->answers = {Answer::Ok};
+        Trigger(ID_EXECUTE); // asks whether to stop
+    });
+    Trigger(ID_EXECUTE);
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(dialogs->Count("Do you want to stop it?"), 1);
+    EXPECT_EQ(dialogs->Count("User stopped execution."), 1);
+    EXPECT_FALSE(frame->RunningLook());
+    EXPECT_FALSE(doc.Running());
+    EXPECT_EQ(frame->Action(ID_EXECUTE)->text(), "&Execute");
+}
+
+TEST_F(AppTest, GuardsRefuseWhileRunning) {
+    Write("model.tvd", "100000000");
+    CTivaneDoc& doc = Open();
+    struct Row {
+        std::function<void()> act;
+        const char* message;
+    };
+    std::vector<Row> rows = {
+        {[&] { frame->FrameOf(*doc.Views()[1])->close(); }, doctext::kCloseWindowRunning},
+        {[&] { Trigger(ID_FILE_CLOSE); }, doctext::kCloseDocumentRunning},
+        {[&] { Trigger(ID_CLEAR_ALL); }, doctext::kClearRunning},
+        {[&] { frame->close(); }, doctext::kQuitRunning},
+        {[&] { Trigger(ID_CHANGE_TEMPLATE); }, doctext::kChangeTemplateRunning},
+        {[&] { Trigger(ID_FILE_PRINT); }, "Do not use printing while a program is still executing."},
+        {[&] { Trigger(ID_COMPUTE_EXPRESSION); }, doctext::kAnotherRunning},
+    };
+    DuringRun([&] {
+        for (const Row& row : rows)
+            row.act();
+        dialogs->answers = {Answer::Ok};
+        Trigger(ID_EXECUTE);
+    });
+    Trigger(ID_EXECUTE);
+    for (const Row& row : rows)
+        EXPECT_EQ(dialogs->Count(row.message), 1) << row.message;
+    EXPECT_EQ(doc.Views().size(), 3u);
+    EXPECT_EQ(frame->Documents().size(), 1u);
+    EXPECT_TRUE(frame->isVisible());
+}
+
+TEST_F(AppTest, TheViewMenuListsTheTemplatesViews) {
+    EXPECT_EQ(frame->ViewMenu()->actions().size(), 2); // the two bars, without a document
+    CTivaneDoc& doc = Open();
+    frame->UpdateMenus();
+    QStringList titles;
+    for (QAction* a : frame->ViewMenu()->actions())
+        titles << a->text();
+    EXPECT_EQ(titles.mid(titles.size() - 3),
+              (QStringList{"&Main Input", "Table of values", "Phase plane"}));
+    // The same view twice gives two windows.
+    frame->Action(static_cast<Command>(ID_VIEW_FIRST + 1))->trigger();
+    frame->Action(static_cast<Command>(ID_VIEW_FIRST + 1))->trigger();
+    EXPECT_EQ(doc.Views().size(), 5u);
+}
+
+TEST_F(AppTest, ConfigureAndComputeExpressionGoThroughTheDialogs) {
+    CTivaneDoc& doc = Open();
+    Trigger(ID_EXECUTE);
+    CViewBase& graph = *doc.Views()[1];
+    Activate(graph);
+    dialogs->inputs = {"line width 3"};
+    Trigger(ID_CONFIGURE);
+    EXPECT_EQ(graph.SetupText(), "line width 3");
+    EXPECT_TRUE(doc.IsModified());
+    dialogs->inputs = {"GETWINSIZE(6)"};
+    Trigger(ID_COMPUTE_EXPRESSION);
+    EXPECT_EQ(dialogs->boxes.back(), "The program returned:\n400");
+    Activate(*doc.Views()[0]);
+    Trigger(ID_CONFIGURE);
+    EXPECT_EQ(dialogs->boxes.back(), "The main input view does not need setting up.");
+    dialogs->inputs = {"n * 2"};
+    Trigger(ID_COMPUTE_EXPRESSION);
+    EXPECT_EQ(dialogs->boxes.back(), "The program returned:\n80");
+}
+
+TEST_F(AppTest, PlacementIsSavedAndRestored) {
+    CTivaneDoc& doc = Open();
+    // Window2 is restored first: it is the document's second window.
+    CTivaneFrame* window = frame->FrameOf(*doc.Views()[1]);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->geometry(), QRect(310, 0, 400, 300));
+    window->setGeometry(20, 30, 333, 222);
+    Trigger(ID_FILE_SAVE);
+    EXPECT_NE(Read("model.ini").find("WindowPlacement=0,1,-1,-1,-1,-1,20,30,353,252"),
+              std::string::npos)
+        << Read("model.ini");
+    frame->close();
+    frame = std::make_unique<CMainFrame>(SearchContext{});
+    frame->SetDialogs(std::make_unique<ScriptedDialogs>());
+    frame->show();
+    CTivaneDoc* reopened = frame->OpenDocumentFile(root + "/model.tvd");
+    ASSERT_NE(reopened, nullptr);
+    bool found = false;
+    for (const auto& view : reopened->Views())
+        found = found || frame->FrameOf(*view)->geometry() == QRect(20, 30, 333, 222);
+    EXPECT_TRUE(found);
+}
+
+TEST_F(AppTest, AGraphicsWindowPrintsIntoAPdf) {
+    CTivaneDoc& doc = Open();
+    Trigger(ID_EXECUTE);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(root + "/page.pdf"));
+    PrintGraph(dynamic_cast<CTivaneGraph&>(*doc.Views()[1]), printer);
+    const std::string pdf = Read("page.pdf");
+    EXPECT_EQ(pdf.substr(0, 4), "%PDF");
+    EXPECT_GT(pdf.size(), 500u);
+}
+
+TEST_F(AppTest, OpeningAnOpenDocumentOnlyBringsItForward) {
+    CTivaneDoc& doc = Open();
+    const size_t windows = doc.Views().size();
+    EXPECT_EQ(frame->OpenDocumentFile(root + "/model.tvd"), &doc);
+    EXPECT_EQ(doc.Views().size(), windows);
+    EXPECT_EQ(frame->OpenDocumentFile(root + "/model.tml"), nullptr);
+    EXPECT_EQ(dialogs->Count("A template file cannot be opened as a document."), 1);
+}
+
+TEST_F(AppTest, ANewDocumentMakesItsFilesAndShowsTheHint) {
+    dialogs->inputs = {root + "/fresh.tvd"};
+    Trigger(ID_FILE_NEW);
+    EXPECT_TRUE(std::filesystem::exists(root + "/fresh.tvd"));
+    EXPECT_TRUE(std::filesystem::exists(root + "/fresh.ini"));
+    EXPECT_EQ(dialogs->Count("You should now use File/Change Template"), 1);
+    ASSERT_EQ(frame->Documents().size(), 1u);
+    EXPECT_EQ(frame->Documents()[0]->Views().size(), 1u);
+}
+
+TEST_F(AppTest, LongReportsAreElidedInTheBox) {
+    QStringList lines;
+    for (int k = 0; k < 100; ++k)
+        lines << QString::number(k);
+    bool elided = false;
+    const QString shown = ElideReport(lines.join('\n'), &elided);
+    EXPECT_TRUE(elided);
+    const QStringList shownLines = shown.split('\n');
+    EXPECT_EQ(shownLines.size(), 41);
+    EXPECT_EQ(shownLines[19], "19");
+    EXPECT_TRUE(shownLines[20].contains("60 lines left out"));
+    EXPECT_EQ(shownLines[21], "80");
+    EXPECT_EQ(ElideReport("a\nb", &elided), "a\nb");
+    EXPECT_FALSE(elided);
+}
+
+TEST_F(AppTest, HelpTopicsOpenTheirPages) {
+    HelpWindow help(nullptr);
+    EXPECT_EQ(help.PageOf(kHelpIndexTopic), "index.html");
+    EXPECT_EQ(help.PageOf(123456789), "index.html");
+    if (QFile::exists(":/help/topics.txt")) {
+        EXPECT_NE(help.PageOf(0x2900 + 19), "index.html");
+        help.ShowTopic(0x2900 + 19);
+        EXPECT_TRUE(help.Browser()->toPlainText().contains("User stopped execution"));
+    }
+}
+
+} // namespace
+} // namespace tivane
