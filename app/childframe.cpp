@@ -4,6 +4,7 @@
 
 #include "icons.h"
 #include "mainframe.h"
+#include "movierecorder.h"
 #include "tivanedoc.h"
 #include "tivanegraph.h"
 #include "tivaneview.h"
@@ -33,6 +34,48 @@ CTivaneFrame::CTivaneFrame(CMainFrame& main, CViewBase& view) : m_main(main), m_
     }
     resize(480, 360);
     m_normal = geometry();
+}
+
+CTivaneFrame::~CTivaneFrame() {
+    StopRecording();
+}
+
+void CTivaneFrame::StartRecording() {
+    auto* graph = m_view && m_graph ? static_cast<CTivaneGraph*>(m_view) : nullptr;
+    if (!graph || (m_recorder && m_recorder->Requested())) return;
+    m_recorder.reset();
+    GraphWidget* widget = m_graph;
+    m_recorder = std::make_unique<MovieRecorder>(
+        *graph, NextMovieFileName(""), [widget] { return widget->size(); }, logicalDpiX());
+    const QString name = QString::fromStdString(m_recorder->FileName());
+    m_recorder->onStopped = [this, name](MovieRecorder::StopReason reason) {
+        m_main.ShowStatus(
+            reason == MovieRecorder::StopReason::SizeChanged
+                ? QStringLiteral("The window changed its size: %1 is finished.").arg(name)
+                : QStringLiteral("The movie could not be written further: %1 is "
+                                 "finished.")
+                      .arg(name));
+    };
+    if (!m_recorder->Start()) {
+        m_recorder.reset();
+        return;
+    }
+    m_main.ShowStatus(QStringLiteral("Recording %1: one frame per update.").arg(name));
+    // The recording starts at the window's next paint, with the size it then shows.
+    widget->beforePaint = [this] {
+        if (m_recorder && m_recorder->Requested() && !m_recorder->Recording())
+            m_recorder->BeginIfRequested(m_graph->size());
+    };
+    m_graph->update();
+}
+
+void CTivaneFrame::StopRecording() {
+    if (!m_recorder) return;
+    const bool recorded = m_recorder->Recording() || m_recorder->FramesRecorded() > 0;
+    const QString name = QString::fromStdString(m_recorder->FileName());
+    m_recorder.reset();
+    if (m_graph) m_graph->beforePaint = nullptr;
+    if (recorded) m_main.ShowStatus(QStringLiteral("The movie %1 is saved.").arg(name));
 }
 
 void CTivaneFrame::closeEvent(QCloseEvent* event) {
@@ -75,8 +118,7 @@ void CTivaneFrame::SetPlacement(const WindowPlacement& p) {
     const int width = std::clamp(p.right - p.left, 40, 20000);
     const int height = std::clamp(p.bottom - p.top, 30, 20000);
     showNormal();
-    setGeometry(std::clamp(p.left, -10000, 20000), std::clamp(p.top, -10000, 20000), width,
-                height);
+    setGeometry(std::clamp(p.left, -10000, 20000), std::clamp(p.top, -10000, 20000), width, height);
     m_normal = geometry();
     if (p.showCmd == kShowMinimized)
         showMinimized();

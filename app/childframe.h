@@ -6,12 +6,14 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QRect>
+#include <memory>
 
 #include "ui.h"
 
 namespace tivane {
 
 class CMainFrame;
+class MovieRecorder;
 class CViewBase;
 class GraphWidget;
 class TextWidget;
@@ -20,11 +22,19 @@ class CTivaneFrame : public QMdiSubWindow {
     Q_OBJECT
 public:
     CTivaneFrame(CMainFrame& main, CViewBase& view);
+    ~CTivaneFrame() override;
 
     CViewBase* View() const { return m_view; }
     void DetachView() { m_view = nullptr; }
     TextWidget* Text() const { return m_text; }
     GraphWidget* Graph() const { return m_graph; }
+
+    // Save as AVI: records the window from its next paint on, one frame per update. Choosing
+    // it again while a recording is requested or running changes nothing.
+    void StartRecording();
+    // Finalises the movie; done before the view goes.
+    void StopRecording();
+    MovieRecorder* Recorder() const { return m_recorder.get(); }
 
     WindowPlacement Placement() const;
     void SetPlacement(const WindowPlacement& placement);
@@ -42,6 +52,7 @@ private:
     TextWidget* m_text = nullptr;
     GraphWidget* m_graph = nullptr;
     QRect m_normal; // the restored geometry, kept while minimized or maximized
+    std::unique_ptr<MovieRecorder> m_recorder;
 };
 
 // What a view sees of its window.

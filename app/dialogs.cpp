@@ -17,7 +17,8 @@ namespace tivane {
 QString BytesToText(std::string_view bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (utf8.hasError()) return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (utf8.hasError())
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return text;
 }
 
@@ -41,9 +42,12 @@ namespace {
 
 QMessageBox::Icon IconOf(MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::Stop: return QMessageBox::Critical;
-    case MessageIcon::Question: return QMessageBox::Question;
-    case MessageIcon::None: break;
+    case MessageIcon::Stop:
+        return QMessageBox::Critical;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -119,22 +123,21 @@ bool QtDialogs::AskYesNo(std::string_view question) {
 }
 
 std::optional<std::string> QtDialogs::EditViewSetup(std::string_view setupText) {
-    InputDialog dialog(m_parent, "View Setup", "Enter View setup text here:",
-                       BytesToText(setupText), true);
+    InputDialog dialog(m_parent, "View Setup",
+                       "Enter View setup text here:", BytesToText(setupText), true);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return TextToBytes(dialog.Text());
 }
 
 std::optional<std::string> QtDialogs::ChooseTemplate() {
-    const QString name = QFileDialog::getOpenFileName(
-        m_parent, "Choose template", QString(), "Tivane Templates (*.tml);;All Files (*)");
+    const QString name = QFileDialog::getOpenFileName(m_parent, "Choose template", QString(),
+                                                      "Tivane Templates (*.tml);;All Files (*)");
     if (name.isEmpty()) return std::nullopt;
     return name.toStdString();
 }
 
 std::optional<std::string> QtDialogs::PromptDocument() {
-    QFileDialog dialog(m_parent, "Open Equation", QString(),
-                       "Tivane Files (*.tvd);;All Files (*)");
+    QFileDialog dialog(m_parent, "Open Equation", QString(), "Tivane Files (*.tvd);;All Files (*)");
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix("tvd");
@@ -153,17 +156,19 @@ std::optional<std::string> QtDialogs::PromptDocument() {
 }
 
 std::optional<std::string> QtDialogs::PromptSaveAs(const std::string& current) {
-    const QString name = QFileDialog::getSaveFileName(
-        m_parent, "Save As", QString::fromStdString(current), "Tivane Files (*.tvd);;All Files (*)");
+    const QString name =
+        QFileDialog::getSaveFileName(m_parent, "Save As", QString::fromStdString(current),
+                                     "Tivane Files (*.tvd);;All Files (*)");
     if (name.isEmpty()) return std::nullopt;
     return name.toStdString();
 }
 
 SaveAnswer QtDialogs::AskSaveChanges(const std::string& title) {
     const auto answer = QMessageBox::question(
-        m_parent, kAppName, QStringLiteral("Save changes to %1?").arg(QString::fromStdString(title)),
+        m_parent, kAppName,
+        QStringLiteral("Save changes to %1?").arg(QString::fromStdString(title)),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    return answer == QMessageBox::Yes ? SaveAnswer::Yes
+    return answer == QMessageBox::Yes  ? SaveAnswer::Yes
            : answer == QMessageBox::No ? SaveAnswer::No
                                        : SaveAnswer::Cancel;
 }

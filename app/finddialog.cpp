@@ -63,7 +63,8 @@ private:
     void ReplaceOne() {
         if (!m_text) return;
         QTextCursor c = m_text->textCursor();
-        const Qt::CaseSensitivity cs = m_case->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        const Qt::CaseSensitivity cs =
+            m_case->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
         if (c.hasSelection() && c.selectedText().compare(m_find->text(), cs) == 0)
             c.insertText(m_replace->text());
         FindNext();

@@ -61,8 +61,12 @@ QIcon ToolIcon(int command, bool running) {
         p.setBrush(running ? QColor(20, 80, 20) : QColor(40, 230, 40));
         p.drawEllipse(5, 8, 5, 5);
         break;
-    case ID_COMPUTE_EXPRESSION: DrawLetter(p, "=", QColor(0, 0, 160)); break;
-    case ID_CONFIGURE: DrawLetter(p, "S", QColor(0, 110, 0)); break;
+    case ID_COMPUTE_EXPRESSION:
+        DrawLetter(p, "=", QColor(0, 0, 160));
+        break;
+    case ID_CONFIGURE:
+        DrawLetter(p, "S", QColor(0, 110, 0));
+        break;
     case ID_CLEAR_ALL:
         DrawPage(p);
         p.setPen(QPen(QColor(200, 0, 0), 2));
@@ -97,14 +101,17 @@ QIcon ToolIcon(int command, bool running) {
         p.drawRect(4, 1, 8, 5);
         p.drawRect(4, 10, 8, 4);
         break;
-    case ID_APP_ABOUT: DrawLetter(p, "?", QColor(0, 0, 160)); break;
+    case ID_APP_ABOUT:
+        DrawLetter(p, "?", QColor(0, 0, 160));
+        break;
     case ID_CONTEXT_HELP:
         p.setPen(Qt::black);
         p.setBrush(Qt::white);
         p.drawPolygon(QPolygon({QPoint(1, 1), QPoint(1, 11), QPoint(4, 8), QPoint(7, 13)}));
         DrawLetter(p, "   ?", QColor(0, 0, 160));
         break;
-    default: break;
+    default:
+        break;
     }
     return QIcon(pixmap);
 }

@@ -23,8 +23,7 @@ tivane::CMainFrame* g_mainFrame = nullptr;
 // should a trap arrive anyway, the run of the active document ends with error 24.
 extern "C" void OnMathSignal(int) {
     if (!g_mainFrame) return;
-    if (tivane::CTivaneDoc* doc = g_mainFrame->ActiveDocument())
-        doc->errorCode = tivane::ERR_MATH;
+    if (tivane::CTivaneDoc* doc = g_mainFrame->ActiveDocument()) doc->errorCode = tivane::ERR_MATH;
 }
 
 } // namespace
@@ -37,15 +36,15 @@ int main(int argc, char** argv) {
     // The language prints numbers with a '.' whatever the user's locale says.
     std::setlocale(LC_NUMERIC, "C");
     // Dialogs: light grey with black text.
-    app.setStyleSheet("QDialog, QMessageBox { background-color: rgb(192, 192, 192); color: black; }");
+    app.setStyleSheet(
+        "QDialog, QMessageBox { background-color: rgb(192, 192, 192); color: black; }");
 
     // The command line is one path: a path with blanks may come as several arguments.
     QStringList args = app.arguments();
     args.removeFirst();
     const std::string commandLine = args.join(' ').toStdString();
 
-    tivane::CMainFrame frame(
-        tivane::SearchContext{tivane::ExecutableDirectory(), commandLine});
+    tivane::CMainFrame frame(tivane::SearchContext{tivane::ExecutableDirectory(), commandLine});
     g_mainFrame = &frame;
     struct sigaction action {};
     action.sa_handler = OnMathSignal;

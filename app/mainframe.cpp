@@ -17,14 +17,14 @@
 #include <QWhatsThis>
 
 #include "about.h"
-#include "pictureexport.h"
-#include "savetransaction.h"
 #include "childframe.h"
 #include "errors.h"
 #include "finddialog.h"
 #include "helpwindow.h"
 #include "icons.h"
+#include "pictureexport.h"
 #include "printing.h"
+#include "savetransaction.h"
 #include "tivanedoc.h"
 #include "tivanegraph.h"
 #include "tivaneview.h"
@@ -78,8 +78,10 @@ CMainFrame::~CMainFrame() {
     // Windows that close from here on must not reach menus that are gone.
     m_mdi->disconnect(this);
     // Views before their documents, and both before the windows they would reach.
-    while (!m_docs.empty())
+    while (!m_docs.empty()) {
+        StopRecordings(*m_docs.back());
         m_docs.pop_back();
+    }
 }
 
 QAction* CMainFrame::AddAction(Command command, const QString& text, const QString& prompt,
@@ -107,8 +109,7 @@ void CMainFrame::CreateActions() {
     AddAction(ID_FILE_SAVE_AS, "Save &As...", "Save the active document with a new name", {},
               &CMainFrame::FileSaveAs);
     AddAction(ID_CHANGE_TEMPLATE, "Change &Template",
-              "Change the template used with the actual ducument", {},
-              &CMainFrame::ChangeTemplate);
+              "Change the template used with the actual ducument", {}, &CMainFrame::ChangeTemplate);
     AddAction(ID_EXECUTE, "&Execute", "Execute template with the given input", {K("Ctrl+E")},
               &CMainFrame::Execute);
     AddAction(ID_COMPUTE_EXPRESSION, "Co&mpute Expression",
@@ -120,8 +121,8 @@ void CMainFrame::CreateActions() {
               &CMainFrame::Print);
     AddAction(ID_FILE_PRINT_PREVIEW, "Print Pre&view", "Display full pages", {},
               &CMainFrame::PrintPreview);
-    AddAction(ID_FILE_PRINT_SETUP, "P&rint Setup...", "Change the printer and printing options",
-              {}, &CMainFrame::PrintSetup);
+    AddAction(ID_FILE_PRINT_SETUP, "P&rint Setup...", "Change the printer and printing options", {},
+              &CMainFrame::PrintSetup);
     AddAction(ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents", {},
               &CMainFrame::Exit);
     AddAction(ID_EDIT_UNDO, "&Undo", "Undo the last action", {K("Ctrl+Z"), K("Alt+Backspace")},
@@ -130,8 +131,8 @@ void CMainFrame::CreateActions() {
               {K("Ctrl+X"), K("Shift+Del")}, &CMainFrame::Cut);
     AddAction(ID_EDIT_COPY, "&Copy", "Copy the selection and put it on the Clipboard",
               {K("Ctrl+C"), K("Ctrl+Ins")}, &CMainFrame::Copy);
-    AddAction(ID_EDIT_PASTE, "&Paste", "Insert Clipboard contents",
-              {K("Ctrl+V"), K("Shift+Ins")}, &CMainFrame::Paste);
+    AddAction(ID_EDIT_PASTE, "&Paste", "Insert Clipboard contents", {K("Ctrl+V"), K("Shift+Ins")},
+              &CMainFrame::Paste);
     AddAction(ID_EDIT_SELECT_ALL, "Select &All", "Select the entire text", {},
               &CMainFrame::SelectAll);
     AddAction(ID_EDIT_FIND, "&Find", "Find the specified text", {K("Alt+F3")}, &CMainFrame::Find);
@@ -145,12 +146,11 @@ void CMainFrame::CreateActions() {
               &CMainFrame::Configure);
     AddAction(ID_MAIN_INPUT, "&Main Input", "Enter main input", {}, &CMainFrame::ShowMainInput);
     AddAction(ID_WINDOW_CASCADE, "&Cascade", "Arrange windows so they overlap", {}, nullptr);
-    connect(Action(ID_WINDOW_CASCADE), &QAction::triggered, m_mdi,
-            &QMdiArea::cascadeSubWindows);
+    connect(Action(ID_WINDOW_CASCADE), &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
     AddAction(ID_WINDOW_TILE, "&Tile", "Arrange windows as non-overlapping tiles", {}, nullptr);
     connect(Action(ID_WINDOW_TILE), &QAction::triggered, m_mdi, &QMdiArea::tileSubWindows);
-    AddAction(ID_WINDOW_ARRANGE, "&Arrange Icons", "Arrange icons at the bottom of the window",
-              {}, nullptr);
+    AddAction(ID_WINDOW_ARRANGE, "&Arrange Icons", "Arrange icons at the bottom of the window", {},
+              nullptr);
     connect(Action(ID_WINDOW_ARRANGE), &QAction::triggered, m_mdi, [this] {
         for (QMdiSubWindow* w : m_mdi->subWindowList()) {
             if (w->isMinimized()) w->showMinimized();
@@ -164,14 +164,13 @@ void CMainFrame::CreateActions() {
     AddAction(ID_CONTEXT_HELP, "Help", "Display help for clicked buttons, menus and windows",
               {K("Shift+F1")}, &CMainFrame::ContextHelp);
     AddAction(ID_APP_ABOUT, "&About Tivane...",
-              "Display program information, version number and copyright", {},
-              &CMainFrame::About);
-    QAction* toolBar = AddAction(ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the toolbar", {},
-                                 nullptr);
+              "Display program information, version number and copyright", {}, &CMainFrame::About);
+    QAction* toolBar =
+        AddAction(ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the toolbar", {}, nullptr);
     toolBar->setCheckable(true);
     toolBar->setChecked(true);
-    QAction* statusBarAction = AddAction(ID_VIEW_STATUS_BAR, "&Status Bar",
-                                         "Show or hide the status bar", {}, nullptr);
+    QAction* statusBarAction =
+        AddAction(ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar", {}, nullptr);
     statusBarAction->setCheckable(true);
     statusBarAction->setChecked(true);
     connect(statusBarAction, &QAction::toggled, this,
@@ -184,9 +183,8 @@ void CMainFrame::CreateActions() {
     for (int k = 0; k < kRecentFiles; ++k) {
         auto* recent = new QAction(this);
         recent->setVisible(false);
-        connect(recent, &QAction::triggered, this, [this, recent] {
-            OpenDocumentFile(recent->data().toString().toStdString());
-        });
+        connect(recent, &QAction::triggered, this,
+                [this, recent] { OpenDocumentFile(recent->data().toString().toStdString()); });
         m_recentActions.push_back(recent);
     }
     // The accelerators the menus do not show.
@@ -250,8 +248,8 @@ void CMainFrame::CreateToolBar() {
     m_toolBar->setIconSize(QSize(16, 15));
     m_toolBar->setObjectName("toolbar");
     m_toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
-    const Command slots[] = {ID_FILE_OPEN,  ID_FILE_SAVE, ID_EXECUTE,    ID_COMPUTE_EXPRESSION,
-                             ID_CONFIGURE,  ID_CLEAR_ALL, ID_EDIT_CUT,   ID_EDIT_COPY,
+    const Command slots[] = {ID_FILE_OPEN,  ID_FILE_SAVE,  ID_EXECUTE,   ID_COMPUTE_EXPRESSION,
+                             ID_CONFIGURE,  ID_CLEAR_ALL,  ID_EDIT_CUT,  ID_EDIT_COPY,
                              ID_EDIT_PASTE, ID_FILE_PRINT, ID_APP_ABOUT, ID_CONTEXT_HELP};
     for (Command c : slots) {
         Action(c)->setIcon(ToolIcon(c, false));
@@ -330,9 +328,9 @@ void CMainFrame::UpdateMenus() {
     const bool isText = view && view->Kind() == ViewKind::Text;
     const bool isGraph = view && view->Kind() == ViewKind::Graphics;
     for (Command c : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_CHANGE_TEMPLATE, ID_EXECUTE,
-                      ID_COMPUTE_EXPRESSION, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
-                      ID_SAVE_CONTENTS, ID_CLEAR_ALL, ID_CONFIGURE, ID_MAIN_INPUT,
-                      ID_WINDOW_CASCADE, ID_WINDOW_TILE, ID_WINDOW_ARRANGE})
+                      ID_COMPUTE_EXPRESSION, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_SAVE_CONTENTS,
+                      ID_CLEAR_ALL, ID_CONFIGURE, ID_MAIN_INPUT, ID_WINDOW_CASCADE, ID_WINDOW_TILE,
+                      ID_WINDOW_ARRANGE})
         Action(c)->setEnabled(doc != nullptr);
     Action(ID_SAVE_AVI)->setVisible(isGraph);
     Action(ID_SAVE_AVI)->setEnabled(isGraph);
@@ -388,7 +386,8 @@ CTivaneDoc* CMainFrame::OpenDocumentFile(const std::string& path) {
     opened->RestoreLayout();
     AddRecentFile(opened->PathName());
     if (!opened->Views().empty()) {
-        if (CTivaneFrame* frame = FrameOf(*opened->Views().front())) m_mdi->setActiveSubWindow(frame);
+        if (CTivaneFrame* frame = FrameOf(*opened->Views().front()))
+            m_mdi->setActiveSubWindow(frame);
     }
     UpdateMenus();
     return opened;
@@ -415,9 +414,12 @@ bool CMainFrame::AskToSave(CTivaneDoc& doc) {
     // The main input's edits count even when the window shows them only.
     if (!doc.IsModified()) return true;
     switch (m_dialogs->AskSaveChanges(doc.Title())) {
-    case SaveAnswer::Yes: return SaveDocument(doc, doc.PathName());
-    case SaveAnswer::No: return true;
-    case SaveAnswer::Cancel: break;
+    case SaveAnswer::Yes:
+        return SaveDocument(doc, doc.PathName());
+    case SaveAnswer::No:
+        return true;
+    case SaveAnswer::Cancel:
+        break;
     }
     return false;
 }
@@ -430,6 +432,7 @@ bool CMainFrame::SaveDocument(CTivaneDoc& doc, const std::string& path) {
 
 bool CMainFrame::CloseDocument(CTivaneDoc& doc, bool askToSave) {
     if (askToSave && !AskToSave(doc)) return false;
+    StopRecordings(doc);
     for (auto it = m_docs.begin(); it != m_docs.end(); ++it) {
         if (it->get() == &doc) {
             std::unique_ptr<CTivaneDoc> closing = std::move(*it);
@@ -453,6 +456,7 @@ bool CMainFrame::FrameClosing(CTivaneFrame& frame) {
         CloseDocument(doc, false);
         return true;
     }
+    frame.StopRecording();
     frame.DetachView();
     doc.RemoveView(*view);
     UpdateMenus();
@@ -521,7 +525,6 @@ TextWidget* ActiveText(const CMainFrame& main) {
 }
 } // namespace
 
-
 void CMainFrame::FileNew() {
     OpenOrCreateDocument();
 }
@@ -565,7 +568,19 @@ void CMainFrame::ComputeExpression() {
 }
 
 void CMainFrame::SaveAvi() {
-    // Recording arrives with the movie writer; the command is shown in graphics windows.
+    CViewBase* view = ActiveView();
+    if (!view || view->Kind() != ViewKind::Graphics) return;
+    if (CTivaneFrame* window = FrameOf(*view)) window->StartRecording();
+}
+
+void CMainFrame::ShowStatus(const QString& message) {
+    statusBar()->showMessage(message, 10000);
+}
+
+void CMainFrame::StopRecordings(const CTivaneDoc& doc) {
+    for (const auto& view : doc.Views()) {
+        if (CTivaneFrame* window = FrameOf(*view)) window->StopRecording();
+    }
 }
 
 bool CMainFrame::PrintingRefused() const {

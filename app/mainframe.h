@@ -93,6 +93,9 @@ public:
     // The shared printer of Print Setup, Print and Print Preview.
     QPrinter& Printer();
 
+    // A message in the status bar (recordings starting and ending).
+    void ShowStatus(const QString& message);
+
     // A window asks to close; false keeps it open.
     bool FrameClosing(CTivaneFrame& frame);
 
@@ -167,6 +170,8 @@ private:
     bool AskToSave(CTivaneDoc& doc);
     bool SaveDocument(CTivaneDoc& doc, const std::string& path);
     bool PrintingRefused() const;
+    // Finalises the movies of a document's windows before its views go.
+    void StopRecordings(const CTivaneDoc& doc);
 
     SearchContext m_search;
     std::unique_ptr<Dialogs> m_dialogs;

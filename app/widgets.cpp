@@ -84,6 +84,7 @@ void GraphWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void GraphWidget::paintEvent(QPaintEvent*) {
+    if (beforePaint) beforePaint();
     const QSize size = this->size();
     if (m_image.size() != size) {
         m_image = QImage(size, QImage::Format_RGB32);

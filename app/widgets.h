@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "replay.h"
 #include "ui.h"
@@ -50,6 +51,8 @@ public:
     void SetView(CTivaneGraph* view) { m_view = view; }
     // A view program starts with a black one-pixel pen and a white back colour.
     void ResetPenAndColours();
+    // Runs before each paint (a requested movie starts at the window's next paint).
+    std::function<void()> beforePaint;
     // What the window shows now (tests and screenshots).
     const QImage& Picture() const { return m_image; }
 

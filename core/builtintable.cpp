@@ -16,6 +16,9 @@ constexpr uint16_t F = TYPE_FILEID;
 constexpr uint16_t P = TYPE_PROGRAM;
 constexpr uint16_t ANY = MASK_ANY;
 
+constexpr Associativity kLeft = Associativity::Left;
+constexpr Associativity kRight = Associativity::Right;
+
 enum class Same { None, Pair01 };
 
 // Masks are given in the order a program writes the arguments; the stored record counts
@@ -40,27 +43,29 @@ constexpr BuiltinEntry Row(const char* name, std::initializer_list<uint16_t> wri
 
 } // namespace
 
+// A prefix minus is right-associative: it comes where an operand is expected, so nothing
+// before it is complete and it takes nothing off the operator list.
 constexpr std::array<OperatorEntry, kOperatorCount + 1> OperatorTable = {{
-    {"+", 3},
-    {"-", 3},
-    {"*", 4},
-    {"/", 4},
-    {">=", 2},
-    {"<=", 2},
-    {"!=", 2},
-    {"<", 2},
-    {">", 2},
-    {"==", 2},
-    {"&&", 1},
-    {"||", 1},
-    {"--", 5},
-    {":=", 0},
-    {";", 0},
-    {":=", 0},
-    {":=", 0},
-    {",", 0},
-    {"(", kPrecedenceNone},
-    {"", kPrecedenceNone},
+    {"+", 3, kLeft},
+    {"-", 3, kLeft},
+    {"*", 4, kLeft},
+    {"/", 4, kLeft},
+    {">=", 2, kLeft},
+    {"<=", 2, kLeft},
+    {"!=", 2, kLeft},
+    {"<", 2, kLeft},
+    {">", 2, kLeft},
+    {"==", 2, kLeft},
+    {"&&", 1, kLeft},
+    {"||", 1, kLeft},
+    {"--", 5, kRight},
+    {":=", 0, kLeft},
+    {";", 0, kLeft},
+    {":=", 0, kLeft},
+    {":=", 0, kLeft},
+    {",", 0, kLeft},
+    {"(", kPrecedenceNone, kLeft},
+    {"", kPrecedenceNone, kLeft},
 }};
 
 constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
@@ -158,13 +163,50 @@ constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
 
 // Rows other code relies on by number.
 static_assert(BuiltinTable.size() == 88);
-static_assert(OperatorTable[OP_NEGATE].precedence == 5);
-static_assert(OperatorTable[kOperatorCount].text[0] == '\0');
 static_assert(std::string_view(BuiltinTable[17].name) == "SIN");
 static_assert(std::string_view(BuiltinTable[26].name) == "IF");
 static_assert(std::string_view(BuiltinTable[49].name) == "EXECUTE");
 static_assert(std::string_view(BuiltinTable[87].name) == "CLEARVIEW");
 static_assert(BuiltinTable[OP_ASSIGN_ELEMENT].argMask[1] == 0x480);
+static_assert(OperatorTable[kOperatorCount].text[0] == '\0');
+
+namespace {
+
+// Operators of one precedence must group the same way, or a chain mixing them ("a-b+c") would
+// have no single reading.
+constexpr bool EachLevelGroupsOneWay() {
+    for (int32_t a = 0; a < kOperatorCount; ++a) {
+        for (int32_t b = 0; b < kOperatorCount; ++b) {
+            if (OperatorTable[a].precedence == OperatorTable[b].precedence &&
+                OperatorTable[a].associativity != OperatorTable[b].associativity)
+                return false;
+        }
+    }
+    return true;
+}
+
+constexpr bool NegateBindsTightest() {
+    for (int32_t op = 0; op < kOperatorCount; ++op) {
+        if (op != OP_NEGATE && OperatorTable[op].precedence != kPrecedenceNone &&
+            OperatorTable[op].precedence >= OperatorTable[OP_NEGATE].precedence)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+static_assert(EachLevelGroupsOneWay());
+// The prefix minus binds tightest and groups to the right, so the compiler's precedence rule
+// alone keeps it from taking anything off the operator list.
+static_assert(OperatorTable[OP_NEGATE].precedence == 5);
+static_assert(OperatorTable[OP_NEGATE].associativity == Associativity::Right);
+static_assert(NegateBindsTightest());
+// ";" completes every operator before it, so its value is a whole statement.
+static_assert(OperatorTable[OP_SEQUENCE].precedence == 0);
+// The compiler scans every ":=" as OP_ASSIGN and learns from the target which row it is.
+static_assert(OperatorTable[OP_ASSIGN_ELEMENT].precedence == OperatorTable[OP_ASSIGN].precedence);
+static_assert(OperatorTable[OP_DEFINE].precedence == OperatorTable[OP_ASSIGN].precedence);
 
 int32_t FindBuiltin(std::string_view name) {
     char upper[32];

@@ -32,9 +32,15 @@ inline constexpr int32_t kFirstNamedRow = 17;
 
 extern const std::array<BuiltinEntry, kBuiltinRows> BuiltinTable;
 
+// How a chain of operators of one precedence groups: "a-b-c" is "(a-b)-c" for a
+// left-associative operator, "a-(b-c)" for a right-associative one. The compiler builds its
+// items by it, and the lister puts back the parentheses that grouping the other way needs.
+enum class Associativity : uint8_t { Left, Right };
+
 struct OperatorEntry {
     const char* text;
     uint16_t precedence;
+    Associativity associativity;
 };
 
 // Operator numbers that other code relies on.

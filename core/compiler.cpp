@@ -1,5 +1,6 @@
 #include "compiler.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -141,59 +142,14 @@ bool Compiler::ReadName(CellIndex& token) {
 }
 
 bool Compiler::ReadNumber(CellIndex& token) {
-    const int32_t start = m_pos;
-    bool negative = false;
-    if (Peek() == '-') {
-        negative = true;
-        ++m_pos;
-    }
-    // All mantissa digits form one integer, accumulated in extended precision.
-    long double mantissa = 0;
-    int32_t digits = 0;
-    int32_t fractionDigits = 0;
-    bool isDouble = false;
-    while (IsDigit(Peek())) {
-        mantissa = mantissa * 10 + (Peek() - '0');
-        ++digits;
-        ++m_pos;
-    }
-    if (Peek() == '.') {
-        isDouble = true;
-        ++m_pos;
-        while (IsDigit(Peek())) {
-            mantissa = mantissa * 10 + (Peek() - '0');
-            ++digits;
-            ++fractionDigits;
-            ++m_pos;
-        }
-    }
-    if (digits == 0) {
-        m_pos = start;
-        return Fail(ERR_OPERAND_EXPECTED);
-    }
-    int32_t exponent = 0;
-    if (Peek() == 'e') {
-        isDouble = true;
-        ++m_pos;
-        bool negativeExponent = false;
-        if (Peek() == '+' || Peek() == '-') {
-            negativeExponent = Peek() == '-';
-            ++m_pos;
-        }
-        if (!IsDigit(Peek())) return Fail(ERR_OPERAND_EXPECTED);
-        while (IsDigit(Peek())) {
-            // Saturates far beyond any finite double's exponent.
-            if (exponent < 100000) exponent = exponent * 10 + (Peek() - '0');
-            ++m_pos;
-        }
-        if (negativeExponent) exponent = -exponent;
-    }
-    long double value = mantissa;
-    if (fractionDigits) value /= std::pow(10.0L, fractionDigits);
-    if (negative) value = -value;
-    if (exponent > 0) value *= std::pow(10.0L, exponent);
-    if (exponent < 0) value /= std::pow(10.0L, -exponent);
-
+    NumberLiteral number;
+    const size_t length =
+        ScanNumber(std::string_view(m_src).substr(static_cast<size_t>(m_pos)), number);
+    if (length == 0) return Fail(ERR_OPERAND_EXPECTED);
+    m_pos += static_cast<int32_t>(length);
+    if (number.badExponent) return Fail(ERR_OPERAND_EXPECTED);
+    const long double value = number.value;
+    const bool isDouble = number.isDouble;
     if (isDouble) {
         token = NewToken(TYPE_DOUBLE, 0);
         if (token != kNoCell) CellAt(token).d = static_cast<double>(value);
@@ -400,15 +356,17 @@ CellIndex Compiler::ParseSequence(int depth) {
                 return kNoCell;
             }
             CellAt(token).number = op;
-            if (op != OP_NEGATE) {
-                const uint16_t prec = OperatorTable[op].precedence;
-                while (!ops.Empty()) {
-                    const ValueCell& top = CellAt(ops.Top());
-                    if (top.type != TOK_OPERATOR || top.number == OP_COMMA ||
-                        OperatorTable[top.number].precedence < prec)
-                        break;
-                    MoveOperator(out, ops);
-                }
+            // The operators before this one that bind at least as tightly are complete; of
+            // its own precedence only when the level groups to the left.
+            const OperatorEntry& entry = OperatorTable[op];
+            while (!ops.Empty()) {
+                const ValueCell& top = CellAt(ops.Top());
+                if (top.type != TOK_OPERATOR || top.number == OP_COMMA) break;
+                const uint16_t topPrec = OperatorTable[top.number].precedence;
+                if (topPrec < entry.precedence ||
+                    (topPrec == entry.precedence && entry.associativity == Associativity::Right))
+                    break;
+                MoveOperator(out, ops);
             }
             if (op == OP_SEQUENCE) {
                 CellAt(token).type = TOK_BUILTIN;
@@ -502,18 +460,16 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
     }
     ClearErrors(doc);
     in.position = 0;
-    if (length > kMaxSourceLength) {
-        in.source.clear();
-        SetError(in, ERR_NO_MEMORY);
-        return kNoCell;
-    }
     // The normalised copy: outside strings, bytes below 33 as signed chars (blanks, control
-    // bytes and every byte from 0x80) are dropped and letters lowered.
+    // bytes and every byte from 0x80) are dropped and letters lowered. Positions count in it,
+    // so the source limit applies to it and not to the text: a program laid out with many
+    // blanks and line breaks may be far longer than the limit. The copy stops growing one
+    // byte past the limit, whatever the text's length.
     std::string& src = in.source;
     src.clear();
-    src.reserve(length);
+    src.reserve(std::min(length, kMaxSourceLength + 1));
     bool inString = false;
-    for (size_t k = 0; k < length; ++k) {
+    for (size_t k = 0; k < length && src.size() <= kMaxSourceLength; ++k) {
         const char c = text[k];
         if (c == '"') inString = !inString;
         if (inString || c == '"') {
@@ -521,6 +477,11 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
         } else if (static_cast<signed char>(c) >= 33) {
             src.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
         }
+    }
+    if (src.size() > kMaxSourceLength) {
+        src.clear();
+        SetError(in, ERR_NO_MEMORY);
+        return kNoCell;
     }
     if (inString) {
         in.position = static_cast<int32_t>(src.size());
@@ -539,6 +500,61 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
     // leave the run's phase, so that a later run-time error is reported as one.
     if (outerPhase == 2) doc.errorPhase = 2;
     return program;
+}
+
+size_t ScanNumber(std::string_view text, NumberLiteral& out) {
+    out = NumberLiteral{};
+    size_t k = 0;
+    auto peek = [&] { return k < text.size() ? text[k] : '\0'; };
+    const bool negative = peek() == '-';
+    if (negative) ++k;
+    // All mantissa digits form one integer, accumulated in extended precision.
+    long double mantissa = 0;
+    int32_t digits = 0;
+    int32_t fractionDigits = 0;
+    while (IsDigit(peek())) {
+        mantissa = mantissa * 10 + (peek() - '0');
+        ++digits;
+        ++k;
+    }
+    if (peek() == '.') {
+        out.isDouble = true;
+        ++k;
+        while (IsDigit(peek())) {
+            mantissa = mantissa * 10 + (peek() - '0');
+            ++digits;
+            ++fractionDigits;
+            ++k;
+        }
+    }
+    if (digits == 0) return 0;
+    int32_t exponent = 0;
+    if (peek() == 'e') {
+        out.isDouble = true;
+        ++k;
+        bool negativeExponent = false;
+        if (peek() == '+' || peek() == '-') {
+            negativeExponent = peek() == '-';
+            ++k;
+        }
+        if (!IsDigit(peek())) {
+            out.badExponent = true;
+            return k;
+        }
+        while (IsDigit(peek())) {
+            // Saturates far beyond any finite double's exponent.
+            if (exponent < 100000) exponent = exponent * 10 + (peek() - '0');
+            ++k;
+        }
+        if (negativeExponent) exponent = -exponent;
+    }
+    long double value = mantissa;
+    if (fractionDigits) value /= std::pow(10.0L, fractionDigits);
+    if (negative) value = -value;
+    if (exponent > 0) value *= std::pow(10.0L, exponent);
+    if (exponent < 0) value /= std::pow(10.0L, -exponent);
+    out.value = value;
+    return k;
 }
 
 } // namespace tivane

@@ -16,10 +16,22 @@ inline constexpr int kMaxBlockDepth = 200;
 // The PROGRAM cell (one reference for the caller), or kNoCell with the document's error
 // code set and the interpreter's position at the place where scanning stopped. Names met
 // are entered in the interpreter's tables and stay there even when the compile fails.
-// A null text is "absent" and fails with error 1.
+// A null text is "absent" and fails with error 1. A text whose normalised form (blanks and
+// control bytes outside strings dropped) is longer than kMaxSourceLength fails with error 3.
 CellIndex Compile(CInterpreter& in, const char* text, size_t length);
 inline CellIndex Compile(CInterpreter& in, std::string_view text) {
     return Compile(in, text.data() ? text.data() : "", text.size());
 }
+
+// A number literal at the start of normalised text: an optional '-', digits, an optional
+// '.' and fraction, an optional 'e' exponent with its sign. Returns the characters it spans
+// (0 when no digit starts it); a double when it has a fraction or an exponent. An 'e' without
+// digits sets badExponent.
+struct NumberLiteral {
+    long double value = 0;
+    bool isDouble = false;
+    bool badExponent = false;
+};
+size_t ScanNumber(std::string_view text, NumberLiteral& out);
 
 } // namespace tivane

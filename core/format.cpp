@@ -1,10 +1,12 @@
 #include "format.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "builtintable.h"
+#include "compiler.h"
 #include "errors.h"
 #include "interpreter.h"
 
@@ -196,14 +198,18 @@ bool FormatValue(CInterpreter& in, CellIndex value, const std::string_view* form
 namespace {
 
 // One entry of the lister's stack: a piece of infix text and the precedence of its top
-// operator (9999 for operands and calls). `mark` is the offset of the failing item's mark.
+// operator (kOperandPrecedence for operands and calls). `mark` is the offset of the failing
+// item's mark.
 struct Piece {
     std::string text;
-    uint32_t precedence;
+    int32_t precedence;
     size_t mark = std::string::npos;
 };
 
-constexpr uint32_t kOperandPrecedence = 9999;
+constexpr int32_t kOperandPrecedence = 9999;
+// Statements joined by ";" inside an operand: weaker than every operator, so that they are
+// parenthesised wherever they stand as an operator's operand.
+constexpr int32_t kSequencePrecedence = -1;
 
 // Appends text to a piece under construction, carrying a mark along.
 void Append(Piece& to, const Piece& from) {
@@ -217,6 +223,12 @@ void AppendItemText(Piece& to, const std::string& text, bool marked) {
         to.mark = to.text.size();
         to.text += kListingMark;
     }
+}
+
+void AppendOperand(Piece& to, const Piece& operand, bool parens) {
+    if (parens) to.text += '(';
+    Append(to, operand);
+    if (parens) to.text += ')';
 }
 
 int32_t CallArgumentCount(const CInterpreter& in, const ValueCell& c) {
@@ -233,6 +245,28 @@ int32_t CallArgumentCount(const CInterpreter& in, const ValueCell& c) {
     }
 }
 
+std::string DoubleLiteral(double d) {
+    // A value the language's own default form ("%g") gives back exactly keeps that form; any
+    // other gets the fewest digits that read back as the same double, so that a listing
+    // (GETFUNCDEF, SAVEVALUE, EXECUTE of either) computes what the program computed.
+    auto readsBack = [d](const std::string& text) {
+        NumberLiteral number;
+        return ScanNumber(text, number) == text.size() && !number.badExponent &&
+               static_cast<double>(number.value) == d;
+    };
+    if (std::isinf(d)) return d > 0 ? "1e999" : "-1e999";
+    std::string text;
+    char buffer[40];
+    for (int precision = 6; precision <= 17; ++precision) {
+        std::snprintf(buffer, sizeof buffer, "%.*g", precision, d);
+        text = buffer;
+        if (readsBack(text)) break;
+    }
+    // Without a '.' or an exponent the text would read as a long.
+    if (text.find_first_of(".e") == std::string::npos && !std::isnan(d)) text += ".0";
+    return text;
+}
+
 } // namespace
 
 bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std::string& out,
@@ -243,10 +277,18 @@ bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std:
     const ProgramBlock* block = pc.prog;
     std::vector<Piece> stack;
     Piece output{"{", 0};
+    // The statements of a ";" met while an operand is still open (inside parentheses, an
+    // index or an argument list). They go in front of the next item, which starts the operand
+    // the ";" leads to: "x*(a;b)" is listed in place, and not as "{a;x*b}", which would read
+    // x after running a.
+    Piece pending{{}, kSequencePrecedence};
     std::string text;
     for (int32_t i = 1; i <= block->count; ++i) {
         const ValueCell& c = CellAt(block->items[i - 1]);
-        if (!FormatValue(in, block->items[i - 1], text)) return false;
+        if (c.type == TYPE_DOUBLE)
+            text = DoubleLiteral(c.d);
+        else if (!FormatValue(in, block->items[i - 1], text))
+            return false;
         const bool marked = i == markPosition;
         switch (c.type) {
         case TOK_ARRAY:
@@ -274,6 +316,11 @@ bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std:
         default:
             if (c.type != TOK_BUILTIN) { // literals and variables
                 Piece p{{}, kOperandPrecedence};
+                if (!pending.text.empty()) {
+                    p.precedence = kSequencePrecedence;
+                    Append(p, pending);
+                    pending = Piece{{}, kSequencePrecedence};
+                }
                 AppendItemText(p, text, marked);
                 stack.push_back(std::move(p));
                 continue;
@@ -296,22 +343,31 @@ bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std:
             continue;
         }
         const uint16_t row = c.number;
-        const uint32_t prec = OperatorTable[row].precedence;
+        const OperatorEntry& op = OperatorTable[row];
+        const int32_t prec = op.precedence;
         if (row == OP_NEGATE || row == OP_SEQUENCE) {
             if (stack.empty()) return Fail(in, ERR_INVALID_TYPE);
             Piece operand = std::move(stack.back());
             stack.pop_back();
             if (row == OP_NEGATE) {
-                const bool parens = operand.precedence <= prec;
+                // The prefix minus groups to the right: "--a", whose items are those of
+                // "- -a", while "-(-a):=1" would no longer compile. A negated number keeps
+                // its parentheses, since the scanner reads a minus before a digit or "." as
+                // part of the literal: "-(0)" would list back as "0".
+                const char first = operand.text.empty() ? '\0' : operand.text[0];
+                const bool parens =
+                    operand.precedence < prec ||
+                    (operand.precedence == prec && op.associativity == Associativity::Left) ||
+                    IsDigit(first) || first == '.';
                 AppendItemText(result, "-", marked);
-                if (parens) result.text += '(';
-                Append(result, operand);
-                if (parens) result.text += ')';
+                AppendOperand(result, operand, parens);
                 result.precedence = prec;
                 stack.push_back(std::move(result));
-            } else { // a ";" result goes to the output at once
-                Append(output, operand);
-                AppendItemText(output, ";", marked);
+            } else {
+                // A whole statement goes to the output at once; one inside an operand waits.
+                Piece& to = stack.empty() ? output : pending;
+                Append(to, operand);
+                AppendItemText(to, ";", marked);
             }
             continue;
         }
@@ -320,21 +376,22 @@ bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std:
         stack.pop_back();
         Piece left = std::move(stack.back());
         stack.pop_back();
-        const char first = OperatorTable[row].text[0];
-        const bool leftParens = left.precedence < prec;
+        // Parentheses where the compiler would otherwise group differently: around a weaker
+        // operand, and around one of the same precedence on the side the level does not
+        // group to ("a-(b-c)", "a<(b<c)", "a*(b*c)").
+        const bool leftParens =
+            left.precedence < prec ||
+            (left.precedence == prec && op.associativity == Associativity::Right);
         const bool rightParens =
             right.precedence < prec ||
-            (right.precedence == prec && (first == '/' || first == '-' || first == ':'));
-        if (leftParens) result.text += '(';
-        Append(result, left);
-        if (leftParens) result.text += ')';
+            (right.precedence == prec && op.associativity == Associativity::Left);
+        AppendOperand(result, left, leftParens);
         AppendItemText(result, text, marked);
-        if (rightParens) result.text += '(';
-        Append(result, right);
-        if (rightParens) result.text += ')';
+        AppendOperand(result, right, rightParens);
         result.precedence = prec;
         stack.push_back(std::move(result));
     }
+    Append(output, pending);
     while (!stack.empty()) {
         Append(output, stack.back());
         stack.pop_back();

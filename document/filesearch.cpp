@@ -1,8 +1,12 @@
 #include "filesearch.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace tivane {
@@ -13,10 +17,11 @@ namespace {
 
 constexpr std::string_view kSeparators = "/\\";
 
+// A directory, or a regular file: a device or a pipe is neither.
 bool HasKind(const fs::path& p, bool wantDirectory) {
     std::error_code ec;
     const fs::file_status st = fs::status(p, ec);
-    return fs::exists(st) && fs::is_directory(st) == wantDirectory;
+    return wantDirectory ? fs::is_directory(st) : fs::is_regular_file(st);
 }
 
 // The entry of `dir` named `component` with the wanted kind: the exact name when it exists,
@@ -45,6 +50,21 @@ std::string DirectoryPrefix(std::string_view path) {
     const size_t sep = path.find_last_of(kSeparators);
     return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
 }
+
+// Closes the descriptor on every way out.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
 
 std::string JoinDirectory(std::string_view dir, std::string_view name) {
     std::string joined(dir);
@@ -139,37 +159,82 @@ bool LocateFile(std::string& name, std::string_view fallback, const SearchContex
     return false;
 }
 
+FileContents ReadFileContents(const std::string& path) {
+    FileContents result;
+    // O_NONBLOCK: opening a pipe that has no writer, or some devices, would otherwise wait.
+    // The type is checked on the opened file, which a rename cannot swap afterwards.
+    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return result;
+    if (static_cast<uintmax_t>(st.st_size) > kMaxFileSize) {
+        result.status = ReadStatus::TooLarge;
+        return result;
+    }
+    // The size is where reading starts, not a promise: the file may grow meanwhile, and some
+    // files report 0 bytes and still have text. The byte past the size takes the end of the
+    // file without growing; one byte beyond the limit is enough to know it is too large.
+    std::string bytes(static_cast<size_t>(st.st_size) + 1, '\0');
+    size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            if (bytes.size() > kMaxFileSize) break;
+            bytes.resize(std::min(kMaxFileSize + 1, std::max<size_t>(2 * bytes.size(), 4096)));
+        }
+        const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return result;
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+    }
+    if (used > kMaxFileSize) {
+        result.status = ReadStatus::TooLarge;
+        return result;
+    }
+    bytes.resize(used);
+    result.bytes = std::move(bytes);
+    result.status = ReadStatus::Ok;
+    return result;
+}
+
+FileContents ReadProgramFile(const std::string& name) {
+    std::optional<std::string> path = FindExistingFile(name);
+    if (!path) return {};
+    FileContents file = ReadFileContents(*path);
+    const size_t nul = file.bytes.find('\0');
+    if (nul != std::string::npos) file.bytes.resize(nul);
+    return file;
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::error_code ec;
-    // A directory opens as a stream on Linux and then fails on the first read.
-    if (fs::is_directory(path, ec)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return std::nullopt;
-    return bytes;
+    FileContents file = ReadFileContents(path);
+    if (!file) return std::nullopt;
+    return std::move(file.bytes);
 }
 
 std::optional<std::string> ReadProgramText(const std::string& name) {
-    std::optional<std::string> text;
-    if (std::optional<std::string> path = FindExistingFile(name)) text = ReadWholeFile(*path);
-    if (text) {
-        const size_t nul = text->find('\0');
-        if (nul != std::string::npos) text->resize(nul);
-    }
-    return text;
+    FileContents file = ReadProgramFile(name);
+    if (!file) return std::nullopt;
+    return std::move(file.bytes);
 }
 
 std::string CouldNotOpenMessage(const std::string& name) {
     return "Could not open the file " + name + ".";
 }
 
+std::string TooLargeMessage(const std::string& name) {
+    return "The file " + name + " is too large.";
+}
+
+std::string ReadFailureMessage(ReadStatus status, const std::string& name) {
+    return status == ReadStatus::TooLarge ? TooLargeMessage(name) : CouldNotOpenMessage(name);
+}
+
 std::string ReadTextFile(const std::string& name, int16_t messageLevel,
                          const std::function<void(const std::string&)>& showStopMessage) {
-    std::optional<std::string> text = ReadProgramText(name);
-    if (text) return std::move(*text);
+    FileContents file = ReadProgramFile(name);
+    if (file) return std::move(file.bytes);
     if (messageLevel > kSilentReadLevel && showStopMessage)
-        showStopMessage(CouldNotOpenMessage(name));
+        showStopMessage(ReadFailureMessage(file.status, name));
     return {};
 }
 

@@ -6,6 +6,7 @@
 // when a path component does not exist exactly, a directory entry that matches it without
 // regard to (ASCII) case is taken instead.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -33,28 +34,58 @@ std::string ExecutableDirectory();
 // On success `name` becomes the file's absolute, lexically normal path (symlinks are kept as
 // named, and the case is that of the directory entries found) and the result is true. On
 // failure `name` holds the last candidate tried, as it was composed, and the result is false.
-// A directory never counts as a file, and neither does an empty name.
+// Only a regular file counts (a name leading to a directory, a device or a pipe is missing),
+// and an empty name never does.
 bool LocateFile(std::string& name, std::string_view fallback, const SearchContext& ctx);
 
-// The absolute path of an existing non-directory file named `name` (either separator, case
-// fallback per component), or nothing.
+// The absolute path of an existing regular file named `name` (either separator, case fallback
+// per component), or nothing.
 std::optional<std::string> FindExistingFile(std::string_view name);
 
-// All bytes of the file at `path` exactly as named (no separator or case handling), or
-// nothing when it cannot be opened or is a directory.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// Files are read whole only up to the longest string a program can hold; the bound also keeps
+// a file that grows while it is read from taking all memory.
+inline constexpr size_t kMaxFileSize = size_t{16} * 1024 * 1024;
+
+enum class ReadStatus {
+    Ok,
+    CannotOpen, // missing, not a regular file, or unreadable
+    TooLarge,   // more than kMaxFileSize bytes
+};
+
+struct FileContents {
+    ReadStatus status = ReadStatus::CannotOpen;
+    std::string bytes; // empty unless status is Ok
+
+    explicit operator bool() const { return status == ReadStatus::Ok; }
+};
+
+// All bytes of the file at `path` exactly as named (no separator or case handling). Only a
+// regular file is read: the name is opened without waiting (a pipe with no writer or a device
+// does not block) and the opened file's own type is checked.
+FileContents ReadFileContents(const std::string& path);
 
 // The text of a program or side file found by `name` (separators and case handled): its bytes
-// up to the first NUL byte, since the language's texts are zero-terminated; nothing when the
-// file cannot be opened.
+// up to the first NUL byte, since the language's texts are zero-terminated.
+FileContents ReadProgramFile(const std::string& name);
+
+// ReadFileContents and ReadProgramFile without the reason: nothing when the file cannot be
+// opened or is too large.
+std::optional<std::string> ReadWholeFile(const std::string& path);
 std::optional<std::string> ReadProgramText(const std::string& name);
 
 // "Could not open the file <name>."
 std::string CouldNotOpenMessage(const std::string& name);
 
-// ReadProgramText for hosts: when the file cannot be opened the result is "" and, if
-// `messageLevel` is greater than -999, `showStopMessage` receives
-// "Could not open the file <name>." once. An empty file is not an error.
+// "The file <name> is too large."
+std::string TooLargeMessage(const std::string& name);
+
+// The message for a failed read of `name`: one of the two above.
+std::string ReadFailureMessage(ReadStatus status, const std::string& name);
+
+// ReadProgramFile for hosts: when the file cannot be read the result is "" and, if
+// `messageLevel` is greater than -999, `showStopMessage` receives the failure's message
+// ("Could not open the file <name>." or "The file <name> is too large.") once. An empty file
+// is not an error.
 std::string ReadTextFile(const std::string& name, int16_t messageLevel,
                          const std::function<void(const std::string&)>& showStopMessage);
 

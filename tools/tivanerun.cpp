@@ -22,8 +22,9 @@
 #include "format.h"
 #include "headlesssurface.h"
 #include "interpreter.h"
-#include "qtenv.h"
+#include "movierecorder.h"
 #include "pictureexport.h"
+#include "qtenv.h"
 #include "replay.h"
 #include "tivanedoc.h"
 #include "tivanegraph.h"
@@ -43,7 +44,7 @@ constexpr const char* kUsage =
     "Usage: tivane-run [--bare] --eval TEXT\n"
     "       tivane-run [--bare] FILE.prg\n"
     "       tivane-run [--bare] DOC [--all-views] [--save] [--export DIR] [--format F]\n"
-    "                  [--size WxH]\n"
+    "                  [--size WxH] [--movie DIR]\n"
     "\n"
     "Runs a program as the main program of a document without views and prints its value,\n"
     "or opens the document DOC (any name not ending in .prg) with headless windows as the\n"
@@ -56,7 +57,8 @@ constexpr const char* kUsage =
     "  --export DIR  write DIR/viewK.txt (text windows) and DIR/viewK.png (graphics\n"
     "                windows) for the window of index K, instead of printing texts\n"
     "  --format F    the format of exported pictures: bmp, png (default), svg or pdf\n"
-    "  --size WxH    the size of exported pictures (default 800x600)\n"
+    "  --size WxH    the size of exported pictures and movies (default 800x600)\n"
+    "  --movie DIR   record every graphics window into DIR/viewK.avi, one frame per update\n"
     "  --help        show this help\n"
     "\n"
     "Exit status: 0 when the program ran, 1 when it failed or reported an error (the report\n"
@@ -221,6 +223,7 @@ struct DocumentOptions {
     bool allViews = false;
     bool save = false;
     std::string exportDir;
+    std::string movieDir;
     PictureFormat format = PictureFormat::Png;
     int32_t width = 800, height = 600;
 };
@@ -253,7 +256,8 @@ bool WriteFile(const std::string& path, std::string_view bytes) {
 // The file name endings of the picture formats, in PictureFormat's order.
 constexpr const char* kExtensions[] = {".bmp", ".png", ".svg", ".pdf"};
 
-// Writes viewK.txt or the picture viewK.png (or the chosen format) for every window; false after a message when one fails.
+// Writes viewK.txt or the picture viewK.png (or the chosen format) for every window; false after a
+// message when one fails.
 bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
     std::error_code ec;
     std::filesystem::create_directories(options.exportDir, ec);
@@ -299,8 +303,37 @@ int RunDocument(const std::string& path, const DocumentOptions& options) {
             if (!open) doc.CreateView(i);
         }
     }
+    // Every graphics window records from the start of the run; the movies are finalised when
+    // the run has ended.
+    std::vector<std::unique_ptr<MovieRecorder>> movies;
+    if (!options.movieDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.movieDir, ec);
+        const QSize size(options.width, options.height);
+        int32_t k = 0;
+        for (const auto& view : doc.Views()) {
+            const int32_t index = k++;
+            if (view->Kind() != ViewKind::Graphics) continue;
+            auto movie = std::make_unique<MovieRecorder>(static_cast<CTivaneGraph&>(*view),
+                                                         options.movieDir + "/view" +
+                                                             std::to_string(index) + ".avi",
+                                                         [size] { return size; });
+            if (!movie->Start() || !movie->BeginIfRequested(size)) {
+                std::cerr << "Could not record " << movie->FileName() << ".\n";
+                return 1;
+            }
+            movies.push_back(std::move(movie));
+        }
+    }
     doc.Execute();
     int status = doc.ReportedErrors() > 0 ? 1 : 0;
+    for (auto& movie : movies) {
+        if (!movie->Stop() || movie->LastStopReason() == MovieRecorder::StopReason::WriteFailed) {
+            std::cerr << movie->FileName() << ": " << movie->LastErrorText() << "\n";
+            status = 1;
+        }
+    }
+    movies.clear();
     if (options.save && !doc.OnSaveDocument(doc.PathName())) status = 1;
     if (!options.exportDir.empty()) {
         if (!ExportWindows(doc, options)) status = 1;
@@ -348,6 +381,10 @@ int main(int argc, char** argv) {
             if (k + 1 >= argc || !*argv[k + 1]) return UsageError("--export needs a directory");
             options.exportDir = argv[++k];
             documentOption = true;
+        } else if (arg == "--movie") {
+            if (k + 1 >= argc || !*argv[k + 1]) return UsageError("--movie needs a directory");
+            options.movieDir = argv[++k];
+            documentOption = true;
         } else if (arg == "--format") {
             const std::string_view value = k + 1 < argc ? argv[k + 1] : "";
             if (value == "bmp")
@@ -381,7 +418,8 @@ int main(int argc, char** argv) {
                                    : "no program or document given");
     const bool isDocument = !haveEval && !EndsWith(file, ".prg");
     if (documentOption && !isDocument)
-        return UsageError("--all-views, --save, --export, --format and --size need a document");
+        return UsageError(
+            "--all-views, --save, --export, --format, --size and --movie need a document");
 
     std::signal(SIGINT, OnInterrupt);
     if (isDocument) {
@@ -399,13 +437,13 @@ int main(int argc, char** argv) {
     ConsoleDocument doc(options.bare, file);
     std::string text = evalText;
     if (!haveEval) {
-        std::optional<std::string> content = ReadProgramText(file);
+        FileContents content = ReadProgramFile(file);
         if (!content) {
             // A program file that cannot be read is a failure, not an empty program.
-            doc.MessageBox(CouldNotOpenMessage(file), MessageIcon::Stop, 0);
+            doc.MessageBox(ReadFailureMessage(content.status, file), MessageIcon::Stop, 0);
             return 1;
         }
-        text = std::move(*content);
+        text = std::move(content.bytes);
     }
     return RunProgram(doc, text);
 }

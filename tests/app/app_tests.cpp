@@ -206,7 +206,8 @@ TEST_F(AppTest, GuardsRefuseWhileRunning) {
         {[&] { Trigger(ID_CLEAR_ALL); }, doctext::kClearRunning},
         {[&] { frame->close(); }, doctext::kQuitRunning},
         {[&] { Trigger(ID_CHANGE_TEMPLATE); }, doctext::kChangeTemplateRunning},
-        {[&] { Trigger(ID_FILE_PRINT); }, "Do not use printing while a program is still executing."},
+        {[&] { Trigger(ID_FILE_PRINT); },
+         "Do not use printing while a program is still executing."},
         {[&] { Trigger(ID_COMPUTE_EXPRESSION); }, doctext::kAnotherRunning},
     };
     DuringRun([&] {
@@ -332,11 +333,26 @@ TEST_F(AppTest, HelpTopicsOpenTheirPages) {
     HelpWindow help(nullptr);
     EXPECT_EQ(help.PageOf(kHelpIndexTopic), "index.html");
     EXPECT_EQ(help.PageOf(123456789), "index.html");
-    if (QFile::exists(":/help/topics.txt")) {
-        EXPECT_NE(help.PageOf(0x2900 + 19), "index.html");
-        help.ShowTopic(0x2900 + 19);
-        EXPECT_TRUE(help.Browser()->toPlainText().contains("User stopped execution"));
+    ASSERT_TRUE(QFile::exists(":/help/topics.txt"));
+    struct Row {
+        int32_t topic;
+        const char* page;
+        const char* shows;
+    };
+    for (const Row& row :
+         {Row{0x2900 + 19, "error-19.html", "User stopped execution"},
+          Row{204800 + 17, "fn-SIN.html", "SIN"}, Row{0x202C, "message.html", "SENDMSG"},
+          Row{206848, "noword.html", "No help for this word"}}) {
+        EXPECT_EQ(help.PageOf(row.topic), row.page);
+        help.ShowTopic(row.topic);
+        EXPECT_TRUE(help.Browser()->toPlainText().contains(row.shows, Qt::CaseInsensitive))
+            << row.page;
     }
+    // The guide is the Markdown file itself.
+    ASSERT_TRUE(QFile::exists(":/help/getting-started.md"));
+    help.Browser()->setSource(QUrl("qrc:/help/getting-started.md"),
+                              QTextDocument::MarkdownResource);
+    EXPECT_TRUE(help.Browser()->toPlainText().contains("pendulum"));
 }
 
 } // namespace

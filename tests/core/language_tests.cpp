@@ -39,6 +39,15 @@ INSTANTIATE_TEST_SUITE_P(
                       ItemsCase{"1<2&&3>=2||0", "1 2 < 3 2 >= && 0 ||"},
                       ItemsCase{"x;x[0];x(0)", "x ; 0 x[] ; 0 x()"}));
 
+// Every binary operator groups to the left, the prefix minus to the right; statements inside
+// an operand run where they stand.
+INSTANTIATE_TEST_SUITE_P(Grouping, ItemOrderTest,
+                         ::testing::Values(ItemsCase{"a*b/c", "a b * c /"},
+                                           ItemsCase{"a<b<c", "a b < c <"},
+                                           ItemsCase{"a&&b||c", "a b && c ||"},
+                                           ItemsCase{"- -a", "a -- --"},
+                                           ItemsCase{"x*(a;b)", "x a ; b *"}));
+
 struct ValueCase {
     const char* text;
     uint16_t type;
@@ -139,6 +148,52 @@ TEST_F(LanguageTest, BlockNestingIsLimited) {
     const Outcome o = Eval(nested(kMaxBlockDepth + 1));
     EXPECT_EQ(o.error, 3u);
     EXPECT_EQ(o.phase, 1);
+}
+
+// "1+1+...+1" with `ones` ones, each "+1" spread over `unit` bytes by blanks and line breaks.
+std::string SpreadSum(int ones, int unit, const std::string& head = "1") {
+    std::string text = head;
+    const std::string plusOne = "\t+" + std::string(unit - 5, ' ') + "\r\n1";
+    for (int k = 1; k < ones; ++k)
+        text += plusOne;
+    return text;
+}
+
+// The limit counts the normalised text: blanks outside strings do not count, blanks inside
+// strings do.
+TEST_F(LanguageTest, SourceLimitAppliesToTheNormalisedText) {
+    struct Row {
+        std::string text;
+        std::string value; // or "error 3"
+    };
+    const std::string blanks(kMaxSourceLength - 2, ' ');
+    const Row rows[] = {
+        // 72,001 bytes, 16,001 after normalisation.
+        {SpreadSum(8001, 9), "8001"},
+        // Exactly at the limit, and one byte over it.
+        {SpreadSum(16384, 6), "16384"},
+        {SpreadSum(16384, 6, "11"), "error 3"},
+        {"\"" + blanks + "\"", "\"" + blanks + "\""},
+        {"\"" + blanks + " \"", "error 3"},
+        // 16 MiB of blanks around one digit.
+        {std::string(8 << 20, ' ') + "7" + std::string(8 << 20, '\n'), "7"},
+    };
+    ASSERT_EQ(rows[0].text.size(), 72001u);
+    for (const Row& row : rows) {
+        const Outcome o = Eval(row.text);
+        EXPECT_EQ(o.ok ? o.value : "error " + std::to_string(o.error), row.value)
+            << row.text.size() << " bytes";
+        EXPECT_EQ(o.phase, o.ok ? 0 : 1);
+    }
+}
+
+// However long the text, normalising it keeps no more than the limit and one byte.
+TEST_F(LanguageTest, AnOverlongTextIsRefusedWithoutCopyingIt) {
+    const std::string text(16 << 20, 'a');
+    EXPECT_EQ(Compile(*main, text), kNoCell);
+    EXPECT_EQ(doc.errorCode, 3u);
+    EXPECT_LE(main->source.capacity(), kMaxSourceLength + 1);
+    ErrorReport(*main);
 }
 
 } // namespace

@@ -112,10 +112,29 @@ INSTANTIATE_TEST_SUITE_P(
                                   "{a:=(b+e)*2;x[i]:=-(a-1);f(p,q):={p/(q*2)};sin(x)}"},
                       ListingCase{"a - (b - c)", "{a-(b-c)}"},
                       ListingCase{"(a - b) - c", "{a-b-c}"}, ListingCase{"a/(b/c)", "{a/(b/c)}"},
-                      ListingCase{"a*(b*c)", "{a*b*c}"}, ListingCase{"- -a", "{-(-a)}"},
+                      ListingCase{"a*(b*c)", "{a*(b*c)}"}, ListingCase{"- -a", "{--a}"},
                       ListingCase{"-(a*b)", "{-(a*b)}"}, ListingCase{"a:=(b:=1)", "{a:=(b:=1)}"},
                       ListingCase{"(a||b)&&c", "{a||b&&c}"},
                       ListingCase{"\"A b\"+2.50;", "{\"A b\"+2.5;}"}));
+
+// Every binary operator groups to the left: a right operand of its own precedence keeps its
+// parentheses, a left one needs none. Statements inside an operand stay there, so that they
+// still run after what comes before them.
+INSTANTIATE_TEST_SUITE_P(
+    Grouping, ListingTest,
+    ::testing::Values(ListingCase{"a+(b+c)", "{a+(b+c)}"}, ListingCase{"(a+b)+c", "{a+b+c}"},
+                      ListingCase{"a*(b/c)", "{a*(b/c)}"}, ListingCase{"(a*b)+c", "{a*b+c}"},
+                      ListingCase{"(a+b)*c", "{(a+b)*c}"}, ListingCase{"a<(b<c)", "{a<(b<c)}"},
+                      ListingCase{"(a<b)<c", "{a<b<c}"}, ListingCase{"a==(b!=c)", "{a==(b!=c)}"},
+                      ListingCase{"a&&(b||c)", "{a&&(b||c)}"}, ListingCase{"a:=b:=1", "{a:=b:=1}"},
+                      // A minus before a digit would become part of the number.
+                      ListingCase{"-(0)", "{-(0)}"}, ListingCase{"-(2.5)*a", "{-(2.5)*a}"},
+                      ListingCase{"a-(-b)", "{a--b}"}, ListingCase{"- -3", "{--3}"},
+                      ListingCase{"x*(a;b)", "{x*(a;b)}"},
+                      ListingCase{"x-(a;b;c)+1", "{x-(a;b;c)+1}"},
+                      ListingCase{"max(x,(a:=1;a))", "{max(x,a:=1;a)}"},
+                      ListingCase{"(a;b)*x;c", "{a;b*x;c}"},
+                      ListingCase{"sin((a;b))", "{a;sin(b)}"}));
 
 } // namespace
 } // namespace tivane::test

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -70,6 +77,84 @@ TEST_F(FileSearchTest, ReadTextFileReportsAnUnreadableFileOnceAboveTheSilentLeve
         EXPECT_EQ(messages,
                   std::vector<std::string>(shown, "Could not open the file " + name + "."))
             << level;
+    }
+}
+
+// After a few seconds, keeps opening the other end of `fifo`, so that a reader stuck opening
+// it fails the test instead of hanging it.
+class FifoWatchdog {
+public:
+    explicit FifoWatchdog(std::string fifo)
+        : m_thread([this, fifo = std::move(fifo)] {
+              for (int ms = 0; !m_done; ms += 10) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                  if (ms < 5000) continue;
+                  const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+                  if (fd >= 0) ::close(fd);
+              }
+          }) {}
+    ~FifoWatchdog() {
+        m_done = true;
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+// Only regular files of at most 16 MiB are read; a name leading to anything else cannot be
+// opened, and reading it neither waits nor runs on.
+TEST_F(FileSearchTest, ReadsOnlyRegularFilesUpToTheLimit) {
+    const std::string cwd = root + "/cwd/";
+    const auto sized = [&](const char* name, size_t size) {
+        std::ofstream(cwd + name, std::ios::binary) << "a:=1";
+        std::filesystem::resize_file(cwd + name, size);
+    };
+    Write("cwd/plain.prg", "a:=1");
+    Write("cwd/dir.prg/");
+    ASSERT_EQ(::mkfifo((cwd + "fifo.prg").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", cwd + "zero.prg");
+    sized("exact.prg", kMaxFileSize);
+    sized("over.prg", kMaxFileSize + 1);
+    const FifoWatchdog watchdog(cwd + "fifo.prg");
+
+    const std::tuple<std::string, ReadStatus, size_t, std::string> rows[] = {
+        // name, status, size read, message shown by ReadTextFile
+        {"plain.prg", ReadStatus::Ok, 4, ""},
+        {"dir.prg", ReadStatus::CannotOpen, 0, "Could not open the file dir.prg."},
+        {"fifo.prg", ReadStatus::CannotOpen, 0, "Could not open the file fifo.prg."},
+        {"zero.prg", ReadStatus::CannotOpen, 0, "Could not open the file zero.prg."},
+        {"exact.prg", ReadStatus::Ok, kMaxFileSize, ""},
+        {"over.prg", ReadStatus::TooLarge, 0, "The file over.prg is too large."},
+    };
+    for (const auto& [name, status, size, message] : rows) {
+        const FileContents whole = ReadFileContents(cwd + name);
+        EXPECT_EQ(whole.status, status) << name;
+        EXPECT_EQ(whole.bytes.size(), size) << name;
+        EXPECT_EQ(ReadWholeFile(cwd + name).has_value(), status == ReadStatus::Ok) << name;
+        // Program texts stop at the first NUL: the sized files are "a:=1" and then zeros.
+        const FileContents text = ReadProgramFile(name);
+        EXPECT_EQ(text.status, status) << name;
+        EXPECT_EQ(text.bytes, status == ReadStatus::Ok ? "a:=1" : "") << name;
+        std::vector<std::string> shown;
+        EXPECT_EQ(ReadTextFile(name, 0, [&](const std::string& m) { shown.push_back(m); }),
+                  text.bytes);
+        EXPECT_EQ(shown,
+                  message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message})
+            << name;
+    }
+}
+
+// A pipe or a device is no file: the search goes on past it.
+TEST_F(FileSearchTest, LocateFileSkipsWhatIsNotARegularFile) {
+    Write("exe/a.prg exe/b.prg");
+    ASSERT_EQ(::mkfifo((root + "/cwd/a.prg").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", root + "/cwd/b.prg");
+    for (const char* given : {"a.prg", "b.prg"}) {
+        std::string name = given;
+        EXPECT_TRUE(LocateFile(name, "", Context())) << given;
+        EXPECT_EQ(name, root + "/exe/" + given);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -147,6 +148,23 @@ TEST(TivaneRunTest, MissingProgramFile) {
     EXPECT_EQ(e.status, 1);
     EXPECT_EQ(e.out, "");
     EXPECT_NE(e.err.find("Could not open the file "), std::string::npos) << e.err;
+}
+
+// A program file name that leads to a device, a pipe or a directory is refused at once: it is
+// never waited on or read without end.
+TEST(TivaneRunTest, ProgramFileThatIsNoRegularFile) {
+    TempDir dir;
+    const std::string zero = dir.path() + "/zero.prg", fifo = dir.path() + "/fifo.prg",
+                      folder = dir.path() + "/folder.prg";
+    std::filesystem::create_symlink("/dev/zero", zero);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(folder);
+    for (const std::string& file : {zero, fifo, folder}) {
+        const Exit e = RunTool({"--bare", file});
+        EXPECT_EQ(e.status, 1) << file; // -1: still running after 10 s
+        EXPECT_EQ(e.out, "");
+        EXPECT_NE(e.err.find("Could not open the file " + file + "."), std::string::npos) << e.err;
+    }
 }
 
 // Without --bare, default.prg next to the program file runs first; the working directory is

@@ -1,0 +1,158 @@
+#include "movierecorder.h"
+
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <set>
+
+#include <QPainter>
+
+#include "tivanegraph.h"
+
+namespace tivane {
+
+namespace {
+
+// The names started recorders are writing, as absolute normal paths so that "out.avi" and
+// "./out.avi" are one file. A recorder frees the key it claimed, which stays right even if the
+// current directory changes meanwhile. Recorders live on the UI thread; the lock only keeps a
+// stray caller from another thread from corrupting the set.
+class NamesInUse {
+public:
+    static std::string Key(const std::string& fileName) {
+        std::error_code ec;
+        std::filesystem::path path = std::filesystem::absolute(fileName, ec);
+        if (ec) path = fileName;
+        return path.lexically_normal().string();
+    }
+    // The key now held, or nothing when another recorder holds it.
+    std::optional<std::string> Claim(const std::string& fileName) {
+        std::string key = Key(fileName);
+        const std::lock_guard lock(m_mutex);
+        if (!m_names.insert(key).second) return std::nullopt;
+        return key;
+    }
+    void Free(const std::string& key) {
+        const std::lock_guard lock(m_mutex);
+        m_names.erase(key);
+    }
+    bool Holds(const std::string& fileName) {
+        const std::string key = Key(fileName);
+        const std::lock_guard lock(m_mutex);
+        return m_names.count(key) != 0;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::set<std::string> m_names;
+};
+
+NamesInUse& Names() {
+    static NamesInUse names;
+    return names;
+}
+
+int RoundUp8(int n) {
+    return n <= 0 ? 0 : (n + 7) / 8 * 8;
+}
+
+} // namespace
+
+QSize MovieFrameSize(QSize clientSize) {
+    return QSize(RoundUp8(clientSize.width()), RoundUp8(clientSize.height()));
+}
+
+std::string NextMovieFileName(const std::string& dir) {
+    const std::filesystem::path base(dir);
+    // Ends: each started recorder holds one name, so at most that many are skipped.
+    for (int n = 0;; ++n) {
+        const std::string name = n == 0 ? "output.avi" : "output" + std::to_string(n) + ".avi";
+        const std::string path = (base / name).string();
+        if (!MovieFileInUse(path)) return path;
+    }
+}
+
+bool MovieFileInUse(const std::string& fileName) {
+    return Names().Holds(fileName);
+}
+
+MovieRecorder::MovieRecorder(CTivaneGraph& view, std::string fileName, ClientSize clientSize,
+                             double dpiX)
+    : m_view(view), m_fileName(std::move(fileName)), m_clientSize(std::move(clientSize)),
+      m_dpiX(dpiX) {
+    m_view.captureFrame = [this] { CaptureFrame(); };
+}
+
+MovieRecorder::~MovieRecorder() {
+    Stop();
+    m_view.captureFrame = nullptr;
+}
+
+bool MovieRecorder::Start() {
+    if (m_requested) return true;
+    std::optional<std::string> key = Names().Claim(m_fileName);
+    if (!key) return false;
+    m_nameKey = std::move(*key);
+    m_requested = true;
+    m_frames = 0;
+    m_stopReason = StopReason::None;
+    m_error = AviWriter::kSucceeded;
+    return true;
+}
+
+bool MovieRecorder::BeginIfRequested(QSize clientSize) {
+    if (!m_requested) return false;
+    if (m_writer) return true;
+    if (clientSize.isEmpty()) return false;
+    m_startSize = clientSize;
+    m_frame = QImage(MovieFrameSize(clientSize), QImage::Format_RGB32);
+    m_frame.fill(Qt::white);
+    m_state = ReplayState{}; // the first frame replays the whole list
+    m_writer = std::make_unique<AviWriter>(m_fileName, kFourCC, kFramesPerSecond);
+    return true;
+}
+
+void MovieRecorder::CaptureFrame() {
+    if (!m_requested) return;
+    const QSize size = m_clientSize ? m_clientSize() : QSize();
+    if (!BeginIfRequested(size)) return;
+    if (size != m_startSize) {
+        StopBecause(StopReason::SizeChanged);
+        return;
+    }
+    const DrawList& list = m_view.List();
+    // After a CLEARVIEW the list may be shorter than what the frame has drawn: nothing new.
+    if (m_state.drawnIndex < list.Count()) {
+        QPainter painter(&m_frame);
+        // The frame shows what the window shows; the padding to a multiple of 8 stays white.
+        painter.setClipRect(QRect(QPoint(0, 0), size));
+        Replay(list, m_view.Model().Clip(), painter, ReplayTarget{size, m_dpiX, false}, m_state);
+    }
+    if (!m_writer->AppendFrame(m_frame)) {
+        StopBecause(StopReason::WriteFailed);
+        return;
+    }
+    ++m_frames;
+}
+
+bool MovieRecorder::Stop() {
+    return StopBecause(StopReason::Requested);
+}
+
+bool MovieRecorder::StopBecause(StopReason reason) {
+    if (!m_requested) return true;
+    bool finished = true;
+    if (m_writer) {
+        finished = m_writer->Finish();
+        m_error = m_writer->LastErrorText();
+        m_writer.reset();
+    }
+    m_requested = false;
+    m_frame = QImage();
+    Names().Free(m_nameKey);
+    m_stopReason = reason;
+    if (reason != StopReason::Requested && onStopped) onStopped(reason);
+    return finished;
+}
+
+} // namespace tivane

@@ -1,0 +1,118 @@
+#pragma once
+// The movie of a graphics view: one frame after every successful run of the view's update
+// program. The frame is a picture of its own that the replay paints the new items into, as a
+// window paints its off-screen image; the window's picture and its replay state are not
+// touched. The window layer and tivane-run both record through this class.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QImage>
+#include <QSize>
+
+#include "aviwriter.h"
+#include "replay.h"
+
+namespace tivane {
+
+class CTivaneGraph;
+
+// The size of a movie's frames for a client area: each side rounded up to a multiple of 8,
+// the block size of the MPEG-4 coder (and even, as 4:2:0 colour needs). 301 x 200 gives
+// 304 x 200; the strip beyond the client area stays white.
+QSize MovieFrameSize(QSize clientSize);
+
+// The first of "output.avi", "output1.avi", "output2.avi", ... in `dir` ("" for the current
+// directory) that no started recorder of this process is writing, so two windows never write
+// the same file. Files already on disk do not count: a new recording replaces them. Take the
+// name and Start() the recorder in one go, before anything else can start another.
+std::string NextMovieFileName(const std::string& dir);
+// True while a started recorder of this process holds `fileName`.
+bool MovieFileInUse(const std::string& fileName);
+
+class MovieRecorder {
+public:
+    static constexpr int kFramesPerSecond = 25;
+    static constexpr const char* kFourCC = "XVID";
+
+    enum class StopReason {
+        None,        // still recording, or never started
+        Requested,   // Stop(), or the recorder was destroyed
+        SizeChanged, // the client area changed size: a movie keeps its first frame size
+        WriteFailed, // the writer failed; LastErrorText() says where
+    };
+
+    using ClientSize = std::function<QSize()>;
+
+    // Sets view.captureFrame to CaptureFrame() and clears it again on destruction, so there is
+    // at most one recorder per view, and it must go before the view does. `clientSize` gives
+    // the view window's current client area in device pixels, `dpiX` its horizontal logical
+    // pixels per inch (pens and fonts of the frames are sized as on the screen).
+    MovieRecorder(CTivaneGraph& view, std::string fileName, ClientSize clientSize,
+                  double dpiX = 96);
+    // Stop().
+    ~MovieRecorder();
+    MovieRecorder(const MovieRecorder&) = delete;
+    MovieRecorder& operator=(const MovieRecorder&) = delete;
+
+    // Asks for a recording into FileName(); it begins with the next captured frame (or with
+    // BeginIfRequested). False, and nothing requested, when another started recorder of this
+    // process holds the name. Starting again after a stop replaces the file.
+    bool Start();
+    // Begins a requested recording now with this client size (the window layer calls it when
+    // it knows the size it shows): the frame is a white picture of MovieFrameSize(clientSize)
+    // and the next capture replays the whole list into it. True once recording; false when
+    // nothing was requested, or the size is empty (a minimised window waits for a real one).
+    bool BeginIfRequested(QSize clientSize);
+    // The view's hook: replays the items added since the last frame into the frame, at the
+    // current client size, and appends it to the movie. A client size other than the one the
+    // recording began with, or a failed append, stops the recording (the file is finalised
+    // with the frames before).
+    void CaptureFrame();
+    // Ends the recording: the file is completed and closed, and its name is free again. False
+    // when the end of the file could not be written (LastErrorText()).
+    bool Stop();
+
+    // Called when the recorder stops by itself (SizeChanged or WriteFailed), after the file is
+    // closed, so the window can update its controls or tell why. It must not destroy the
+    // recorder.
+    std::function<void(StopReason)> onStopped;
+
+    // Between Start() and the stop.
+    bool Requested() const { return m_requested; }
+    // From the beginning (first capture or BeginIfRequested) to the stop.
+    bool Recording() const { return m_writer != nullptr; }
+    const std::string& FileName() const { return m_fileName; }
+    // Frames in the current (or last) movie.
+    int FramesRecorded() const { return m_frames; }
+    // The picture of the last frame; null when not recording.
+    const QImage& Frame() const { return m_frame; }
+    // The client size the recording began with; empty before it.
+    QSize StartSize() const { return m_startSize; }
+    StopReason LastStopReason() const { return m_stopReason; }
+    // The writer's text for the last movie, taken when it stopped ("Method Succeeded" when all
+    // went well, and while recording).
+    const std::string& LastErrorText() const { return m_error; }
+
+private:
+    bool StopBecause(StopReason reason);
+
+    CTivaneGraph& m_view;
+    std::string m_fileName;
+    std::string m_nameKey; // what Start() claimed in the names in use
+    ClientSize m_clientSize;
+    double m_dpiX;
+    bool m_requested = false;
+    QSize m_startSize;
+    QImage m_frame;
+    // The frame's own replay state. Clearing the view does not reset it: until the new list
+    // grows past drawnIndex the frames keep the old picture.
+    ReplayState m_state;
+    std::unique_ptr<AviWriter> m_writer;
+    int m_frames = 0;
+    StopReason m_stopReason = StopReason::None;
+    std::string m_error = AviWriter::kSucceeded;
+};
+
+} // namespace tivane
