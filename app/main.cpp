@@ -1,11 +1,13 @@
 // tivane: the desktop application.
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "dialogs.h"
@@ -56,11 +58,24 @@ int main(int argc, char** argv) {
     // frame takes the screen's available area itself.
     if (QScreen* screen = frame.screen()) frame.setGeometry(screen->availableGeometry());
     frame.showMaximized();
-    QTimer::singleShot(0, &frame, [&frame, commandLine] {
+    // Benchmarks (bench/app/): TIVANE_BENCH=paint quits after the first painted window,
+    // TIVANE_BENCH=execute executes the document once, prints the time it took and quits.
+    const QString bench = qEnvironmentVariable("TIVANE_BENCH");
+    QTimer::singleShot(0, &frame, [&frame, commandLine, bench] {
         if (commandLine.empty())
             frame.OpenOrCreateDocument();
         else
             frame.OpenDocumentFile(commandLine);
+        if (bench == "paint") {
+            frame.repaint();
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        } else if (bench == "execute" && frame.ActiveDocument()) {
+            QElapsedTimer clock;
+            clock.start();
+            frame.ActiveDocument()->Execute();
+            std::fprintf(stderr, "execute_seconds %.4f\n", clock.nsecsElapsed() / 1e9);
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
     });
     const int status = app.exec();
     g_mainFrame = nullptr;

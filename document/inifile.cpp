@@ -51,7 +51,10 @@ IniFile IniFile::FromText(std::string_view text) {
         const size_t nl = text.find('\n');
         std::string_view line = text.substr(0, nl);
         const bool crlf = nl != std::string_view::npos && !line.empty() && line.back() == '\r';
-        if (crlf) line.remove_suffix(1);
+        // Every CR at a line's end belongs to its ending (CR CR LF, a lone CR before the end
+        // of the file): kept in the line, it would read otherwise once the file is saved.
+        while (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
         if (nl != std::string_view::npos && !endingSeen) {
             ini.m_lineEnd = crlf ? "\r\n" : "\n";
             endingSeen = true;

@@ -1,6 +1,7 @@
 // tivane-run: runs one program of the language headless, as the main program of a document
 // without views. Messages go to stderr, dialogs read stdin, Ctrl+C stops the run.
 
+#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -325,7 +326,14 @@ int RunDocument(const std::string& path, const DocumentOptions& options) {
             movies.push_back(std::move(movie));
         }
     }
+    const auto started = std::chrono::steady_clock::now();
     doc.Execute();
+    // Benchmarks (bench/app/) compare this with the same Execute in a window.
+    if (const char* bench = std::getenv("TIVANE_BENCH");
+        bench && std::string_view(bench) == "execute")
+        std::fprintf(
+            stderr, "execute_seconds %.4f\n",
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     int status = doc.ReportedErrors() > 0 ? 1 : 0;
     for (auto& movie : movies) {
         if (!movie->Stop() || movie->LastStopReason() == MovieRecorder::StopReason::WriteFailed) {
