@@ -1,5 +1,6 @@
 #include "childframe.h"
 
+#include <QAction>
 #include <QCloseEvent>
 
 #include "icons.h"
@@ -27,6 +28,8 @@ CTivaneFrame::CTivaneFrame(CMainFrame& main, CViewBase& view) : m_main(main), m_
             if (m_view && m_view->IsMainInput()) m_view->Doc().SetModifiedFlag(true);
         });
         connect(m_text, &TextWidget::helpRequested, &main, &CMainFrame::ShowHelpTopic);
+        connect(m_text, &TextWidget::clearAllRequested, &main,
+                [&main] { main.Action(ID_CLEAR_ALL)->trigger(); });
     } else {
         m_graph = new GraphWidget(this);
         m_graph->SetView(static_cast<CTivaneGraph*>(&view));

@@ -206,19 +206,8 @@ QAction* CMainFrame::Action(Command command) const {
 void CMainFrame::CreateMenus() {
     m_fileMenu = menuBar()->addMenu("&File");
     connect(m_fileMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateMenus);
-    for (Command c : {ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS,
-                      ID_CHANGE_TEMPLATE, ID_EXECUTE, ID_COMPUTE_EXPRESSION, ID_SAVE_AVI})
-        m_fileMenu->addAction(Action(c));
-    m_fileMenu->addSeparator();
-    for (Command c : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP})
-        m_fileMenu->addAction(Action(c));
-    m_fileMenu->addSeparator();
-    for (QAction* recent : m_recentActions)
-        m_fileMenu->addAction(recent);
-    m_fileMenu->addSeparator();
-    m_fileMenu->addAction(Action(ID_APP_EXIT));
 
-    QMenu* edit = menuBar()->addMenu("&Edit");
+    QMenu* edit = m_editMenu = menuBar()->addMenu("&Edit");
     edit->addAction(Action(ID_EDIT_UNDO));
     edit->addSeparator();
     for (Command c : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_SELECT_ALL})
@@ -230,7 +219,7 @@ void CMainFrame::CreateMenus() {
     m_viewMenu = menuBar()->addMenu("&View");
     connect(m_viewMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateMenus);
 
-    QMenu* window = menuBar()->addMenu("&Window");
+    QMenu* window = m_windowMenu = menuBar()->addMenu("&Window");
     for (Command c : {ID_WINDOW_CASCADE, ID_WINDOW_TILE, ID_WINDOW_ARRANGE})
         window->addAction(Action(c));
 
@@ -339,7 +328,34 @@ void CMainFrame::UpdateMenus() {
         Action(c)->setEnabled(isText);
     // The Execute item follows the running state; Ctrl+E works in both.
     Action(ID_EXECUTE)->setText(doc && doc->Running() ? "Stop &Execution" : "&Execute");
+    m_editMenu->menuAction()->setVisible(doc != nullptr);
+    m_windowMenu->menuAction()->setVisible(doc != nullptr);
+    UpdateFileMenu();
     UpdateViewMenu();
+}
+
+void CMainFrame::UpdateFileMenu() {
+    // Without a document window the File menu is that of the bare main window: Open, Print
+    // Setup, the recent files and Exit.
+    const bool doc = ActiveDocument() != nullptr;
+    m_fileMenu->clear();
+    m_fileMenu->addAction(Action(ID_FILE_OPEN));
+    if (doc) {
+        for (Command c : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_CHANGE_TEMPLATE,
+                          ID_EXECUTE, ID_COMPUTE_EXPRESSION, ID_SAVE_AVI})
+            m_fileMenu->addAction(Action(c));
+        m_fileMenu->addSeparator();
+        m_fileMenu->addAction(Action(ID_FILE_PRINT));
+        m_fileMenu->addAction(Action(ID_FILE_PRINT_PREVIEW));
+    } else {
+        m_fileMenu->addSeparator();
+    }
+    m_fileMenu->addAction(Action(ID_FILE_PRINT_SETUP));
+    m_fileMenu->addSeparator();
+    for (QAction* recent : m_recentActions)
+        m_fileMenu->addAction(recent);
+    m_fileMenu->addSeparator();
+    m_fileMenu->addAction(Action(ID_APP_EXIT));
 }
 
 void CMainFrame::UpdateViewMenu() {
@@ -503,9 +519,13 @@ void CMainFrame::SetDialogs(std::unique_ptr<Dialogs> dialogs) {
 }
 
 void CMainFrame::PumpMessages() {
-    if (m_pumpClock.elapsed() < kPumpIntervalMs) return;
-    QApplication::processEvents(QEventLoop::AllEvents);
+    if (m_pumpClock.elapsed() < m_pumpWaitMs) return;
     m_pumpClock.restart();
+    QApplication::processEvents(QEventLoop::AllEvents);
+    // A pass that took long (a big repaint) makes the next one wait longer, so passing
+    // messages never takes more than about a quarter of a run's time.
+    const qint64 took = m_pumpClock.restart();
+    m_pumpWaitMs = std::max(kPumpIntervalMs, 3 * took);
 }
 
 void CMainFrame::SetRunningLook(bool running) {

@@ -128,6 +128,7 @@ private:
     void ReadSettings();
     QAction* AddAction(Command command, const QString& text, const QString& prompt,
                        const QList<QKeySequence>& keys, void (CMainFrame::*slot)());
+    void UpdateFileMenu();
     void UpdateViewMenu();
     void UpdateRecentFiles();
     void AddRecentFile(const std::string& path);
@@ -181,6 +182,8 @@ private:
     std::vector<QAction*> m_recentActions;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_fileMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QMenu* m_windowMenu = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_capLabel = nullptr;
     QLabel* m_numLabel = nullptr;
@@ -188,6 +191,7 @@ private:
     QPointer<HelpWindow> m_help;
     std::unique_ptr<QPrinter> m_printer;
     QElapsedTimer m_pumpClock;
+    qint64 m_pumpWaitMs = 0;
     bool m_runningLook = false;
 };
 

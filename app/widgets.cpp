@@ -64,6 +64,11 @@ void TextWidget::keyPressEvent(QKeyEvent* event) {
         Q_EMIT helpRequested(HelpTopicAtCaret());
         return;
     }
+    // Ctrl+A is Clear All in every window; the editor's Select All stays in the Edit menu.
+    if (event->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_A)) {
+        Q_EMIT clearAllRequested();
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
 }
 

@@ -34,6 +34,7 @@ public:
 Q_SIGNALS:
     void userEdited();
     void helpRequested(int32_t topic);
+    void clearAllRequested();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

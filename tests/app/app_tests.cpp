@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPrinter>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <deque>
@@ -311,6 +313,29 @@ TEST_F(AppTest, ANewDocumentMakesItsFilesAndShowsTheHint) {
     EXPECT_EQ(dialogs->Count("You should now use File/Change Template"), 1);
     ASSERT_EQ(frame->Documents().size(), 1u);
     EXPECT_EQ(frame->Documents()[0]->Views().size(), 1u);
+}
+
+TEST_F(AppTest, CtrlAInATextWindowIsClearAllAndTheBareMenusFollowTheDocument) {
+    QStringList bare;
+    frame->UpdateMenus();
+    for (QAction* a : frame->menuBar()->actions())
+        if (a->isVisible()) bare << a->text();
+    EXPECT_EQ(bare, (QStringList{"&File", "&View", "&Help"}));
+    CTivaneDoc& doc = Open();
+    Trigger(ID_EXECUTE);
+    auto& text = dynamic_cast<CTivaneView&>(*doc.Views()[2]);
+    TextWidget* editor = frame->FrameOf(text)->Text();
+    Activate(text);
+    frame->activateWindow();
+    editor->setFocus();
+    ASSERT_FALSE(editor->toPlainText().isEmpty());
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(editor->toPlainText().isEmpty());
+    EXPECT_EQ(dynamic_cast<CTivaneGraph&>(*doc.Views()[1]).List().Count(), 0);
+    QStringList menus;
+    for (QAction* a : frame->menuBar()->actions())
+        if (a->isVisible()) menus << a->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
 }
 
 TEST_F(AppTest, LongReportsAreElidedInTheBox) {
