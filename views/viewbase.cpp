@@ -64,15 +64,10 @@ void CViewBase::ReportFailure() {
     ClearErrors(doc);
 }
 
-bool CViewBase::CompileAndRun(std::string_view text) {
-    CInterpreter& in = *m_interpreter;
-    const CellIndex program = Compile(in, text);
-    if (program == kNoCell) {
-        ReportFailure();
-        return false;
-    }
-    const CellIndex result = Run(in, program);
-    Release(program);
+bool CViewBase::RunProgram(CellIndex program) {
+    // Run holds its own reference for the run: an update program may replace itself with
+    // ONUPDATE, a function may assign its own variable.
+    const CellIndex result = Run(*m_interpreter, program);
     if (result == kNoCell) {
         ReportFailure();
         return false;
@@ -81,21 +76,23 @@ bool CViewBase::CompileAndRun(std::string_view text) {
     return true;
 }
 
-bool CViewBase::RunUpdateProgram() {
-    if (m_updateProgram == kNoCell || !m_interpreter) return true;
-    // The run holds its own reference: the program may replace itself with ONUPDATE.
-    const CellIndex program = m_updateProgram;
-    AddRef(program);
-    const CellIndex result = Run(*m_interpreter, program);
-    Release(program);
-    if (result == kNoCell) {
+bool CViewBase::CompileAndRun(std::string_view text) {
+    const CellIndex program = Compile(*m_interpreter, text);
+    if (program == kNoCell) {
         ReportFailure();
-        // A failed update program is dropped so that it does not fail again at every update.
-        if (m_updateProgram != kNoCell) Release(std::exchange(m_updateProgram, kNoCell));
         return false;
     }
-    Release(result);
-    return true;
+    const bool ok = RunProgram(program);
+    Release(program);
+    return ok;
+}
+
+bool CViewBase::RunUpdateProgram() {
+    if (m_updateProgram == kNoCell || !m_interpreter) return true;
+    if (RunProgram(m_updateProgram)) return true;
+    // A failed update program is dropped so that it does not fail again at every update.
+    if (m_updateProgram != kNoCell) Release(std::exchange(m_updateProgram, kNoCell));
+    return false;
 }
 
 bool CViewBase::CallViewFunction(std::string_view name) {
@@ -105,16 +102,7 @@ bool CViewBase::CallViewFunction(std::string_view name) {
     if (v < 0) return true;
     const CellIndex program = in.variableValues[static_cast<size_t>(v)];
     if (CellAt(program).type != TYPE_PROGRAM) return true;
-    // Held for the run: the function may assign its own variable.
-    AddRef(program);
-    const CellIndex result = Run(in, program);
-    Release(program);
-    if (result == kNoCell) {
-        ReportFailure();
-        return false;
-    }
-    Release(result);
-    return true;
+    return RunProgram(program);
 }
 
 void CViewBase::RunSetupText() {

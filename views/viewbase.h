@@ -84,6 +84,9 @@ protected:
     // Replaces the interpreter by a new one whose parent is the document's main interpreter;
     // making it runs the view's default program.
     void NewInterpreter();
+    // Runs a program of the view's interpreter and releases its result. False after the view
+    // reported the failure.
+    bool RunProgram(CellIndex program);
     // Compiles and runs `text` in the view's interpreter and releases what it made. False
     // after the view reported the failure.
     bool CompileAndRun(std::string_view text);

@@ -61,6 +61,45 @@ TEST_F(DocumentRunTest, AllViewsExportsEveryWindow) {
     EXPECT_EQ(PngSize(dir.Read("out/view2.png")), std::make_pair(300, 200));
 }
 
+TEST_F(DocumentRunTest, PicturesInEveryFormat) {
+    struct Row {
+        const char* format;
+        const char* start; // the file's first bytes
+    };
+    for (const Row& row :
+         {Row{"bmp", "BM"}, Row{"png", "\x89PNG"}, Row{"svg", "<?xml"}, Row{"pdf", "%PDF"}}) {
+        const Exit e = RunTool({"--bare", Doc(), "--all-views", "--export", dir.path() + "/out",
+                                "--format", row.format, "--size", "64x48"});
+        EXPECT_EQ(e.status, 0) << e.err;
+        const std::string picture = dir.Read(std::string("out/view2.") + row.format);
+        EXPECT_EQ(picture.substr(0, std::string(row.start).size()), row.start) << row.format;
+    }
+    // The BMP of a 64 x 48 picture: 134 bytes of header and palette, 4 bytes a pixel.
+    EXPECT_EQ(dir.Read("out/view2.bmp").size(), 134u + 64 * 48 * 4);
+}
+
+TEST_F(DocumentRunTest, MoviesHaveOneFramePerUpdate) {
+    const Exit e = RunTool(
+        {"--bare", Doc(), "--all-views", "--movie", dir.path() + "/movies", "--size", "301x200"});
+    ASSERT_EQ(e.status, 0) << e.err;
+    const std::string movie = dir.Read("movies/view2.avi");
+    ASSERT_GE(movie.size(), 12u);
+    EXPECT_EQ(movie.substr(0, 4), "RIFF");
+    EXPECT_EQ(movie.substr(8, 4), "AVI ");
+    EXPECT_NE(movie.find("XVID"), std::string::npos);
+    // Three updates, three frames of 304 x 200.
+    const std::string probe = "ffprobe -v error -count_frames -show_entries "
+                              "stream=nb_read_frames,width,height -of csv=p=0 '" +
+                              dir.path() + "/movies/view2.avi' 2>/dev/null";
+    if (FILE* pipe = popen(probe.c_str(), "r")) {
+        char line[128] = {};
+        const bool read = fgets(line, sizeof line, pipe) != nullptr;
+        if (pclose(pipe) == 0 && read) {
+            EXPECT_EQ(std::string(line), "304,200,3\n");
+        }
+    }
+}
+
 TEST_F(DocumentRunTest, SavedDocumentsOpenWithTheirPicturesAndTexts) {
     ASSERT_EQ(RunTool({"--bare", Doc(), "--all-views", "--save"}).status, 0);
     const std::string picture = dir.Read("model.vs2");

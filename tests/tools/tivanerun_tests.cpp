@@ -17,72 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "runtool.h"
+
 namespace {
-
-class TempDir {
-public:
-    TempDir() : m_path((std::filesystem::temp_directory_path() / "tivane-run-XXXXXX").string()) {
-        if (!mkdtemp(m_path.data())) m_path.clear();
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(m_path + "/" + name, std::ios::binary) << text;
-        return m_path + "/" + name;
-    }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(m_path + "/" + name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-struct Exit {
-    int status = -1; // the exit status; -1 when the runner did not exit by itself in 10 s
-    std::string out, err;
-};
-
-// Runs tivane-run in `cwd` (empty: ours) with `input` on stdin, sending SIGINT after
-// interruptMs when that is not negative.
-Exit RunTool(std::vector<std::string> args, const std::string& input = "",
-             const std::string& cwd = "", int interruptMs = -1) {
-    TempDir io;
-    const std::string in = io.Write("in", input), out = io.Write("out", ""),
-                      err = io.Write("err", "");
-    std::vector<char*> argv{const_cast<char*>(TIVANE_RUN_PATH)};
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(open(in.c_str(), O_RDONLY), 0);
-        dup2(open(out.c_str(), O_WRONLY), 1);
-        dup2(open(err.c_str(), O_WRONLY), 2);
-        if (cwd.empty() || chdir(cwd.c_str()) == 0) execv(TIVANE_RUN_PATH, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    pid_t done = 0;
-    for (int ms = 0; (done = waitpid(pid, &status, WNOHANG)) == 0 && ms < 10000; ms += 10) {
-        if (ms == interruptMs) kill(pid, SIGINT);
-        usleep(10000);
-    }
-    Exit e;
-    if (done == 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    } else if (WIFEXITED(status)) {
-        e.status = WEXITSTATUS(status);
-    }
-    e.out = io.Read("out");
-    e.err = io.Read("err");
-    return e;
-}
 
 struct EvalRow {
     const char* text;
