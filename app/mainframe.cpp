@@ -532,7 +532,8 @@ void CMainFrame::SetRunningLook(bool running) {
     m_runningLook = running;
     Action(ID_EXECUTE)->setIcon(ToolIcon(ID_EXECUTE, running));
     UpdateMenus();
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The lamp shows at once: only its button is painted now, not every window.
+    if (QWidget* button = m_toolBar->widgetForAction(Action(ID_EXECUTE))) button->repaint();
 }
 
 // ---- Commands ----
