@@ -55,14 +55,25 @@ void DrawList::GiveBack() {
 }
 
 bool DrawList::Grow() {
-    const size_t capacity = m_codes.size() + kStep;
+    // Whole steps of 4096 items, by half the list at a time once it is long, so that the
+    // copies of a growing list stay linear in its length.
+    const size_t size = m_codes.size();
+    return Reserve(std::max(size + kStep, size + size / 2));
+}
+
+bool DrawList::Reserve(size_t items) {
+    const size_t capacity = (items + kStep - 1) / kStep * kStep;
     if (capacity > static_cast<size_t>(INT32_MAX)) return false;
-    if (!Pool().TakeBytes(kStep * kItemBytes)) return false;
-    m_budgetBytes += kStep * kItemBytes;
+    if (capacity <= m_codes.capacity()) return true;
+    const size_t added = (capacity - m_codes.capacity()) * kItemBytes;
+    if (!Pool().TakeBytes(added)) return false;
+    m_budgetBytes += added;
     try {
         m_codes.reserve(capacity);
         m_operands.reserve(capacity);
     } catch (const std::bad_alloc&) {
+        Pool().GiveBytes(added);
+        m_budgetBytes -= added;
         return false;
     }
     return true;
@@ -133,6 +144,8 @@ std::optional<DrawList> DrawList::Parse(std::string_view bytes) {
     if (n < 0 || static_cast<size_t>(n) > (bytes.size() - 4) / kItemBytes) return std::nullopt;
     DrawList list;
     const size_t count = static_cast<size_t>(n);
+    // A list read back has its count rounded up to whole steps, as if it had grown to it.
+    if (count > 0 && !list.Reserve(count)) return std::nullopt;
     size_t at = 4 + kItemBytes * count;
     for (size_t i = 0; i < count; ++i) {
         const uint8_t code = static_cast<uint8_t>(bytes[4 + i]);

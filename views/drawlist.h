@@ -112,6 +112,8 @@ public:
 
 private:
     bool Grow();
+    // Capacity for at least `items`, in whole steps, taken from the memory budget.
+    bool Reserve(size_t items);
     void GiveBack();
 
     std::vector<uint8_t> m_codes;
