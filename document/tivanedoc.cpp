@@ -238,6 +238,7 @@ void CTivaneDoc::EndRun() {
 }
 
 void CTivaneDoc::ReportFailure(CInterpreter& in) {
+    ++m_failedRuns;
     if (auto report = ErrorReport(in))
         MessageBox(*report, MessageIcon::Stop, kHelpLanguageError + errorCode);
 }

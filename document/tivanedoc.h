@@ -127,8 +127,10 @@ public:
     void EndRun();
     // Shows the report of the interpreter's current error, if any, with the stop icon.
     void ReportFailure(CInterpreter& in);
-    // Language errors reported since the document was made (compile, run, default programs).
+    // Language errors reported since the document was made (compile, run, default programs),
+    // and runs that failed without a report of their own (ABORT, whose message is its own).
     int32_t ReportedErrors() const { return m_reportedErrors; }
+    int32_t FailedRuns() const { return m_failedRuns; }
 
     // DocumentHost.
     bool LocateFile(std::string& name, std::string_view fallback) override;
@@ -161,6 +163,7 @@ private:
     bool m_running = false;
     bool m_stopRequested = false;
     int32_t m_reportedErrors = 0;
+    int32_t m_failedRuns = 0;
 };
 
 // Compute Expression's answer: "The program returned:" and the value, or the formatting

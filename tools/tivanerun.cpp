@@ -334,7 +334,7 @@ int RunDocument(const std::string& path, const DocumentOptions& options) {
         std::fprintf(
             stderr, "execute_seconds %.4f\n",
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-    int status = doc.ReportedErrors() > 0 ? 1 : 0;
+    int status = doc.ReportedErrors() > 0 || doc.FailedRuns() > 0 ? 1 : 0;
     for (auto& movie : movies) {
         if (!movie->Stop() || movie->LastStopReason() == MovieRecorder::StopReason::WriteFailed) {
             std::cerr << movie->FileName() << ": " << movie->LastErrorText() << "\n";

@@ -132,7 +132,16 @@ TEST_F(DocumentRunTest, ErrorsAreReportedAndGiveStatusOne) {
         EXPECT_EQ(e.status, *row.err ? 1 : 0) << row.mainProgram << "\n" << e.err;
         EXPECT_NE(e.err.find(row.err), std::string::npos) << e.err;
     }
+    // ABORT fails the run: its message is its report.
+    for (const char* abort : {"ABORT(\"halt\")", "EXECVIEWTEMPLATES(0)"}) {
+        dir.Write("main.prg", abort);
+        dir.Write("text.prg", "ABORT(\"halt\")");
+        const Exit e = RunTool({"--bare", Doc()});
+        EXPECT_EQ(e.status, 1) << abort;
+        EXPECT_NE(e.err.find("halt"), std::string::npos) << e.err;
+    }
     // A view program that fails is an error of the run, though the main program goes on.
+    dir.Write("text.prg", "1 + \"a\"");
     dir.Write("main.prg", "EXECVIEWTEMPLATES(0); SENDMSG(\"after\")");
     const Exit e = RunTool({"--bare", Doc()});
     EXPECT_EQ(e.status, 1);
