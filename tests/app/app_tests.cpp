@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -22,6 +23,7 @@
 #include "dialogs.h"
 #include "helpwindow.h"
 #include "mainframe.h"
+#include "movierecorder.h"
 #include "printing.h"
 #include "tivanedoc.h"
 #include "tivanegraph.h"
@@ -336,6 +338,30 @@ TEST_F(AppTest, CtrlAInATextWindowIsClearAllAndTheBareMenusFollowTheDocument) {
     for (QAction* a : frame->menuBar()->actions())
         if (a->isVisible()) menus << a->text();
     EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
+}
+
+TEST_F(AppTest, SaveAsAviRecordsOneFramePerUpdateUntilTheWindowCloses) {
+    const auto saved = std::filesystem::current_path();
+    std::filesystem::current_path(root); // output.avi goes to the current directory
+    CTivaneDoc& doc = Open();
+    CViewBase& graph = *doc.Views()[1];
+    Activate(graph);
+    Trigger(ID_SAVE_AVI);
+    Trigger(ID_SAVE_AVI); // again while requested: nothing changes
+    CTivaneFrame* window = frame->FrameOf(graph);
+    ASSERT_NE(window->Recorder(), nullptr);
+    EXPECT_EQ(window->Recorder()->FileName(), "output.avi");
+    Trigger(ID_EXECUTE);
+    EXPECT_EQ(window->Recorder()->FramesRecorded(), 40);
+    EXPECT_TRUE(frame->statusBar()->currentMessage().contains("output.avi"));
+    window->close(); // the movie is finalised with its window
+    QApplication::processEvents();
+    const std::string movie = Read("output.avi");
+    std::filesystem::current_path(saved);
+    ASSERT_GT(movie.size(), 1000u);
+    EXPECT_EQ(movie.substr(0, 4), "RIFF");
+    EXPECT_NE(movie.find("XVID"), std::string::npos);
+    EXPECT_NE(movie.find("idx1"), std::string::npos); // the index a finished file ends with
 }
 
 TEST_F(AppTest, LongReportsAreElidedInTheBox) {
