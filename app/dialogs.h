@@ -19,16 +19,8 @@ namespace tivane {
 // The answer of the question whether to save a modified document.
 enum class SaveAnswer { Yes, No, Cancel };
 
-class Dialogs {
+class Dialogs : public DialogSeam {
 public:
-    virtual ~Dialogs() = default;
-    virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
-    virtual Answer AskOkCancel(std::string_view text, MessageIcon icon) = 0;
-    virtual std::optional<std::string> GetUserInput(std::string_view prompt,
-                                                    std::string_view initial) = 0;
-    virtual bool AskYesNo(std::string_view question) = 0;
-    virtual std::optional<std::string> EditViewSetup(std::string_view setupText) = 0;
-    virtual std::optional<std::string> ChooseTemplate() = 0;
     // "Open Equation": a document file; a name that does not exist yet has been confirmed.
     virtual std::optional<std::string> PromptDocument() = 0;
     virtual std::optional<std::string> PromptSaveAs(const std::string& current) = 0;

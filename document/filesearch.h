@@ -18,6 +18,11 @@ namespace tivane {
 // Byte-wise comparison that folds only the ASCII letters: names are bytes, and the language
 // knows no other case.
 bool EqualIgnoringCase(std::string_view a, std::string_view b);
+// A file name ending (".tml", ".png") compared the same way.
+inline bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() &&
+           EqualIgnoringCase(text.substr(text.size() - tail.size()), tail);
+}
 
 // Where LocateFile looks besides the current directory.
 struct SearchContext {

@@ -23,11 +23,6 @@ constexpr size_t kNumberLength = 9;
 constexpr size_t kFileNameLength = 127;
 constexpr size_t kDescriptionLength = 499;
 
-bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() &&
-           EqualIgnoringCase(text.substr(text.size() - tail.size()), tail);
-}
-
 } // namespace
 
 void ShowComputedValue(CTivaneDoc& doc, CInterpreter& in, CellIndex value) {
@@ -231,9 +226,7 @@ void CTivaneDoc::EndRun() {
     m_running = false;
     m_stopRequested = false;
     --g_runningCount;
-    for (size_t k = 0; k < m_views.size(); ++k)
-        m_views[k]->BringUpToDate();
-    m_ui.PumpMessages();
+    DisplayViews();
     if (g_runningCount == 0) m_ui.SetRunningLook(false);
 }
 
@@ -243,11 +236,20 @@ void CTivaneDoc::ReportFailure(CInterpreter& in) {
         MessageBox(*report, MessageIcon::Stop, kHelpLanguageError + errorCode);
 }
 
+CellIndex CTivaneDoc::Evaluate(CInterpreter& in, std::string_view text) {
+    const CellIndex program = Compile(in, text);
+    CellIndex result = kNoCell;
+    if (program != kNoCell) {
+        result = Run(in, program);
+        Release(program);
+    }
+    if (result == kNoCell) ReportFailure(in);
+    return result;
+}
+
 void CTivaneDoc::Execute() {
     if (m_running) {
-        for (size_t k = 0; k < m_views.size(); ++k)
-            m_views[k]->BringUpToDate();
-        m_ui.PumpMessages();
+        DisplayViews();
         if (m_ui.AskOkCancel(doctext::kStopQuestion, MessageIcon::Stop) == Answer::Ok)
             RequestStop();
         return;
@@ -266,41 +268,29 @@ void CTivaneDoc::Execute() {
         m_views[k]->DropInterpreter();
     mainContext.reset();
     mainContext = std::make_unique<CInterpreter>(*this);
-    CInterpreter& in = *mainContext;
-    const CellIndex program = Compile(in, text.empty() ? mainInput : text);
-    if (program == kNoCell) {
-        ReportFailure(in);
+    const CellIndex result = Evaluate(*mainContext, text.empty() ? mainInput : text);
+    if (result != kNoCell) Release(result);
+    EndRun();
+}
+
+void CTivaneDoc::ComputeIn(CInterpreter& in, const std::function<void()>& afterValue) {
+    const auto text = m_ui.GetUserInput(doctext::kComputePrompt, "");
+    if (!text) return;
+    BeginRun();
+    const CellIndex result = Evaluate(in, *text);
+    if (result == kNoCell) {
+        // This is the run a Stop was meant for, so even a Stop was reported.
+        ClearErrors(*this);
     } else {
-        const CellIndex result = Run(in, program);
-        Release(program);
-        if (result == kNoCell)
-            ReportFailure(in);
-        else
-            Release(result);
+        ShowComputedValue(*this, in, result);
+        Release(result);
+        if (afterValue) afterValue();
     }
     EndRun();
 }
 
 void CTivaneDoc::ComputeExpression() {
-    if (!mainContext) return;
-    const auto text = m_ui.GetUserInput(doctext::kComputePrompt, "");
-    if (!text) return;
-    BeginRun();
-    CInterpreter& in = *mainContext;
-    const CellIndex program = Compile(in, *text);
-    if (program == kNoCell) {
-        ReportFailure(in);
-    } else {
-        const CellIndex result = Run(in, program);
-        Release(program);
-        if (result == kNoCell) {
-            ReportFailure(in);
-        } else {
-            ShowComputedValue(*this, in, result);
-            Release(result);
-        }
-    }
-    EndRun();
+    if (mainContext) ComputeIn(*mainContext, nullptr);
 }
 
 void CTivaneDoc::ClearAll() {

@@ -5,6 +5,7 @@
 // windows only through the dialog seam `Ui`.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -113,6 +114,10 @@ public:
     void RequestStop() { m_stopRequested = true; }
     bool StopRequested() const { return m_stopRequested; }
     void ComputeExpression();
+    // Compute Expression in an interpreter of this document (the main one or a view's): asks
+    // for a program, runs it as a run of the document, shows its value; `afterValue` runs
+    // once a value was shown.
+    void ComputeIn(CInterpreter& in, const std::function<void()>& afterValue);
     void ClearAll();
     // File Close: refused while running.
     bool CanCloseDocument() const;
@@ -127,6 +132,9 @@ public:
     void EndRun();
     // Shows the report of the interpreter's current error, if any, with the stop icon.
     void ReportFailure(CInterpreter& in);
+    // Compiles and runs `text` in `in`: the result (the caller's reference), or kNoCell after
+    // the failure was reported.
+    CellIndex Evaluate(CInterpreter& in, std::string_view text);
     // Language errors reported since the document was made (compile, run, default programs),
     // and runs that failed without a report of their own (ABORT, whose message is its own).
     int32_t ReportedErrors() const { return m_reportedErrors; }

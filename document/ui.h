@@ -65,9 +65,10 @@ public:
 // The answer of an OK/Cancel question.
 enum class Answer { Ok, Cancel };
 
-class Ui {
+// The modal dialogs that documents and views ask for; the application adds its own prompts.
+class DialogSeam {
 public:
-    virtual ~Ui() = default;
+    virtual ~DialogSeam() = default;
 
     // A message box with OK, an icon and a help context (0: no Help button).
     virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
@@ -81,7 +82,10 @@ public:
     virtual std::optional<std::string> EditViewSetup(std::string_view setupText) = 0;
     // "Choose template": a template file, or nothing for Cancel.
     virtual std::optional<std::string> ChooseTemplate() = 0;
+};
 
+class Ui : public DialogSeam {
+public:
     // The message pass: lets pending window messages (repaints, commands, Stop) through.
     virtual void PumpMessages() = 0;
     // The toolbar's Execute lamp: red while any document runs.

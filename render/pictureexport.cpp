@@ -13,6 +13,7 @@
 #include <QSaveFile>
 #include <QSvgGenerator>
 
+#include "filesearch.h"
 #include "replay.h"
 #include "tivanegraph.h"
 #include "ui.h"
@@ -137,17 +138,6 @@ bool WritePdf(const DrawList& list, const DRect& clip, QSize size, QIODevice& de
     return PaintVector(pdf, list, clip, size);
 }
 
-bool EndsWithIgnoringAsciiCase(std::string_view name, std::string_view suffix) {
-    if (name.size() < suffix.size()) return false;
-    name.remove_prefix(name.size() - suffix.size());
-    for (size_t i = 0; i < suffix.size(); ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
-}
-
 bool IsCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -203,10 +193,18 @@ std::string BmpBytes(const QImage& picture) {
 }
 
 PictureFormat FormatForName(std::string_view name) {
-    if (EndsWithIgnoringAsciiCase(name, ".png")) return PictureFormat::Png;
-    if (EndsWithIgnoringAsciiCase(name, ".svg")) return PictureFormat::Svg;
-    if (EndsWithIgnoringAsciiCase(name, ".pdf")) return PictureFormat::Pdf;
+    for (const PictureFormat f : {PictureFormat::Png, PictureFormat::Svg, PictureFormat::Pdf}) {
+        if (EndsWithIgnoringCase(name, ExtensionOf(f))) return f;
+    }
     return PictureFormat::Bmp;
+}
+
+std::optional<PictureFormat> FormatNamed(std::string_view word) {
+    for (const PictureFormat f :
+         {PictureFormat::Bmp, PictureFormat::Png, PictureFormat::Svg, PictureFormat::Pdf}) {
+        if (word == ExtensionOf(f).substr(1)) return f;
+    }
+    return std::nullopt;
 }
 
 int32_t LeadingInteger(std::string_view text) {

@@ -7,6 +7,7 @@
 // Everything here replays, so a QGuiApplication must exist before the first call.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,11 @@ class CTivaneGraph;
 class Ui;
 
 enum class PictureFormat { Bmp, Png, Svg, Pdf };
+// The file name ending of each format, in PictureFormat's order.
+inline constexpr std::string_view kPictureExtensions[] = {".bmp", ".png", ".svg", ".pdf"};
+inline std::string_view ExtensionOf(PictureFormat format) {
+    return kPictureExtensions[static_cast<int>(format)];
+}
 
 // 256 megapixels: a bitmap of 4 bytes a pixel then takes 1 GiB, which is as much as an export
 // may ask for; it also keeps every BMP size field within its 32 bits. The vector formats
@@ -41,6 +47,8 @@ std::string BmpHeader(int width, int height);
 // ".png", ".svg" or ".pdf" at the end of `name` (any case) picks that format; any other
 // name, with another extension or none, gives BMP.
 PictureFormat FormatForName(std::string_view name);
+// The format a word names ("bmp", "png", "svg", "pdf"), or nothing.
+std::optional<PictureFormat> FormatNamed(std::string_view word);
 
 // The integer at the start of `text`: leading white space, an optional sign, decimal digits;
 // reading stops at the first other character, and no digits give 0. A number beyond the

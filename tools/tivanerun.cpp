@@ -65,6 +65,28 @@ constexpr const char* kUsage =
     "Exit status: 0 when the program ran, 1 when it failed or reported an error (the report\n"
     "goes to stderr), 2 for a usage error.\n";
 
+// One line of stdin without its line ending; nothing at the end of the input.
+std::optional<std::string> ReadLine() {
+    std::string line;
+    if (!std::getline(std::cin, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+// Writes the question to stderr and reads the answer from stdin, in lower case.
+std::string Ask(std::string_view question) {
+    std::cerr << question << '\n';
+    std::string line = ReadLine().value_or("");
+    for (char& c : line) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return line;
+}
+
+bool IsYes(const std::string& answer) {
+    return answer == "y" || answer == "yes";
+}
+
 class ConsoleDocument final : public DocumentHost {
 public:
     ConsoleDocument(bool bare, std::string commandLineFile) : m_bare(bare) {
@@ -176,18 +198,13 @@ public:
         std::cerr << text << '\n';
     }
     Answer AskOkCancel(std::string_view text, MessageIcon) override {
-        std::cerr << text << '\n';
-        const std::string line = Lower(ReadLine().value_or(""));
-        return line == "ok" || line == "y" || line == "yes" ? Answer::Ok : Answer::Cancel;
+        const std::string answer = Ask(text);
+        return answer == "ok" || IsYes(answer) ? Answer::Ok : Answer::Cancel;
     }
     std::optional<std::string> GetUserInput(std::string_view, std::string_view) override {
         return ReadLine();
     }
-    bool AskYesNo(std::string_view question) override {
-        std::cerr << question << '\n';
-        const std::string line = Lower(ReadLine().value_or(""));
-        return line == "y" || line == "yes";
-    }
+    bool AskYesNo(std::string_view question) override { return IsYes(Ask(question)); }
     std::optional<std::string> EditViewSetup(std::string_view) override { return std::nullopt; }
     std::optional<std::string> ChooseTemplate() override { return std::nullopt; }
     void PumpMessages() override {
@@ -202,19 +219,6 @@ public:
     }
 
 private:
-    static std::optional<std::string> ReadLine() {
-        std::string line;
-        if (!std::getline(std::cin, line)) return std::nullopt;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        return line;
-    }
-    static std::string Lower(std::string s) {
-        for (char& c : s) {
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        return s;
-    }
-
     int32_t m_width, m_height;
     CTivaneDoc* m_doc = nullptr;
 };
@@ -254,9 +258,6 @@ bool WriteFile(const std::string& path, std::string_view bytes) {
     return std::fclose(f) == 0 && ok;
 }
 
-// The file name endings of the picture formats, in PictureFormat's order.
-constexpr const char* kExtensions[] = {".bmp", ".png", ".svg", ".pdf"};
-
 // Writes viewK.txt or the picture viewK.png (or the chosen format) for every window; false after a
 // message when one fails.
 bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
@@ -278,7 +279,7 @@ bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
             continue;
         }
         const auto& graph = static_cast<const CTivaneGraph&>(*view);
-        const std::string name = base + kExtensions[static_cast<int>(options.format)];
+        const std::string name = base + std::string(ExtensionOf(options.format));
         std::string error;
         if (!WritePicture(graph.List(), graph.Model().Clip(), options.width, options.height,
                           options.format, name, error)) {
@@ -394,17 +395,9 @@ int main(int argc, char** argv) {
             options.movieDir = argv[++k];
             documentOption = true;
         } else if (arg == "--format") {
-            const std::string_view value = k + 1 < argc ? argv[k + 1] : "";
-            if (value == "bmp")
-                options.format = PictureFormat::Bmp;
-            else if (value == "png")
-                options.format = PictureFormat::Png;
-            else if (value == "svg")
-                options.format = PictureFormat::Svg;
-            else if (value == "pdf")
-                options.format = PictureFormat::Pdf;
-            else
-                return UsageError("--format needs bmp, png, svg or pdf");
+            const auto format = FormatNamed(k + 1 < argc ? argv[k + 1] : "");
+            if (!format) return UsageError("--format needs bmp, png, svg or pdf");
+            options.format = *format;
             ++k;
             documentOption = true;
         } else if (arg == "--size") {

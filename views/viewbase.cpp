@@ -130,27 +130,7 @@ void CViewBase::ComputeExpression() {
         m_doc.ComputeExpression();
         return;
     }
-    if (!m_interpreter) return;
-    const auto text = m_doc.ui().GetUserInput(doctext::kComputePrompt, "");
-    if (!text) return;
-    m_doc.BeginRun();
-    CInterpreter& in = *m_interpreter;
-    const CellIndex program = Compile(in, *text);
-    CellIndex result = kNoCell;
-    if (program != kNoCell) {
-        result = Run(in, program);
-        Release(program);
-    }
-    if (result == kNoCell) {
-        // This is the run a Stop was meant for, so even a Stop is reported here.
-        m_doc.ReportFailure(in);
-        ClearErrors(m_doc);
-    } else {
-        ShowComputedValue(m_doc, in, result);
-        Release(result);
-        AfterComputeExpression();
-    }
-    m_doc.EndRun();
+    if (m_interpreter) m_doc.ComputeIn(*m_interpreter, [this] { AfterComputeExpression(); });
 }
 
 void CViewBase::SavePlacement(IniFile& layout, const std::string&, const std::string& section,

@@ -21,6 +21,7 @@
 
 #include "childframe.h"
 #include "dialogs.h"
+#include "document/fakeui.h"
 #include "helpwindow.h"
 #include "mainframe.h"
 #include "movierecorder.h"
@@ -33,47 +34,11 @@
 namespace tivane {
 namespace {
 
-class ScriptedDialogs : public Dialogs {
+class ScriptedDialogs : public testing::Scripted<Dialogs> {
 public:
-    std::vector<std::string> boxes;
-    std::deque<std::optional<std::string>> inputs;
-    std::deque<Answer> answers;
-    std::function<void()> onMessage; // runs inside every message box (a modal loop)
-
-    void MessageBox(std::string_view text, MessageIcon, uint32_t) override {
-        boxes.emplace_back(text);
-        if (onMessage) onMessage();
-    }
-    Answer AskOkCancel(std::string_view text, MessageIcon) override {
-        boxes.emplace_back(text);
-        if (answers.empty()) return Answer::Cancel;
-        const Answer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    std::optional<std::string> GetUserInput(std::string_view, std::string_view) override {
-        return Next();
-    }
-    bool AskYesNo(std::string_view) override { return Next().value_or("") == "yes"; }
-    std::optional<std::string> EditViewSetup(std::string_view) override { return Next(); }
-    std::optional<std::string> ChooseTemplate() override { return Next(); }
     std::optional<std::string> PromptDocument() override { return Next(); }
     std::optional<std::string> PromptSaveAs(const std::string&) override { return Next(); }
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
-    int Count(std::string_view text) const {
-        int n = 0;
-        for (const std::string& b : boxes)
-            n += b.find(text) != std::string::npos;
-        return n;
-    }
-
-private:
-    std::optional<std::string> Next() {
-        if (inputs.empty()) return std::nullopt;
-        auto a = inputs.front();
-        inputs.pop_front();
-        return a;
-    }
 };
 
 class AppTest : public ::testing::Test {
@@ -155,7 +120,7 @@ TEST_F(AppTest, ExecuteDrawsIntoTheWindowsAndTheLampGoesBackToGreen) {
     EXPECT_FALSE(frame->RunningLook());
     Trigger(ID_EXECUTE);
     QApplication::processEvents();
-    EXPECT_TRUE(dialogs->boxes.empty()) << dialogs->boxes.front();
+    EXPECT_TRUE(dialogs->boxes.empty()) << dialogs->boxes.front().text;
     EXPECT_FALSE(frame->RunningLook());
     auto& graph = dynamic_cast<CTivaneGraph&>(*doc.Views()[1]);
     CTivaneFrame* window = frame->FrameOf(graph);
@@ -254,13 +219,13 @@ TEST_F(AppTest, ConfigureAndComputeExpressionGoThroughTheDialogs) {
     EXPECT_TRUE(doc.IsModified());
     dialogs->inputs = {"GETWINSIZE(6)"};
     Trigger(ID_COMPUTE_EXPRESSION);
-    EXPECT_EQ(dialogs->boxes.back(), "The program returned:\n400");
+    EXPECT_EQ(dialogs->boxes.back().text, "The program returned:\n400");
     Activate(*doc.Views()[0]);
     Trigger(ID_CONFIGURE);
-    EXPECT_EQ(dialogs->boxes.back(), "The main input view does not need setting up.");
+    EXPECT_EQ(dialogs->boxes.back().text, "The main input view does not need setting up.");
     dialogs->inputs = {"n * 2"};
     Trigger(ID_COMPUTE_EXPRESSION);
-    EXPECT_EQ(dialogs->boxes.back(), "The program returned:\n80");
+    EXPECT_EQ(dialogs->boxes.back().text, "The program returned:\n80");
 }
 
 TEST_F(AppTest, PlacementIsSavedAndRestored) {

@@ -21,19 +21,19 @@ struct Box {
     uint32_t help;
 };
 
-class FakeUi : public Ui {
+// The dialogs, scripted: every box is recorded, questions and inputs take queued answers.
+// `Base` is the seam being faked (the documents' Ui, or the application's Dialogs).
+template <typename Base>
+class Scripted : public Base {
 public:
     std::vector<Box> boxes;
-    std::deque<std::optional<std::string>> inputs; // GetUserInput / EditViewSetup answers
+    std::deque<std::optional<std::string>> inputs; // GetUserInput, EditViewSetup and the prompts
     std::deque<Answer> answers;                    // AskOkCancel answers (Cancel when empty)
-    std::optional<std::string> chosenTemplate;
-    // Runs at every message pass.
-    std::function<void()> everyPump;
-    std::vector<bool> looks; // every SetRunningLook
-    int pumps = 0;
+    std::function<void()> onMessage;               // runs inside every message box
 
     void MessageBox(std::string_view text, MessageIcon icon, uint32_t help) override {
         boxes.push_back({std::string(text), icon, help});
+        if (onMessage) onMessage();
     }
     Answer AskOkCancel(std::string_view text, MessageIcon icon) override {
         boxes.push_back({std::string(text), icon, 0});
@@ -47,6 +47,39 @@ public:
     }
     bool AskYesNo(std::string_view) override { return Next().value_or("") == "yes"; }
     std::optional<std::string> EditViewSetup(std::string_view) override { return Next(); }
+    std::optional<std::string> ChooseTemplate() override { return Next(); }
+
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const Box& b : boxes)
+            texts.push_back(b.text);
+        return texts;
+    }
+    // The boxes whose text holds `text`.
+    int Count(std::string_view text) const {
+        int n = 0;
+        for (const Box& b : boxes)
+            n += b.text.find(text) != std::string::npos;
+        return n;
+    }
+
+protected:
+    std::optional<std::string> Next() {
+        if (inputs.empty()) return std::nullopt;
+        auto a = inputs.front();
+        inputs.pop_front();
+        return a;
+    }
+};
+
+class FakeUi : public Scripted<Ui> {
+public:
+    std::optional<std::string> chosenTemplate;
+    // Runs at every message pass.
+    std::function<void()> everyPump;
+    std::vector<bool> looks; // every SetRunningLook
+    int pumps = 0;
+
     std::optional<std::string> ChooseTemplate() override { return chosenTemplate; }
     void PumpMessages() override {
         ++pumps;
@@ -55,21 +88,6 @@ public:
     void SetRunningLook(bool running) override { looks.push_back(running); }
     std::unique_ptr<WindowSurface> MakeWindow(CViewBase&) override {
         return std::make_unique<HeadlessSurface>();
-    }
-
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const Box& b : boxes)
-            texts.push_back(b.text);
-        return texts;
-    }
-
-private:
-    std::optional<std::string> Next() {
-        if (inputs.empty()) return std::nullopt;
-        auto a = inputs.front();
-        inputs.pop_front();
-        return a;
     }
 };
 
