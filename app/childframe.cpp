@@ -133,6 +133,8 @@ FrameSurface::~FrameSurface() {
     if (!m_frame) return;
     m_frame->DetachView();
     if (GraphWidget* graph = m_frame->Graph()) graph->SetView(nullptr);
+    // Deletion waits for the event loop, which may be a while inside a long pass.
+    m_frame->hide();
     m_frame->deleteLater();
 }
 

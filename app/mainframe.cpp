@@ -1,5 +1,6 @@
 #include "mainframe.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,6 +14,7 @@
 #include <QPrinter>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QWhatsThis>
 
@@ -20,6 +22,7 @@
 #include "childframe.h"
 #include "errors.h"
 #include "finddialog.h"
+#include "headlesssurface.h"
 #include "helpwindow.h"
 #include "icons.h"
 #include "pictureexport.h"
@@ -38,6 +41,9 @@ constexpr int kRecentFiles = 4;
 // The message pass lets events through at most this often: Stop and repaints stay prompt,
 // and a program that passes messages often does not pay for the event loop each time.
 constexpr qint64 kPumpIntervalMs = 10;
+// However long the last pass took, the next one comes within this: a slow repaint must not
+// leave Stop and the screen unanswered for seconds.
+constexpr qint64 kMaxPumpWaitMs = 100;
 constexpr const char* kNewDocumentHint =
     "You should now use File/Change Template to set up the template to be used with this "
     "document.";
@@ -72,6 +78,18 @@ CMainFrame::CMainFrame(SearchContext search)
     ReadSettings();
     UpdateMenus();
     m_pumpClock.start();
+    // Modal dialogs block in their own event loop; that time is a person's, not the pass's.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                [this] { m_blockClock.start(); });
+        connect(dispatcher, &QAbstractEventDispatcher::awake, this, [this] {
+            if (m_blockClock.isValid()) m_blockedNs += m_blockClock.nsecsElapsed();
+            m_blockClock.invalidate();
+        });
+    }
+    m_reaper = new QTimer(this);
+    m_reaper->setSingleShot(true);
+    connect(m_reaper, &QTimer::timeout, this, &CMainFrame::DeleteClosedDocuments);
 }
 
 CMainFrame::~CMainFrame() {
@@ -82,6 +100,7 @@ CMainFrame::~CMainFrame() {
         StopRecordings(*m_docs.back());
         m_docs.pop_back();
     }
+    m_closed.clear();
 }
 
 QAction* CMainFrame::AddAction(Command command, const QString& text, const QString& prompt,
@@ -451,14 +470,35 @@ bool CMainFrame::CloseDocument(CTivaneDoc& doc, bool askToSave) {
     StopRecordings(doc);
     for (auto it = m_docs.begin(); it != m_docs.end(); ++it) {
         if (it->get() == &doc) {
-            std::unique_ptr<CTivaneDoc> closing = std::move(*it);
+            // The windows go now; the document itself later, never inside a message pass,
+            // where code further up the stack may still be using it.
+            for (const auto& view : doc.Views())
+                view->AttachSurface(std::make_unique<HeadlessSurface>());
+            m_closed.push_back(std::move(*it));
             m_docs.erase(it);
-            closing.reset(); // its views delete their windows
+            m_reaper->start(0);
             break;
         }
     }
     UpdateMenus();
     return true;
+}
+
+void CMainFrame::DeleteClosedDocuments() {
+    if (m_pumpDepth > 0 || AnyDocumentBusy()) {
+        m_reaper->start(kMaxPumpWaitMs);
+        return;
+    }
+    m_closed.clear();
+}
+
+bool CMainFrame::AnyDocumentBusy() const {
+    for (const auto* list : {&m_docs, &m_closed}) {
+        for (const auto& doc : *list) {
+            if (doc->Busy()) return true;
+        }
+    }
+    return false;
 }
 
 bool CMainFrame::FrameClosing(CTivaneFrame& frame) {
@@ -519,13 +559,19 @@ void CMainFrame::SetDialogs(std::unique_ptr<Dialogs> dialogs) {
 }
 
 void CMainFrame::PumpMessages() {
-    if (m_pumpClock.elapsed() < m_pumpWaitMs) return;
+    // The throttle spares runs; outside one (the pass after a run, restoring a layout) every
+    // pass goes through, so the windows show the end of a run at once.
+    if (CTivaneDoc::RunningCount() > 0 && m_pumpClock.elapsed() < m_pumpWaitMs) return;
     m_pumpClock.restart();
+    const qint64 blockedBefore = m_blockedNs;
+    ++m_pumpDepth;
     QApplication::processEvents(QEventLoop::AllEvents);
+    --m_pumpDepth;
     // A pass that took long (a big repaint) makes the next one wait longer, so passing
-    // messages never takes more than about a quarter of a run's time.
-    const qint64 took = m_pumpClock.restart();
-    m_pumpWaitMs = std::max(kPumpIntervalMs, 3 * took);
+    // messages takes about a quarter of a run's time at most; time a dialog waited on a
+    // person is not the pass's, and the wait stays short enough for Stop to answer.
+    const qint64 took = m_pumpClock.restart() - (m_blockedNs - blockedBefore) / 1000000;
+    m_pumpWaitMs = std::clamp(3 * took, kPumpIntervalMs, kMaxPumpWaitMs);
 }
 
 void CMainFrame::SetRunningLook(bool running) {
@@ -638,7 +684,7 @@ void CMainFrame::Exit() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (CTivaneDoc::RunningCount() > 0) {
+    if (CTivaneDoc::RunningCount() > 0 || AnyDocumentBusy()) {
         m_dialogs->MessageBox(doctext::kQuitRunning, MessageIcon::Stop, 0);
         event->ignore();
         return;

@@ -19,6 +19,7 @@ class QLabel;
 class QMdiArea;
 class QMenu;
 class QPrinter;
+class QTimer;
 class QToolBar;
 
 namespace tivane {
@@ -173,6 +174,9 @@ private:
     bool PrintingRefused() const;
     // Finalises the movies of a document's windows before its views go.
     void StopRecordings(const CTivaneDoc& doc);
+    // Deletes the closed documents once no message pass is running.
+    void DeleteClosedDocuments();
+    bool AnyDocumentBusy() const;
 
     SearchContext m_search;
     std::unique_ptr<Dialogs> m_dialogs;
@@ -192,6 +196,14 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     QElapsedTimer m_pumpClock;
     qint64 m_pumpWaitMs = 0;
+    int m_pumpDepth = 0;
+    // Time the event loop spent blocked waiting for input (a modal dialog waiting on a
+    // person), which the pass throttle does not count.
+    QElapsedTimer m_blockClock;
+    qint64 m_blockedNs = 0;
+    // Closed documents wait here until no message pass is on the stack.
+    std::vector<std::unique_ptr<CTivaneDoc>> m_closed;
+    QTimer* m_reaper = nullptr;
     bool m_runningLook = false;
 };
 

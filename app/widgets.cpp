@@ -1,6 +1,7 @@
 #include "widgets.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QTextBlock>
 
@@ -70,6 +71,14 @@ void TextWidget::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+bool TextWidget::canInsertFromMimeData(const QMimeData* source) const {
+    return source && QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void TextWidget::insertFromMimeData(const QMimeData* source) {
+    if (source) QPlainTextEdit::insertFromMimeData(source);
 }
 
 GraphWidget::GraphWidget(QWidget* parent) : QWidget(parent) {

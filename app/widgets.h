@@ -38,6 +38,9 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Paste, middle-click paste and drops come here; an empty clipboard gives no data at all.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     std::string m_bytes; // what was set, while unedited

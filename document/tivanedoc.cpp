@@ -138,6 +138,7 @@ void CTivaneDoc::RemoveView(const CViewBase& view) {
 }
 
 void CTivaneDoc::RestoreLayout() {
+    BusyScope busy(*this);
     layoutFileName = LayoutFileNameOf();
     CTivaneView* input = m_views.empty() || m_views.front()->Kind() != ViewKind::Text
                              ? nullptr
@@ -171,6 +172,7 @@ void CTivaneDoc::RestoreLayout() {
 }
 
 bool CTivaneDoc::OnSaveDocument(const std::string& path) {
+    BusyScope busy(*this);
     const std::string previousPath = m_path;
     m_path = path;
     const std::string previousLayout = layoutFileName;
@@ -205,11 +207,17 @@ bool CTivaneDoc::Refuse(bool condition, const char* message) const {
 }
 
 bool CTivaneDoc::CanCloseFrame() const {
-    return !Refuse(m_running, doctext::kCloseWindowRunning);
+    return !Refuse(Busy(), doctext::kCloseWindowRunning);
 }
 
 bool CTivaneDoc::CanCloseDocument() const {
-    return !Refuse(m_running, doctext::kCloseDocumentRunning);
+    return !Refuse(Busy(), doctext::kCloseDocumentRunning);
+}
+
+bool CTivaneDoc::RefuseSecondRun() const {
+    // A run started inside another one's message pass would pause that one silently until
+    // it ends; one inside this document's own command would replace what that command uses.
+    return Refuse(g_runningCount > 0 || Busy(), doctext::kAnotherRunning);
 }
 
 int16_t CTivaneDoc::RunningCount() {
@@ -254,6 +262,9 @@ void CTivaneDoc::Execute() {
             RequestStop();
         return;
     }
+    if (RefuseSecondRun()) return;
+    // Held until after EndRun's last message pass, which may bring any command.
+    BusyScope busy(*this);
     BeginRun();
     if (const CTivaneView* input = MainInputView()) mainInput = input->Surface().Text();
     std::string text;
@@ -274,6 +285,9 @@ void CTivaneDoc::Execute() {
 }
 
 void CTivaneDoc::ComputeIn(CInterpreter& in, const std::function<void()>& afterValue) {
+    if (RefuseSecondRun()) return;
+    // The prompt is modal, but timers and other windows' commands still come through it.
+    BusyScope busy(*this);
     const auto text = m_ui.GetUserInput(doctext::kComputePrompt, "");
     if (!text) return;
     BeginRun();
@@ -294,13 +308,14 @@ void CTivaneDoc::ComputeExpression() {
 }
 
 void CTivaneDoc::ClearAll() {
-    if (Refuse(m_running, doctext::kClearRunning)) return;
+    if (Refuse(Busy(), doctext::kClearRunning)) return;
     for (size_t k = 0; k < m_views.size(); ++k)
         m_views[k]->ClearAllContents();
 }
 
 bool CTivaneDoc::ChangeTemplate() {
-    if (Refuse(m_running, doctext::kChangeTemplateRunning)) return false;
+    if (Refuse(Busy(), doctext::kChangeTemplateRunning)) return false;
+    BusyScope busy(*this);
     const std::optional<std::string> chosen = m_ui.ChooseTemplate();
     if (!chosen) return false;
     const std::string description = IniFile::Load(*chosen).value_or(IniFile()).GetString(

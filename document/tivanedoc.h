@@ -126,6 +126,10 @@ public:
     bool ChangeTemplate();
 
     bool Running() const { return m_running; }
+    // Set for the whole of a command that runs programs or passes messages (Execute, Compute
+    // Expression, RestoreLayout, a save), the last message pass of a run included. While it
+    // is set, nothing may take the document or its windows away: they are on the stack.
+    bool Busy() const { return m_busy > 0; }
     // Runs of all documents in progress; the first and the last switch the running look.
     static int16_t RunningCount();
     void BeginRun();
@@ -156,6 +160,21 @@ public:
     void ShowMessage(std::string_view text) override;
 
 private:
+    // Holds the document busy for the lifetime of one command.
+    class BusyScope {
+    public:
+        explicit BusyScope(CTivaneDoc& doc) : m_doc(doc) { ++m_doc.m_busy; }
+        ~BusyScope() { --m_doc.m_busy; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        CTivaneDoc& m_doc;
+    };
+    // True (after saying so) when a run may not start now: another document runs, or this
+    // one is in the middle of a command.
+    bool RefuseSecondRun() const;
+
     template <typename Op>
     bool WalkViews(Op op);
     void ReadTemplate();
@@ -170,6 +189,7 @@ private:
     bool m_modified = false;
     bool m_running = false;
     bool m_stopRequested = false;
+    int32_t m_busy = 0;
     int32_t m_reportedErrors = 0;
     int32_t m_failedRuns = 0;
 };

@@ -19,9 +19,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "apptest.h"
 #include "childframe.h"
 #include "dialogs.h"
-#include "document/fakeui.h"
 #include "helpwindow.h"
 #include "mainframe.h"
 #include "movierecorder.h"
@@ -33,86 +33,6 @@
 
 namespace tivane {
 namespace {
-
-class ScriptedDialogs : public testing::Scripted<Dialogs> {
-public:
-    std::optional<std::string> PromptDocument() override { return Next(); }
-    std::optional<std::string> PromptSaveAs(const std::string&) override { return Next(); }
-    SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
-};
-
-class AppTest : public ::testing::Test {
-protected:
-    AppTest() {
-        std::string dir = (std::filesystem::temp_directory_path() / "tivane-app-XXXXXX").string();
-        if (!mkdtemp(dir.data())) ADD_FAILURE() << "mkdtemp";
-        root = dir;
-        Write("model.tml", "[Description]\nNoOfViews=2\nMainProgramFileName=main.prg\n"
-                           "[View0]\nProgramFileName=text.prg\nTitleText=Table of values\n"
-                           "[View1]\nProgramFileName=graph.prg\nTitleText=Phase plane\n"
-                           "TypeOfView=2\n");
-        Write("model.ini", "[Description]\nNoOfWindows=3\nTemplateFile=model.tml\n"
-                           "[Window0]\nWindowType=9999\n"
-                           "WindowPlacement=0,1,-1,-1,-1,-1,0,0,300,200\n"
-                           "[Window1]\nWindowType=0\n[Window2]\nWindowType=1\n"
-                           "WindowPlacement=0,1,-1,-1,-1,-1,310,0,710,300\n");
-        Write("model.tvd", "40");
-        Write("model.vw1", "");
-        Write("model.vw2", "");
-        for (const char* name : {"default.prg", "defaultt.prg", "defaultg.prg"})
-            Write(name, "");
-        Write("main.prg", "n := ATOL(GETCONFIG(0)); EXECVIEWTEMPLATES(0); i := 0;"
-                          "WHILE({i < n}, {i := i + 1; UPDATEVIEWS(0)})");
-        Write("text.prg", "ONUPDATE({PRINTF(\"%ld\", i); PRINTF(\"%s\", CHR(10))})");
-        Write("graph.prg", "CLEARVIEW(0); CLIPWINDOW(0, 0, 400, 300); WINDOWEXT(0, 0, 400, 300);"
-                           "FGRCOLOR(255, 0, 0);"
-                           "MOVETO(0, 0); ONUPDATE({LINETO(i * 10, i * 7)})");
-        frame = std::make_unique<CMainFrame>(SearchContext{});
-        auto scripted = std::make_unique<ScriptedDialogs>();
-        dialogs = scripted.get();
-        frame->SetDialogs(std::move(scripted));
-        frame->resize(1000, 700);
-        frame->show();
-    }
-    ~AppTest() override {
-        frame.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-    void Write(const std::string& name, const std::string& text) {
-        std::ofstream(root + "/" + name, std::ios::binary) << text;
-    }
-    std::string Read(const std::string& name) {
-        std::ifstream in(root + "/" + name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    CTivaneDoc& Open() {
-        CTivaneDoc* doc = frame->OpenDocumentFile(root + "/model.tvd");
-        EXPECT_NE(doc, nullptr);
-        QApplication::processEvents();
-        return *doc;
-    }
-    void Trigger(Command c) { frame->Action(c)->trigger(); }
-    // Makes `view` the active window.
-    void Activate(CViewBase& view) {
-        frame->findChild<QMdiArea*>()->setActiveSubWindow(frame->FrameOf(view));
-    }
-    // Runs `check` once the run has started (inside its message pass).
-    void DuringRun(std::function<void()> check) {
-        auto* timer = new QTimer(frame.get());
-        QObject::connect(timer, &QTimer::timeout, frame.get(), [this, timer, check] {
-            CTivaneDoc* doc = frame->ActiveDocument();
-            if (!doc || !doc->Running()) return;
-            timer->stop();
-            check();
-        });
-        timer->start(5);
-    }
-
-    std::string root;
-    std::unique_ptr<CMainFrame> frame;
-    ScriptedDialogs* dialogs = nullptr;
-};
 
 TEST_F(AppTest, ExecuteDrawsIntoTheWindowsAndTheLampGoesBackToGreen) {
     CTivaneDoc& doc = Open();

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "cellpool.h"
 #include "compiler.h"
@@ -260,9 +261,8 @@ TEST_F(DocTest, AViewFailingDuringAMessagePassDoesNotStopTheMainRun) {
     EXPECT_EQ(doc->Views()[1]->UpdateProgram(), kNoCell); // the failed update is dropped
 }
 
-TEST_F(DocTest, GuardsRefuseWhileRunning) {
+TEST_F(DocTest, GuardsRefuseWhileACommandRunsOrPassesMessages) {
     Model("DISPLAYVIEW(0)", "", "");
-    Open();
     struct Guard {
         std::function<bool()> act; // true when allowed
         const char* message;
@@ -277,24 +277,58 @@ TEST_F(DocTest, GuardsRefuseWhileRunning) {
          doctext::kClearRunning},
         {[&] { return doc->ChangeTemplate(); }, doctext::kChangeTemplateRunning},
     };
-    std::vector<bool> allowed;
+    // Each pass that can bring a command: restoring the layout, the run itself, and the
+    // last pass after the run ended, where the document is no longer running.
+    std::string command = "restore";
+    std::map<std::string, std::vector<bool>> allowed;
     ui.everyPump = [&] {
-        if (!doc->Running() || !allowed.empty()) return;
+        const std::string phase = doc->Running() ? "run" : command == "run" ? "end" : command;
+        if (!allowed[phase].empty()) return;
         for (const Guard& g : guards)
-            allowed.push_back(g.act());
+            allowed[phase].push_back(g.act());
     };
+    Open();
+    command = "run";
     doc->Execute();
-    ASSERT_EQ(allowed.size(), guards.size());
-    for (size_t k = 0; k < guards.size(); ++k) {
-        EXPECT_FALSE(allowed[k]) << guards[k].message;
-        EXPECT_EQ(CountBoxes(guards[k].message), 1) << guards[k].message;
+    ASSERT_EQ(allowed.size(), 3u);
+    for (const auto& [phase, answers] : allowed) {
+        ASSERT_EQ(answers.size(), guards.size()) << phase;
+        for (size_t k = 0; k < guards.size(); ++k)
+            EXPECT_FALSE(answers[k]) << phase << ": " << guards[k].message;
     }
+    for (const Guard& g : guards)
+        EXPECT_EQ(CountBoxes(g.message), 3) << g.message;
     for (const Box& b : ui.boxes)
         EXPECT_EQ(b.icon, MessageIcon::Stop);
     ui.boxes.clear();
+    ui.everyPump = nullptr;
     EXPECT_TRUE(doc->CanCloseFrame());
     EXPECT_TRUE(doc->CanCloseDocument());
     EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(DocTest, OneRunAtATimeOverAllDocuments) {
+    Model("i:=0; WHILE({i<20000}, {i:=i+1}); i", "", "");
+    CTivaneDoc& first = Open();
+    CTivaneDoc second(ui, Context());
+    second.SetBare(true);
+    ASSERT_TRUE(second.OpenDocument("model.tvd"));
+    second.RestoreLayout();
+    second.Execute();
+    bool tried = false;
+    ui.everyPump = [&] {
+        if (!first.Running() || std::exchange(tried, true)) return;
+        second.Execute();
+        ui.inputs = {"1"};
+        second.ComputeExpression();
+        EXPECT_FALSE(second.Running());
+    };
+    first.Execute();
+    ui.everyPump = nullptr;
+    EXPECT_EQ(CountBoxes(doctext::kAnotherRunning), 2);
+    EXPECT_EQ(ui.inputs.size(), 1u) << "the refused Compute Expression asked for a program";
+    EXPECT_EQ(second.ReportedErrors() + first.ReportedErrors(), 0);
+    EXPECT_EQ(Var("i"), "20000");
 }
 
 TEST_F(DocTest, ComputeExpressionSeesTheMainProgramsVariables) {
