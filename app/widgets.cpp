@@ -73,12 +73,14 @@ void TextWidget::keyPressEvent(QKeyEvent* event) {
     QPlainTextEdit::keyPressEvent(event);
 }
 
+// The editor reads the first format of what it is given without looking whether there is
+// one; an empty clipboard on X11 gives data with no format at all.
 bool TextWidget::canInsertFromMimeData(const QMimeData* source) const {
-    return source && QPlainTextEdit::canInsertFromMimeData(source);
+    return source && !source->formats().isEmpty() && QPlainTextEdit::canInsertFromMimeData(source);
 }
 
 void TextWidget::insertFromMimeData(const QMimeData* source) {
-    if (source) QPlainTextEdit::insertFromMimeData(source);
+    if (source && !source->formats().isEmpty()) QPlainTextEdit::insertFromMimeData(source);
 }
 
 GraphWidget::GraphWidget(QWidget* parent) : QWidget(parent) {

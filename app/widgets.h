@@ -38,7 +38,7 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    // Paste, middle-click paste and drops come here; an empty clipboard gives no data at all.
+    // Paste, middle-click paste and drops come here, with data that may hold nothing.
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
 
