@@ -155,6 +155,47 @@ WriteResult WriteFileAtomically(const std::string& target, std::string_view byte
     return CommitFile(temp, target);
 }
 
+AtomicFile::~AtomicFile() {
+    if (m_fd >= 0) ::close(m_fd);
+    if (!m_temp.empty()) ::unlink(m_temp.c_str());
+}
+
+bool AtomicFile::Failed(int code) {
+    if (m_error.empty()) m_error = ErrnoText(code);
+    return false;
+}
+
+bool AtomicFile::Open() {
+    if (WriteResult r = CheckReplaceable(m_target); !r.Ok()) {
+        m_error = r.error;
+        return false;
+    }
+    m_fd = OpenTemporary(m_target, m_temp);
+    if (m_fd < 0) {
+        m_temp.clear();
+        return Failed(errno);
+    }
+    return true;
+}
+
+bool AtomicFile::Write(std::string_view bytes) {
+    if (m_fd < 0 || !m_error.empty()) return false;
+    return WriteAll(m_fd, bytes) || Failed(errno);
+}
+
+WriteResult AtomicFile::Commit() {
+    if (m_fd < 0 && m_error.empty()) m_error = ErrnoText(EBADF);
+    if (!m_error.empty()) return {m_error};
+    const bool synced = ::fsync(m_fd) == 0 || Failed(errno);
+    const bool closed = ::close(m_fd) == 0 || Failed(errno);
+    m_fd = -1;
+    if (!synced || !closed) return {m_error};
+    const WriteResult r = CommitFile(m_temp, m_target);
+    m_temp.clear(); // renamed, or removed by CommitFile
+    m_error = r.error;
+    return r;
+}
+
 int RemoveStaleTemporaries(const std::string& folder,
                            const std::function<bool(std::string_view target)>& belongs) {
     std::error_code ec;

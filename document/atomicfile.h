@@ -48,6 +48,33 @@ WriteResult CommitFile(const std::string& temp, const std::string& target);
 // StageFile, then CommitFile: the whole file or nothing.
 WriteResult WriteFileAtomically(const std::string& target, std::string_view bytes);
 
+// A file written in pieces through the same path: Open, Write as often as needed, Commit.
+// For output too large to hold twice in memory (a bitmap of a gigabyte). Destroyed without a
+// successful Commit, it removes its temporary file and the target stays as it was.
+class AtomicFile {
+public:
+    explicit AtomicFile(std::string target) : m_target(std::move(target)) {}
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Checks the target and creates the temporary file. False with Error() set.
+    bool Open();
+    // Appends `bytes`. False after any failure, this one or an earlier one.
+    bool Write(std::string_view bytes);
+    // Flushes (fsync), closes and renames over the target; the first failure on the way.
+    WriteResult Commit();
+    const std::string& Error() const { return m_error; }
+
+private:
+    bool Failed(int code);
+
+    std::string m_target;
+    std::string m_temp;
+    std::string m_error;
+    int m_fd = -1;
+};
+
 // Removes, in `folder`, the temporary files left by writes that were killed: the hidden
 // names of TemporaryPattern whose target name (the part between the leading dot and
 // ".tivane-XXXXXX") `belongs` accepts. Returns how many were removed. Only the caller knows

@@ -4,14 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/resource.h>
 
 #include "atomicfile.h"
 #include "fakeui.h"
+#include "filesizelimit.h"
 #include "savetransaction.h"
 #include "testtree.h"
 #include "tivanedoc.h"
@@ -21,27 +20,6 @@ namespace tivane::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-// While alive, no file of this process may grow past `bytes`: a write beyond fails with EFBIG
-// ("File too large") as a full disk fails with ENOSPC, and it works without root or a mount.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
-};
 
 class WritesTest : public TreeTest {
 protected:
