@@ -1,5 +1,7 @@
 #include "childframe.h"
 
+#include <filesystem>
+
 #include <QAction>
 #include <QCloseEvent>
 
@@ -15,6 +17,16 @@ namespace tivane {
 
 namespace {
 constexpr int16_t kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3;
+
+// The status line of a movie that ended.
+QString MovieOutcome(const MovieRecorder& recorder) {
+    const QString name = QString::fromStdString(recorder.FileName());
+    if (recorder.Saved()) return QStringLiteral("The movie %1 is saved.").arg(name);
+    if (recorder.LastErrorText() == AviWriter::kSucceeded)
+        return QStringLiteral("No frame was recorded; no movie was written.");
+    return QStringLiteral("The movie %1 could not be written: %2")
+        .arg(name, QString::fromStdString(recorder.LastErrorText()));
+}
 } // namespace
 
 CTivaneFrame::CTivaneFrame(CMainFrame& main, CViewBase& view) : m_main(main), m_view(&view) {
@@ -48,22 +60,22 @@ void CTivaneFrame::StartRecording() {
     if (!graph || (m_recorder && m_recorder->Requested())) return;
     m_recorder.reset();
     GraphWidget* widget = m_graph;
+    // Beside the document, never over a file that is there.
+    const std::string folder = std::filesystem::path(m_view->Doc().PathName()).parent_path();
     m_recorder = std::make_unique<MovieRecorder>(
-        *graph, NextMovieFileName(""), [widget] { return widget->size(); }, logicalDpiX());
-    const QString name = QString::fromStdString(m_recorder->FileName());
-    m_recorder->onStopped = [this, name](MovieRecorder::StopReason reason) {
-        m_main.ShowStatus(
-            reason == MovieRecorder::StopReason::SizeChanged
-                ? QStringLiteral("The window changed its size: %1 is finished.").arg(name)
-                : QStringLiteral("The movie could not be written further: %1 is "
-                                 "finished.")
-                      .arg(name));
+        *graph, NextMovieFileName(folder), [widget] { return widget->size(); }, logicalDpiX());
+    m_recorder->onStopped = [this](MovieRecorder::StopReason reason) {
+        const QString outcome = MovieOutcome(*m_recorder);
+        m_main.ShowStatus(reason == MovieRecorder::StopReason::SizeChanged
+                              ? QStringLiteral("The window changed its size. ") + outcome
+                              : outcome);
     };
     if (!m_recorder->Start()) {
         m_recorder.reset();
         return;
     }
-    m_main.ShowStatus(QStringLiteral("Recording %1: one frame per update.").arg(name));
+    m_main.ShowStatus(QStringLiteral("Recording %1: one frame per update.")
+                          .arg(QString::fromStdString(m_recorder->FileName())));
     // The recording starts at the window's next paint, with the size it then shows.
     widget->beforePaint = [this] {
         if (m_recorder && m_recorder->Requested() && !m_recorder->Recording())
@@ -74,11 +86,13 @@ void CTivaneFrame::StartRecording() {
 
 void CTivaneFrame::StopRecording() {
     if (!m_recorder) return;
-    const bool recorded = m_recorder->Recording() || m_recorder->FramesRecorded() > 0;
-    const QString name = QString::fromStdString(m_recorder->FileName());
+    // A recording that stopped by itself has told its outcome already.
+    const bool wasRecording = m_recorder->Requested();
+    m_recorder->Stop();
+    const QString outcome = MovieOutcome(*m_recorder);
     m_recorder.reset();
     if (m_graph) m_graph->beforePaint = nullptr;
-    if (recorded) m_main.ShowStatus(QStringLiteral("The movie %1 is saved.").arg(name));
+    if (wasRecording) m_main.ShowStatus(outcome);
 }
 
 void CTivaneFrame::closeEvent(QCloseEvent* event) {

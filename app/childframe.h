@@ -29,10 +29,12 @@ public:
     TextWidget* Text() const { return m_text; }
     GraphWidget* Graph() const { return m_graph; }
 
-    // Save as AVI: records the window from its next paint on, one frame per update. Choosing
-    // it again while a recording is requested or running changes nothing.
+    // Save as AVI: records the window from its next paint on, one frame per update, into the
+    // first free output.avi, output1.avi, ... beside the document. Nothing while a recording
+    // is requested or running (Save as AVI then stops it: CMainFrame::SaveAvi).
     void StartRecording();
-    // Finalises the movie; done before the view goes.
+    // Finalises the movie and puts it in place; done before the view goes. The status bar
+    // says whether the movie was saved, had no frame, or failed and why.
     void StopRecording();
     MovieRecorder* Recorder() const { return m_recorder.get(); }
 

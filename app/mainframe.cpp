@@ -25,6 +25,7 @@
 #include "headlesssurface.h"
 #include "helpwindow.h"
 #include "icons.h"
+#include "movierecorder.h"
 #include "pictureexport.h"
 #include "printing.h"
 #include "savetransaction.h"
@@ -437,7 +438,8 @@ void CMainFrame::OpenOrCreateDocument() {
         create.Write(*name, "");
         create.Write(CTivaneDoc::LayoutFileNameOf(*name), "");
         if (!create.Commit()) {
-            m_dialogs->MessageBox(doctext::kFailedToSave, MessageIcon::Stop, 0);
+            m_dialogs->MessageBox(std::string(doctext::kFailedToSave) + " " + create.FailureText(),
+                                  MessageIcon::Stop, 0);
             return;
         }
         m_dialogs->MessageBox(kNewDocumentHint, MessageIcon::None, 0);
@@ -637,7 +639,13 @@ void CMainFrame::ComputeExpression() {
 void CMainFrame::SaveAvi() {
     CViewBase* view = ActiveView();
     if (!view || view->Kind() != ViewKind::Graphics) return;
-    if (CTivaneFrame* window = FrameOf(*view)) window->StartRecording();
+    CTivaneFrame* window = FrameOf(*view);
+    if (!window) return;
+    // A second Save as AVI ends the recording, so the movie can be had without closing.
+    if (window->Recorder() && window->Recorder()->Requested())
+        window->StopRecording();
+    else
+        window->StartRecording();
 }
 
 void CMainFrame::ShowStatus(const QString& message) {

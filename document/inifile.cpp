@@ -1,7 +1,6 @@
 #include "inifile.h"
 
-#include <fstream>
-
+#include "atomicfile.h"
 #include "filesearch.h"
 
 namespace tivane {
@@ -151,11 +150,7 @@ std::string IniFile::Text() const {
 }
 
 bool IniFile::Save(const std::string& path) const {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << Text();
-    out.close();
-    return !out.fail();
+    return WriteFileAtomically(path, Text()).Ok();
 }
 
 } // namespace tivane

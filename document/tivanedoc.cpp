@@ -177,6 +177,7 @@ bool CTivaneDoc::OnSaveDocument(const std::string& path) {
     m_path = path;
     const std::string previousLayout = layoutFileName;
     layoutFileName = LayoutFileNameOf();
+    SaveTransaction::RemoveStaleTemporaries(path, layoutFileName);
     IniFile layout = IniFile::Load(layoutFileName).value_or(IniFile());
     SaveTransaction save;
     int32_t k = 0;
@@ -192,7 +193,8 @@ bool CTivaneDoc::OnSaveDocument(const std::string& path) {
     if (!save.Commit()) {
         m_path = previousPath;
         layoutFileName = previousLayout;
-        m_ui.MessageBox(doctext::kFailedToSave, MessageIcon::Stop, 0);
+        m_ui.MessageBox(std::string(doctext::kFailedToSave) + " " + save.FailureText(),
+                        MessageIcon::Stop, 0);
         return false;
     }
     for (const auto& view : m_views)

@@ -94,4 +94,8 @@ public:
     virtual std::unique_ptr<WindowSurface> MakeWindow(CViewBase& view) = 0;
 };
 
+// Save Contents replaces a file only when the person says so: true when `path` does not exist
+// yet, or the answer to "The file ... already exists. Do you want to replace it?" is OK.
+bool MayReplaceFile(DialogSeam& ui, const std::string& path);
+
 } // namespace tivane

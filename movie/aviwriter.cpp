@@ -138,6 +138,9 @@ bool AviWriter::Open(const QImage& frame) {
     // 4:2:0 halves both dimensions of the colour planes.
     if (size.isEmpty() || size.width() % 2 != 0 || size.height() % 2 != 0)
         return Fail(kCannotCreateEncoder, "frame size " + SizeText(size) + ": must be even");
+    if (size.width() > kMaxSide || size.height() > kMaxSide)
+        return Fail(kCannotCreateEncoder, "frame size " + SizeText(size) + ": at most " +
+                                              std::to_string(kMaxSide) + " a side");
     m_size = size;
     m_codec = std::make_unique<Codec>();
     Codec& c = *m_codec;

@@ -33,6 +33,11 @@ public:
     static constexpr const char* kCannotWrite =
         "Unable to Write Video Stream to the output Movie File";
 
+    // MPEG-4 Part 2 keeps a frame's width and height in 13-bit fields. FFmpeg's encoder
+    // refuses more; libxvid takes it and writes a stream no decoder reads, so the writer
+    // refuses it for both.
+    static constexpr int kMaxSide = 8191;
+
     // Nothing is opened here: the file is created (or replaced) by the first AppendFrame.
     // `fourCC` is the codec tag the stream carries ("XVID"). The encoder is the one named by
     // `encoder`, or when that is empty libxvid if this FFmpeg has it, else FFmpeg's own
@@ -46,10 +51,10 @@ public:
     AviWriter& operator=(const AviWriter&) = delete;
 
     // Encodes one frame and writes it. Any QImage format is taken (RGB32 and ARGB32 without a
-    // copy; alpha is ignored). The first frame must have an even, non-zero width and height;
-    // every later one exactly its size. False on any failure, after which the file holds
-    // the frames written before it and is finalised, LastErrorText() says where it failed, and
-    // every later append fails too.
+    // copy; alpha is ignored). The first frame must have an even, non-zero width and height
+    // of at most kMaxSide; every later one exactly its size. False on any failure, after which the
+    // file holds the frames written before it and is finalised, LastErrorText() says where it
+    // failed, and every later append fails too.
     bool AppendFrame(const QImage& frame);
     // Drains the encoder, writes the index and closes the file, which is then complete and
     // playable. Nothing to do (true) before the first frame or after a failure. False, with

@@ -1,5 +1,6 @@
 #include "movierecorder.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -7,6 +8,7 @@
 
 #include <QPainter>
 
+#include "atomicfile.h"
 #include "tivanegraph.h"
 
 namespace tivane {
@@ -64,11 +66,15 @@ QSize MovieFrameSize(QSize clientSize) {
 
 std::string NextMovieFileName(const std::string& dir) {
     const std::filesystem::path base(dir);
-    // Ends: each started recorder holds one name, so at most that many are skipped.
+    // Ends: a folder holds finitely many names, and each started recorder one more.
     for (int n = 0;; ++n) {
         const std::string name = n == 0 ? "output.avi" : "output" + std::to_string(n) + ".avi";
         const std::string path = (base / name).string();
-        if (!MovieFileInUse(path)) return path;
+        // symlink_status: a dangling link is a name taken too.
+        std::error_code ec;
+        const bool onDisk = std::filesystem::symlink_status(path, ec).type() !=
+                            std::filesystem::file_type::not_found;
+        if (!onDisk && !MovieFileInUse(path)) return path;
     }
 }
 
@@ -97,6 +103,7 @@ bool MovieRecorder::Start() {
     m_frames = 0;
     m_stopReason = StopReason::None;
     m_error = AviWriter::kSucceeded;
+    m_saved = false;
     return true;
 }
 
@@ -104,11 +111,25 @@ bool MovieRecorder::BeginIfRequested(QSize clientSize) {
     if (!m_requested) return false;
     if (m_writer) return true;
     if (clientSize.isEmpty()) return false;
+    const QSize frameSize = MovieFrameSize(clientSize);
+    if (frameSize.width() > kMaxFrameSide || frameSize.height() > kMaxFrameSide) {
+        m_error = "A movie of " + std::to_string(clientSize.width()) + " x " +
+                  std::to_string(clientSize.height()) +
+                  " pixels is larger than the encoder takes: at most " +
+                  std::to_string(kMaxFrameSide) + " pixels a side.";
+        StopBecause(StopReason::TooLarge);
+        return false;
+    }
+    if (const WriteResult r = CreateTemporary(m_fileName, m_temp); !r.Ok()) {
+        m_error = std::string(AviWriter::kCannotCreateFile) + " (" + r.error + ")";
+        StopBecause(StopReason::WriteFailed);
+        return false;
+    }
     m_startSize = clientSize;
-    m_frame = QImage(MovieFrameSize(clientSize), QImage::Format_RGB32);
+    m_frame = QImage(frameSize, QImage::Format_RGB32);
     m_frame.fill(Qt::white);
     m_state = ReplayState{}; // the first frame replays the whole list
-    m_writer = std::make_unique<AviWriter>(m_fileName, kFourCC, kFramesPerSecond);
+    m_writer = std::make_unique<AviWriter>(m_temp, kFourCC, kFramesPerSecond);
     return true;
 }
 
@@ -143,9 +164,25 @@ bool MovieRecorder::StopBecause(StopReason reason) {
     if (!m_requested) return true;
     bool finished = true;
     if (m_writer) {
-        finished = m_writer->Finish();
-        m_error = m_writer->LastErrorText();
+        finished = m_writer->Finish() && reason != StopReason::WriteFailed;
+        if (!finished) {
+            m_error = m_writer->LastErrorText();
+            // FFmpeg's words end with the system's reason ("avio_open: No space left on device").
+            const std::string& detail = m_writer->LastErrorDetail();
+            if (!detail.empty()) m_error += " (" + detail + ")";
+        }
         m_writer.reset();
+    }
+    if (!m_temp.empty()) {
+        if (finished && m_frames > 0) {
+            const WriteResult r = CommitFile(m_temp, m_fileName);
+            m_saved = r.Ok();
+            if (!m_saved) m_error = std::string(AviWriter::kCannotWrite) + " (" + r.error + ")";
+            finished = m_saved;
+        } else {
+            std::remove(m_temp.c_str()); // a failed or empty movie leaves nothing behind
+        }
+        m_temp.clear();
     }
     m_requested = false;
     m_frame = QImage();

@@ -24,9 +24,9 @@ class CTivaneGraph;
 QSize MovieFrameSize(QSize clientSize);
 
 // The first of "output.avi", "output1.avi", "output2.avi", ... in `dir` ("" for the current
-// directory) that no started recorder of this process is writing, so two windows never write
-// the same file. Files already on disk do not count: a new recording replaces them. Take the
-// name and Start() the recorder in one go, before anything else can start another.
+// directory) that is neither on disk nor held by a started recorder of this process, so a
+// new movie never replaces a file and two windows never write the same one. Take the name
+// and Start() the recorder in one go, before anything else can start another.
 std::string NextMovieFileName(const std::string& dir);
 // True while a started recorder of this process holds `fileName`.
 bool MovieFileInUse(const std::string& fileName);
@@ -35,12 +35,17 @@ class MovieRecorder {
 public:
     static constexpr int kFramesPerSecond = 25;
     static constexpr const char* kFourCC = "XVID";
+    // The writer's largest side rounded down to the frames' multiple of 8. A larger client
+    // area is refused before its frame (a gigabyte or more) is allocated.
+    static constexpr int kMaxFrameSide = AviWriter::kMaxSide / 8 * 8;
+    static_assert(kMaxFrameSide == 8184);
 
     enum class StopReason {
         None,        // still recording, or never started
         Requested,   // Stop(), or the recorder was destroyed
         SizeChanged, // the client area changed size: a movie keeps its first frame size
         WriteFailed, // the writer failed; LastErrorText() says where
+        TooLarge,    // the client area is larger than the encoder takes
     };
 
     using ClientSize = std::function<QSize()>;
@@ -58,20 +63,26 @@ public:
 
     // Asks for a recording into FileName(); it begins with the next captured frame (or with
     // BeginIfRequested). False, and nothing requested, when another started recorder of this
-    // process holds the name. Starting again after a stop replaces the file.
+    // process holds the name. The movie is written beside FileName() under a temporary name
+    // and renamed over it when it stops with at least one frame; a movie that failed, or has
+    // no frame, leaves no file and the earlier file as it was. Starting again after a stop
+    // replaces the file.
     bool Start();
     // Begins a requested recording now with this client size (the window layer calls it when
     // it knows the size it shows): the frame is a white picture of MovieFrameSize(clientSize)
     // and the next capture replays the whole list into it. True once recording; false when
     // nothing was requested, or the size is empty (a minimised window waits for a real one).
+    // A frame side beyond kMaxFrameSide (TooLarge) or a temporary file that cannot be created
+    // (WriteFailed) stops the recording, with LastErrorText() saying why.
     bool BeginIfRequested(QSize clientSize);
     // The view's hook: replays the items added since the last frame into the frame, at the
     // current client size, and appends it to the movie. A client size other than the one the
     // recording began with, or a failed append, stops the recording (the file is finalised
     // with the frames before).
     void CaptureFrame();
-    // Ends the recording: the file is completed and closed, and its name is free again. False
-    // when the end of the file could not be written (LastErrorText()).
+    // Ends the recording: the file is completed, closed and renamed into place (when it has a
+    // frame), and its name is free again. False when the file could not be finished or put in
+    // place (LastErrorText()); then no movie was written.
     bool Stop();
 
     // Called when the recorder stops by itself (SizeChanged or WriteFailed), after the file is
@@ -91,8 +102,11 @@ public:
     // The client size the recording began with; empty before it.
     QSize StartSize() const { return m_startSize; }
     StopReason LastStopReason() const { return m_stopReason; }
-    // The writer's text for the last movie, taken when it stopped ("Method Succeeded" when all
-    // went well, and while recording).
+    // True when the last recording ended with its movie at FileName().
+    bool Saved() const { return m_saved; }
+    // Why the last movie failed: the writer's text with the system's reason in parentheses
+    // ("Unable to Create the Movie File (No such file or directory)"), or the size refusal;
+    // "Method Succeeded" when all went well, and while recording.
     const std::string& LastErrorText() const { return m_error; }
 
 private:
@@ -101,6 +115,7 @@ private:
     CTivaneGraph& m_view;
     std::string m_fileName;
     std::string m_nameKey; // what Start() claimed in the names in use
+    std::string m_temp;    // the file being written, beside m_fileName
     ClientSize m_clientSize;
     double m_dpiX;
     bool m_requested = false;
@@ -112,6 +127,7 @@ private:
     std::unique_ptr<AviWriter> m_writer;
     int m_frames = 0;
     StopReason m_stopReason = StopReason::None;
+    bool m_saved = false;
     std::string m_error = AviWriter::kSucceeded;
 };
 

@@ -5,14 +5,14 @@
 #include <limits>
 #include <optional>
 
-#include <QFile>
+#include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
+#include "atomicfile.h"
 #include "filesearch.h"
 #include "replay.h"
 #include "tivanegraph.h"
@@ -79,20 +79,15 @@ QImage AsRgb32(const QImage& picture) {
 }
 
 // Row by row, so a large picture is never held twice.
-bool WriteBmp(const QImage& picture, QIODevice& device) {
+bool WriteBmp(const QImage& picture, AtomicFile& file) {
     const QImage rgb32 = AsRgb32(picture);
-    const std::string header = BmpHeader(rgb32.width(), rgb32.height());
-    if (device.write(header.data(), static_cast<qint64>(header.size())) !=
-        static_cast<qint64>(header.size()))
-        return false;
+    if (!file.Write(BmpHeader(rgb32.width(), rgb32.height()))) return false;
     std::string row;
     row.reserve(static_cast<size_t>(rgb32.width()) * 4);
     for (int y = rgb32.height() - 1; y >= 0; --y) {
         row.clear();
         AppendBmpRow(rgb32, y, row);
-        if (device.write(row.data(), static_cast<qint64>(row.size())) !=
-            static_cast<qint64>(row.size()))
-            return false;
+        if (!file.Write(row)) return false;
     }
     return true;
 }
@@ -244,32 +239,41 @@ bool WritePicture(const DrawList& list, const DRect& clip, int width, int height
             return false;
         }
     }
-    // QSaveFile writes a temporary file in the same folder and renames it on commit; one
-    // that is not committed is removed.
-    QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
-    bool written = file.open(QIODevice::WriteOnly);
-    if (written) {
-        switch (format) {
-        case PictureFormat::Bmp:
-            written = WriteBmp(bitmap, file);
-            break;
-        case PictureFormat::Png:
-            written = bitmap.save(&file, "PNG");
-            break;
-        case PictureFormat::Svg:
-            written = WriteSvg(list, clip, size, file);
-            break;
-        case PictureFormat::Pdf:
-            written = WritePdf(list, clip, size, file);
-            break;
-        }
-    }
-    // commit() also fails when any write on the way failed, or the final flush or rename does.
-    if (!written || !file.commit()) {
-        error = kCouldNotCreateFile;
+    auto fail = [&](const std::string& reason) {
+        error = std::string(kCouldNotCreateFile) + "\n" + path + ": " + reason;
         return false;
+    };
+    if (format == PictureFormat::Bmp) {
+        AtomicFile file(path);
+        if (!file.Open() || !WriteBmp(bitmap, file)) return fail(file.Error());
+        const WriteResult r = file.Commit();
+        return r.Ok() || fail(r.error);
     }
-    return true;
+    // The other formats are made in memory and written in one piece, so every byte goes
+    // through the checked write; an encoder writing into a file of its own buffers the last
+    // bytes past the point where its failure could still be seen.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    bool made = false;
+    switch (format) {
+    case PictureFormat::Png:
+        made = bitmap.save(&buffer, "PNG");
+        break;
+    case PictureFormat::Svg:
+        made = WriteSvg(list, clip, size, buffer);
+        break;
+    case PictureFormat::Pdf:
+        made = WritePdf(list, clip, size, buffer);
+        break;
+    case PictureFormat::Bmp:
+        break;
+    }
+    buffer.close();
+    if (!made) return fail("the picture could not be encoded");
+    const WriteResult r =
+        WriteFileAtomically(path, std::string_view(bytes.constData(), bytes.size()));
+    return r.Ok() || fail(r.error);
 }
 
 void SavePictureContents(CTivaneGraph& view, Ui& ui) {
@@ -297,6 +301,7 @@ void SavePictureContents(CTivaneGraph& view, Ui& ui) {
         ui.MessageBox(kPictureTooLarge, MessageIcon::Stop, 0);
         return;
     }
+    if (!MayReplaceFile(ui, *name)) return;
     // The export replays the whole list afresh onto a target of its own; the window's
     // incremental replay (view.drawnIndex) is not involved and stays as it is. The list and
     // clip window are read only now, after the dialogs, whose message passes may let a

@@ -62,17 +62,19 @@ inline constexpr std::string_view kPictureTooLarge =
     "Could not create the bitmap, use smaller width and height values.";
 
 // Writes the whole of `list`, its clip window fitted into width x height with the aspect kept
-// (anchored top-left, the rest white), to `path` in `format`. The file is written beside its
-// final name and renamed into place only when every byte was written, so a failure never
-// leaves a partial file nor replaces an existing one. False with `error` set when the size is
-// not allowed or the bitmap cannot be allocated (kPictureTooLarge; nothing is created), or
-// when the file cannot be created or written (kCouldNotCreateFile). A width or height below 1
-// is the caller's mistake (the command refuses it first) and gets an error text of its own.
+// (anchored top-left, the rest white), to `path` in `format`, through the one writer
+// (atomicfile.h): a failure never leaves a partial file nor replaces an existing one. False
+// with `error` set when the size is not allowed or the bitmap cannot be allocated
+// (kPictureTooLarge; nothing is created), or when the file cannot be written:
+// kCouldNotCreateFile, a line break, then "path: reason" ("No space left on device"). A width
+// or height below 1 is the caller's mistake (the command refuses it first) and gets an error
+// text of its own.
 bool WritePicture(const DrawList& list, const DRect& clip, int width, int height,
                   PictureFormat format, const std::string& path, std::string& error);
 
 // The Save Contents command of a graphics view: asks for "width,height" and a file name,
-// writes the picture in the format the name picks, and reports the outcome in message boxes.
+// asks before replacing an existing file, writes the picture in the format the name picks,
+// and reports the outcome in message boxes.
 // The export is a full replay of its own onto a new target: the view and its drawnIndex (the
 // window's incremental replay) are left as they are.
 void SavePictureContents(CTivaneGraph& view, Ui& ui);

@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "atomicfile.h"
 #include "compiler.h"
 #include "errors.h"
 #include "evaluator.h"
@@ -251,13 +252,6 @@ bool ParseSize(std::string_view text, int32_t& width, int32_t& height) {
     return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
 }
 
-bool WriteFile(const std::string& path, std::string_view bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
-
 // Writes viewK.txt or the picture viewK.png (or the chosen format) for every window; false after a
 // message when one fails.
 bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
@@ -272,8 +266,9 @@ bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
     for (const auto& view : doc.Views()) {
         const std::string base = options.exportDir + "/view" + std::to_string(k++);
         if (view->Kind() == ViewKind::Text) {
-            if (!WriteFile(base + ".txt", view->Surface().Text())) {
-                std::cerr << "Could not write the file " << base << ".txt.\n";
+            const WriteResult r = WriteFileAtomically(base + ".txt", view->Surface().Text());
+            if (!r.Ok()) {
+                std::cerr << "Could not write the file " << base << ".txt: " << r.error << ".\n";
                 ok = false;
             }
             continue;
@@ -283,7 +278,9 @@ bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
         std::string error;
         if (!WritePicture(graph.List(), graph.Model().Clip(), options.width, options.height,
                           options.format, name, error)) {
-            std::cerr << name << ": " << error << '\n';
+            // A write failure names the file already; a refused size does not.
+            std::cerr << (error.find(name) == std::string::npos ? name + ": " : "") << error
+                      << '\n';
             ok = false;
         }
     }
@@ -321,7 +318,8 @@ int RunDocument(const std::string& path, const DocumentOptions& options) {
                                                              std::to_string(index) + ".avi",
                                                          [size] { return size; });
             if (!movie->Start() || !movie->BeginIfRequested(size)) {
-                std::cerr << "Could not record " << movie->FileName() << ".\n";
+                std::cerr << "Could not record " << movie->FileName() << ": "
+                          << movie->LastErrorText() << "\n";
                 return 1;
             }
             movies.push_back(std::move(movie));

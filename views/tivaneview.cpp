@@ -1,8 +1,8 @@
 #include "tivaneview.h"
 
 #include <algorithm>
-#include <fstream>
 
+#include "atomicfile.h"
 #include "filesearch.h"
 #include "inifile.h"
 #include "savetransaction.h"
@@ -112,18 +112,10 @@ void CTivaneView::LoadPlacement(const IniFile& layout, const std::string& layout
 void CTivaneView::SaveContents() {
     Ui& ui = Doc().ui();
     const auto name = ui.GetUserInput(kSaveTextPrompt, "");
-    if (!name || name->empty()) return;
-    std::ofstream out(*name, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        ui.MessageBox(kCouldNotCreate, MessageIcon::Stop, 0);
-        return;
-    }
-    const std::string text = Surface().Text();
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    // A write that failed (disk full) is no success.
-    if (!out) {
-        ui.MessageBox(kCouldNotCreate, MessageIcon::Stop, 0);
+    if (!name || name->empty() || !MayReplaceFile(ui, *name)) return;
+    if (const WriteResult r = WriteFileAtomically(*name, Surface().Text()); !r.Ok()) {
+        ui.MessageBox(std::string(kCouldNotCreate) + "\n" + *name + ": " + r.error,
+                      MessageIcon::Stop, 0);
         return;
     }
     ui.MessageBox(kTextSaved, MessageIcon::None, 0);

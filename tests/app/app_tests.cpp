@@ -225,28 +225,64 @@ TEST_F(AppTest, CtrlAInATextWindowIsClearAllAndTheBareMenusFollowTheDocument) {
     EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
 }
 
-TEST_F(AppTest, SaveAsAviRecordsOneFramePerUpdateUntilTheWindowCloses) {
-    const auto saved = std::filesystem::current_path();
-    std::filesystem::current_path(root); // output.avi goes to the current directory
-    CTivaneDoc& doc = Open();
-    CViewBase& graph = *doc.Views()[1];
-    Activate(graph);
-    Trigger(ID_SAVE_AVI);
-    Trigger(ID_SAVE_AVI); // again while requested: nothing changes
-    CTivaneFrame* window = frame->FrameOf(graph);
-    ASSERT_NE(window->Recorder(), nullptr);
-    EXPECT_EQ(window->Recorder()->FileName(), "output.avi");
-    Trigger(ID_EXECUTE);
-    EXPECT_EQ(window->Recorder()->FramesRecorded(), 40);
-    EXPECT_TRUE(frame->statusBar()->currentMessage().contains("output.avi"));
-    window->close(); // the movie is finalised with its window
-    QApplication::processEvents();
-    const std::string movie = Read("output.avi");
-    std::filesystem::current_path(saved);
-    ASSERT_GT(movie.size(), 1000u);
-    EXPECT_EQ(movie.substr(0, 4), "RIFF");
-    EXPECT_NE(movie.find("XVID"), std::string::npos);
-    EXPECT_NE(movie.find("idx1"), std::string::npos); // the index a finished file ends with
+TEST_F(AppTest, SaveAsAviRecordsBesideTheDocumentUntilItIsChosenAgainOrTheWindowCloses) {
+    struct Row {
+        bool execute;       // run the model while recording
+        bool closeWindow;   // end by closing the window, else by a second Save as AVI
+        const char* status; // at the end; $MOVIE stands for the movie's path
+    };
+    const Row rows[] = {
+        {true, false, "The movie $MOVIE is saved."},
+        {true, true, "The movie $MOVIE is saved."},
+        {false, false, "No frame was recorded; no movie was written."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.status);
+        // An earlier movie beside the document, and one in the current folder: neither is
+        // touched.
+        std::filesystem::create_directories(root + "/cwd");
+        Write("output.avi", "earlier");
+        Write("cwd/output.avi", "elsewhere");
+        const auto saved = std::filesystem::current_path();
+        std::filesystem::current_path(root + "/cwd");
+        CTivaneDoc& doc = Open();
+        CViewBase& graph = *doc.Views()[1];
+        Activate(graph);
+        Trigger(ID_SAVE_AVI);
+        CTivaneFrame* window = frame->FrameOf(graph);
+        ASSERT_NE(window->Recorder(), nullptr);
+        const std::string movie = root + "/output1.avi";
+        EXPECT_EQ(window->Recorder()->FileName(), movie);
+        if (row.execute) {
+            Trigger(ID_EXECUTE);
+            EXPECT_EQ(window->Recorder()->FramesRecorded(), 40);
+        }
+        if (row.closeWindow)
+            window->close();
+        else
+            Trigger(ID_SAVE_AVI); // the second choice ends the recording
+        QApplication::processEvents();
+        std::filesystem::current_path(saved);
+        if (!row.closeWindow) {
+            EXPECT_EQ(window->Recorder(), nullptr);
+        }
+        std::string status = row.status;
+        if (const size_t at = status.find("$MOVIE"); at != std::string::npos)
+            status.replace(at, 6, movie);
+        EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(), status);
+        EXPECT_EQ(Read("output.avi"), "earlier");
+        EXPECT_EQ(Read("cwd/output.avi"), "elsewhere");
+        EXPECT_EQ(std::filesystem::exists(movie), row.execute);
+        if (row.execute) {
+            const std::string bytes = Read("output1.avi");
+            EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+            EXPECT_NE(bytes.find("XVID"), std::string::npos);
+            EXPECT_NE(bytes.find("idx1"), std::string::npos); // the index a finished file ends with
+        }
+        std::filesystem::remove(movie);
+        Activate(*doc.Views()[0]);
+        Trigger(ID_FILE_CLOSE);
+    }
 }
 
 TEST_F(AppTest, LongReportsAreElidedInTheBox) {

@@ -493,10 +493,21 @@ TEST_F(DocTest, AFailedSaveLeavesThePreviousFilesWhole) {
     std::filesystem::remove(root + "/cwd/model.ini");
     Write("cwd/model.ini/");
     EXPECT_FALSE(doc->OnSaveDocument(doc->PathName()));
-    EXPECT_EQ(ui.boxes.back().text, "Failed to save document.");
+    EXPECT_EQ(ui.boxes.back().text, "Failed to save document. Could not write " + root +
+                                        "/cwd/model.ini: Is a directory.");
     EXPECT_EQ(ReadFile("model.tvd"), "old");
     for (const auto& entry : std::filesystem::directory_iterator(root + "/cwd"))
         EXPECT_EQ(entry.path().string().find(".XXXXXX"), std::string::npos);
+}
+
+TEST_F(DocTest, ASaveClearsWhatKilledSavesLeftAndOnlyThat) {
+    Model("text", "", "[Description]\nTemplateFile=model.tml\n");
+    Write("cwd/.model.tvd.tivane-k1ll3d cwd/.model.vs0.tivane-k1ll3d cwd/.other.tvd.tivane-k1ll3d");
+    Open();
+    ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
+    EXPECT_FALSE(std::filesystem::exists(root + "/cwd/.model.tvd.tivane-k1ll3d"));
+    EXPECT_FALSE(std::filesystem::exists(root + "/cwd/.model.vs0.tivane-k1ll3d"));
+    EXPECT_TRUE(std::filesystem::exists(root + "/cwd/.other.tvd.tivane-k1ll3d"));
 }
 
 TEST_F(DocTest, SaveAsWritesTheLayoutOfTheNewName) {

@@ -5,7 +5,10 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QPainter>
@@ -18,6 +21,7 @@ extern "C" {
 
 #include "aviwriter.h"
 #include "document/fakeui.h"
+#include "document/filesizelimit.h"
 #include "document/testtree.h"
 #include "movierecorder.h"
 #include "tivanedoc.h"
@@ -42,7 +46,9 @@ struct Movie {
 };
 
 QImage ToImage(const AVFrame& f) {
-    QImage image(f.width, f.height, QImage::Format_RGB32);
+    // swscale's vector code may write a little past the last pixel of a row (seen at 8184
+    // pixels wide): it gets a picture with room to spare, and the caller the exact part.
+    QImage image(f.width + 64, f.height + 1, QImage::Format_RGB32);
     SwsContext* sws =
         sws_getContext(f.width, f.height, static_cast<AVPixelFormat>(f.format), f.width, f.height,
                        AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
@@ -50,7 +56,7 @@ QImage ToImage(const AVFrame& f) {
     const int stride[1] = {static_cast<int>(image.bytesPerLine())};
     sws_scale(sws, f.data, f.linesize, 0, f.height, dst, stride);
     sws_freeContext(sws);
-    return image;
+    return image.copy(0, 0, f.width, f.height);
 }
 
 Movie ReadMovie(const std::string& path) {
@@ -235,7 +241,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, WriterFailure, ::testing::Values(
     FailRow{"OddSize", "$ROOT/cwd/m.avi", "XVID", {{63, 64}}, 0, kCodec},
     FailRow{"ShortCode", "$ROOT/cwd/m.avi", "XV", {{64, 64}}, 0, kCodec},
     // The AVI muxer knows H264 as another codec's tag.
-    FailRow{"ForeignCode", "$ROOT/cwd/m.avi", "H264", {{64, 64}}, 0, kFormat}),
+    FailRow{"ForeignCode", "$ROOT/cwd/m.avi", "H264", {{64, 64}}, 0, kFormat},
+    // MPEG-4 Part 2's 13-bit sizes: the recorder's kMaxFrameSide is the encoder's own limit.
+    FailRow{"LargestSide", "$ROOT/cwd/m.avi", "XVID", {{8184, 16}, {64, 64}}, 1, kWrite},
+    FailRow{"BeyondTheLargestSide", "$ROOT/cwd/m.avi", "XVID", {{16, 8192}}, 0, kCodec}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
@@ -400,7 +409,8 @@ TEST_F(RecorderTest, AWriterFailureStopsRecordingWithItsText) {
     view.captureFrame();
     EXPECT_FALSE(recorder.Recording());
     EXPECT_EQ(reason, MovieRecorder::StopReason::WriteFailed);
-    EXPECT_EQ(recorder.LastErrorText(), "Unable to Create the Movie File");
+    EXPECT_EQ(recorder.LastErrorText(),
+              "Unable to Create the Movie File (No such file or directory)");
     EXPECT_FALSE(MovieFileInUse(recorder.FileName()));
     view.captureFrame();
     EXPECT_EQ(recorder.FramesRecorded(), 0);
@@ -428,7 +438,8 @@ TEST_F(RecorderTest, ActiveRecordersGetDistinctNamesAndAStopFreesOne) {
     view.captureFrame();
     view.captureFrame();
     a->Stop();
-    EXPECT_EQ(NextMovieFileName(dir), name("output.avi"));
+    // output.avi is on disk now and output1.avi still held.
+    EXPECT_EQ(NextMovieFileName(dir), name("output2.avi"));
     EXPECT_EQ(ReadMovie(name("output.avi")).frames.size(), 2u);
     ASSERT_TRUE(a->Start()); // again: the file is replaced
     view.captureFrame();
@@ -450,6 +461,101 @@ TEST_F(RecorderTest, NothingIsRecordedBeforeStartOrWhileTheClientAreaIsEmpty) {
     client = {301, 200};
     view.captureFrame();
     EXPECT_EQ(recorder.FramesRecorded(), 1);
+}
+
+TEST_F(RecorderTest, NewNamesSkipFilesOnDiskAndNamesHeld) {
+    struct Row {
+        const char* onDisk; // files in cwd
+        const char* next;
+    };
+    const Row rows[] = {
+        {"", "output.avi"},
+        {"cwd/output.avi", "output1.avi"},
+        {"cwd/output.avi cwd/output1.avi cwd/output3.avi", "output2.avi"},
+        {"cwd/output.avi/", "output1.avi"}, // a folder of that name
+        {"cwd/output1.avi", "output.avi"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.onDisk);
+        Clear();
+        Write(row.onDisk);
+        EXPECT_EQ(NextMovieFileName(root + "/cwd"), File(row.next));
+    }
+}
+
+TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenItHasFramesAndWasWrittenWhole) {
+    struct Row {
+        int frames;
+        rlim_t sizeLimit; // RLIMIT_FSIZE while recording (a full disk), 0 for none
+        bool saved;
+        const char* error; // a part of LastErrorText()
+    };
+    const Row rows[] = {
+        {2, 0, true, "Method Succeeded"},
+        {0, 0, false, "Method Succeeded"},
+        {3, 4096, false, "File too large"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.frames);
+        Clear();
+        Write("cwd/movie.avi", "old");
+        {
+            std::optional<FileSizeLimit> limit;
+            if (row.sizeLimit) limit.emplace(row.sizeLimit);
+            MovieRecorder recorder(view, File("movie.avi"), [this] { return client; });
+            ASSERT_TRUE(recorder.Start());
+            ASSERT_TRUE(recorder.BeginIfRequested(client));
+            for (int k = 0; k < row.frames; ++k) {
+                Draw(k);
+                view.captureFrame();
+            }
+            recorder.Stop();
+            EXPECT_EQ(recorder.Saved(), row.saved);
+            EXPECT_NE(recorder.LastErrorText().find(row.error), std::string::npos)
+                << recorder.LastErrorText();
+        }
+        if (row.saved) {
+            EXPECT_EQ(ReadMovie(File("movie.avi")).frames.size(), size_t(row.frames));
+        } else {
+            std::ifstream in(File("movie.avi"), std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+        }
+        // Only the movie itself: no temporary file is left beside it.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root + "/cwd"),
+                                std::filesystem::directory_iterator()),
+                  1);
+    }
+}
+
+TEST_F(RecorderTest, AClientLargerThanTheEncoderTakesIsRefusedBeforeAnyFrame) {
+    struct Row {
+        QSize client;
+        bool begins;
+    };
+    const Row rows[] = {
+        {{8184, 16}, true},
+        {{8185, 16}, false},
+        {{16, 8185}, false},
+        {{30000, 30000}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.client.width());
+        MovieRecorder recorder(view, File("big.avi"), [&row] { return row.client; });
+        MovieRecorder::StopReason reason = MovieRecorder::StopReason::None;
+        recorder.onStopped = [&](MovieRecorder::StopReason r) { reason = r; };
+        ASSERT_TRUE(recorder.Start());
+        EXPECT_EQ(recorder.BeginIfRequested(row.client), row.begins);
+        EXPECT_EQ(recorder.Requested(), row.begins);
+        if (!row.begins) {
+            EXPECT_EQ(reason, MovieRecorder::StopReason::TooLarge);
+            EXPECT_TRUE(recorder.Frame().isNull());
+            EXPECT_EQ(recorder.LastErrorText(),
+                      "A movie of " + std::to_string(row.client.width()) + " x " +
+                          std::to_string(row.client.height()) +
+                          " pixels is larger than the encoder takes: at most 8184 pixels a side.");
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(File("big.avi")));
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include "document/fakeui.h"
+#include "document/filesizelimit.h"
 #include "replay.h"
 #include "tivanedoc.h"
 #include "tivanegraph.h"
@@ -453,21 +454,56 @@ TEST_F(ExportTest, SizeAnswers) {
     }
 }
 
-TEST_F(ExportTest, AFileThatCannotBeCreatedIsReported) {
+TEST_F(ExportTest, AFileThatCannotBeWrittenIsReportedAndTheOldOneStays) {
+    struct Row {
+        const char* name;
+        rlim_t sizeLimit; // RLIMIT_FSIZE during the export (a full disk), 0 for none
+        const char* reason;
+    };
+    const Row rows[] = {
+        {"missing/p.bmp", 0, "No such file or directory"},
+        {"missing/p.png", 0, "No such file or directory"},
+        {"missing/p.svg", 0, "No such file or directory"},
+        {"missing/p.pdf", 0, "No such file or directory"},
+        {"folder", 0, "Is a directory"},
+        {"full.bmp", 100, "File too large"},
+        {"full.png", 100, "File too large"},
+        {"full.svg", 100, "File too large"},
+        {"full.pdf", 100, "File too large"},
+    };
     Lines();
     std::filesystem::create_directory(Path("folder"));
-    for (const std::string name :
-         {"missing/p.bmp", "missing/p.png", "missing/p.svg", "missing/p.pdf", "folder"}) {
-        SCOPED_TRACE(name);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::ofstream(Path("full.bmp")) << "old";
+        std::filesystem::copy_file(Path("full.bmp"), Path("full.png"),
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(Path("full.bmp"), Path("full.svg"),
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(Path("full.bmp"), Path("full.pdf"),
+                                   std::filesystem::copy_options::overwrite_existing);
+        const std::string expected =
+            std::string(kNoFile) + "\n" + Path(row.name) + ": " + row.reason;
         ui.boxes.clear();
-        Save("64,48", Path(name));
-        ASSERT_EQ(ui.boxes.size(), 1u);
-        EXPECT_EQ(ui.boxes[0].text, kNoFile);
-        EXPECT_EQ(ui.boxes[0].icon, MessageIcon::Stop);
+        ui.answers = {Answer::Ok}; // replace what is there
         std::string error;
-        EXPECT_FALSE(WritePicture(view.List(), view.Model().Clip(), 64, 48, FormatForName(name),
-                                  Path(name), error));
-        EXPECT_EQ(error, kNoFile);
+        bool written = false;
+        {
+            std::optional<testing::FileSizeLimit> limit;
+            if (row.sizeLimit) limit.emplace(row.sizeLimit);
+            Save("64,48", Path(row.name));
+            written = WritePicture(view.List(), view.Model().Clip(), 64, 48,
+                                   FormatForName(row.name), Path(row.name), error);
+        }
+        ASSERT_FALSE(ui.boxes.empty());
+        EXPECT_EQ(ui.boxes.back().text, expected);
+        EXPECT_EQ(ui.boxes.back().icon, MessageIcon::Stop);
+        EXPECT_FALSE(written);
+        EXPECT_EQ(error, expected);
+        if (row.sizeLimit) {
+            EXPECT_EQ(ReadFile(Path(row.name)), "old");
+        }
+        EXPECT_EQ(FileCount(), 5u); // the folder and the four old files: no temporaries
     }
     EXPECT_FALSE(Exists("missing"));
     EXPECT_TRUE(std::filesystem::is_directory(Path("folder")));
@@ -487,13 +523,28 @@ TEST_F(ExportTest, ARefusedSizeLeavesAnExistingFileAlone) {
     EXPECT_EQ(FileCount(), 1u);
 }
 
-TEST_F(ExportTest, ASuccessfulSaveReplacesAnExistingFile) {
+TEST_F(ExportTest, AnExistingFileIsReplacedOnlyWhenThePersonSaysSo) {
+    struct Row {
+        Answer answer;
+        size_t size; // of the file afterwards
+        std::vector<std::string> boxes;
+    };
+    const std::string question =
+        "The file " + Path("p.bmp") + " already exists.\nDo you want to replace it?";
+    const Row rows[] = {
+        {Answer::Ok, 134u + 400, {question, std::string(kSaved)}},
+        {Answer::Cancel, 3, {question}},
+    };
     Lines();
-    std::ofstream(Path("p.bmp")) << "old";
-    Save("10,10", Path("p.bmp"));
-    EXPECT_EQ(ui.Texts(), std::vector<std::string>{std::string(kSaved)});
-    EXPECT_EQ(ReadFile(Path("p.bmp")).size(), 134u + 400);
-    EXPECT_EQ(FileCount(), 1u); // no temporary file left beside it
+    for (const Row& row : rows) {
+        std::ofstream(Path("p.bmp")) << "old";
+        ui.boxes.clear();
+        ui.answers = {row.answer};
+        Save("10,10", Path("p.bmp"));
+        EXPECT_EQ(ui.Texts(), row.boxes);
+        EXPECT_EQ(ReadFile(Path("p.bmp")).size(), row.size);
+        EXPECT_EQ(FileCount(), 1u); // no temporary file left beside it
+    }
 }
 
 } // namespace

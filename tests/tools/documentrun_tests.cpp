@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "runtool.h"
@@ -170,6 +171,59 @@ TEST_F(DocumentRunTest, OpeningFailuresAndUsageErrors) {
         const Exit e = RunTool(row.args);
         EXPECT_EQ(e.status, row.status) << row.args[0] << "\n" << e.err;
         EXPECT_NE(e.err.find(row.err), std::string::npos) << e.err;
+    }
+}
+
+TEST_F(DocumentRunTest, AFailedWriteNamesTheFileAndWhyAndKeepsWhatWasThere) {
+    struct Row {
+        const char* folder; // made before the run, where a file should go
+        std::vector<std::string> args;
+        const char* err; // $D stands for the model's folder
+    };
+    const std::vector<Row> rows = {
+        {"model.vs1",
+         {"--save"},
+         "Failed to save document. Could not write $D/model.vs1: Is a directory."},
+        {"out/view1.txt",
+         {"--export", "$D/out"},
+         "Could not write the file $D/out/view1.txt: Is a directory."},
+        {"out/view2.png",
+         {"--export", "$D/out"},
+         "Could not create file.\n$D/out/view2.png: Is a directory"},
+        {"out/view2.svg",
+         {"--export", "$D/out", "--format", "svg"},
+         "Could not create file.\n$D/out/view2.svg: Is a directory"},
+        {"movies/view2.avi",
+         {"--movie", "$D/movies"},
+         "Could not record $D/movies/view2.avi: Unable to Create the Movie File (Is a directory)"},
+        {"",
+         {"--movie", "$D/movies", "--size", "30000x30000"},
+         "Could not record $D/movies/view2.avi: A movie of 30000 x 30000 pixels is larger than the "
+         "encoder takes: at most 8184 pixels a side."},
+    };
+    const auto expand = [&](std::string text) {
+        for (size_t at; (at = text.find("$D")) != std::string::npos;)
+            text.replace(at, 2, dir.path());
+        return text;
+    };
+    const std::string layout = dir.Read("model.ini");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.err);
+        std::filesystem::remove_all(dir.path() + "/out");
+        std::filesystem::remove_all(dir.path() + "/movies");
+        std::filesystem::remove_all(dir.path() + "/model.vs1");
+        if (*row.folder) std::filesystem::create_directories(dir.path() + "/" + row.folder + "/x");
+        std::vector<std::string> args = {"--bare", Doc(), "--all-views"};
+        for (const std::string& a : row.args)
+            args.push_back(expand(a));
+        const Exit e = RunTool(args);
+        EXPECT_EQ(e.status, 1) << e.err;
+        EXPECT_NE(e.err.find(expand(row.err)), std::string::npos) << e.err;
+        // Nothing of the document was replaced, and no temporary file stayed.
+        EXPECT_EQ(dir.Read("model.tvd"), "3");
+        EXPECT_EQ(dir.Read("model.ini"), layout);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+            EXPECT_EQ(entry.path().string().find(".tivane-"), std::string::npos) << entry.path();
     }
 }
 

@@ -1,0 +1,241 @@
+// Writes: the one writer (whole file or old file kept, the system's reason on failure), the
+// document save's all-or-nothing commit with put-back, the clean-up of killed saves, and the
+// text window's Save Contents, which asks before it replaces anything.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "atomicfile.h"
+#include "fakeui.h"
+#include "filesizelimit.h"
+#include "savetransaction.h"
+#include "testtree.h"
+#include "tivanedoc.h"
+#include "tivaneview.h"
+
+namespace tivane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class WritesTest : public TreeTest {
+protected:
+    std::string Path(const std::string& name) const { return root + "/cwd/" + name; }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // The names in cwd that a writer left behind.
+    std::vector<std::string> Temporaries() const {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(root + "/cwd")) {
+            const std::string name = entry.path().filename().string();
+            if (name.find(".tivane-") != std::string::npos) found.push_back(name);
+        }
+        return found;
+    }
+};
+
+// ---- The writer -------------------------------------------------------------------------
+
+struct WriteRow {
+    const char* setup; // files below the root before the write ("a/" is a folder)
+    const char* target;
+    size_t size;       // bytes written
+    size_t sizeLimit;  // RLIMIT_FSIZE during the write, 0 for none
+    const char* error; // "" for success
+    const char* kept;  // what the target holds afterwards ("" when written, or nothing)
+};
+
+const WriteRow kWriteRows[] = {
+    {"", "new.txt", 100, 0, "", ""},
+    {"cwd/old.txt", "old.txt", 100, 0, "", ""},
+    {"cwd/folder/ cwd/folder/inside", "folder", 10, 0, "Is a directory", ""},
+    {"", "missing/new.txt", 10, 0, "No such file or directory", ""},
+    {"cwd/old.txt", "old.txt", 64 * 1024, 16 * 1024, "File too large", "x"},
+    {"cwd/old.txt", "old.txt", 16 * 1024, 16 * 1024, "", ""},
+};
+
+TEST_F(WritesTest, AWriteIsWholeOrLeavesTheOldFileAndNoTemporary) {
+    for (const WriteRow& row : kWriteRows) {
+        SCOPED_TRACE(std::string(row.target) + " " + std::to_string(row.size));
+        Clear();
+        Write(row.setup);
+        const std::string bytes(row.size, 'n');
+        WriteResult result;
+        {
+            std::optional<FileSizeLimit> limit;
+            if (row.sizeLimit) limit.emplace(row.sizeLimit);
+            result = WriteFileAtomically(Path(row.target), bytes);
+        }
+        EXPECT_EQ(result.error, row.error);
+        if (result.Ok()) {
+            EXPECT_EQ(Read(row.target), bytes);
+        } else if (*row.kept) {
+            EXPECT_EQ(Read(row.target), row.kept);
+        }
+        EXPECT_TRUE(Temporaries().empty());
+    }
+}
+
+TEST_F(WritesTest, AReplacedFileKeepsItsPermissions) {
+    Write("cwd/script.sh");
+    fs::permissions(Path("script.sh"), fs::perms::owner_all | fs::perms::group_read);
+    ASSERT_TRUE(WriteFileAtomically(Path("script.sh"), "#!/bin/sh\n").Ok());
+    EXPECT_EQ(fs::status(Path("script.sh")).permissions(),
+              fs::perms::owner_all | fs::perms::group_read);
+}
+
+TEST_F(WritesTest, AReadOnlyFileIsNotReplacedEvenInAWritableFolder) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
+    Write("cwd/locked.txt");
+    fs::permissions(Path("locked.txt"), fs::perms::owner_read);
+    EXPECT_EQ(WriteFileAtomically(Path("locked.txt"), "new").error, "Permission denied");
+    EXPECT_EQ(Read("locked.txt"), "x");
+}
+
+TEST_F(WritesTest, TemporariesAreHiddenBesideTheirTarget) {
+    EXPECT_EQ(TemporaryPattern("/a/b/model.tvd"), "/a/b/.model.tvd.tivane-XXXXXX");
+    EXPECT_EQ(TemporaryPattern("model.tvd"), ".model.tvd.tivane-XXXXXX");
+}
+
+// ---- Killed saves -------------------------------------------------------------------------
+
+struct StaleRow {
+    const char* name;
+    bool removed;
+};
+
+const StaleRow kStaleRows[] = {
+    {".model.tvd.tivane-Ab12Cd", true},  // the document
+    {".model.ini.tivane-x1y2z3", true},  // its layout
+    {".model.vw1.tivane-abcdef", true},  // a setup side file
+    {".model.vs12.tivane-abcdef", true}, // a contents side file
+    {".other.tvd.tivane-abcdef", false}, // another document's
+    {".model.vwx.tivane-abcdef", false}, // not a window number
+    {"model.tvd.tivane-abcdef", false},  // not hidden: not ours
+    {".model.tvd.tivane-abc", false},    // not mkstemp's six characters
+    {".model.tvd.XXXXXX", false},        {"model.tvd", false},
+};
+
+TEST_F(WritesTest, ASaveRemovesOnlyTheTemporariesOfItsOwnFiles) {
+    for (const StaleRow& row : kStaleRows)
+        Write(std::string("cwd/") + row.name);
+    EXPECT_EQ(SaveTransaction::RemoveStaleTemporaries(Path("model.tvd"), Path("model.ini")), 4);
+    for (const StaleRow& row : kStaleRows)
+        EXPECT_EQ(fs::exists(Path(row.name)), !row.removed) << row.name;
+}
+
+// ---- The document save --------------------------------------------------------------------
+
+// Every save starts from a.txt = "old a" and b.txt = "old b".
+struct CommitRow {
+    const char* staged;  // files written, in order, each with the content "new <name>"
+    const char* removed; // files staged for removal
+    const char* between; // made after staging, before the commit
+    const char* failure; // FailureText(), "$C" standing for the path of c
+    const char* after;   // "name=content;..." of the files afterwards, "-" for none
+};
+
+const CommitRow kCommitRows[] = {
+    {"a.txt new.txt", "b.txt", "", "", "a.txt=new a.txt;b.txt=-;new.txt=new new.txt"},
+    // A folder that holds a file takes c's place after staging: no file renames over it.
+    {"new.txt a.txt c b.txt", "b.txt", "cwd/c/inside",
+     "Could not replace $C: Is a directory; the files saved before it were put back.",
+     "a.txt=old a;b.txt=old b;new.txt=-"},
+    {"c a.txt", "", "cwd/c/inside", "Could not replace $C: Is a directory.",
+     "a.txt=old a;b.txt=old b"},
+    {"a.txt c/ b.txt", "", "", "Could not write $C: Is a directory.", "a.txt=old a;b.txt=old b"},
+};
+
+TEST_F(WritesTest, ACommitReplacesAllOrPutsBackWhatItReplaced) {
+    for (const CommitRow& row : kCommitRows) {
+        SCOPED_TRACE(row.staged);
+        Clear();
+        Write("cwd/a.txt", "old a");
+        Write("cwd/b.txt", "old b");
+        SaveTransaction save;
+        std::istringstream staged(row.staged);
+        for (std::string name; staged >> name;) {
+            // "c/": c is a folder before the save starts.
+            if (name.ends_with('/')) Write("cwd/" + name + "inside");
+            save.Write(Path(name.ends_with('/') ? name.substr(0, name.size() - 1) : name),
+                       "new " + name);
+        }
+        std::istringstream removed(row.removed);
+        for (std::string name; removed >> name;)
+            save.Remove(Path(name));
+        Write(row.between);
+        EXPECT_EQ(save.Commit(), !*row.failure);
+        std::string failure = row.failure;
+        if (const size_t at = failure.find("$C"); at != std::string::npos)
+            failure.replace(at, 2, Path("c"));
+        EXPECT_EQ(save.FailureText(), failure);
+        std::istringstream after(row.after);
+        for (std::string item; std::getline(after, item, ';');) {
+            const std::string name = item.substr(0, item.find('='));
+            const std::string content = item.substr(item.find('=') + 1);
+            if (content == "-")
+                EXPECT_FALSE(fs::exists(Path(name))) << name;
+            else
+                EXPECT_EQ(Read(name), content) << name;
+        }
+        EXPECT_TRUE(Temporaries().empty());
+    }
+}
+
+// ---- Save Contents of a text window -------------------------------------------------------
+
+struct SaveTextRow {
+    const char* existing; // the file before, or nullptr for none; "/" for a folder
+    Answer answer;        // to "already exists"
+    const char* after;    // the file afterwards
+    const char* lastBox;  // "" when no box, "$NAME" stands for the file name
+};
+
+const SaveTextRow kSaveTextRows[] = {
+    {nullptr, Answer::Cancel, "shown text", "The text file has been saved successfully."},
+    {"earlier", Answer::Ok, "shown text", "The text file has been saved successfully."},
+    {"earlier", Answer::Cancel, "earlier",
+     "The file $NAME already exists.\nDo you want to replace it?"},
+    {"/", Answer::Ok, "", "Could not create file.\n$NAME: Is a directory"},
+};
+
+TEST_F(WritesTest, SaveContentsOfTextAsksBeforeReplacingAndWritesWholeFiles) {
+    for (const SaveTextRow& row : kSaveTextRows) {
+        SCOPED_TRACE(row.existing ? row.existing : "none");
+        Clear();
+        Write("cwd/model.tvd", "shown text");
+        Write("cwd/model.ini", "[Description]\nTemplateFile=model.tml\n");
+        Write("cwd/model.tml", "[Description]\nNoOfViews=0\n");
+        const std::string name = Path("out.txt");
+        if (row.existing && std::string_view(row.existing) == "/")
+            Write("cwd/out.txt/inside");
+        else if (row.existing)
+            Write("cwd/out.txt", row.existing);
+        FakeUi ui;
+        CTivaneDoc doc(ui, Context());
+        doc.SetBare(true);
+        ASSERT_TRUE(doc.OpenDocument("model.tvd"));
+        doc.RestoreLayout();
+        ui.boxes.clear();
+        ui.inputs = {name};
+        ui.answers = {row.answer};
+        doc.MainInputView()->SaveContents();
+        ASSERT_FALSE(ui.boxes.empty());
+        std::string expected = row.lastBox;
+        if (const size_t at = expected.find("$NAME"); at != std::string::npos)
+            expected.replace(at, 5, name);
+        EXPECT_EQ(ui.boxes.back().text, expected);
+        if (fs::is_regular_file(name)) {
+            EXPECT_EQ(Read("out.txt"), row.after);
+        }
+        EXPECT_TRUE(Temporaries().empty());
+    }
+}
+
+} // namespace
+} // namespace tivane::testing
