@@ -1,5 +1,6 @@
-// Layouts that a save writes back unchanged, the template's name as it was given, programs
-// found beside the template, and a main program that cannot be read ending the run.
+// Layouts that a save writes back unchanged, pictures that come back in the windows they
+// were drawn in, the template's name as it was given, programs found beside the template,
+// and a main program that cannot be read ending the run.
 
 #include <gtest/gtest.h>
 
@@ -172,6 +173,103 @@ TEST_F(LayoutTest, ProgramsAreLookedForLastBesideTheTemplate) {
         EXPECT_EQ(doc->mainInput, std::string(row.ranFrom) + "tmpl");
         auto& view = dynamic_cast<CTivaneView&>(*doc->Views()[1]);
         EXPECT_EQ(view.Surface().Text(), "from tmpl");
+        doc.reset();
+    }
+}
+
+constexpr const char* kOneGraph = "[Description]\nNoOfViews=1\nMainProgramFileName=main.prg\n"
+                                  "[View0]\nProgramFileName=graph.prg\nTypeOfView=2\n";
+
+// What a graphics window shows: its windows and its list.
+struct Picture {
+    DRect clip, world;
+    std::string list;
+    bool operator==(const Picture&) const = default;
+};
+
+Picture PictureOf(const CViewBase& view) {
+    const auto& graph = dynamic_cast<const CTivaneGraph&>(view);
+    return {graph.Model().Clip(), graph.Model().World(), graph.List().Serialize()};
+}
+
+void PrintTo(const Picture& p, std::ostream* out) {
+    *out << FormatRect(p.clip) << " / " << FormatRect(p.world) << " / " << p.list.size()
+         << " bytes";
+}
+
+TEST_F(LayoutTest, AReopenedPictureIsTheOneSaved) {
+    const char* const programs[] = {
+        "CLIPWINDOW(0, 0, 600, 600); WINDOWEXT(-1, 1, 1, -1); MOVETO(-1, -1); LINETO(1, 1)",
+        "CLIPWINDOW(10, 20, 29999, 400); WINDOWEXT(0.1, 1 / 3, 2E-7, -1E300); LINETO(0.05, 0)",
+        "WINDOWEXT(0, 0, 600, 400); MOVETO(10, 10); LINETO(590, 390)", // the whole area
+        "MOVETO(100, 100); PRINT(\"no windows set\")",
+    };
+    for (const char* program : programs) {
+        SCOPED_TRACE(program);
+        Clear();
+        Model("", kOneGraph, LayoutOf({9999, 0}));
+        Write("cwd/main.prg", "EXECVIEWTEMPLATES(0)");
+        Write("cwd/graph.prg", std::string("CLEARVIEW(0); ") + program);
+        Open();
+        ui.boxes.clear(); // the missing setup file
+        doc->Execute();
+        ASSERT_EQ(ui.Texts(), std::vector<std::string>{});
+        const Picture before = PictureOf(*doc->Views()[1]);
+        ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
+        Open();
+        EXPECT_EQ(PictureOf(*doc->Views()[1]), before);
+        doc.reset();
+    }
+}
+
+// The keys of a saved picture replaced: values that no program could have set, and layouts
+// from before the keys, leave the picture in the whole area.
+TEST_F(LayoutTest, WindowsThatCannotBeRestoredLeaveTheWholeArea) {
+    struct Row {
+        const char* clip;
+        const char* world;
+        bool restored;
+    };
+    const Row rows[] = {
+        {"0,0,600,400", "-1,1,1,-1", true},
+        {"0,0,30000,30000", "0,0,30000,30000", true},
+        {nullptr, nullptr, false}, // a layout without the keys
+        {"0,0,600,400", nullptr, false},
+        {"0,0,600", "-1,1,1,-1", false},
+        {"0,0,600,400,5", "-1,1,1,-1", false},
+        {"0,0,600,x", "-1,1,1,-1", false},
+        {"0,0,30001,400", "-1,1,1,-1", false},
+        {"-1,0,600,400", "-1,1,1,-1", false},
+        {"600,0,600,400", "-1,1,1,-1", false},
+        {"0,0,600.5,400", "-1,1,1,-1", false},
+        {"0,0,600,400", "-1,1,inf,-1", false},
+        {"0,0,600,400", "nan,1,1,-1", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << (row.clip ? row.clip : "-") << " " << (row.world ? row.world : "-"));
+        Clear();
+        Model("", kOneGraph, LayoutOf({9999, 0}));
+        Write("cwd/main.prg", "EXECVIEWTEMPLATES(0)");
+        Write("cwd/graph.prg", "CLEARVIEW(0); CLIPWINDOW(0, 0, 100, 100); LINETO(50, 50)");
+        Open();
+        doc->Execute();
+        ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
+        doc.reset();
+        // Written by hand: the section holds only the keys of the row.
+        std::string section = "[Window1]\nWindowType=0\n";
+        if (row.clip) section += std::string("ClipWindow=") + row.clip + "\n";
+        if (row.world) section += std::string("WorldWindow=") + row.world + "\n";
+        Write("cwd/model.ini", "[Description]\nNoOfWindows=2\nTemplateFile=model.tml\n"
+                               "[Window0]\nWindowType=9999\n" +
+                                   section);
+        Open();
+        const Picture reopened = PictureOf(*doc->Views()[1]);
+        EXPECT_NE(reopened.list, "");
+        const DRect clip = row.restored ? *ParseRect(row.clip) : kDrawArea;
+        const DRect world = row.restored ? *ParseRect(row.world) : kDrawArea;
+        EXPECT_EQ(reopened.clip, clip);
+        EXPECT_EQ(reopened.world, world);
         doc.reset();
     }
 }
