@@ -54,8 +54,9 @@ protected:
         Write("model.ini", "[Description]\nNoOfWindows=3\nTemplateFile=model.tml\n"
                            "[Window0]\nWindowType=9999\n"
                            "WindowPlacement=0,1,-1,-1,-1,-1,0,0,300,200\n"
-                           "[Window1]\nWindowType=0\n[Window2]\nWindowType=1\n"
-                           "WindowPlacement=0,1,-1,-1,-1,-1,310,0,710,300\n");
+                           "[Window1]\nWindowType=1\n"
+                           "WindowPlacement=0,1,-1,-1,-1,-1,310,0,710,300\n"
+                           "[Window2]\nWindowType=0\n");
         Write("model.tvd", "40");
         Write("model.vw1", "");
         Write("model.vw2", "");
@@ -230,7 +231,7 @@ TEST_F(AppTest, ConfigureAndComputeExpressionGoThroughTheDialogs) {
 
 TEST_F(AppTest, PlacementIsSavedAndRestored) {
     CTivaneDoc& doc = Open();
-    // Window2 is restored first: it is the document's second window.
+    // The document's second window is that of the section Window1.
     CTivaneFrame* window = frame->FrameOf(*doc.Views()[1]);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->geometry(), QRect(310, 0, 400, 300));
