@@ -151,6 +151,13 @@ bool LocateFile(std::string& name, std::string_view fallback, const SearchContex
         }
         if (found(JoinDirectory(ctx.executableDir, bare))) return true;
         if (found(commandDir + bare)) return true;
+        if (!ctx.templateDir.empty()) {
+            if (std::optional<std::string> path =
+                    FindExistingFile(JoinDirectory(ctx.templateDir, bare))) {
+                name = std::move(*path);
+                return true;
+            }
+        }
 
         if (pass == 1 || fallback.empty() || EqualIgnoringCase(fallback, bare)) return false;
         searched = std::string(fallback);

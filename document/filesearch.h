@@ -28,14 +28,19 @@ inline bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
 struct SearchContext {
     std::string executableDir;   // the directory holding the program's executable
     std::string commandLineFile; // the document path given on the command line; may be empty
+    // The folder of the document's template, once found; may be empty. A model's programs
+    // lie beside its template, which a document saved elsewhere no longer is.
+    std::string templateDir = {};
 };
 
 // The directory of the running executable, or "" when the system does not tell.
 std::string ExecutableDirectory();
 
 // Searches for `name`, then for its bare file name in the current directory, the executable's
-// directory and the command-line file's directory; when none exists and `fallback` is neither
-// empty nor the bare name (ignoring case), the same search is made once more for `fallback`.
+// directory, the command-line file's directory and, last, the template's directory (a failed
+// search leaves the candidate before that one, as if it were not there); when none exists
+// and `fallback` is neither empty nor the bare name (ignoring case), the same search is made
+// once more for `fallback`.
 // On success `name` becomes the file's absolute, lexically normal path (symlinks are kept as
 // named, and the case is that of the directory entries found) and the result is true. On
 // failure `name` holds the last candidate tried, as it was composed, and the result is false.

@@ -34,6 +34,10 @@ inline constexpr int16_t kMaxTemplateViews = 10;
 
 // The template part of a document.
 struct TemplateInfo {
+    // The template as the layout file or Change Template named it: what a save writes back,
+    // so that a relative name stays relative when the model's folder is copied or moved.
+    std::string templateName = "DEFAULT.TML";
+    // That name once searched: the file's absolute path when found, else the last candidate.
     std::string templateFileName = "DEFAULT.TML";
     std::string mainProgramFileName; // empty: the main input itself is the program
     // NoOfViews cut to 16 bits, then to kMaxTemplateViews. Zero or negative means no views;

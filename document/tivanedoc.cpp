@@ -1,5 +1,6 @@
 #include "tivanedoc.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "compiler.h"
@@ -22,6 +23,19 @@ int16_t g_runningCount = 0;
 constexpr size_t kNumberLength = 9;
 constexpr size_t kFileNameLength = 127;
 constexpr size_t kDescriptionLength = 499;
+
+// How a layout names the template found at `templatePath` for a document saved at
+// `documentPath`: relative to the document's folder when the template lies in or below it,
+// so that the folder can be copied or moved whole, else absolute.
+std::string TemplateNameFor(const std::string& documentPath, const std::string& templatePath) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path folder = fs::absolute(documentPath, ec).lexically_normal().parent_path();
+    if (ec) return templatePath;
+    const fs::path relative = fs::path(templatePath).lexically_relative(folder);
+    if (relative.empty() || *relative.begin() == "..") return templatePath;
+    return relative.generic_string();
+}
 
 } // namespace
 
@@ -55,6 +69,8 @@ void CTivaneDoc::DeleteContents() {
     for (auto& view : m_views)
         view->DropInterpreter();
     tmpl = TemplateInfo();
+    m_templateFound = false;
+    m_search.templateDir.clear();
     mainContext.reset();
     mainInput.clear();
     m_running = false;
@@ -89,8 +105,22 @@ std::string CTivaneDoc::LayoutFileNameOf() const {
     return LayoutFileNameOf(m_path);
 }
 
-void CTivaneDoc::ReadTemplate() {
-    tivane::ReadTemplate(tmpl, m_search);
+void CTivaneDoc::UseTemplate(const std::string& name) {
+    tmpl.templateName = name;
+    tmpl.templateFileName = name;
+    // A relative name is the document's before it is the search's: a template in a folder
+    // below the document's is found from anywhere, not only from that folder.
+    const bool relative = !name.starts_with('/') && !name.starts_with('\\');
+    if (relative && !m_path.empty()) {
+        const std::string folder = std::filesystem::path(m_path).parent_path().string();
+        if (std::optional<std::string> found = FindExistingFile(folder + "/" + name))
+            tmpl.templateFileName = std::move(*found);
+    }
+    SearchContext search = m_search;
+    search.templateDir.clear();
+    m_templateFound = tivane::ReadTemplate(tmpl, search);
+    if (m_templateFound)
+        m_search.templateDir = std::filesystem::path(tmpl.templateFileName).parent_path().string();
 }
 
 CTivaneView* CTivaneDoc::MainInputView() const {
@@ -152,10 +182,12 @@ void CTivaneDoc::RestoreLayout() {
 
     if (const std::optional<IniFile> layout = IniFile::Load(layoutFileName)) {
         const int32_t n = layout->GetInt("Description", "NoOfWindows", "0", kNumberLength);
-        tmpl.templateFileName =
-            layout->GetString("Description", "TemplateFile", "DEFAULT.TML", kFileNameLength);
-        ReadTemplate();
-        // Made from the last to the first, so that Window0 is made last and ends up on top.
+        UseTemplate(
+            layout->GetString("Description", "TemplateFile", "DEFAULT.TML", kFileNameLength));
+        // Made from the last to the first, so that Window0 is made last and ends up on top,
+        // but kept in the order of their sections: a save then writes every window back under
+        // its own number, and its side files keep their names.
+        std::vector<std::pair<const CViewBase*, int32_t>> sections;
         for (int32_t k = std::min(n, kMaxRestoredWindows) - 1; k >= 0; --k) {
             const std::string section = "Window" + std::to_string(k);
             if (!layout->HasSection(section)) continue;
@@ -165,8 +197,21 @@ void CTivaneDoc::RestoreLayout() {
                 view = CreateView(static_cast<int16_t>(i));
             else if (i == kMainInputIndex)
                 view = input;
-            if (view) view->LoadPlacement(*layout, layoutFileName, section, k + 1);
+            if (!view) continue;
+            view->LoadPlacement(*layout, layoutFileName, section, k + 1);
+            sections.emplace_back(view, k);
         }
+        // A window without a section (the main input when none lists it) stays in front; the
+        // main input listed twice takes its first section, whose placement it kept.
+        auto sectionOf = [&](const std::unique_ptr<CViewBase>& view) {
+            int32_t first = -1;
+            for (const auto& [listed, k] : sections) {
+                if (listed == view.get()) first = k;
+            }
+            return first;
+        };
+        std::stable_sort(m_views.begin(), m_views.end(),
+                         [&](const auto& a, const auto& b) { return sectionOf(a) < sectionOf(b); });
     }
     m_modified = false;
 }
@@ -176,6 +221,9 @@ bool CTivaneDoc::OnSaveDocument(const std::string& path) {
     const std::string previousPath = m_path;
     m_path = path;
     const std::string previousLayout = layoutFileName;
+    const std::string previousTemplateName = tmpl.templateName;
+    if (path != previousPath && m_templateFound)
+        tmpl.templateName = TemplateNameFor(path, tmpl.templateFileName);
     layoutFileName = LayoutFileNameOf();
     SaveTransaction::RemoveStaleTemporaries(path, layoutFileName);
     IniFile layout = IniFile::Load(layoutFileName).value_or(IniFile());
@@ -187,12 +235,13 @@ bool CTivaneDoc::OnSaveDocument(const std::string& path) {
         ++k;
     }
     layout.SetString("Description", "NoOfWindows", std::to_string(k));
-    layout.SetString("Description", "TemplateFile", tmpl.templateFileName);
+    layout.SetString("Description", "TemplateFile", tmpl.templateName);
     save.Write(layoutFileName, layout.Text());
     save.Write(path, mainInput);
     if (!save.Commit()) {
         m_path = previousPath;
         layoutFileName = previousLayout;
+        tmpl.templateName = previousTemplateName;
         m_ui.MessageBox(std::string(doctext::kFailedToSave) + " " + save.FailureText(),
                         MessageIcon::Stop, 0);
         return false;
@@ -269,11 +318,19 @@ void CTivaneDoc::Execute() {
     BusyScope busy(*this);
     BeginRun();
     if (const CTivaneView* input = MainInputView()) mainInput = input->Surface().Text();
+    // A main program that cannot be read is reported and ends the run: running the main
+    // input (the parameters) in its place would only add errors of its own.
     std::string text;
     if (!tmpl.mainProgramFileName.empty()) {
         std::string name = tmpl.mainProgramFileName;
         LocateFile(name, "");
-        text = ReadTextFile(name, 0);
+        FileContents file = ReadProgramFile(name);
+        if (!file) {
+            MessageBox(ReadFailureMessage(file.status, name), MessageIcon::Stop, 0);
+            EndRun();
+            return;
+        }
+        text = std::move(file.bytes);
     }
     // The views' interpreters hang from the main interpreter: they go with it, and each
     // view gets a new one when its program starts again.
@@ -331,8 +388,7 @@ bool CTivaneDoc::ChangeTemplate() {
         m_ui.MessageBox(doctext::kTemplateNotChanged, MessageIcon::None, 0);
         return false;
     }
-    tmpl.templateFileName = *chosen;
-    ReadTemplate();
+    UseTemplate(*chosen);
     return OnSaveDocument(m_path);
 }
 

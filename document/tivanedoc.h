@@ -59,9 +59,9 @@ public:
     CTivaneDoc(const CTivaneDoc&) = delete;
     CTivaneDoc& operator=(const CTivaneDoc&) = delete;
 
-    // The document's state. The template part holds templateFileName ("DEFAULT.TML" until a
-    // template is found, then its absolute path), mainProgramFileName, viewCount and the
-    // view descriptors.
+    // The document's state. The template part holds templateName (as the layout file names
+    // it), templateFileName ("DEFAULT.TML" until a template is found, then its absolute
+    // path), mainProgramFileName, viewCount and the view descriptors.
     std::string mainInput;
     TemplateInfo tmpl;
     std::unique_ptr<CInterpreter> mainContext;
@@ -93,8 +93,8 @@ public:
     // nothing. False after showing "Failed to save document.".
     bool OnSaveDocument(const std::string& path);
 
-    // The windows, in the document's order; the first is the main input view once the
-    // document is open.
+    // The windows, in the document's order: after opening, the order of their sections in the
+    // layout file, the main input view first when no section lists it.
     const std::vector<std::unique_ptr<CViewBase>>& Views() const { return m_views; }
     CTivaneView* MainInputView() const;
     // Makes a view and its window (through the Ui). Text views with an index above 999 are
@@ -177,7 +177,10 @@ private:
 
     template <typename Op>
     bool WalkViews(Op op);
-    void ReadTemplate();
+    // Reads the template `name` (as a layout file or Change Template names it): a relative
+    // name beside the document first, then by the file search. Programs not found by the
+    // search are then looked for in the template's folder too.
+    void UseTemplate(const std::string& name);
     CViewBase& AddView(std::unique_ptr<CViewBase> view);
     bool Refuse(bool condition, const char* message) const;
 
@@ -186,6 +189,7 @@ private:
     std::vector<std::unique_ptr<CViewBase>> m_views;
     std::string m_path;
     bool m_bare = false;
+    bool m_templateFound = false;
     bool m_modified = false;
     bool m_running = false;
     bool m_stopRequested = false;

@@ -1,6 +1,7 @@
 #include "graphmodel.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace tivane {
@@ -176,6 +177,47 @@ double GraphModel::GetWindowValue(int32_t index) const {
     default:
         return r.y2;
     }
+}
+
+std::string FormatRect(const DRect& r) {
+    std::string text;
+    for (const double v : {r.x1, r.y1, r.x2, r.y2}) {
+        char buffer[32];
+        const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+        if (!text.empty()) text += ',';
+        text.append(buffer, ec == std::errc() ? end : buffer);
+    }
+    return text;
+}
+
+std::optional<DRect> ParseRect(std::string_view text) {
+    double v[4];
+    const char* at = text.data();
+    const char* const end = text.data() + text.size();
+    for (int k = 0; k < 4; ++k) {
+        if (k > 0) {
+            if (at == end || *at != ',') return std::nullopt;
+            ++at;
+        }
+        const auto [next, ec] = std::from_chars(at, end, v[k]);
+        if (ec != std::errc()) return std::nullopt;
+        at = next;
+    }
+    if (at != end) return std::nullopt;
+    return DRect{v[0], v[1], v[2], v[3]};
+}
+
+bool GraphModel::RestoreWindows(const DRect& clip, const DRect& world) {
+    const auto whole = [](double v) { return v == std::trunc(v); };
+    const bool clipOk = clip.x1 < clip.x2 && clip.y1 < clip.y2 && clip.x1 >= m_area.x1 &&
+                        clip.y1 >= m_area.y1 && clip.x2 <= m_area.x2 && clip.y2 <= m_area.y2 &&
+                        whole(clip.x1) && whole(clip.y1) && whole(clip.x2) && whole(clip.y2);
+    const bool worldOk = std::isfinite(world.x1) && std::isfinite(world.y1) &&
+                         std::isfinite(world.x2) && std::isfinite(world.y2);
+    if (!clipOk || !worldOk) return false;
+    m_clip = clip;
+    m_world = world;
+    return true;
 }
 
 void GraphModel::ResetContents() {

@@ -4,6 +4,8 @@
 // of the draw list. Pure: tests drive it row by row.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "drawlist.h"
@@ -17,6 +19,11 @@ struct DRect {
 
 // The fixed bounds every clip window must lie within.
 inline constexpr DRect kDrawArea{0, 0, 30000, 30000};
+
+// A rectangle as four comma-separated numbers x1,y1,x2,y2 in the shortest form that reads
+// back to the same doubles, and back: nothing unless the text is exactly four numbers.
+std::string FormatRect(const DRect& r);
+std::optional<DRect> ParseRect(std::string_view text);
 
 // Rounding of the whole drawing pipeline: add 0.5, then truncate toward zero.
 inline int32_t Rnd(double v) {
@@ -47,6 +54,11 @@ public:
     // 0 when the clip window was set; else 26 (outside the area, empty) or 25 (the list
     // already holds drawing items), and the clip window is unchanged.
     uint32_t SetClipWindow(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+    // The windows a loaded picture was drawn in, which its items, in clip units, need to be
+    // shown as they were. False, changing nothing, for a clip window that SetClipWindow could
+    // not have set (the whole area, the start of every picture, counts) or a world window
+    // with a number that is not finite.
+    bool RestoreWindows(const DRect& clip, const DRect& world);
     // The area (0-3), clip window (4-7) and world window (8-11) as x1, y1, x2, y2; the index
     // is clamped to 0..11.
     double GetWindowValue(int32_t index) const;

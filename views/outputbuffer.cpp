@@ -6,12 +6,36 @@
 
 namespace tivane {
 
+namespace {
+
+// How much to drop from the front of `text` to remove at least `need` characters and end on a
+// whole line: the cut goes on past the line break that ends the line it falls in (CR LF
+// counts as one break). A cut that finds no break, or whose line is the last of the buffer
+// (`more` is how many characters follow `text` in it), stays at `need`: there is no whole
+// line to keep, and the end of the last line is better than nothing.
+size_t WholeLinesCut(std::string_view text, size_t need, size_t more) {
+    need = std::min(need, text.size());
+    if (need == 0) return 0;
+    const size_t br = text.find_first_of("\r\n", need - 1);
+    if (br == std::string_view::npos) return need;
+    const size_t end =
+        text[br] == '\r' && br + 1 < text.size() && text[br + 1] == '\n' ? br + 2 : br + 1;
+    return end == text.size() && more == 0 ? need : end;
+}
+
+} // namespace
+
 void OutputBuffer::Append(std::string_view text) {
-    if (m_text.size() + text.size() >= kLimit) {
-        m_text.erase(0, std::min(m_text.size(), text.size() + kCut));
-        m_truncated = true;
-    }
     m_text.append(text);
+    if (m_text.size() < kLimit) return;
+    // Normally the front goes by the appended length plus kCut; a piece as long as the limit
+    // would take all the earlier text and still leave the buffer over it, so the buffer then
+    // keeps the last (kLimit - kCut) characters.
+    const size_t before = m_text.size() - text.size();
+    const size_t need =
+        std::max(std::min(before, text.size() + kCut), m_text.size() - (kLimit - kCut));
+    m_text.erase(0, WholeLinesCut(m_text, need, 0));
+    m_truncated = true;
 }
 
 std::string OutputBuffer::Show() {
@@ -25,9 +49,10 @@ std::string OutputBuffer::Show() {
     auto grew = [&] {
         if (out.size() + (n - r) <= kLimit) return;
         if (out.size() >= kCut) {
-            out.erase(0, kCut);
+            out.erase(0, WholeLinesCut(out, kCut, n - r));
         } else {
-            r += kCut - out.size();
+            const std::string_view rest = std::string_view(m_text).substr(r);
+            r += WholeLinesCut(rest, kCut - out.size(), 0);
             out.clear();
         }
         m_truncated = true;
@@ -47,11 +72,8 @@ std::string OutputBuffer::Show() {
         }
     }
     m_text = std::move(out);
-    std::string shown;
-    const size_t lf = m_truncated ? m_text.find('\n') : std::string::npos;
-    shown = lf == std::string::npos ? m_text : m_text.substr(lf + 1);
     m_truncated = false;
-    return shown;
+    return m_text;
 }
 
 int32_t OutputBuffer::Column() const {

@@ -1,6 +1,6 @@
 #pragma once
 // The output buffer of a text view: what PRINT and PRINTF appended since the last clear,
-// kept below about 32700 characters by cutting whole blocks off its front, and shown with
+// kept below about 32700 characters by cutting whole lines off its front, and shown with
 // every line break as CR LF.
 
 #include <cstdint>
@@ -16,13 +16,14 @@ public:
     // Each cut drops this much more than the text that caused it, so cuts are rare.
     static constexpr size_t kCut = 2700;
 
-    // Appends; when the buffer would reach the limit, first drops its first
-    // (text length + 2700) characters and marks it truncated.
+    // Appends; when the buffer reaches the limit, drops its first (text length + 2700)
+    // characters, or as many as leave (kLimit - kCut) when the text alone is that long, and
+    // marks it truncated. Every cut goes on to the end of the line it falls in, so the buffer
+    // starts with a whole line; only a last line longer than what is kept is cut inside.
     void Append(std::string_view text);
-    // Turns every line break into CR LF (a lone LF gains a CR, a lone CR a LF), dropping the
-    // first 2700 characters whenever the buffer passes the limit while growing, and returns
-    // the text to show: after the first LF when the buffer was truncated (the partial first
-    // line is not shown; a buffer without LF is shown whole). Clears the truncated mark.
+    // Turns every line break into CR LF (a lone LF gains a CR, a lone CR a LF), dropping at
+    // least the first 2700 characters, to a line's end, whenever the buffer passes the limit
+    // while growing, and returns the buffer. Clears the truncated mark.
     std::string Show();
     // The number of characters after the last CR or LF; length - 1 when there is none.
     int32_t Column() const;

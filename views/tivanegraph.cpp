@@ -10,6 +10,16 @@
 
 namespace tivane {
 
+namespace {
+
+// Keys of a graphics window's section in the layout file, beside its placement.
+constexpr const char* kClipWindowKey = "ClipWindow";
+constexpr const char* kWorldWindowKey = "WorldWindow";
+// Four doubles of at most 24 characters each and their commas.
+constexpr size_t kWindowLength = 199;
+
+} // namespace
+
 CTivaneGraph::CTivaneGraph(CTivaneDoc& doc, int16_t viewIndex) : CViewBase(doc, viewIndex) {}
 
 void CTivaneGraph::ItemAdded() {
@@ -136,6 +146,13 @@ void CTivaneGraph::AfterComputeExpression() {
 void CTivaneGraph::SavePlacement(IniFile& layout, const std::string& layoutPath,
                                  const std::string& section, int32_t i, SaveTransaction& save) {
     CViewBase::SavePlacement(layout, layoutPath, section, i, save);
+    // The picture's items are in clip units: without its windows it comes back at the scale
+    // of the whole area. A picture that could not be loaded keeps the windows it was saved
+    // with.
+    if (!m_damagedContents) {
+        layout.SetString(section, kClipWindowKey, FormatRect(m_model.Clip()));
+        layout.SetString(section, kWorldWindowKey, FormatRect(m_model.World()));
+    }
     save.Write(SideFileName(layoutPath, 'w', i), m_setupText);
     const std::string contents = SideFileName(layoutPath, 's', i);
     if (m_damagedContents)
@@ -160,6 +177,13 @@ void CTivaneGraph::LoadPlacement(const IniFile& layout, const std::string& layou
         drawnIndex = -1;
         if (std::optional<DrawList> list = DrawList::Parse(*bytes)) {
             m_model.List() = std::move(*list);
+            // A layout from before the windows were saved, or with damaged values, leaves the
+            // picture in the whole area.
+            const std::optional<DRect> clip =
+                ParseRect(layout.GetString(section, kClipWindowKey, "", kWindowLength));
+            const std::optional<DRect> world =
+                ParseRect(layout.GetString(section, kWorldWindowKey, "", kWindowLength));
+            if (clip && world) m_model.RestoreWindows(*clip, *world);
         } else {
             Doc().ui().MessageBox("The file " + contents +
                                       " is damaged; its picture was not loaded.",

@@ -150,7 +150,7 @@ TEST_F(AppTest, ConfigureAndComputeExpressionGoThroughTheDialogs) {
 
 TEST_F(AppTest, PlacementIsSavedAndRestored) {
     CTivaneDoc& doc = Open();
-    // Window2 is restored first: it is the document's second window.
+    // The document's second window is that of the section Window1.
     CTivaneFrame* window = frame->FrameOf(*doc.Views()[1]);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->geometry(), QRect(310, 0, 400, 300));

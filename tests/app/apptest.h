@@ -39,8 +39,9 @@ protected:
         Write("model.ini", "[Description]\nNoOfWindows=3\nTemplateFile=model.tml\n"
                            "[Window0]\nWindowType=9999\n"
                            "WindowPlacement=0,1,-1,-1,-1,-1,0,0,300,200\n"
-                           "[Window1]\nWindowType=0\n[Window2]\nWindowType=1\n"
-                           "WindowPlacement=0,1,-1,-1,-1,-1,310,0,710,300\n");
+                           "[Window1]\nWindowType=1\n"
+                           "WindowPlacement=0,1,-1,-1,-1,-1,310,0,710,300\n"
+                           "[Window2]\nWindowType=0\n");
         Write("model.tvd", "40");
         Write("model.vw1", "");
         Write("model.vw2", "");

@@ -13,7 +13,8 @@ TEST(IniFileTest, GetStringFindsTheFirstMatchIgnoringCase) {
     const IniFile ini = IniFile::FromText("[Description]\nDescriptionText= a=b with blanks  \n"
                                           "MainProgramFileName=model.prg\nEmpty=\n"
                                           "[view0]\nTitleText=First\nTitleText=Second\n"
-                                          "[VIEW0]\nTitleText=Third\n");
+                                          "[VIEW0]\nTitleText=Third\nExtra=x\n"
+                                          "[description]\nNoOfViews=7\nDescriptionText=later\n");
     // Section, key, default, longest value, value.
     const std::tuple<const char*, const char*, const char*, size_t, const char*> rows[] = {
         {"DESCRIPTION", "descriptiontext", "", 499, "a=b with blanks"},
@@ -22,6 +23,9 @@ TEST(IniFileTest, GetStringFindsTheFirstMatchIgnoringCase) {
         {"Description", "Empty", "dflt", 9, ""},
         {"Description", "TitleText", "none", 9, "none"}, // no leak from the next section
         {"View0", "TitleText", "", 127, "First"},
+        {"view0", "Extra", "none", 9, "none"},     // a later section of the name is not read
+        {"Description", "NoOfViews", "0", 9, "0"}, // whatever its letter case
+        {"DESCRIPTION", "DescriptionText", "", 9, "a=b with "},
     };
     for (const auto& [section, key, def, maxLength, expected] : rows)
         EXPECT_EQ(ini.GetString(section, key, def, maxLength), expected) << key;

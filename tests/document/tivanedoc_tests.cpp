@@ -9,72 +9,17 @@
 
 #include "cellpool.h"
 #include "compiler.h"
+#include "docfixture.h"
 #include "errors.h"
 #include "evaluator.h"
-#include "fakeui.h"
 #include "format.h"
 #include "inifile.h"
-#include "testtree.h"
 #include "tivanedoc.h"
 #include "tivanegraph.h"
 #include "tivaneview.h"
 
 namespace tivane::testing {
 namespace {
-
-class DocTest : public TreeTest {
-protected:
-    DocTest() {
-        Pool().EnsureNotValid();
-        liveAtStart = Pool().LiveCells();
-    }
-    ~DocTest() override {
-        doc.reset();
-        EXPECT_EQ(Pool().LiveCells(), liveAtStart) << "cells leaked";
-    }
-
-    // A document model.tvd in cwd, its layout naming model.tml, and the template's files.
-    void Model(const std::string& input, const std::string& templ, const std::string& layout) {
-        Write("cwd/model.tvd", input);
-        Write("cwd/model.tml", templ);
-        Write("cwd/model.ini", layout);
-    }
-    CTivaneDoc& Open(const std::string& name = "model.tvd") {
-        doc = std::make_unique<CTivaneDoc>(ui, Context());
-        doc->SetBare(true);
-        EXPECT_TRUE(doc->OpenDocument(name));
-        doc->RestoreLayout();
-        return *doc;
-    }
-    // A variable of the main interpreter after a run, formatted.
-    std::string Var(const std::string& name) {
-        CInterpreter& in = *doc->mainContext;
-        const CellIndex p = Compile(in, name);
-        EXPECT_NE(p, kNoCell);
-        const CellIndex v = tivane::Run(in, p);
-        Release(p);
-        std::string out;
-        if (v != kNoCell) {
-            FormatValue(in, v, out);
-            Release(v);
-        }
-        return out;
-    }
-    int CountBoxes(std::string_view text) const {
-        int n = 0;
-        for (const Box& b : ui.boxes)
-            n += b.text.find(text) != std::string::npos;
-        return n;
-    }
-    std::string ReadFile(const std::string& path) const {
-        std::ifstream in(root + "/cwd/" + path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-    size_t liveAtStart = 0;
-    FakeUi ui;
-    std::unique_ptr<CTivaneDoc> doc;
-};
 
 constexpr const char* kTwoViews = "[Description]\nNoOfViews=2\nMainProgramFileName=main.prg\n"
                                   "[View0]\nProgramFileName=text.prg\nTitleText=Table\n"
@@ -96,15 +41,6 @@ TEST_F(DocTest, ExecuteRunsTheMainInputWithoutAMainProgramAndSwitchesTheLook) {
     EXPECT_TRUE(ui.boxes.empty());
 }
 
-TEST_F(DocTest, AMissingMainProgramIsReportedAndTheMainInputRuns) {
-    Model("b := 1", "[Description]\nMainProgramFileName=absent.prg\n",
-          "[Description]\nTemplateFile=model.tml\n");
-    Open();
-    doc->Execute();
-    EXPECT_EQ(CountBoxes("Could not open the file"), 1);
-    EXPECT_EQ(Var("b"), "1");
-}
-
 TEST_F(DocTest, ExecuteTheMainProgramWithItsViewsAndTheirUpdates) {
     Model("3", kTwoViews, kBothWindows);
     Write("cwd/main.prg", "n := ATOL(GETCONFIG(0)); EXECVIEWTEMPLATES(0); i := 0;"
@@ -116,9 +52,9 @@ TEST_F(DocTest, ExecuteTheMainProgramWithItsViewsAndTheirUpdates) {
     ui.boxes.clear(); // the windows' missing setup files
     doc->Execute();
     EXPECT_TRUE(ui.boxes.empty()) << ui.boxes.front().text;
-    // Restored from the last window to the first: the document's order is creation order.
-    auto& graph = dynamic_cast<CTivaneGraph&>(*doc->Views()[1]);
-    auto& text = dynamic_cast<CTivaneView&>(*doc->Views()[2]);
+    // The document's order is that of the window sections.
+    auto& text = dynamic_cast<CTivaneView&>(*doc->Views()[1]);
+    auto& graph = dynamic_cast<CTivaneGraph&>(*doc->Views()[2]);
     EXPECT_EQ(text.Surface().Text(), "1\r\n2\r\n3\r\n");
     // Defaults (5 items), the move and three lines.
     EXPECT_EQ(graph.List().Count(), 5 + 1 + 3);
@@ -378,16 +314,16 @@ TEST_F(DocTest, RestoreSkipsWindowsBeyondTheTemplateAndMissingSections) {
     Open();
     ASSERT_EQ(doc->Views().size(), 3u);
     EXPECT_EQ(doc->Views()[0]->ViewIndex(), kMainInputIndex);
-    EXPECT_EQ(doc->Views()[1]->ViewIndex(), 0); // Window3, made first
-    EXPECT_EQ(doc->Views()[2]->ViewIndex(), 1);
-    EXPECT_EQ(doc->Views()[2]->Kind(), ViewKind::Graphics);
+    EXPECT_EQ(doc->Views()[1]->ViewIndex(), 1); // Window2
+    EXPECT_EQ(doc->Views()[1]->Kind(), ViewKind::Graphics);
+    EXPECT_EQ(doc->Views()[2]->ViewIndex(), 0); // Window3
     EXPECT_EQ(doc->Views()[0]->Surface().Placement(),
               (WindowPlacement{0, 3, -1, -1, -1, -1, 1, 2, 3, 4}));
     EXPECT_EQ(doc->MainInputView()->Surface().Text(), "in");
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(dynamic_cast<HeadlessSurface&>(doc->Views()[0]->Surface()).Caption(),
               "Main Input - model.tvd");
-    EXPECT_EQ(dynamic_cast<HeadlessSurface&>(doc->Views()[2]->Surface()).Caption(),
+    EXPECT_EQ(dynamic_cast<HeadlessSurface&>(doc->Views()[1]->Surface()).Caption(),
               "Plot - model.tvd");
     // The setup-text files of the restored windows are missing: each is reported.
     EXPECT_EQ(CountBoxes("Could not open the file"), 2);
@@ -429,23 +365,22 @@ TEST_F(DocTest, SaveAndReopenGiveTheSameDrawListsSetupTextsAndText) {
     ui.boxes.clear(); // the windows' missing setup files
     doc->Execute();
     ASSERT_TRUE(ui.boxes.empty()) << ui.boxes.front().text;
-    auto& graph = dynamic_cast<CTivaneGraph&>(*doc->Views()[1]);
-    auto& text = dynamic_cast<CTivaneView&>(*doc->Views()[2]);
+    auto& text = dynamic_cast<CTivaneView&>(*doc->Views()[1]);
+    auto& graph = dynamic_cast<CTivaneGraph&>(*doc->Views()[2]);
     const std::string picture = graph.List().Serialize();
     ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
     EXPECT_FALSE(doc->IsModified());
-    EXPECT_EQ(ReadFile("model.vs1"), picture);
-    EXPECT_EQ(ReadFile("model.vw1"), "graph setup");
-    EXPECT_EQ(ReadFile("model.vs2"), "line\r\n");
+    EXPECT_EQ(ReadFile("model.vs2"), picture);
+    EXPECT_EQ(ReadFile("model.vw2"), "graph setup");
+    EXPECT_EQ(ReadFile("model.vs1"), "line\r\n");
     EXPECT_EQ(ReadFile("model.tvd"), "2");
     const std::string shown = text.Surface().Text();
 
     doc.reset();
     Open();
     ASSERT_EQ(doc->Views().size(), 3u);
-    // Saved in the document's order, restored last to first: the two windows swap places.
-    auto& graph2 = dynamic_cast<CTivaneGraph&>(*doc->Views()[2]);
     auto& text2 = dynamic_cast<CTivaneView&>(*doc->Views()[1]);
+    auto& graph2 = dynamic_cast<CTivaneGraph&>(*doc->Views()[2]);
     EXPECT_EQ(graph2.List().Serialize(), picture);
     EXPECT_EQ(graph2.SetupText(), "graph setup");
     EXPECT_EQ(graph2.Model().Clip(), kDrawArea);

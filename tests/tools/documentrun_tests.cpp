@@ -114,9 +114,9 @@ TEST_F(DocumentRunTest, SavedDocumentsOpenWithTheirPicturesAndTexts) {
     dir.Write("main.prg", "0");
     const Exit e = RunTool({"--bare", Doc(), "--save"});
     EXPECT_EQ(e.status, 0) << e.err;
-    // Restored last to first, the two windows trade places in the document's order.
-    EXPECT_EQ(dir.Read("model.vs1"), picture);
-    EXPECT_EQ(dir.Read("model.vs2"), "1\r\n2\r\n3\r\n");
+    // Each window keeps its number, and with it its side files.
+    EXPECT_EQ(dir.Read("model.vs2"), picture);
+    EXPECT_EQ(dir.Read("model.vs1"), "1\r\n2\r\n3\r\n");
 }
 
 TEST_F(DocumentRunTest, ErrorsAreReportedAndGiveStatusOne) {

@@ -1,5 +1,6 @@
 // The output buffer of a text view: line breaks shown as CR LF, the column of POS, the cuts
-// that keep it below 32700 characters, and the help topic of the word at the caret.
+// of whole lines that keep it below 32700 characters, and the help topic of the word at the
+// caret.
 
 #include "outputbuffer.h"
 
@@ -58,10 +59,12 @@ TEST(OutputBufferTest, AppendCutsTheFrontWhenItWouldReachTheLimit) {
         size_t dropped;
     };
     const Row rows[] = {
-        {32650, 100, 2800},                  // 32750 would pass the limit
-        {32600, 100, 2800},                  // 32700 reaches it
-        {32599, 100, 0},                     // 32699 stays below
-        {0, 100, 0},        {10, 32700, 10}, // the cut would be longer than the buffer
+        {32650, 100, 2800}, // 32750 would pass the limit
+        {32600, 100, 2800}, // 32700 reaches it
+        {32599, 100, 0},    // 32699 stays below
+        {0, 100, 0},
+        {10, 32700, 2710},  // one piece as long as the limit: the last 30000 characters stay
+        {0, 100000, 70000}, //
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.before << " + " << row.appended);
@@ -73,12 +76,46 @@ TEST(OutputBufferTest, AppendCutsTheFrontWhenItWouldReachTheLimit) {
         OutputBuffer buffer;
         buffer.Assign(before);
         buffer.Append(appended);
-        EXPECT_EQ(buffer.Text(), before.substr(row.dropped) + appended);
+        EXPECT_EQ(buffer.Text(), (before + appended).substr(row.dropped));
         EXPECT_EQ(buffer.Truncated(), row.dropped > 0);
     }
 }
 
-TEST(OutputBufferTest, ShowAfterACutSkipsThePartialFirstLine) {
+// `count` lines of `length` characters each, the last of them the line break `end`.
+std::string Lines(size_t count, size_t length, std::string_view end = "\n") {
+    std::string text;
+    for (size_t k = 0; k < count; ++k)
+        text += std::string(length - end.size(), static_cast<char>('a' + k % 26)) += end;
+    return text;
+}
+
+TEST(OutputBufferTest, AppendCutsWholeLinesOffTheFront) {
+    struct Row {
+        const char* what;
+        std::string before, appended;
+        size_t dropped; // from before + appended
+    };
+    const Row rows[] = {
+        {"the cut ends on a line break", Lines(326, 100), std::string(100, '#'), 2800},
+        {"the cut goes on to its line's end", Lines(100, 300), std::string(2750, '#'), 5700},
+        {"CR LF is one break", Lines(100, 300, "\r\n"), std::string(2750, '#'), 5700},
+        {"lone CRs break lines", Lines(100, 300, "\r"), std::string(2750, '#'), 5700},
+        {"one piece of many lines", "", Lines(1000, 100), 70000},
+        {"one piece, cut inside a line", "", Lines(300, 300) + "end", 60300},
+        {"one line: its end stays", "", std::string(99999, '#') + "\n", 70000},
+        {"last line too long", Lines(10, 100), std::string(40000, '#'), 11000},
+    };
+    for (const Row& row : rows) {
+        OutputBuffer buffer;
+        buffer.Assign(row.before);
+        buffer.Append(row.appended);
+        EXPECT_EQ(buffer.Text(), (row.before + row.appended).substr(row.dropped)) << row.what;
+        EXPECT_LT(buffer.Text().size(), OutputBuffer::kLimit) << row.what;
+        EXPECT_TRUE(buffer.Truncated()) << row.what;
+    }
+}
+
+TEST(OutputBufferTest, ShowAfterACutStartsWithAWholeLine) {
     const std::string head = std::string(2800, 'x') + "partial\nline2\n";
     const std::string body(32650 - head.size(), 'y');
     const std::string tail(100, 'z');
@@ -89,9 +126,7 @@ TEST(OutputBufferTest, ShowAfterACutSkipsThePartialFirstLine) {
     ASSERT_TRUE(buffer.Truncated());
     EXPECT_EQ(buffer.Show(), "line2\r\n" + body + tail);
     EXPECT_FALSE(buffer.Truncated());
-    EXPECT_EQ(buffer.Text(), "partial\r\nline2\r\n" + body + tail);
-    // The mark is gone: the next show is whole.
-    EXPECT_EQ(buffer.Show(), "partial\r\nline2\r\n" + body + tail);
+    EXPECT_EQ(buffer.Text(), "line2\r\n" + body + tail);
 }
 
 TEST(OutputBufferTest, ShowAfterACutOfABufferWithoutLineBreaksIsWhole) {
@@ -109,8 +144,9 @@ struct Shown {
 };
 
 // Show done the slow, obvious way: insert each missing CR or LF in place and, whenever the
-// buffer passes 32700 characters, drop its first 2700 and move the position back with them.
-Shown ReferenceShow(std::string b, bool truncated) {
+// buffer passes 32700 characters, drop its first 2700 and the rest of the line they end in
+// (unless that line is the last) and move the position back with them.
+Shown ReferenceShow(std::string b) {
     size_t pos = 0;
     while (pos < b.size()) {
         if (b[pos] == '\r' && pos + 1 < b.size() && b[pos + 1] == '\n') {
@@ -127,13 +163,17 @@ Shown ReferenceShow(std::string b, bool truncated) {
         }
         pos += 2;
         if (b.size() > 32700) {
-            b.erase(0, 2700);
-            pos = pos > 2700 ? pos - 2700 : 0;
-            truncated = true;
+            size_t cut = 2700;
+            const size_t lf = b.find('\n', cut - 1);
+            const size_t cr = b.find('\r', cut - 1);
+            size_t end = std::min(lf, cr);
+            if (end != std::string::npos) end += b.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+            if (end < b.size()) cut = end;
+            b.erase(0, cut);
+            pos = pos > cut ? pos - cut : 0;
         }
     }
-    const size_t lf = truncated ? b.find('\n') : std::string::npos;
-    return {b, lf == std::string::npos ? b : b.substr(lf + 1)};
+    return {b, b};
 }
 
 void ExpectOnlyCrLfPairs(const std::string& text) {
@@ -159,7 +199,13 @@ TEST(OutputBufferTest, ShowCutsWhileConvertingAndLosesNoLineBreak) {
         {"cut reaches past the position", "ab\n" + std::string(32697, 'c'), std::string(30001, 'c'),
          std::string(30001, 'c')},
         {"cut behind the position", std::string(3000, 'x') + "\n" + std::string(29699, 'y'),
-         std::string(300, 'x') + "\r\n" + std::string(29699, 'y'), std::string(29699, 'y')},
+         std::string(29699, 'y'), std::string(29699, 'y')},
+        {"cut on through the rest to a line's end",
+         "ab\n" + std::string(3000, 'c') + "\n" + std::string(29696, 'd'), std::string(29696, 'd'),
+         std::string(29696, 'd')},
+        {"cut into the last line keeps its end",
+         "ab\n" + std::string(2000, 'c') + "\n" + std::string(30696, 'd'), std::string(30001, 'd'),
+         std::string(30001, 'd')},
     };
     for (const Row& row : rows) {
         OutputBuffer buffer;
@@ -190,26 +236,22 @@ TEST(OutputBufferTest, ShowNearTheLimitMatchesTheSlowWalk) {
         text.resize(length);
 
         OutputBuffer buffer;
-        bool truncated = false;
         if (seed % 2 == 0) {
             buffer.Assign(text);
         } else {
-            // Appended in pieces: earlier cuts count toward what the show skips.
-            std::string expected;
-            for (size_t at = 0; at < text.size(); at += 997) {
-                const std::string piece = text.substr(at, 997);
-                if (expected.size() + piece.size() >= 32700) {
-                    expected.erase(0, piece.size() + 2700);
-                    truncated = true;
-                }
-                expected += piece;
-                buffer.Append(piece);
+            // Appended in pieces: what stays is the end of what came, from a line's start.
+            for (size_t at = 0; at < text.size(); at += 997)
+                buffer.Append(text.substr(at, 997));
+            const std::string& kept = buffer.Text();
+            ASSERT_LT(kept.size(), size_t{32700});
+            ASSERT_TRUE(text.ends_with(kept));
+            if (kept.size() < text.size()) {
+                const char before = text[text.size() - kept.size() - 1];
+                ASSERT_TRUE(before == '\n' || (before == '\r' && kept.front() != '\n'));
             }
-            ASSERT_EQ(buffer.Text(), expected);
-            ASSERT_EQ(buffer.Truncated(), truncated);
-            text = expected;
+            text = kept;
         }
-        const Shown reference = ReferenceShow(text, truncated);
+        const Shown reference = ReferenceShow(text);
         const std::string shown = buffer.Show();
         EXPECT_EQ(shown, reference.shown);
         EXPECT_EQ(buffer.Text(), reference.buffer);

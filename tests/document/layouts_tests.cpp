@@ -1,0 +1,311 @@
+// Layouts that a save writes back unchanged, pictures that come back in the windows they
+// were drawn in, the template's name as it was given, programs found beside the template,
+// and a main program that cannot be read ending the run.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "docfixture.h"
+#include "inifile.h"
+#include "tivanegraph.h"
+#include "tivaneview.h"
+
+namespace tivane::testing {
+namespace {
+
+constexpr const char* kThreeViews = "[Description]\nNoOfViews=3\n"
+                                    "[View0]\nTitleText=Table\n"
+                                    "[View1]\nTitleText=Plot\nTypeOfView=2\n"
+                                    "[View2]\nTitleText=Log\n";
+
+// A layout whose window sections hold the view indexes `types`, in order.
+std::string LayoutOf(const std::vector<int>& types, const std::string& templ = "model.tml") {
+    std::string text = "[Description]\nNoOfWindows=" + std::to_string(types.size()) +
+                       "\nTemplateFile=" + templ + "\n";
+    for (size_t k = 0; k < types.size(); ++k)
+        text += "[Window" + std::to_string(k) + "]\nWindowType=" + std::to_string(types[k]) + "\n";
+    return text;
+}
+
+class LayoutTest : public DocTest {
+protected:
+    // Every file of cwd but the document's own, by name.
+    std::map<std::string, std::string> SavedFiles() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(root + "/cwd")) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("model.") && name != "model.tvd" && name != "model.tml")
+                files[name] = ReadFile(name);
+        }
+        return files;
+    }
+    std::vector<int16_t> ViewOrder() const {
+        std::vector<int16_t> order;
+        for (const auto& view : doc->Views())
+            order.push_back(view->ViewIndex());
+        return order;
+    }
+};
+
+// Each window's setup-text file names its view, so a window that moves to another section
+// number shows in the files.
+TEST_F(LayoutTest, OpeningAndSavingKeepsTheWindowsInTheirSections) {
+    struct Row {
+        std::vector<int> sections;
+        std::vector<int16_t> order; // the document's windows after opening
+    };
+    const Row rows[] = {
+        {{9999, 0, 1, 2}, {9999, 0, 1, 2}},
+        {{9999, 2, 1, 0}, {9999, 2, 1, 0}},
+        {{0, 9999, 1}, {0, 9999, 1}}, // the main input takes the place of its section
+        {{2, 9999}, {2, 9999}},       //
+        {{1, 0}, {9999, 1, 0}},       // without a section it stays first
+        {{9999, 7, 0}, {9999, 0}},    // a section of no view keeps no place
+    };
+    for (const Row& row : rows) {
+        std::ostringstream what;
+        for (int type : row.sections)
+            what << type << ' ';
+        SCOPED_TRACE(what.str());
+        Clear();
+        Model("input", kThreeViews, LayoutOf(row.sections));
+        for (size_t k = 0; k < row.sections.size(); ++k)
+            Write("cwd/model.vw" + std::to_string(k), "view " + std::to_string(row.sections[k]));
+        Open();
+        EXPECT_EQ(ViewOrder(), row.order);
+        ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
+        const std::map<std::string, std::string> once = SavedFiles();
+        for (size_t k = 0; k < row.order.size(); ++k) {
+            if (row.order[k] == kMainInputIndex) continue;
+            EXPECT_EQ(ReadFile("model.vw" + std::to_string(k)),
+                      "view " + std::to_string(row.order[k]));
+        }
+        // Opened and saved again, as a second run of the same document does.
+        Open();
+        EXPECT_EQ(ViewOrder(), row.order);
+        ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
+        EXPECT_EQ(SavedFiles(), once);
+        doc.reset();
+    }
+}
+
+// The template lies in docs/ (or below it); the document docs/model.tvd is saved under
+// `saveAs`. The current directory is cwd/, where no template lies.
+TEST_F(LayoutTest, TheTemplateKeepsTheNameItWasGiven) {
+    struct Row {
+        const char* what;
+        const char* templateAt; // below the root
+        const char* given;      // in the layout file; "$ROOT" stands for the root
+        const char* saveAs;     // below the root
+        const char* written;    // the name the saved layout holds
+    };
+    const Row rows[] = {
+        {"save keeps a relative name", "docs/model.tml", "model.tml", "docs/model.tvd",
+         "model.tml"},
+        {"below the document", "docs/t/m.tml", "t/m.tml", "docs/model.tvd", "t/m.tml"},
+        {"save keeps an absolute name", "docs/model.tml", "$ROOT/docs/model.tml", "docs/model.tvd",
+         "$ROOT/docs/model.tml"},
+        {"save as beside it", "docs/model.tml", "model.tml", "docs/copy.tvd", "model.tml"},
+        {"save as above it", "docs/t/m.tml", "t/m.tml", "copy.tvd", "docs/t/m.tml"},
+        {"save as beside an absolute name", "docs/model.tml", "$ROOT/docs/model.tml",
+         "docs/copy.tvd", "model.tml"},
+        {"save as elsewhere", "docs/model.tml", "model.tml", "other/copy.tvd",
+         "$ROOT/docs/model.tml"},
+        {"save as into a sibling", "docs/t/m.tml", "t/m.tml", "docs/u/copy.tvd",
+         "$ROOT/docs/t/m.tml"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Clear();
+        Write(row.templateAt, kThreeViews);
+        Write("docs/model.tvd", "input");
+        Write("docs/model.ini", LayoutOf({9999, 1}, Expand(row.given)));
+        Write("other/");
+        Write("docs/u/");
+        Open(root + "/docs/model.tvd");
+        ASSERT_EQ(doc->tmpl.viewCount, 3);
+        ASSERT_TRUE(doc->OnSaveDocument(root + "/" + row.saveAs));
+        const std::string layout = CTivaneDoc::LayoutFileNameOf(root + "/" + row.saveAs);
+        const std::optional<IniFile> saved = IniFile::Load(layout);
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(saved->GetString("Description", "TemplateFile", "", 500), Expand(row.written));
+        // The copy finds its template again, whatever the current directory.
+        Open(root + "/" + row.saveAs);
+        EXPECT_EQ(doc->tmpl.viewCount, 3);
+        EXPECT_EQ(doc->Views().size(), 2u);
+        doc.reset();
+    }
+}
+
+// The template and its programs lie in tmpl/; the document in docs/ names the template by
+// its full path. Each program sets the main input to the folder it was found in.
+TEST_F(LayoutTest, ProgramsAreLookedForLastBesideTheTemplate) {
+    struct Row {
+        const char* programsIn; // space-separated folders below the root holding main.prg
+        const char* ranFrom;
+    };
+    const Row rows[] = {
+        {"tmpl", "tmpl"},
+        {"tmpl cwd", "cwd"}, // the places of the file search come first
+        {"tmpl exe", "exe"},
+        {"tmpl cmd", "cmd"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.programsIn);
+        Clear();
+        Write("tmpl/model.tml", "[Description]\nNoOfViews=1\nMainProgramFileName=main.prg\n"
+                                "[View0]\nProgramFileName=view.prg\n");
+        Write("tmpl/view.prg", "PRINTF(\"%s\", \"from tmpl\")");
+        Write("tmpl/default.prg", "fromDefault := \"tmpl\"");
+        std::istringstream folders(row.programsIn);
+        for (std::string folder; folders >> folder;) {
+            Write(folder + "/main.prg",
+                  "EXECVIEWTEMPLATES(0); SETCONFIG(\"" + folder + "\" + fromDefault)");
+        }
+        Write("docs/model.tvd", "");
+        Write("docs/model.ini", LayoutOf({9999, 0}, root + "/tmpl/model.tml"));
+        Open(root + "/docs/model.tvd");
+        doc->SetBare(false);
+        doc->Execute();
+        EXPECT_EQ(doc->mainInput, std::string(row.ranFrom) + "tmpl");
+        auto& view = dynamic_cast<CTivaneView&>(*doc->Views()[1]);
+        EXPECT_EQ(view.Surface().Text(), "from tmpl");
+        doc.reset();
+    }
+}
+
+constexpr const char* kOneGraph = "[Description]\nNoOfViews=1\nMainProgramFileName=main.prg\n"
+                                  "[View0]\nProgramFileName=graph.prg\nTypeOfView=2\n";
+
+// What a graphics window shows: its windows and its list.
+struct Picture {
+    DRect clip, world;
+    std::string list;
+    bool operator==(const Picture&) const = default;
+};
+
+Picture PictureOf(const CViewBase& view) {
+    const auto& graph = dynamic_cast<const CTivaneGraph&>(view);
+    return {graph.Model().Clip(), graph.Model().World(), graph.List().Serialize()};
+}
+
+void PrintTo(const Picture& p, std::ostream* out) {
+    *out << FormatRect(p.clip) << " / " << FormatRect(p.world) << " / " << p.list.size()
+         << " bytes";
+}
+
+TEST_F(LayoutTest, AReopenedPictureIsTheOneSaved) {
+    const char* const programs[] = {
+        "CLIPWINDOW(0, 0, 600, 600); WINDOWEXT(-1, 1, 1, -1); MOVETO(-1, -1); LINETO(1, 1)",
+        "CLIPWINDOW(10, 20, 29999, 400); WINDOWEXT(0.1, 1 / 3, 2E-7, -1E300); LINETO(0.05, 0)",
+        "WINDOWEXT(0, 0, 600, 400); MOVETO(10, 10); LINETO(590, 390)", // the whole area
+        "MOVETO(100, 100); PRINT(\"no windows set\")",
+    };
+    for (const char* program : programs) {
+        SCOPED_TRACE(program);
+        Clear();
+        Model("", kOneGraph, LayoutOf({9999, 0}));
+        Write("cwd/main.prg", "EXECVIEWTEMPLATES(0)");
+        Write("cwd/graph.prg", std::string("CLEARVIEW(0); ") + program);
+        Open();
+        ui.boxes.clear(); // the missing setup file
+        doc->Execute();
+        ASSERT_EQ(ui.Texts(), std::vector<std::string>{});
+        const Picture before = PictureOf(*doc->Views()[1]);
+        ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
+        Open();
+        EXPECT_EQ(PictureOf(*doc->Views()[1]), before);
+        doc.reset();
+    }
+}
+
+// The keys of a saved picture replaced: values that no program could have set, and layouts
+// from before the keys, leave the picture in the whole area.
+TEST_F(LayoutTest, WindowsThatCannotBeRestoredLeaveTheWholeArea) {
+    struct Row {
+        const char* clip;
+        const char* world;
+        bool restored;
+    };
+    const Row rows[] = {
+        {"0,0,600,400", "-1,1,1,-1", true},
+        {"0,0,30000,30000", "0,0,30000,30000", true},
+        {nullptr, nullptr, false}, // a layout without the keys
+        {"0,0,600,400", nullptr, false},
+        {"0,0,600", "-1,1,1,-1", false},
+        {"0,0,600,400,5", "-1,1,1,-1", false},
+        {"0,0,600,x", "-1,1,1,-1", false},
+        {"0,0,30001,400", "-1,1,1,-1", false},
+        {"-1,0,600,400", "-1,1,1,-1", false},
+        {"600,0,600,400", "-1,1,1,-1", false},
+        {"0,0,600.5,400", "-1,1,1,-1", false},
+        {"0,0,600,400", "-1,1,inf,-1", false},
+        {"0,0,600,400", "nan,1,1,-1", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << (row.clip ? row.clip : "-") << " " << (row.world ? row.world : "-"));
+        Clear();
+        Model("", kOneGraph, LayoutOf({9999, 0}));
+        Write("cwd/main.prg", "EXECVIEWTEMPLATES(0)");
+        Write("cwd/graph.prg", "CLEARVIEW(0); CLIPWINDOW(0, 0, 100, 100); LINETO(50, 50)");
+        Open();
+        doc->Execute();
+        ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
+        doc.reset();
+        // Written by hand: the section holds only the keys of the row.
+        std::string section = "[Window1]\nWindowType=0\n";
+        if (row.clip) section += std::string("ClipWindow=") + row.clip + "\n";
+        if (row.world) section += std::string("WorldWindow=") + row.world + "\n";
+        Write("cwd/model.ini", "[Description]\nNoOfWindows=2\nTemplateFile=model.tml\n"
+                               "[Window0]\nWindowType=9999\n" +
+                                   section);
+        Open();
+        const Picture reopened = PictureOf(*doc->Views()[1]);
+        EXPECT_NE(reopened.list, "");
+        const DRect clip = row.restored ? *ParseRect(row.clip) : kDrawArea;
+        const DRect world = row.restored ? *ParseRect(row.world) : kDrawArea;
+        EXPECT_EQ(reopened.clip, clip);
+        EXPECT_EQ(reopened.world, world);
+        doc.reset();
+    }
+}
+
+TEST_F(LayoutTest, AMainProgramThatCannotBeReadEndsTheRun) {
+    struct Row {
+        const char* mainProgram; // as the template names it
+        const char* report;      // the only message; "$ROOT" stands for the root
+    };
+    const Row rows[] = {
+        {"absent.prg", "Could not open the file $ROOT/cmd/absent.prg."},
+        {"large.prg", "The file $ROOT/cwd/large.prg is too large."},
+        {"", "main input ran"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.mainProgram);
+        Clear();
+        Write("cwd/large.prg");
+        std::filesystem::resize_file(root + "/cwd/large.prg", kMaxFileSize + 1);
+        Model("SENDMSG(\"main input ran\")",
+              std::string("[Description]\nMainProgramFileName=") + row.mainProgram + "\n",
+              LayoutOf({9999}));
+        Open();
+        ui.boxes.clear();
+        doc->Execute();
+        std::string report = row.report;
+        if (const size_t at = report.find("$ROOT"); at != std::string::npos)
+            report.replace(at, 5, root);
+        EXPECT_EQ(ui.Texts(), std::vector<std::string>{report});
+        EXPECT_FALSE(doc->Running());
+        EXPECT_EQ(CTivaneDoc::RunningCount(), 0);
+        EXPECT_EQ(ui.looks.back(), false);
+        doc.reset();
+        ui.looks.clear();
+    }
+}
+
+} // namespace
+} // namespace tivane::testing
