@@ -7,11 +7,11 @@
 
 #include "appui.h"
 #include "childframe.h"
-#include "viewbase.h"
 #include "headlesssurface.h"
 #include "mainframe.h"
 #include "savetransaction.h"
 #include "tivanedoc.h"
+#include "viewbase.h"
 
 namespace tivane {
 
