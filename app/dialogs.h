@@ -3,6 +3,7 @@
 // person: message boxes, the questions, the User Input and View Setup dialogs, and the file
 // prompts.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,32 @@ public:
     virtual std::optional<std::string> PromptSaveAs(const std::string& current) = 0;
     // "Save changes to %1?"
     virtual SaveAnswer AskSaveChanges(const std::string& title) = 0;
+};
+
+// A seam (`Ui` or `DialogSeam`) whose modal dialogs are those of another `DialogSeam`, chosen
+// anew at every call: an implementation adds only what it does itself, and a new dialog of
+// the seam is forwarded here, once.
+template <typename Seam>
+class DialogForwarder : public Seam {
+public:
+    void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) override {
+        Target().MessageBox(text, icon, helpContext);
+    }
+    Answer AskOkCancel(std::string_view text, MessageIcon icon) override {
+        return Target().AskOkCancel(text, icon);
+    }
+    std::optional<std::string> GetUserInput(std::string_view prompt,
+                                            std::string_view initial) override {
+        return Target().GetUserInput(prompt, initial);
+    }
+    bool AskYesNo(std::string_view question) override { return Target().AskYesNo(question); }
+    std::optional<std::string> EditViewSetup(std::string_view setupText) override {
+        return Target().EditViewSetup(setupText);
+    }
+    std::optional<std::string> ChooseTemplate() override { return Target().ChooseTemplate(); }
+
+protected:
+    virtual DialogSeam& Target() = 0;
 };
 
 // The real dialogs, owned by the main window.

@@ -31,6 +31,18 @@ void DrawLetter(QPainter& p, const QString& letter, QColor colour) {
     p.drawText(QRect(0, 0, 16, 15), Qt::AlignCenter, letter);
 }
 
+// A signal housing with two lamps: the upper one red while running, the lower one green
+// while not.
+void DrawLamps(QPainter& p, bool running) {
+    p.setPen(Qt::black);
+    p.setBrush(QColor(60, 60, 60));
+    p.drawRoundedRect(4, 0, 8, 14, 2, 2);
+    p.setBrush(running ? QColor(255, 30, 30) : QColor(90, 20, 20));
+    p.drawEllipse(5, 1, 5, 5);
+    p.setBrush(running ? QColor(20, 80, 20) : QColor(40, 230, 40));
+    p.drawEllipse(5, 8, 5, 5);
+}
+
 } // namespace
 
 QIcon ToolIcon(int command, bool running) {
@@ -52,14 +64,7 @@ QIcon ToolIcon(int command, bool running) {
         p.fillRect(5, 9, 6, 4, QColor(200, 200, 200));
         break;
     case ID_EXECUTE:
-        // A signal housing with two lamps.
-        p.setPen(Qt::black);
-        p.setBrush(QColor(60, 60, 60));
-        p.drawRoundedRect(4, 0, 8, 14, 2, 2);
-        p.setBrush(running ? QColor(255, 30, 30) : QColor(90, 20, 20));
-        p.drawEllipse(5, 1, 5, 5);
-        p.setBrush(running ? QColor(20, 80, 20) : QColor(40, 230, 40));
-        p.drawEllipse(5, 8, 5, 5);
+        DrawLamps(p, running);
         break;
     case ID_COMPUTE_EXPRESSION:
         DrawLetter(p, "=", QColor(0, 0, 160));

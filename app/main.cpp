@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     action.sa_handler = OnMathSignal;
     sigemptyset(&action.sa_mask);
     if (sigaction(SIGFPE, &action, nullptr) != 0)
-        frame.MessageBox("Could not set math signal.", tivane::MessageIcon::Stop, 0);
+        frame.dialogs().MessageBox("Could not set math signal.", tivane::MessageIcon::Stop, 0);
 
     // Maximized whatever the session asked for; without a window manager to do it, the
     // frame takes the screen's available area itself.

@@ -1,34 +1,25 @@
 #include "mainframe.h"
 
-#include <QAbstractEventDispatcher>
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPageSetupDialog>
-#include <QPrinter>
-#include <QSettings>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QWhatsThis>
 
 #include "about.h"
+#include "appui.h"
 #include "childframe.h"
-#include "errors.h"
+#include "documentlist.h"
 #include "finddialog.h"
-#include "headlesssurface.h"
 #include "helpwindow.h"
 #include "icons.h"
 #include "movierecorder.h"
 #include "pictureexport.h"
 #include "printing.h"
-#include "savetransaction.h"
 #include "tivanedoc.h"
 #include "tivanegraph.h"
 #include "tivaneview.h"
@@ -36,33 +27,84 @@
 
 namespace tivane {
 
-namespace {
+// Which window the active one must be for an action to be enabled.
+enum class Needs { Nothing, Document, TextWindow, GraphicsWindow };
 
-constexpr int kRecentFiles = 4;
-// The message pass lets events through at most this often: Stop and repaints stay prompt,
-// and a program that passes messages often does not pay for the event loop each time.
-constexpr qint64 kPumpIntervalMs = 10;
-// However long the last pass took, the next one comes within this: a slow repaint must not
-// leave Stop and the screen unanswered for seconds.
-constexpr qint64 kMaxPumpWaitMs = 100;
-constexpr const char* kNewDocumentHint =
-    "You should now use File/Change Template to set up the template to be used with this "
-    "document.";
-constexpr const char* kPrintRunning = "Do not use printing while a program is still executing.";
+struct CMainFrame::ActionRow {
+    Command id;
+    const char* text;
+    const char* prompt; // the status bar's and What's This
+    const char* keys;   // "; " between the keys of one action
+    void (CMainFrame::*handler)();
+    Needs needs;
+};
 
-QString Canonical(const std::string& path) {
-    const QFileInfo info(QString::fromStdString(path));
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+std::span<const CMainFrame::ActionRow> CMainFrame::ActionRows() {
+    using M = CMainFrame;
+    using enum Needs;
+    static constexpr ActionRow kRows[] = {
+        {ID_FILE_NEW, "&New", "Create a new document", "Ctrl+N", &M::OpenOrCreateDocument, Nothing},
+        {ID_FILE_OPEN, "&Open...", "Open an existing document", "Ctrl+O", &M::OpenOrCreateDocument,
+         Nothing},
+        {ID_FILE_CLOSE, "&Close", "Close the active document", "", &M::FileClose, Document},
+        {ID_FILE_SAVE, "&Save", "Save the active document", "Ctrl+S", &M::FileSave, Document},
+        {ID_FILE_SAVE_AS, "Save &As...", "Save the active document with a new name", "",
+         &M::FileSaveAs, Document},
+        {ID_CHANGE_TEMPLATE, "Change &Template",
+         "Change the template used with the actual ducument", "", &M::ChangeTemplate, Document},
+        {ID_EXECUTE, "&Execute", "Execute template with the given input", "Ctrl+E", &M::Execute,
+         Document},
+        {ID_COMPUTE_EXPRESSION, "Co&mpute Expression",
+         "Execute a program (for checking programming enviroment state)", "Ctrl+M",
+         &M::ComputeExpression, Document},
+        {ID_SAVE_AVI, "Save as AV&I", "Save as an AVI file", "Ctrl+I", &M::SaveAvi, GraphicsWindow},
+        {ID_FILE_PRINT, "&Print...", "Print the active window", "Ctrl+P", &M::Print, Document},
+        {ID_FILE_PRINT_PREVIEW, "Print Pre&view", "Display full pages", "", &M::PrintPreview,
+         Document},
+        {ID_FILE_PRINT_SETUP, "P&rint Setup...", "Change the printer and printing options", "",
+         &M::PrintSetup, Nothing},
+        {ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents", "", &M::Exit,
+         Nothing},
+        {ID_EDIT_UNDO, "&Undo", "Undo the last action", "Ctrl+Z; Alt+Backspace", &M::Undo,
+         TextWindow},
+        {ID_EDIT_CUT, "Cu&t", "Cut the selection and put it on the Clipboard", "Ctrl+X; Shift+Del",
+         &M::Cut, TextWindow},
+        {ID_EDIT_COPY, "&Copy", "Copy the selection and put it on the Clipboard",
+         "Ctrl+C; Ctrl+Ins", &M::Copy, TextWindow},
+        {ID_EDIT_PASTE, "&Paste", "Insert Clipboard contents", "Ctrl+V; Shift+Ins", &M::Paste,
+         TextWindow},
+        {ID_EDIT_SELECT_ALL, "Select &All", "Select the entire text", "", &M::SelectAll,
+         TextWindow},
+        {ID_EDIT_FIND, "&Find", "Find the specified text", "Alt+F3", &M::Find, TextWindow},
+        {ID_EDIT_REPLACE, "R&eplace", "Replace specific text with different text", "Alt+F4",
+         &M::Replace, TextWindow},
+        {ID_SAVE_CONTENTS, "Sa&ve Contents", "Save the contents of the active view", "",
+         &M::SaveContents, Document},
+        {ID_CLEAR_ALL, "Clear &All", "Delete the contents of all the views", "Ctrl+A", &M::ClearAll,
+         Document},
+        {ID_CONFIGURE, "Con&figure", "Setting up a view", "Ctrl+F", &M::Configure, Document},
+        {ID_MAIN_INPUT, "&Main Input", "Enter main input", "", &M::ShowMainInput, Document},
+        {ID_WINDOW_CASCADE, "&Cascade", "Arrange windows so they overlap", "", &M::Cascade,
+         Document},
+        {ID_WINDOW_TILE, "&Tile", "Arrange windows as non-overlapping tiles", "", &M::Tile,
+         Document},
+        {ID_WINDOW_ARRANGE, "&Arrange Icons", "Arrange icons at the bottom of the window", "",
+         &M::ArrangeIcons, Document},
+        {ID_HELP_INDEX, "&Index", "List Help topics", "", &M::HelpIndex, Nothing},
+        {ID_HELP, "Help", "Display help for the current task or command", "F1", &M::Help, Nothing},
+        {ID_HELP_USING, "&Using Help", "Display instructions about how to use help", "",
+         &M::UsingHelp, Nothing},
+        {ID_CONTEXT_HELP, "Help", "Display help for clicked buttons, menus and windows", "Shift+F1",
+         &M::ContextHelp, Nothing},
+        {ID_APP_ABOUT, "&About Tivane...",
+         "Display program information, version number and copyright", "", &M::About, Nothing},
+        {ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the toolbar", "", nullptr, Nothing},
+        {ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar", "", nullptr, Nothing},
+    };
+    return kRows;
 }
 
-} // namespace
-
-CMainFrame::CMainFrame(SearchContext search)
-    : m_search(std::move(search)), m_dialogs(std::make_unique<QtDialogs>(this)) {
-    static_cast<QtDialogs&>(*m_dialogs).showHelp = [this](uint32_t topic) {
-        ShowHelpTopic(static_cast<int32_t>(topic));
-    };
+CMainFrame::CMainFrame(SearchContext search) {
     setWindowTitle(kAppName);
     setWindowIcon(AppIcon());
     m_mdi = new QMdiArea(this);
@@ -71,149 +113,87 @@ CMainFrame::CMainFrame(SearchContext search)
     setCentralWidget(m_mdi);
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateMenus);
     setAcceptDrops(true);
+    m_ui = std::make_unique<AppUi>(*this);
+    m_documents = std::make_unique<DocumentList>(*this, *m_ui, std::move(search));
+    connect(m_documents.get(), &DocumentList::changed, this, &CMainFrame::UpdateMenus);
+    m_printing = std::make_unique<Printing>(*this, *m_ui);
 
     CreateActions();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
-    ReadSettings();
     UpdateMenus();
-    m_pumpClock.start();
-    // Modal dialogs block in their own event loop; that time is a person's, not the pass's.
-    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                [this] { m_blockClock.start(); });
-        connect(dispatcher, &QAbstractEventDispatcher::awake, this, [this] {
-            if (m_blockClock.isValid()) m_blockedNs += m_blockClock.nsecsElapsed();
-            m_blockClock.invalidate();
-        });
-    }
-    m_reaper = new QTimer(this);
-    m_reaper->setSingleShot(true);
-    connect(m_reaper, &QTimer::timeout, this, &CMainFrame::DeleteClosedDocuments);
 }
 
 CMainFrame::~CMainFrame() {
     // Windows that close from here on must not reach menus that are gone.
     m_mdi->disconnect(this);
-    // Views before their documents, and both before the windows they would reach.
-    while (!m_docs.empty()) {
-        StopRecordings(*m_docs.back());
-        m_docs.pop_back();
-    }
-    m_closed.clear();
+    m_documents->disconnect(this);
+    m_documents.reset();
 }
 
-QAction* CMainFrame::AddAction(Command command, const QString& text, const QString& prompt,
-                               const QList<QKeySequence>& keys, void (CMainFrame::*slot)()) {
+CTivaneDoc* CMainFrame::OpenDocumentFile(const std::string& path) {
+    return m_documents->Open(path);
+}
+
+void CMainFrame::OpenOrCreateDocument() {
+    m_documents->OpenOrCreate();
+}
+
+const std::vector<std::unique_ptr<CTivaneDoc>>& CMainFrame::Documents() const {
+    return m_documents->Documents();
+}
+
+void CMainFrame::SetDialogs(std::unique_ptr<Dialogs> dialogs) {
+    m_ui->SetDialogs(std::move(dialogs));
+}
+
+Dialogs& CMainFrame::dialogs() {
+    return m_ui->dialogs();
+}
+
+bool CMainFrame::FrameClosing(CTivaneFrame& frame) {
+    return m_documents->FrameClosing(frame);
+}
+
+// ---- Actions, menus, bars ----
+
+QAction* CMainFrame::AddAction(int id, const QString& text, const QString& prompt) {
     auto* action = new QAction(text, this);
-    action->setData(static_cast<int>(command));
+    action->setData(id);
     action->setStatusTip(prompt);
     action->setWhatsThis(prompt);
-    action->setShortcuts(keys);
     action->setShortcutContext(Qt::ApplicationShortcut);
-    if (slot) connect(action, &QAction::triggered, this, slot);
-    m_actions[command] = action;
+    m_actions[id] = action;
     addAction(action);
     return action;
 }
 
 void CMainFrame::CreateActions() {
-    using K = QKeySequence;
-    AddAction(ID_FILE_NEW, "&New", "Create a new document", {K("Ctrl+N")}, &CMainFrame::FileNew);
-    AddAction(ID_FILE_OPEN, "&Open...", "Open an existing document", {K("Ctrl+O")},
-              &CMainFrame::FileOpen);
-    AddAction(ID_FILE_CLOSE, "&Close", "Close the active document", {}, &CMainFrame::FileClose);
-    AddAction(ID_FILE_SAVE, "&Save", "Save the active document", {K("Ctrl+S")},
-              &CMainFrame::FileSave);
-    AddAction(ID_FILE_SAVE_AS, "Save &As...", "Save the active document with a new name", {},
-              &CMainFrame::FileSaveAs);
-    AddAction(ID_CHANGE_TEMPLATE, "Change &Template",
-              "Change the template used with the actual ducument", {}, &CMainFrame::ChangeTemplate);
-    AddAction(ID_EXECUTE, "&Execute", "Execute template with the given input", {K("Ctrl+E")},
-              &CMainFrame::Execute);
-    AddAction(ID_COMPUTE_EXPRESSION, "Co&mpute Expression",
-              "Execute a program (for checking programming enviroment state)", {K("Ctrl+M")},
-              &CMainFrame::ComputeExpression);
-    AddAction(ID_SAVE_AVI, "Save as AV&I", "Save as an AVI file", {K("Ctrl+I")},
-              &CMainFrame::SaveAvi);
-    AddAction(ID_FILE_PRINT, "&Print...", "Print the active window", {K("Ctrl+P")},
-              &CMainFrame::Print);
-    AddAction(ID_FILE_PRINT_PREVIEW, "Print Pre&view", "Display full pages", {},
-              &CMainFrame::PrintPreview);
-    AddAction(ID_FILE_PRINT_SETUP, "P&rint Setup...", "Change the printer and printing options", {},
-              &CMainFrame::PrintSetup);
-    AddAction(ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents", {},
-              &CMainFrame::Exit);
-    AddAction(ID_EDIT_UNDO, "&Undo", "Undo the last action", {K("Ctrl+Z"), K("Alt+Backspace")},
-              &CMainFrame::Undo);
-    AddAction(ID_EDIT_CUT, "Cu&t", "Cut the selection and put it on the Clipboard",
-              {K("Ctrl+X"), K("Shift+Del")}, &CMainFrame::Cut);
-    AddAction(ID_EDIT_COPY, "&Copy", "Copy the selection and put it on the Clipboard",
-              {K("Ctrl+C"), K("Ctrl+Ins")}, &CMainFrame::Copy);
-    AddAction(ID_EDIT_PASTE, "&Paste", "Insert Clipboard contents", {K("Ctrl+V"), K("Shift+Ins")},
-              &CMainFrame::Paste);
-    AddAction(ID_EDIT_SELECT_ALL, "Select &All", "Select the entire text", {},
-              &CMainFrame::SelectAll);
-    AddAction(ID_EDIT_FIND, "&Find", "Find the specified text", {K("Alt+F3")}, &CMainFrame::Find);
-    AddAction(ID_EDIT_REPLACE, "R&eplace", "Replace specific text with different text",
-              {K("Alt+F4")}, &CMainFrame::Replace);
-    AddAction(ID_SAVE_CONTENTS, "Sa&ve Contents", "Save the contents of the active view", {},
-              &CMainFrame::SaveContents);
-    AddAction(ID_CLEAR_ALL, "Clear &All", "Delete the contents of all the views", {K("Ctrl+A")},
-              &CMainFrame::ClearAll);
-    AddAction(ID_CONFIGURE, "Con&figure", "Setting up a view", {K("Ctrl+F")},
-              &CMainFrame::Configure);
-    AddAction(ID_MAIN_INPUT, "&Main Input", "Enter main input", {}, &CMainFrame::ShowMainInput);
-    AddAction(ID_WINDOW_CASCADE, "&Cascade", "Arrange windows so they overlap", {}, nullptr);
-    connect(Action(ID_WINDOW_CASCADE), &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
-    AddAction(ID_WINDOW_TILE, "&Tile", "Arrange windows as non-overlapping tiles", {}, nullptr);
-    connect(Action(ID_WINDOW_TILE), &QAction::triggered, m_mdi, &QMdiArea::tileSubWindows);
-    AddAction(ID_WINDOW_ARRANGE, "&Arrange Icons", "Arrange icons at the bottom of the window", {},
-              nullptr);
-    connect(Action(ID_WINDOW_ARRANGE), &QAction::triggered, m_mdi, [this] {
-        for (QMdiSubWindow* w : m_mdi->subWindowList()) {
-            if (w->isMinimized()) w->showMinimized();
-        }
-    });
-    AddAction(ID_HELP_INDEX, "&Index", "List Help topics", {}, &CMainFrame::HelpIndex);
-    AddAction(ID_HELP, "Help", "Display help for the current task or command", {K("F1")},
-              &CMainFrame::Help);
-    AddAction(ID_HELP_USING, "&Using Help", "Display instructions about how to use help", {},
-              &CMainFrame::UsingHelp);
-    AddAction(ID_CONTEXT_HELP, "Help", "Display help for clicked buttons, menus and windows",
-              {K("Shift+F1")}, &CMainFrame::ContextHelp);
-    AddAction(ID_APP_ABOUT, "&About Tivane...",
-              "Display program information, version number and copyright", {}, &CMainFrame::About);
-    QAction* toolBar =
-        AddAction(ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the toolbar", {}, nullptr);
-    toolBar->setCheckable(true);
-    toolBar->setChecked(true);
-    QAction* statusBarAction =
-        AddAction(ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar", {}, nullptr);
-    statusBarAction->setCheckable(true);
-    statusBarAction->setChecked(true);
-    connect(statusBarAction, &QAction::toggled, this,
+    for (const ActionRow& row : ActionRows()) {
+        QAction* action = AddAction(row.id, row.text, row.prompt);
+        if (*row.keys)
+            action->setShortcuts(QKeySequence::listFromString(row.keys, QKeySequence::NativeText));
+        if (row.handler) connect(action, &QAction::triggered, this, row.handler);
+    }
+    for (Command bar : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR}) {
+        Action(bar)->setCheckable(true);
+        Action(bar)->setChecked(true);
+    }
+    connect(Action(ID_VIEW_STATUS_BAR), &QAction::toggled, this,
             [this](bool on) { statusBar()->setVisible(on); });
     for (int n = 0; n < 10; ++n) {
-        QAction* view = AddAction(static_cast<Command>(ID_VIEW_FIRST + n), QString::number(n),
-                                  "Open a window of this view", {}, nullptr);
+        QAction* view =
+            AddAction(ID_VIEW_FIRST + n, QString::number(n), "Open a window of this view");
         connect(view, &QAction::triggered, this, [this, n] { OpenView(n); });
-    }
-    for (int k = 0; k < kRecentFiles; ++k) {
-        auto* recent = new QAction(this);
-        recent->setVisible(false);
-        connect(recent, &QAction::triggered, this,
-                [this, recent] { OpenDocumentFile(recent->data().toString().toStdString()); });
-        m_recentActions.push_back(recent);
     }
     // The accelerators the menus do not show.
     auto* nextPane = new QAction(this);
-    nextPane->setShortcut(K("F6"));
+    nextPane->setShortcut(QKeySequence("F6"));
     connect(nextPane, &QAction::triggered, m_mdi, &QMdiArea::activateNextSubWindow);
     addAction(nextPane);
     auto* previousPane = new QAction(this);
-    previousPane->setShortcut(K("Shift+F6"));
+    previousPane->setShortcut(QKeySequence("Shift+F6"));
     connect(previousPane, &QAction::triggered, m_mdi, &QMdiArea::activatePreviousSubWindow);
     addAction(previousPane);
 }
@@ -283,69 +263,32 @@ void CMainFrame::CreateStatusBar() {
     });
 }
 
-void CMainFrame::ReadSettings() {
-    UpdateRecentFiles();
-}
-
-void CMainFrame::UpdateRecentFiles() {
-    const QStringList files = QSettings().value("recentFiles").toStringList();
-    for (int k = 0; k < kRecentFiles; ++k) {
-        QAction* a = m_recentActions[static_cast<size_t>(k)];
-        if (k < files.size()) {
-            a->setText(QStringLiteral("&%1 %2").arg(k + 1).arg(QFileInfo(files[k]).fileName()));
-            a->setData(files[k]);
-            a->setVisible(true);
-        } else {
-            a->setVisible(false);
-        }
-    }
-}
-
-void CMainFrame::AddRecentFile(const std::string& path) {
-    QSettings settings;
-    QStringList files = settings.value("recentFiles").toStringList();
-    const QString name = Canonical(path);
-    files.removeAll(name);
-    files.prepend(name);
-    while (files.size() > kRecentFiles)
-        files.removeLast();
-    settings.setValue("recentFiles", files);
-    UpdateRecentFiles();
-}
-
-CViewBase* CMainFrame::ActiveView() const {
-    auto* frame = qobject_cast<CTivaneFrame*>(m_mdi->activeSubWindow());
-    return frame ? frame->View() : nullptr;
-}
-
-CTivaneDoc* CMainFrame::ActiveDocument() const {
-    CViewBase* view = ActiveView();
-    return view ? &view->Doc() : nullptr;
-}
-
-CTivaneFrame* CMainFrame::FrameOf(const CViewBase& view) const {
-    for (QMdiSubWindow* w : m_mdi->subWindowList()) {
-        auto* frame = qobject_cast<CTivaneFrame*>(w);
-        if (frame && frame->View() == &view) return frame;
-    }
-    return nullptr;
+void CMainFrame::ShowStatus(const QString& message) {
+    statusBar()->showMessage(message, 10000);
 }
 
 void CMainFrame::UpdateMenus() {
     CViewBase* view = ActiveView();
     CTivaneDoc* doc = view ? &view->Doc() : nullptr;
-    const bool isText = view && view->Kind() == ViewKind::Text;
-    const bool isGraph = view && view->Kind() == ViewKind::Graphics;
-    for (Command c : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_CHANGE_TEMPLATE, ID_EXECUTE,
-                      ID_COMPUTE_EXPRESSION, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_SAVE_CONTENTS,
-                      ID_CLEAR_ALL, ID_CONFIGURE, ID_MAIN_INPUT, ID_WINDOW_CASCADE, ID_WINDOW_TILE,
-                      ID_WINDOW_ARRANGE})
-        Action(c)->setEnabled(doc != nullptr);
-    Action(ID_SAVE_AVI)->setVisible(isGraph);
-    Action(ID_SAVE_AVI)->setEnabled(isGraph);
-    for (Command c : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_SELECT_ALL,
-                      ID_EDIT_FIND, ID_EDIT_REPLACE})
-        Action(c)->setEnabled(isText);
+    const auto enabled = [&](Needs needs) {
+        switch (needs) {
+        case Needs::Nothing:
+            return true;
+        case Needs::Document:
+            return doc != nullptr;
+        case Needs::TextWindow:
+            return view && view->Kind() == ViewKind::Text;
+        case Needs::GraphicsWindow:
+            return view && view->Kind() == ViewKind::Graphics;
+        }
+        return false;
+    };
+    for (const ActionRow& row : ActionRows()) {
+        QAction* action = Action(row.id);
+        action->setEnabled(enabled(row.needs));
+        // Save as AVI is in the menu only while a graphics window is active.
+        if (row.needs == Needs::GraphicsWindow) action->setVisible(action->isEnabled());
+    }
     // The Execute item follows the running state; Ctrl+E works in both.
     Action(ID_EXECUTE)->setText(doc && doc->Running() ? "Stop &Execution" : "&Execute");
     m_editMenu->menuAction()->setVisible(doc != nullptr);
@@ -372,7 +315,7 @@ void CMainFrame::UpdateFileMenu() {
     }
     m_fileMenu->addAction(Action(ID_FILE_PRINT_SETUP));
     m_fileMenu->addSeparator();
-    for (QAction* recent : m_recentActions)
+    for (QAction* recent : m_documents->RecentActions())
         m_fileMenu->addAction(recent);
     m_fileMenu->addSeparator();
     m_fileMenu->addAction(Action(ID_APP_EXIT));
@@ -397,186 +340,38 @@ void CMainFrame::UpdateViewMenu() {
     }
 }
 
-// ---- Documents ----
+// ---- Windows ----
 
-CTivaneDoc* CMainFrame::OpenDocumentFile(const std::string& path) {
-    const QString canonical = Canonical(path);
-    for (const auto& doc : m_docs) {
-        if (Canonical(doc->PathName()) == canonical && !doc->Views().empty()) {
-            // Already open: its first window comes to the front; its layout is not read again.
-            if (CTivaneFrame* frame = FrameOf(*doc->Views().front())) {
-                if (frame->isMinimized()) frame->showNormal();
-                m_mdi->setActiveSubWindow(frame);
-            }
-            return doc.get();
-        }
+CViewBase* CMainFrame::ActiveView() const {
+    auto* frame = qobject_cast<CTivaneFrame*>(m_mdi->activeSubWindow());
+    return frame ? frame->View() : nullptr;
+}
+
+CTivaneDoc* CMainFrame::ActiveDocument() const {
+    CViewBase* view = ActiveView();
+    return view ? &view->Doc() : nullptr;
+}
+
+CTivaneFrame* CMainFrame::FrameOf(const CViewBase& view) const {
+    for (QMdiSubWindow* w : m_mdi->subWindowList()) {
+        auto* frame = qobject_cast<CTivaneFrame*>(w);
+        if (frame && frame->View() == &view) return frame;
     }
-    // Templates and programs named without a folder are looked for beside the document too,
-    // whichever way it was opened, not only beside the one named on the command line.
-    SearchContext search = m_search;
-    search.commandLineFile = canonical.toStdString();
-    auto doc = std::make_unique<CTivaneDoc>(*this, search);
-    if (!doc->OpenDocument(path)) return nullptr;
-    CTivaneDoc* opened = doc.get();
-    m_docs.push_back(std::move(doc));
-    opened->RestoreLayout();
-    AddRecentFile(opened->PathName());
-    if (!opened->Views().empty()) {
-        if (CTivaneFrame* frame = FrameOf(*opened->Views().front()))
-            m_mdi->setActiveSubWindow(frame);
-    }
-    UpdateMenus();
-    return opened;
+    return nullptr;
 }
 
-void CMainFrame::OpenOrCreateDocument() {
-    const std::optional<std::string> name = m_dialogs->PromptDocument();
-    if (!name) return;
-    if (!QFileInfo::exists(QString::fromStdString(*name))) {
-        // A new model: an empty document and an empty layout file beside it.
-        SaveTransaction create;
-        create.Write(*name, "");
-        create.Write(CTivaneDoc::LayoutFileNameOf(*name), "");
-        if (!create.Commit()) {
-            m_dialogs->MessageBox(std::string(doctext::kFailedToSave) + " " + create.FailureText(),
-                                  MessageIcon::Stop, 0);
-            return;
-        }
-        m_dialogs->MessageBox(kNewDocumentHint, MessageIcon::None, 0);
-    }
-    OpenDocumentFile(*name);
+void CMainFrame::AddWindow(CTivaneFrame& frame) {
+    m_mdi->addSubWindow(&frame);
+    frame.show();
+    m_mdi->setActiveSubWindow(&frame);
 }
 
-bool CMainFrame::AskToSave(CTivaneDoc& doc) {
-    // The main input's edits count even when the window shows them only.
-    if (!doc.IsModified()) return true;
-    switch (m_dialogs->AskSaveChanges(doc.Title())) {
-    case SaveAnswer::Yes:
-        return SaveDocument(doc, doc.PathName());
-    case SaveAnswer::No:
-        return true;
-    case SaveAnswer::Cancel:
-        break;
-    }
-    return false;
+void CMainFrame::ActivateWindow(CTivaneFrame& frame, bool restoreMinimized) {
+    if (restoreMinimized && frame.isMinimized()) frame.showNormal();
+    m_mdi->setActiveSubWindow(&frame);
 }
 
-bool CMainFrame::SaveDocument(CTivaneDoc& doc, const std::string& path) {
-    if (!doc.OnSaveDocument(path)) return false;
-    AddRecentFile(path);
-    return true;
-}
-
-bool CMainFrame::CloseDocument(CTivaneDoc& doc, bool askToSave) {
-    if (askToSave && !AskToSave(doc)) return false;
-    StopRecordings(doc);
-    for (auto it = m_docs.begin(); it != m_docs.end(); ++it) {
-        if (it->get() == &doc) {
-            // The windows go now; the document itself later, never inside a message pass,
-            // where code further up the stack may still be using it.
-            for (const auto& view : doc.Views())
-                view->AttachSurface(std::make_unique<HeadlessSurface>());
-            m_closed.push_back(std::move(*it));
-            m_docs.erase(it);
-            m_reaper->start(0);
-            break;
-        }
-    }
-    UpdateMenus();
-    return true;
-}
-
-void CMainFrame::DeleteClosedDocuments() {
-    if (m_pumpDepth > 0 || AnyDocumentBusy()) {
-        m_reaper->start(kMaxPumpWaitMs);
-        return;
-    }
-    m_closed.clear();
-}
-
-bool CMainFrame::AnyDocumentBusy() const {
-    for (const auto* list : {&m_docs, &m_closed}) {
-        for (const auto& doc : *list) {
-            if (doc->Busy()) return true;
-        }
-    }
-    return false;
-}
-
-bool CMainFrame::FrameClosing(CTivaneFrame& frame) {
-    CViewBase* view = frame.View();
-    CTivaneDoc& doc = view->Doc();
-    if (!doc.CanCloseFrame()) return false;
-    if (doc.Views().size() == 1) {
-        // The last window takes its document with it.
-        if (!AskToSave(doc)) return false;
-        frame.DetachView();
-        CloseDocument(doc, false);
-        return true;
-    }
-    frame.StopRecording();
-    frame.DetachView();
-    doc.RemoveView(*view);
-    UpdateMenus();
-    return true;
-}
-
-std::unique_ptr<WindowSurface> CMainFrame::MakeWindow(CViewBase& view) {
-    auto* frame = new CTivaneFrame(*this, view);
-    m_mdi->addSubWindow(frame);
-    frame->show();
-    m_mdi->setActiveSubWindow(frame);
-    return std::make_unique<FrameSurface>(frame);
-}
-
-// ---- The dialog seam ----
-
-void CMainFrame::MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) {
-    m_dialogs->MessageBox(text, icon, helpContext);
-}
-
-Answer CMainFrame::AskOkCancel(std::string_view text, MessageIcon icon) {
-    return m_dialogs->AskOkCancel(text, icon);
-}
-
-std::optional<std::string> CMainFrame::GetUserInput(std::string_view prompt,
-                                                    std::string_view initial) {
-    return m_dialogs->GetUserInput(prompt, initial);
-}
-
-bool CMainFrame::AskYesNo(std::string_view question) {
-    return m_dialogs->AskYesNo(question);
-}
-
-std::optional<std::string> CMainFrame::EditViewSetup(std::string_view setupText) {
-    return m_dialogs->EditViewSetup(setupText);
-}
-
-std::optional<std::string> CMainFrame::ChooseTemplate() {
-    return m_dialogs->ChooseTemplate();
-}
-
-void CMainFrame::SetDialogs(std::unique_ptr<Dialogs> dialogs) {
-    m_dialogs = std::move(dialogs);
-}
-
-void CMainFrame::PumpMessages() {
-    // The throttle spares runs; outside one (the pass after a run, restoring a layout) every
-    // pass goes through, so the windows show the end of a run at once.
-    if (CTivaneDoc::RunningCount() > 0 && m_pumpClock.elapsed() < m_pumpWaitMs) return;
-    m_pumpClock.restart();
-    const qint64 blockedBefore = m_blockedNs;
-    ++m_pumpDepth;
-    QApplication::processEvents(QEventLoop::AllEvents);
-    --m_pumpDepth;
-    // A pass that took long (a big repaint) makes the next one wait longer, so passing
-    // messages takes about a quarter of a run's time at most; time a dialog waited on a
-    // person is not the pass's, and the wait stays short enough for Stop to answer.
-    const qint64 took = m_pumpClock.restart() - (m_blockedNs - blockedBefore) / 1000000;
-    m_pumpWaitMs = std::clamp(3 * took, kPumpIntervalMs, kMaxPumpWaitMs);
-}
-
-void CMainFrame::SetRunningLook(bool running) {
+void CMainFrame::ShowRunningLook(bool running) {
     m_runningLook = running;
     Action(ID_EXECUTE)->setIcon(ToolIcon(ID_EXECUTE, running));
     UpdateMenus();
@@ -594,37 +389,24 @@ TextWidget* ActiveText(const CMainFrame& main) {
 }
 } // namespace
 
-void CMainFrame::FileNew() {
-    OpenOrCreateDocument();
-}
-
-void CMainFrame::FileOpen() {
-    OpenOrCreateDocument();
-}
-
 void CMainFrame::FileClose() {
     CTivaneDoc* doc = ActiveDocument();
     if (!doc || !doc->CanCloseDocument()) return;
-    CloseDocument(*doc, true);
+    m_documents->Close(*doc, true);
 }
 
 void CMainFrame::FileSave() {
-    if (CTivaneDoc* doc = ActiveDocument()) SaveDocument(*doc, doc->PathName());
+    if (CTivaneDoc* doc = ActiveDocument()) m_documents->Save(*doc, doc->PathName());
 }
 
 void CMainFrame::FileSaveAs() {
-    CTivaneDoc* doc = ActiveDocument();
-    if (!doc) return;
-    if (const auto path = m_dialogs->PromptSaveAs(doc->PathName())) SaveDocument(*doc, *path);
+    if (CTivaneDoc* doc = ActiveDocument()) m_documents->SaveAs(*doc);
 }
 
 void CMainFrame::ChangeTemplate() {
     CTivaneDoc* doc = ActiveDocument();
-    if (!doc || !doc->ChangeTemplate()) return;
-    // Saved with its new template: close and reopen, so its windows come back with it.
-    const std::string path = doc->PathName();
-    CloseDocument(*doc, false);
-    OpenDocumentFile(path);
+    // Saved with its new template: closed and reopened, so its windows come back with it.
+    if (doc && doc->ChangeTemplate()) m_documents->Reopen(*doc);
 }
 
 void CMainFrame::Execute() {
@@ -648,43 +430,16 @@ void CMainFrame::SaveAvi() {
         window->StartRecording();
 }
 
-void CMainFrame::ShowStatus(const QString& message) {
-    statusBar()->showMessage(message, 10000);
-}
-
-void CMainFrame::StopRecordings(const CTivaneDoc& doc) {
-    for (const auto& view : doc.Views()) {
-        if (CTivaneFrame* window = FrameOf(*view)) window->StopRecording();
-    }
-}
-
-bool CMainFrame::PrintingRefused() const {
-    CTivaneDoc* doc = ActiveDocument();
-    if (!doc || !doc->Running()) return false;
-    m_dialogs->MessageBox(kPrintRunning, MessageIcon::Stop, 0);
-    return true;
-}
-
-QPrinter& CMainFrame::Printer() {
-    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    return *m_printer;
-}
-
 void CMainFrame::Print() {
-    CViewBase* view = ActiveView();
-    if (!view || PrintingRefused()) return;
-    PrintView(*this, *view, false);
+    if (CViewBase* view = ActiveView()) m_printing->Print(*view, false);
 }
 
 void CMainFrame::PrintPreview() {
-    CViewBase* view = ActiveView();
-    if (!view || PrintingRefused()) return;
-    PrintView(*this, *view, true);
+    if (CViewBase* view = ActiveView()) m_printing->Print(*view, true);
 }
 
 void CMainFrame::PrintSetup() {
-    QPageSetupDialog dialog(&Printer(), this);
-    dialog.exec();
+    m_printing->Setup();
 }
 
 void CMainFrame::Exit() {
@@ -692,16 +447,14 @@ void CMainFrame::Exit() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (CTivaneDoc::RunningCount() > 0 || AnyDocumentBusy()) {
-        m_dialogs->MessageBox(doctext::kQuitRunning, MessageIcon::Stop, 0);
+    if (CTivaneDoc::RunningCount() > 0 || m_documents->AnyBusy()) {
+        m_ui->MessageBox(doctext::kQuitRunning, MessageIcon::Stop, 0);
         event->ignore();
         return;
     }
-    while (!m_docs.empty()) {
-        if (!CloseDocument(*m_docs.back(), true)) {
-            event->ignore();
-            return;
-        }
+    if (!m_documents->CloseAll()) {
+        event->ignore();
+        return;
     }
     if (m_help) m_help->close();
     event->accept();
@@ -733,7 +486,7 @@ void CMainFrame::SaveContents() {
     CViewBase* view = ActiveView();
     if (!view) return;
     if (view->Kind() == ViewKind::Graphics)
-        SavePictureContents(static_cast<CTivaneGraph&>(*view), *this);
+        SavePictureContents(static_cast<CTivaneGraph&>(*view), *m_ui);
     else
         view->SaveContents();
 }
@@ -750,10 +503,7 @@ void CMainFrame::ShowMainInput() {
     CTivaneDoc* doc = ActiveDocument();
     if (!doc) return;
     if (CTivaneView* input = doc->MainInputView()) {
-        if (CTivaneFrame* frame = FrameOf(*input)) {
-            if (frame->isMinimized()) frame->showNormal();
-            m_mdi->setActiveSubWindow(frame);
-        }
+        if (CTivaneFrame* frame = FrameOf(*input)) ActivateWindow(*frame, true);
         return;
     }
     CTivaneView& input = doc->CreateTextView(kMainInputIndex);
@@ -768,6 +518,20 @@ void CMainFrame::OpenView(int n) {
         if (view->Kind() == ViewKind::Text) view->ChangeFont("Fixedsys", 12.0, 0);
     }
     UpdateMenus();
+}
+
+void CMainFrame::Cascade() {
+    m_mdi->cascadeSubWindows();
+}
+
+void CMainFrame::Tile() {
+    m_mdi->tileSubWindows();
+}
+
+void CMainFrame::ArrangeIcons() {
+    for (QMdiSubWindow* w : m_mdi->subWindowList()) {
+        if (w->isMinimized()) w->showMinimized();
+    }
 }
 
 void CMainFrame::HelpIndex() {

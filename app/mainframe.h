@@ -1,30 +1,31 @@
 #pragma once
-// The main window: the MDI area holding every document window, the menus, the toolbar with
-// its Execute lamp and the status bar. It owns the open documents, implements the dialog
-// seam for them, and turns commands into document and view operations.
+// The main window: the MDI area holding every document window, the actions and the menus
+// with their state, the toolbar with its Execute lamp and the status bar. Commands become
+// document and view operations here; the open documents, the dialog seam and printing are
+// classes of their own that it owns.
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <map>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "dialogs.h"
 #include "filesearch.h"
-#include "ui.h"
 
 class QAction;
 class QLabel;
 class QMdiArea;
 class QMenu;
-class QPrinter;
-class QTimer;
 class QToolBar;
 
 namespace tivane {
 
+class AppUi;
 class CTivaneDoc;
+class DocumentList;
+class Printing;
 class CTivaneFrame;
 class CViewBase;
 class HelpWindow;
@@ -68,20 +69,17 @@ enum Command : int {
     ID_SAVE_AVI = 0x801C,
 };
 
-class CMainFrame final : public QMainWindow, public Ui {
+class CMainFrame final : public QMainWindow {
     Q_OBJECT
 public:
     explicit CMainFrame(SearchContext search);
     ~CMainFrame() override;
 
-    // Opening a document: refused for a template file; a document that is open already
-    // only comes to the front. None when it could not be opened (the reason was shown).
+    // The document list's, for the command line, drops and tests.
     CTivaneDoc* OpenDocumentFile(const std::string& path);
-    // File Open and File New: the "Open Equation" prompt; a new name makes an empty document
-    // and an empty layout file.
     void OpenOrCreateDocument();
+    const std::vector<std::unique_ptr<CTivaneDoc>>& Documents() const;
 
-    const std::vector<std::unique_ptr<CTivaneDoc>>& Documents() const { return m_docs; }
     CViewBase* ActiveView() const;
     CTivaneDoc* ActiveDocument() const;
     CTivaneFrame* FrameOf(const CViewBase& view) const;
@@ -90,27 +88,18 @@ public:
     bool RunningLook() const { return m_runningLook; }
     // Tests script the dialogs.
     void SetDialogs(std::unique_ptr<Dialogs> dialogs);
-    Dialogs& dialogs() { return *m_dialogs; }
-    // The shared printer of Print Setup, Print and Print Preview.
-    QPrinter& Printer();
+    Dialogs& dialogs();
 
     // A message in the status bar (recordings starting and ending).
     void ShowStatus(const QString& message);
-
     // A window asks to close; false keeps it open.
     bool FrameClosing(CTivaneFrame& frame);
-
-    // The dialog seam of the documents.
-    void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) override;
-    Answer AskOkCancel(std::string_view text, MessageIcon icon) override;
-    std::optional<std::string> GetUserInput(std::string_view prompt,
-                                            std::string_view initial) override;
-    bool AskYesNo(std::string_view question) override;
-    std::optional<std::string> EditViewSetup(std::string_view setupText) override;
-    std::optional<std::string> ChooseTemplate() override;
-    void PumpMessages() override;
-    void SetRunningLook(bool running) override;
-    std::unique_ptr<WindowSurface> MakeWindow(CViewBase& view) override;
+    // A new view's window joins the others, in front.
+    void AddWindow(CTivaneFrame& frame);
+    // Brings a window to the front, restoring it first when asked and it is minimized.
+    void ActivateWindow(CTivaneFrame& frame, bool restoreMinimized);
+    // The toolbar's Execute lamp and the Execute item: red and "Stop" while a program runs.
+    void ShowRunningLook(bool running);
 
 public Q_SLOTS:
     void ShowHelpTopic(int32_t topic);
@@ -122,21 +111,20 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    struct ActionRow;
+    // The actions of the commands, one row each: the single source of their texts, prompts,
+    // keys, handlers and of when they are enabled.
+    static std::span<const ActionRow> ActionRows();
+
     void CreateActions();
+    QAction* AddAction(int id, const QString& text, const QString& prompt);
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
-    void ReadSettings();
-    QAction* AddAction(Command command, const QString& text, const QString& prompt,
-                       const QList<QKeySequence>& keys, void (CMainFrame::*slot)());
     void UpdateFileMenu();
     void UpdateViewMenu();
-    void UpdateRecentFiles();
-    void AddRecentFile(const std::string& path);
 
     // Commands.
-    void FileNew();
-    void FileOpen();
     void FileClose();
     void FileSave();
     void FileSaveAs();
@@ -160,30 +148,20 @@ private:
     void Configure();
     void ShowMainInput();
     void OpenView(int n);
+    void Cascade();
+    void Tile();
+    void ArrangeIcons();
     void Help();
     void HelpIndex();
     void UsingHelp();
     void ContextHelp();
     void About();
 
-    // Closes every window of a document and the document; false when the user cancelled the
-    // question whether to save it.
-    bool CloseDocument(CTivaneDoc& doc, bool askToSave);
-    bool AskToSave(CTivaneDoc& doc);
-    bool SaveDocument(CTivaneDoc& doc, const std::string& path);
-    bool PrintingRefused() const;
-    // Finalises the movies of a document's windows before its views go.
-    void StopRecordings(const CTivaneDoc& doc);
-    // Deletes the closed documents once no message pass is running.
-    void DeleteClosedDocuments();
-    bool AnyDocumentBusy() const;
-
-    SearchContext m_search;
-    std::unique_ptr<Dialogs> m_dialogs;
-    std::vector<std::unique_ptr<CTivaneDoc>> m_docs;
     QMdiArea* m_mdi = nullptr;
+    std::unique_ptr<AppUi> m_ui;
+    std::unique_ptr<DocumentList> m_documents;
+    std::unique_ptr<Printing> m_printing;
     std::map<int, QAction*> m_actions;
-    std::vector<QAction*> m_recentActions;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_editMenu = nullptr;
@@ -193,17 +171,6 @@ private:
     QLabel* m_numLabel = nullptr;
     QLabel* m_scrlLabel = nullptr;
     QPointer<HelpWindow> m_help;
-    std::unique_ptr<QPrinter> m_printer;
-    QElapsedTimer m_pumpClock;
-    qint64 m_pumpWaitMs = 0;
-    int m_pumpDepth = 0;
-    // Time the event loop spent blocked waiting for input (a modal dialog waiting on a
-    // person), which the pass throttle does not count.
-    QElapsedTimer m_blockClock;
-    qint64 m_blockedNs = 0;
-    // Closed documents wait here until no message pass is on the stack.
-    std::vector<std::unique_ptr<CTivaneDoc>> m_closed;
-    QTimer* m_reaper = nullptr;
     bool m_runningLook = false;
 };
 

@@ -1,5 +1,6 @@
 #include "printing.h"
 
+#include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -7,8 +8,8 @@
 #include <QTextDocument>
 
 #include "dialogs.h"
-#include "mainframe.h"
 #include "replay.h"
+#include "tivanedoc.h"
 #include "tivanegraph.h"
 #include "tivaneview.h"
 
@@ -37,6 +38,9 @@ void PrintText(const CTivaneView& view, QPrinter& printer) {
 }
 
 namespace {
+
+constexpr const char* kPrintRunning = "Do not use printing while a program is still executing.";
+
 void PrintPages(CViewBase& view, QPrinter& printer) {
     if (view.Kind() == ViewKind::Graphics)
         PrintGraph(static_cast<CTivaneGraph&>(view), printer);
@@ -45,18 +49,36 @@ void PrintPages(CViewBase& view, QPrinter& printer) {
 }
 } // namespace
 
-void PrintView(CMainFrame& main, CViewBase& view, bool preview) {
-    QPrinter& printer = main.Printer();
+Printing::Printing(QWidget& parent, DialogSeam& dialogs) : m_parent(parent), m_dialogs(dialogs) {}
+
+Printing::~Printing() = default;
+
+QPrinter& Printing::Printer() {
+    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+void Printing::Print(CViewBase& view, bool preview) {
+    if (view.Doc().Running()) {
+        m_dialogs.MessageBox(kPrintRunning, MessageIcon::Stop, 0);
+        return;
+    }
+    QPrinter& printer = Printer();
     if (view.Kind() == ViewKind::Graphics) printer.setFromTo(1, 1); // one page
     if (preview) {
-        QPrintPreviewDialog dialog(&printer, &main);
-        QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &main,
+        QPrintPreviewDialog dialog(&printer, &m_parent);
+        QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                          [&view](QPrinter* p) { PrintPages(view, *p); });
         dialog.exec();
         return;
     }
-    QPrintDialog dialog(&printer, &main);
+    QPrintDialog dialog(&printer, &m_parent);
     if (dialog.exec() == QDialog::Accepted) PrintPages(view, printer);
+}
+
+void Printing::Setup() {
+    QPageSetupDialog dialog(&Printer(), &m_parent);
+    dialog.exec();
 }
 
 } // namespace tivane

@@ -366,6 +366,26 @@ void CTivaneDoc::ComputeExpression() {
     if (mainContext) ComputeIn(*mainContext, nullptr);
 }
 
+std::optional<std::string> CTivaneDoc::RunProgramText(std::string_view text) {
+    if (RefuseSecondRun()) return std::nullopt;
+    BusyScope busy(*this);
+    BeginRun();
+    mainInput = text;
+    mainContext = std::make_unique<CInterpreter>(*this);
+    std::optional<std::string> shown;
+    if (const CellIndex result = Evaluate(*mainContext, text); result != kNoCell) {
+        shown.emplace();
+        if (!FormatValue(*mainContext, result, *shown)) {
+            MessageBox(std::string(ErrorMessage(errorCode)) + ".", MessageIcon::Stop,
+                       kHelpLanguageError + errorCode);
+            shown.reset();
+        }
+        Release(result);
+    }
+    EndRun();
+    return shown;
+}
+
 void CTivaneDoc::ClearAll() {
     if (Refuse(Busy(), doctext::kClearRunning)) return;
     for (size_t k = 0; k < m_views.size(); ++k)

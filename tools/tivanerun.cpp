@@ -1,5 +1,7 @@
 // tivane-run: runs one program of the language headless, as the main program of a document
-// without views. Messages go to stderr, dialogs read stdin, Ctrl+C stops the run.
+// without views, or one document with windows that have no screen; both through the
+// application's document class. Messages go to stderr, dialogs read stdin, Ctrl+C stops the
+// run.
 
 #include <chrono>
 #include <clocale>
@@ -14,16 +16,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "atomicfile.h"
-#include "compiler.h"
 #include "errors.h"
-#include "evaluator.h"
 #include "filesearch.h"
-#include "format.h"
 #include "headlesssurface.h"
-#include "interpreter.h"
 #include "movierecorder.h"
 #include "pictureexport.h"
 #include "qtenv.h"
@@ -88,107 +87,8 @@ bool IsYes(const std::string& answer) {
     return answer == "y" || answer == "yes";
 }
 
-class ConsoleDocument final : public DocumentHost {
-public:
-    ConsoleDocument(bool bare, std::string commandLineFile) : m_bare(bare) {
-        m_search.executableDir = ExecutableDirectory();
-        m_search.commandLineFile = std::move(commandLineFile);
-    }
-
-    bool RunsDefaultPrograms() const override { return !m_bare; }
-
-    bool LocateFile(std::string& name, std::string_view fallback) override {
-        return tivane::LocateFile(name, fallback, m_search);
-    }
-
-    std::string ReadTextFile(const std::string& name, int16_t messageLevel) override {
-        return tivane::ReadTextFile(name, messageLevel, [this](const std::string& message) {
-            MessageBox(message, MessageIcon::Stop, 0);
-        });
-    }
-
-    void MessageBox(std::string_view text, MessageIcon, uint32_t) override {
-        std::cout.flush();
-        std::cerr << text << '\n';
-    }
-
-    std::string GetUserInput(std::string_view) override {
-        std::string line;
-        if (!std::getline(std::cin, line)) return {};
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        return line;
-    }
-
-    bool AskUserYesNo(std::string_view question) override {
-        std::cerr << question << '\n';
-        std::string line = GetUserInput({});
-        for (char& c : line) {
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        return line == "y" || line == "yes";
-    }
-
-    void PumpMessages() override {
-        if (g_interrupted) {
-            g_interrupted = 0;
-            errorCode = ERR_USER_STOP;
-        }
-    }
-
-    std::string MainInput() const override { return m_mainInput; }
-    // A document without views: the walks visit nothing and succeed.
-    bool UpdateViews() override { return true; }
-    bool ExecViewTemplates() override { return true; }
-    bool ForAllViews(std::string_view) override { return true; }
-    void SetConfig(std::string_view text) override { m_mainInput = text; }
-    void DisplayViews() override { PumpMessages(); }
-    void ShowMessage(std::string_view text) override {
-        DisplayViews();
-        MessageBox(text, MessageIcon::None, kHelpShowMessage);
-    }
-
-private:
-    bool m_bare;
-    SearchContext m_search;
-    std::string m_mainInput;
-};
-
-int UsageError(const std::string& what) {
-    std::cerr << "tivane-run: " << what << "\nTry 'tivane-run --help'.\n";
-    return 2;
-}
-
-// Shows the report of the document's current error, if there is one.
-void Report(CInterpreter& in) {
-    if (auto report = ErrorReport(in)) in.document->MessageBox(*report, MessageIcon::Stop, 0);
-}
-
-int RunProgram(ConsoleDocument& doc, const std::string& text) {
-    CInterpreter main(doc);
-    const CellIndex program = Compile(main, text);
-    if (program == kNoCell) {
-        Report(main);
-        return 1;
-    }
-    const CellIndex result = Run(main, program);
-    Release(program);
-    if (result == kNoCell) {
-        Report(main);
-        return 1;
-    }
-    std::string out;
-    const bool ok = FormatValue(main, result, out);
-    Release(result);
-    if (!ok) {
-        std::cerr << ErrorMessage(doc.errorCode) << ".\n";
-        return 1;
-    }
-    std::cout << out << '\n';
-    return 0;
-}
-
-// The dialog seam of a document run: messages on stderr, answers from stdin, windows that
-// have no screen.
+// The dialog seam of a run: messages on stderr, answers from stdin, windows that have no
+// screen, and Ctrl+C as Stop.
 class ConsoleUi final : public Ui {
 public:
     ConsoleUi(int32_t width, int32_t height) : m_width(width), m_height(height) {}
@@ -225,6 +125,11 @@ private:
     int32_t m_width, m_height;
     CTivaneDoc* m_doc = nullptr;
 };
+
+int UsageError(const std::string& what) {
+    std::cerr << "tivane-run: " << what << "\nTry 'tivane-run --help'.\n";
+    return 2;
+}
 
 struct DocumentOptions {
     bool bare = false;
@@ -356,19 +261,36 @@ int RunDocument(const std::string& path, const DocumentOptions& options) {
     return status;
 }
 
-bool EndsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+// Runs TEXT, or the program file's text, as the main program of a document without views.
+int RunProgram(const std::string& file, const std::optional<std::string>& evalText,
+               const DocumentOptions& options) {
+    ConsoleUi ui(options.width, options.height);
+    CTivaneDoc doc(ui, SearchContext{ExecutableDirectory(), file});
+    ui.SetDocument(&doc);
+    doc.SetBare(options.bare);
+    std::string text = evalText.value_or("");
+    if (!evalText) {
+        FileContents content = ReadProgramFile(file);
+        if (!content) {
+            // A program file that cannot be read is a failure, not an empty program.
+            ui.MessageBox(ReadFailureMessage(content.status, file), MessageIcon::Stop, 0);
+            return 1;
+        }
+        text = std::move(content.bytes);
+    }
+    const std::optional<std::string> value = doc.RunProgramText(text);
+    if (!value) return 1;
+    std::cout << *value << '\n';
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    bool haveEval = false;
-    std::string evalText;
+    std::optional<std::string> evalText;
     std::string file;
     DocumentOptions options;
     bool documentOption = false;
-    bool haveSize = false;
     for (int k = 1; k < argc; ++k) {
         const std::string_view arg = argv[k];
         if (arg == "--help" || arg == "-h") {
@@ -379,8 +301,7 @@ int main(int argc, char** argv) {
             options.bare = true;
         } else if (arg == "--eval") {
             if (k + 1 >= argc) return UsageError("--eval needs a program text");
-            if (haveEval) return UsageError("--eval given twice");
-            haveEval = true;
+            if (evalText) return UsageError("--eval given twice");
             evalText = argv[++k];
         } else if (arg == "--all-views") {
             options.allViews = documentOption = true;
@@ -404,7 +325,7 @@ int main(int argc, char** argv) {
             if (k + 1 >= argc || !ParseSize(argv[k + 1], options.width, options.height))
                 return UsageError("--size needs WIDTHxHEIGHT, each from 1 to 30000");
             ++k;
-            haveSize = documentOption = true;
+            documentOption = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return UsageError("unknown option '" + std::string(arg) + "'");
         } else if (!file.empty()) {
@@ -413,11 +334,10 @@ int main(int argc, char** argv) {
             file = arg;
         }
     }
-    (void)haveSize;
-    if (haveEval == !file.empty())
-        return UsageError(haveEval ? "give either --eval TEXT or a file, not both"
+    if (evalText.has_value() == !file.empty())
+        return UsageError(evalText ? "give either --eval TEXT or a file, not both"
                                    : "no program or document given");
-    const bool isDocument = !haveEval && !EndsWith(file, ".prg");
+    const bool isDocument = !evalText && !EndsWithIgnoringCase(file, ".prg");
     if (documentOption && !isDocument)
         return UsageError(
             "--all-views, --save, --export, --format, --size and --movie need a document");
@@ -435,16 +355,5 @@ int main(int argc, char** argv) {
         return RunDocument(file, options);
     }
 
-    ConsoleDocument doc(options.bare, file);
-    std::string text = evalText;
-    if (!haveEval) {
-        FileContents content = ReadProgramFile(file);
-        if (!content) {
-            // A program file that cannot be read is a failure, not an empty program.
-            doc.MessageBox(ReadFailureMessage(content.status, file), MessageIcon::Stop, 0);
-            return 1;
-        }
-        text = std::move(content.bytes);
-    }
-    return RunProgram(doc, text);
+    return RunProgram(file, evalText, options);
 }

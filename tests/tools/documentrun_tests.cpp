@@ -165,6 +165,7 @@ TEST_F(DocumentRunTest, OpeningFailuresAndUsageErrors) {
         {{Doc(), "--size", "10"}, 2, "--size"},
         {{Doc(), "--export"}, 2, "--export"},
         {{dir.Write("p.prg", "1"), "--save"}, 2, "need a document"},
+        {{dir.Write("Q.PRG", "1"), "--save"}, 2, "need a document"},
         {{"--eval", "1", "--all-views"}, 2, "need a document"},
     };
     for (const Row& row : rows) {
