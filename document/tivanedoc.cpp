@@ -370,7 +370,6 @@ std::optional<std::string> CTivaneDoc::RunProgramText(std::string_view text) {
     if (RefuseSecondRun()) return std::nullopt;
     BusyScope busy(*this);
     BeginRun();
-    mainInput = text;
     mainContext = std::make_unique<CInterpreter>(*this);
     std::optional<std::string> shown;
     if (const CellIndex result = Evaluate(*mainContext, text); result != kNoCell) {

@@ -115,9 +115,10 @@ public:
     void RequestStop() { m_stopRequested = true; }
     bool StopRequested() const { return m_stopRequested; }
     void ComputeExpression();
-    // A program run without a document file (the console runner): `text` becomes the main
-    // input and runs as the main program, with no template and no views. The value as the
-    // language prints it, or nothing after the failure was reported.
+    // A program run without a document file (the console runner): `text` runs as the main
+    // program, with no template and no views; the main input stays what it was (empty, so
+    // GETCONFIG gives ""). The value as the language prints it, or nothing after the failure
+    // was reported.
     std::optional<std::string> RunProgramText(std::string_view text);
     // Compute Expression in an interpreter of this document (the main one or a view's): asks
     // for a program, runs it as a run of the document, shows its value; `afterValue` runs

@@ -60,6 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EvalRow{"a:=GETUSERINPUT(\"1\");b:=GETUSERINPUT(\"2\");b+a", "x\r\ny\n",
                               "\"yx\"\n", 0, ""},
                       EvalRow{"GETUSERINPUT(\"n?\")", "", "\"\"\n", 0, ""},
+                      EvalRow{"GETCONFIG(0)", "", "\"\"\n", 0, ""},
                       EvalRow{"ASKUSERYESNO(\"ok?\")", "Y\n", "-1\n", 0, "ok?"},
                       EvalRow{"ASKUSERYESNO(\"ok?\")", "YES\n", "-1\n", 0, "ok?"},
                       EvalRow{"ASKUSERYESNO(\"ok?\")", "no\n", "0\n", 0, "ok?"}));
