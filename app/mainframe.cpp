@@ -730,12 +730,7 @@ void CMainFrame::Replace() {
 }
 
 void CMainFrame::SaveContents() {
-    CViewBase* view = ActiveView();
-    if (!view) return;
-    if (view->Kind() == ViewKind::Graphics)
-        SavePictureContents(static_cast<CTivaneGraph&>(*view), *this);
-    else
-        view->SaveContents();
+    if (CViewBase* view = ActiveView()) view->SaveContents();
 }
 
 void CMainFrame::ClearAll() {
