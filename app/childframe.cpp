@@ -169,10 +169,7 @@ void FrameSurface::SetPlacement(const WindowPlacement& placement) {
 void FrameSurface::Invalidate(bool erase) {
     if (!m_frame) return;
     if (GraphWidget* graph = m_frame->Graph()) {
-        if (erase) {
-            auto* view = static_cast<CTivaneGraph*>(m_frame->View());
-            if (view) view->drawnIndex = -1;
-        }
+        if (erase) graph->RedrawFromScratch();
         graph->update();
     } else if (TextWidget* text = m_frame->Text()) {
         text->viewport()->update();
@@ -189,10 +186,6 @@ int32_t FrameSurface::ClientHeight() const {
 
 double FrameSurface::LogicalDpiX() const {
     return m_frame ? m_frame->logicalDpiX() : 96.0;
-}
-
-void FrameSurface::ResetPenAndColours() {
-    if (m_frame && m_frame->Graph()) m_frame->Graph()->ResetPenAndColours();
 }
 
 std::string FrameSurface::Text() const {

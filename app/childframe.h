@@ -70,7 +70,6 @@ public:
     int32_t ClientWidth() const override;
     int32_t ClientHeight() const override;
     double LogicalDpiX() const override;
-    void ResetPenAndColours() override;
     std::string Text() const override;
     void SetText(std::string_view text) override;
     void SetFont(const FontSpec& font) override;

@@ -13,6 +13,7 @@
 #include "dialogs.h"
 #include "errors.h"
 #include "mainframe.h"
+#include "pictureexport.h"
 #include "qtenv.h"
 #include "tivanedoc.h"
 #include "tivaneview.h"
@@ -37,6 +38,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName("Tivane");
     // The language prints numbers with a '.' whatever the user's locale says.
     std::setlocale(LC_NUMERIC, "C");
+    tivane::FilePictureWriter pictureWriter;
+    tivane::InstallPictureWriter(&pictureWriter);
     // Dialogs: light grey with black text.
     app.setStyleSheet(
         "QDialog, QMessageBox { background-color: rgb(192, 192, 192); color: black; }");

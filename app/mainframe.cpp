@@ -18,10 +18,8 @@
 #include "helpwindow.h"
 #include "icons.h"
 #include "movierecorder.h"
-#include "pictureexport.h"
 #include "printing.h"
 #include "tivanedoc.h"
-#include "tivanegraph.h"
 #include "tivaneview.h"
 #include "widgets.h"
 
@@ -483,12 +481,7 @@ void CMainFrame::Replace() {
 }
 
 void CMainFrame::SaveContents() {
-    CViewBase* view = ActiveView();
-    if (!view) return;
-    if (view->Kind() == ViewKind::Graphics)
-        SavePictureContents(static_cast<CTivaneGraph&>(*view), *m_ui);
-    else
-        view->SaveContents();
+    if (CViewBase* view = ActiveView()) view->SaveContents();
 }
 
 void CMainFrame::ClearAll() {

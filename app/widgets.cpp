@@ -88,15 +88,9 @@ GraphWidget::GraphWidget(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(false);
 }
 
-void GraphWidget::ResetPenAndColours() {
-    m_state.fore = Qt::black;
-    m_state.back = Qt::white;
-    m_state.penWidth = 1;
-}
-
 void GraphWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_view) m_view->drawnIndex = -1;
+    RedrawFromScratch();
 }
 
 void GraphWidget::paintEvent(QPaintEvent*) {
@@ -104,19 +98,15 @@ void GraphWidget::paintEvent(QPaintEvent*) {
     const QSize size = this->size();
     if (m_image.size() != size) {
         m_image = QImage(size, QImage::Format_RGB32);
-        if (m_view) m_view->drawnIndex = -1;
         m_image.fill(Qt::white);
+        RedrawFromScratch();
     }
     if (m_view) {
-        // An erase or a resize starts the picture again; otherwise only new items are drawn.
-        if (m_view->drawnIndex < 0) m_image.fill(Qt::white);
-        m_state.drawnIndex = m_view->drawnIndex;
-        if (m_state.drawnIndex < m_view->List().Count()) {
-            QPainter painter(&m_image);
-            Replay(m_view->List(), m_view->Model().Clip(), painter,
-                   ReplayTarget{size, static_cast<double>(logicalDpiX()), false}, m_state);
-        }
-        m_view->drawnIndex = m_state.drawnIndex;
+        // A resize, an erase or a cleared list starts the picture again; otherwise only the
+        // new items are drawn.
+        QPainter painter(&m_image);
+        CatchUp(m_view->Model(), painter, m_image.rect(),
+                ReplayTarget{size, static_cast<double>(logicalDpiX()), false}, m_state);
     }
     QPainter(this).drawImage(0, 0, m_image);
 }

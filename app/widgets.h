@@ -53,8 +53,8 @@ class GraphWidget : public QWidget {
 public:
     explicit GraphWidget(QWidget* parent = nullptr);
     void SetView(CTivaneGraph* view) { m_view = view; }
-    // A view program starts with a black one-pixel pen and a white back colour.
-    void ResetPenAndColours();
+    // The next paint replays the whole picture onto white.
+    void RedrawFromScratch() { m_state.drawnIndex = -1; }
     // Runs before each paint (a requested movie starts at the window's next paint).
     std::function<void()> beforePaint;
     // What the window shows now (tests and screenshots).
@@ -67,6 +67,7 @@ protected:
 private:
     CTivaneGraph* m_view = nullptr;
     QImage m_image;
+    // The window's own replay position in the view's model: only the widget writes it.
     ReplayState m_state;
 };
 

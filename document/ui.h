@@ -53,9 +53,6 @@ public:
     // Horizontal logical pixels per inch of the screen the window is on.
     virtual double LogicalDpiX() const = 0;
 
-    // Graphics windows: a view program starts with a black one-pixel pen on white.
-    virtual void ResetPenAndColours() {}
-
     // Text windows: their text, with every line break as CR LF; and their font.
     virtual std::string Text() const { return {}; }
     virtual void SetText(std::string_view text) { (void)text; }

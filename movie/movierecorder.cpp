@@ -84,14 +84,11 @@ bool MovieFileInUse(const std::string& fileName) {
 
 MovieRecorder::MovieRecorder(CTivaneGraph& view, std::string fileName, ClientSize clientSize,
                              double dpiX)
-    : m_view(view), m_fileName(std::move(fileName)), m_clientSize(std::move(clientSize)),
-      m_dpiX(dpiX) {
-    m_view.captureFrame = [this] { CaptureFrame(); };
-}
+    : m_observation(view, *this), m_fileName(std::move(fileName)),
+      m_clientSize(std::move(clientSize)), m_dpiX(dpiX) {}
 
 MovieRecorder::~MovieRecorder() {
     Stop();
-    m_view.captureFrame = nullptr;
 }
 
 bool MovieRecorder::Start() {
@@ -134,20 +131,19 @@ bool MovieRecorder::BeginIfRequested(QSize clientSize) {
 }
 
 void MovieRecorder::CaptureFrame() {
-    if (!m_requested) return;
+    const CTivaneGraph* view = m_observation.View();
+    if (!m_requested || !view) return;
     const QSize size = m_clientSize ? m_clientSize() : QSize();
     if (!BeginIfRequested(size)) return;
     if (size != m_startSize) {
         StopBecause(StopReason::SizeChanged);
         return;
     }
-    const DrawList& list = m_view.List();
-    // After a CLEARVIEW the list may be shorter than what the frame has drawn: nothing new.
-    if (m_state.drawnIndex < list.Count()) {
+    {
         QPainter painter(&m_frame);
         // The frame shows what the window shows; the padding to a multiple of 8 stays white.
         painter.setClipRect(QRect(QPoint(0, 0), size));
-        Replay(list, m_view.Model().Clip(), painter, ReplayTarget{size, m_dpiX, false}, m_state);
+        CatchUp(view->Model(), painter, m_frame.rect(), ReplayTarget{size, m_dpiX, false}, m_state);
     }
     if (!m_writer->AppendFrame(m_frame)) {
         StopBecause(StopReason::WriteFailed);

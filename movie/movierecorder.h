@@ -13,10 +13,9 @@
 
 #include "aviwriter.h"
 #include "replay.h"
+#include "tivanegraph.h"
 
 namespace tivane {
-
-class CTivaneGraph;
 
 // The size of a movie's frames for a client area: each side rounded up to a multiple of 8,
 // the block size of the MPEG-4 coder (and even, as 4:2:0 colour needs). 301 x 200 gives
@@ -31,7 +30,7 @@ std::string NextMovieFileName(const std::string& dir);
 // True while a started recorder of this process holds `fileName`.
 bool MovieFileInUse(const std::string& fileName);
 
-class MovieRecorder {
+class MovieRecorder final : private GraphObserver {
 public:
     static constexpr int kFramesPerSecond = 25;
     static constexpr const char* kFourCC = "XVID";
@@ -50,10 +49,11 @@ public:
 
     using ClientSize = std::function<QSize()>;
 
-    // Sets view.captureFrame to CaptureFrame() and clears it again on destruction, so there is
-    // at most one recorder per view, and it must go before the view does. `clientSize` gives
-    // the view window's current client area in device pixels, `dpiX` its horizontal logical
-    // pixels per inch (pens and fonts of the frames are sized as on the screen).
+    // Observes `view`: a frame after each of its successful update runs. The registration ends
+    // with the recorder or with the view, whichever goes first; a recorder whose view has gone
+    // takes no more frames and can still be stopped. `clientSize` gives the view window's
+    // current client area in device pixels, `dpiX` its horizontal logical pixels per inch
+    // (pens and fonts of the frames are sized as on the screen).
     MovieRecorder(CTivaneGraph& view, std::string fileName, ClientSize clientSize,
                   double dpiX = 96);
     // Stop().
@@ -75,8 +75,9 @@ public:
     // A frame side beyond kMaxFrameSide (TooLarge) or a temporary file that cannot be created
     // (WriteFailed) stops the recording, with LastErrorText() saying why.
     bool BeginIfRequested(QSize clientSize);
-    // The view's hook: replays the items added since the last frame into the frame, at the
-    // current client size, and appends it to the movie. A client size other than the one the
+    // After an update run: replays the items added since the last frame into the frame (the
+    // whole list onto white when the view was cleared since), at the current client size, and
+    // appends it to the movie. A client size other than the one the
     // recording began with, or a failed append, stops the recording (the file is finalised
     // with the frames before).
     void CaptureFrame();
@@ -110,9 +111,10 @@ public:
     const std::string& LastErrorText() const { return m_error; }
 
 private:
+    void ViewUpdated() override { CaptureFrame(); }
     bool StopBecause(StopReason reason);
 
-    CTivaneGraph& m_view;
+    GraphObservation m_observation;
     std::string m_fileName;
     std::string m_nameKey; // what Start() claimed in the names in use
     std::string m_temp;    // the file being written, beside m_fileName
@@ -121,8 +123,7 @@ private:
     bool m_requested = false;
     QSize m_startSize;
     QImage m_frame;
-    // The frame's own replay state. Clearing the view does not reset it: until the new list
-    // grows past drawnIndex the frames keep the old picture.
+    // The frame's own replay position in the view's model.
     ReplayState m_state;
     std::unique_ptr<AviWriter> m_writer;
     int m_frames = 0;

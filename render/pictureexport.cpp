@@ -15,8 +15,6 @@
 #include "atomicfile.h"
 #include "filesearch.h"
 #include "replay.h"
-#include "tivanegraph.h"
-#include "ui.h"
 
 namespace tivane {
 
@@ -133,17 +131,7 @@ bool WritePdf(const DrawList& list, const DRect& clip, QSize size, QIODevice& de
     return PaintVector(pdf, list, clip, size);
 }
 
-bool IsCSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 } // namespace
-
-bool PictureSizeAllowed(int64_t width, int64_t height) {
-    // Each factor is checked first, so the product cannot overflow.
-    return width > 0 && height > 0 && width <= kMaxPicturePixels && height <= kMaxPicturePixels &&
-           width * height <= kMaxPicturePixels;
-}
 
 std::string BmpHeader(int width, int height) {
     const uint32_t imageBytes =
@@ -200,23 +188,6 @@ std::optional<PictureFormat> FormatNamed(std::string_view word) {
         if (word == ExtensionOf(f).substr(1)) return f;
     }
     return std::nullopt;
-}
-
-int32_t LeadingInteger(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsCSpace(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    // One past the 32-bit range is enough to know the number is out of it; the value stops
-    // growing there, so no digit string can overflow.
-    constexpr int64_t kCap = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = std::min(value * 10 + (text[i] - '0'), kCap);
-    if (negative) value = -value;
-    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
 }
 
 bool WritePicture(const DrawList& list, const DRect& clip, int width, int height,
@@ -276,44 +247,10 @@ bool WritePicture(const DrawList& list, const DRect& clip, int width, int height
     return r.Ok() || fail(r.error);
 }
 
-void SavePictureContents(CTivaneGraph& view, Ui& ui) {
-    if (view.List().Count() <= 0) {
-        ui.MessageBox("There is nothing to save.", MessageIcon::Stop, 0);
-        return;
-    }
-    const std::optional<std::string> sizeAnswer =
-        ui.GetUserInput("Enter the width and height of the bitmap separated by ','.", "");
-    if (!sizeAnswer || sizeAnswer->empty()) return;
-    const std::optional<std::string> name = ui.GetUserInput("Enter the name of the bitmap.", "");
-    const size_t comma = sizeAnswer->find(',');
-    if (!name || name->empty() || comma == std::string::npos) {
-        if (comma == std::string::npos)
-            ui.MessageBox("Separate the number by ','.", MessageIcon::Stop, 0);
-        return;
-    }
-    const int32_t width = LeadingInteger(*sizeAnswer);
-    const int32_t height = LeadingInteger(std::string_view(*sizeAnswer).substr(comma + 1));
-    if (width <= 0 || height <= 0) {
-        ui.MessageBox("You did not enter valid numbers.", MessageIcon::Stop, 0);
-        return;
-    }
-    if (!PictureSizeAllowed(width, height)) {
-        ui.MessageBox(kPictureTooLarge, MessageIcon::Stop, 0);
-        return;
-    }
-    if (!MayReplaceFile(ui, *name)) return;
-    // The export replays the whole list afresh onto a target of its own; the window's
-    // incremental replay (view.drawnIndex) is not involved and stays as it is. The list and
-    // clip window are read only now, after the dialogs, whose message passes may let a
-    // running program draw.
-    std::string error;
-    if (!WritePicture(view.List(), view.Model().Clip(), width, height, FormatForName(*name), *name,
-                      error)) {
-        ui.MessageBox(error, MessageIcon::Stop, 0);
-        return;
-    }
-    // One message for every format, word for word as it has always read.
-    ui.MessageBox("The BMP file has been saved successfully.", MessageIcon::None, 0);
+bool FilePictureWriter::Write(const GraphModel& model, int32_t width, int32_t height,
+                              const std::string& path, std::string& error) {
+    return WritePicture(model.List(), model.Clip(), width, height, FormatForName(path), path,
+                        error);
 }
 
 } // namespace tivane

@@ -66,17 +66,19 @@ QPen ReplayPen(const ReplayState& state) {
                 Qt::RoundJoin);
 }
 
-void ResetState(ReplayState& state, const ReplayTarget& target) {
-    state.drawnIndex = 0;
-    state.fore = Qt::black;
-    state.back = Qt::white;
-    state.penWidth = 1;
-    // The starting font is 12 points of the target, not of the picture: it is not scaled.
-    state.font = LookupFont("Fixedsys", TruncDevice(target.dpiX * 12 / 72), 0);
-}
-
 QColor ItemColor(int32_t operand) {
     return QColor(ColorRed(operand), ColorGreen(operand), ColorBlue(operand));
+}
+
+// Every target starts where the list says a picture starts, at the target's origin.
+void ResetState(ReplayState& state, const ReplayTarget& target) {
+    state.drawnIndex = 0;
+    state.point = QPoint();
+    state.fore = ItemColor(kDrawStart.fore);
+    state.back = ItemColor(kDrawStart.back);
+    state.penWidth = kDrawStart.penPixels;
+    state.font =
+        LookupFont(kDrawStart.face, TruncDevice(target.dpiX * kDrawStart.fontPoints / 72), 0);
 }
 
 } // namespace
@@ -197,6 +199,16 @@ void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const Re
     }
     state.drawnIndex = i;
     painter.restore();
+}
+
+void CatchUp(const GraphModel& model, QPainter& painter, const QRect& pixels,
+             const ReplayTarget& target, ReplayState& state) {
+    if (state.drawnIndex < 0 || state.generation != model.Generation()) {
+        painter.fillRect(pixels, Qt::white);
+        state.generation = model.Generation();
+        state.drawnIndex = -1;
+    }
+    Replay(model.List(), model.Clip(), painter, target, state);
 }
 
 QImage RenderPicture(const DrawList& list, const DRect& clip, QSize size, double dpiX) {

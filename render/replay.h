@@ -12,6 +12,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 
 #include "drawlist.h"
@@ -22,12 +23,14 @@ class QPainter;
 namespace tivane {
 
 // What the replay keeps between calls for one target (a window's image, a movie frame, a
-// printer page). A target that keeps its pixels (a widget's off-screen image) keeps its state
-// with it and replays only the items added since; whoever clears or resizes the picture, or
-// clears the list, sets drawnIndex back to -1.
+// printer page). Each target owns its own: a target that keeps its pixels replays only the
+// items added since its last call, and starts again from white when the model's generation is
+// not the one it replayed (see CatchUp); one that does not (a page, a file) replays a new
+// state. Nothing outside the target writes it.
 struct ReplayState {
+    uint64_t generation = 0; // the model's generation that drawnIndex counts in
     int32_t drawnIndex = -1; // items already replayed; -1: the next replay starts from scratch
-    QPoint point;            // the current device point; a full replay does not move it
+    QPoint point;            // the current device point
     QColor fore = Qt::black;
     QColor back = Qt::white; // recorded for the caller; the replay paints text transparently
     int penWidth = 1;        // device pixels; 0 and 1 both mean one pixel
@@ -56,6 +59,12 @@ double ReplaySizeUnit(const DRect& clip, const ReplayTarget& target);
 // font and render hints are restored on return; its clip is left to the caller.
 void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const ReplayTarget& target,
             ReplayState& state);
+
+// Brings a target that keeps its pixels up to date with `model`: when `state` is new, reset
+// (drawnIndex -1) or of another generation, `pixels` (the target's whole device rectangle) is
+// filled white and the list replayed from its start; otherwise only the items added since.
+void CatchUp(const GraphModel& model, QPainter& painter, const QRect& pixels,
+             const ReplayTarget& target, ReplayState& state);
 
 // The whole list replayed afresh at `size` onto white (export, headless runs). A null image
 // when `size` is empty.

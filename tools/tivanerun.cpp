@@ -352,7 +352,11 @@ int main(int argc, char** argv) {
         QGuiApplication app(qtArgc, qtArgv);
         // The language prints numbers with a '.' whatever the user's locale says.
         std::setlocale(LC_NUMERIC, "C");
-        return RunDocument(file, options);
+        FilePictureWriter pictureWriter;
+        InstallPictureWriter(&pictureWriter);
+        const int status = RunDocument(file, options);
+        InstallPictureWriter(nullptr);
+        return status;
     }
 
     return RunProgram(file, evalText, options);

@@ -70,6 +70,18 @@ inline float OperandFloat(int32_t operand) {
     return f;
 }
 
+// What a list means before its first item: every replay, on every target, starts with a
+// black pen one device pixel wide, a white back colour and the 12-point "Fixedsys" font of the
+// target (not of the picture: the starting font does not grow with the window).
+struct DrawStart {
+    int32_t fore = PackColor(0, 0, 0);
+    int32_t back = PackColor(255, 255, 255);
+    int32_t penPixels = 1;
+    const char* face = "Fixedsys";
+    int32_t fontPoints = 12;
+};
+inline constexpr DrawStart kDrawStart{};
+
 // Strings of the side file carry a 16-bit length; longer ones are cut when saved.
 inline constexpr size_t kMaxSavedString = 32767;
 

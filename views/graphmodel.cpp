@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace tivane {
 
@@ -159,8 +160,10 @@ uint32_t GraphModel::SetClipWindow(int32_t x1, int32_t y1, int32_t x2, int32_t y
     if (x1 >= x2 || x1 < m_area.x1 || !(x2 < m_area.x2)) return 26;
     if (y1 >= y2 || y1 < m_area.y1 || !(y2 < m_area.y2)) return 26;
     if (m_list.HasDrawingItems()) return 25;
-    m_clip = {static_cast<double>(x1), static_cast<double>(y1), static_cast<double>(x2),
-              static_cast<double>(y2)};
+    const DRect clip{static_cast<double>(x1), static_cast<double>(y1), static_cast<double>(x2),
+                     static_cast<double>(y2)};
+    if (clip != m_clip) ++m_generation;
+    m_clip = clip;
     return 0;
 }
 
@@ -215,6 +218,7 @@ bool GraphModel::RestoreWindows(const DRect& clip, const DRect& world) {
     const bool worldOk = std::isfinite(world.x1) && std::isfinite(world.y1) &&
                          std::isfinite(world.x2) && std::isfinite(world.y2);
     if (!clipOk || !worldOk) return false;
+    if (clip != m_clip) ++m_generation;
     m_clip = clip;
     m_world = world;
     return true;
@@ -222,8 +226,18 @@ bool GraphModel::RestoreWindows(const DRect& clip, const DRect& world) {
 
 void GraphModel::ResetContents() {
     m_list.Clear();
+    ++m_generation;
     m_area = m_clip = m_world = kDrawArea;
     m_lastX = m_lastY = -10;
+}
+
+void GraphModel::Load(DrawList list) {
+    m_list = std::move(list);
+    ++m_generation;
+}
+
+bool GraphModel::RecordRunStart() {
+    return SetForeColor(0, 0, 0) && SetPenSize(0.0);
 }
 
 bool GraphModel::RecordDefaults() {

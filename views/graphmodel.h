@@ -66,12 +66,22 @@ public:
     // Frees the list; area, clip and world windows to (0, 0, 30000, 30000); last point
     // (-10, -10), farther than the tolerance from any point of the area.
     void ResetContents();
+    // Replaces the list by one read from a file.
+    void Load(DrawList list);
     // The attributes every fresh picture starts with: white back, black fore, pen 1.0 and
     // the 12-point "Fixedsys" font.
     bool RecordDefaults();
+    // A new run of the view's program on top of an old picture starts with the replay's start
+    // pen: black and one device pixel wide (a pen size of 0 is one pixel at any scale, where
+    // 1.0 would grow with the window). Recorded, so that every target and a reopened picture
+    // show the run's lines alike.
+    bool RecordRunStart();
 
     const DrawList& List() const { return m_list; }
-    DrawList& List() { return m_list; }
+    // Bumped whenever what a target has replayed no longer matches the list: the list was
+    // cleared or replaced, or the clip window (which places the back colour's fill) changed.
+    // A target that keeps its pixels starts again from white when it sees another generation.
+    uint64_t Generation() const { return m_generation; }
     const DRect& Clip() const { return m_clip; }
     const DRect& World() const { return m_world; }
     double LastX() const { return m_lastX; }
@@ -89,6 +99,7 @@ private:
     bool WithinTolerance(double ex, double ey) const;
 
     DrawList m_list;
+    uint64_t m_generation = 0;
     DRect m_area = kDrawArea;
     DRect m_clip = kDrawArea;
     DRect m_world = kDrawArea;

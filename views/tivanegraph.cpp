@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "filesearch.h"
 #include "inifile.h"
+#include "picturewriter.h"
 #include "savetransaction.h"
 #include "tivanedoc.h"
 
@@ -18,18 +19,47 @@ constexpr const char* kWorldWindowKey = "WorldWindow";
 // Four doubles of at most 24 characters each and their commas.
 constexpr size_t kWindowLength = 199;
 
+// Save Contents, word for word as it has always read; every format says "BMP".
+constexpr const char* kNothingToSave = "There is nothing to save.";
+constexpr const char* kAskSize = "Enter the width and height of the bitmap separated by ','.";
+constexpr const char* kAskName = "Enter the name of the bitmap.";
+constexpr const char* kSeparate = "Separate the number by ','.";
+constexpr const char* kInvalidNumbers = "You did not enter valid numbers.";
+constexpr const char* kPictureSaved = "The BMP file has been saved successfully.";
+constexpr const char* kNoPictureWriter = "This program cannot write pictures.";
+
 } // namespace
+
+GraphObservation::GraphObservation(CTivaneGraph& view, GraphObserver& observer)
+    : m_view(&view), m_observer(observer) {
+    view.m_observations.push_back(this);
+}
+
+GraphObservation::~GraphObservation() {
+    if (!m_view) return;
+    auto& all = m_view->m_observations;
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
 
 CTivaneGraph::CTivaneGraph(CTivaneDoc& doc, int16_t viewIndex) : CViewBase(doc, viewIndex) {}
 
+CTivaneGraph::~CTivaneGraph() {
+    for (GraphObservation* observation : m_observations)
+        observation->m_view = nullptr;
+}
+
 void CTivaneGraph::ItemAdded() {
     m_damagedContents.reset();
+    m_unshown = true;
     if (!Interpreter()) return;
     ++m_itemCounter;
-    if ((m_itemCounter & m_updateMask) == 0 && drawnIndex < List().Count()) {
-        Surface().Invalidate(false);
-        Doc().PumpMessages();
-    }
+    if ((m_itemCounter & m_updateMask) == 0) ShowChanges();
+}
+
+void CTivaneGraph::ShowChanges() {
+    m_unshown = false;
+    Surface().Invalidate(false);
+    Doc().PumpMessages();
 }
 
 void CTivaneGraph::Check(bool recorded) {
@@ -92,21 +122,18 @@ double CTivaneGraph::GetWindowValue(int32_t index) {
 void CTivaneGraph::ClearView() {
     m_model.ResetContents();
     m_damagedContents.reset();
-    drawnIndex = -1;
+    m_unshown = true;
     Check(m_model.RecordDefaults());
 }
 
 void CTivaneGraph::UpdateNow() {
-    if (drawnIndex < List().Count()) {
-        Surface().Invalidate(false);
-        Doc().PumpMessages();
-    }
+    if (m_unshown) ShowChanges();
 }
 
 void CTivaneGraph::EraseContents() {
     m_model.ResetContents();
     m_damagedContents.reset();
-    drawnIndex = -1;
+    m_unshown = true;
     Surface().Invalidate(true);
 }
 
@@ -114,12 +141,14 @@ bool CTivaneGraph::StartView() {
     const std::string programFile = ViewProgramFileName(Doc().tmpl, ViewIndex(), Doc().Search());
     const std::string text = Doc().ReadTextFile(programFile, -1);
     NewInterpreter();
-    Surface().ResetPenAndColours();
-    // A view that already holds a drawing keeps it: a new run draws on top of it.
-    if (!List().HasStorage()) {
+    // A view that already holds a drawing keeps it: a new run draws on top of it, with the
+    // start pen. Out of memory here, the program's first drawing call fails with its own
+    // report.
+    if (List().HasStorage()) {
+        m_model.RecordRunStart();
+    } else {
         m_model.ResetContents();
-        drawnIndex = -1;
-        // Out of memory here, the program's first drawing call fails with its own report.
+        m_unshown = true;
         m_model.RecordDefaults();
     }
     if (text.empty()) {
@@ -132,15 +161,60 @@ bool CTivaneGraph::StartView() {
 bool CTivaneGraph::RunUpdateProgram() {
     const bool hadProgram = UpdateProgram() != kNoCell && Interpreter();
     if (!CViewBase::RunUpdateProgram()) return false;
-    if (hadProgram && captureFrame) captureFrame();
+    if (!hadProgram) return true;
+    // An observer may end another's registration (or its own) while it is told.
+    const std::vector<GraphObservation*> observations = m_observations;
+    for (GraphObservation* observation : observations) {
+        if (std::find(m_observations.begin(), m_observations.end(), observation) !=
+            m_observations.end())
+            observation->m_observer.ViewUpdated();
+    }
     return true;
 }
 
 void CTivaneGraph::AfterComputeExpression() {
-    if (drawnIndex < List().Count()) {
-        Surface().Invalidate(false);
-        Doc().PumpMessages();
+    UpdateNow();
+}
+
+void CTivaneGraph::SaveContents() {
+    Ui& ui = Doc().ui();
+    if (List().Count() <= 0) {
+        ui.MessageBox(kNothingToSave, MessageIcon::Stop, 0);
+        return;
     }
+    PictureWriter* writer = InstalledPictureWriter();
+    if (!writer) {
+        ui.MessageBox(kNoPictureWriter, MessageIcon::Stop, 0);
+        return;
+    }
+    const std::optional<std::string> sizeAnswer = ui.GetUserInput(kAskSize, "");
+    if (!sizeAnswer || sizeAnswer->empty()) return;
+    const std::optional<std::string> name = ui.GetUserInput(kAskName, "");
+    // The name is asked for even when the size lacks its comma, which is said only after.
+    const size_t comma = sizeAnswer->find(',');
+    if (!name || name->empty() || comma == std::string::npos) {
+        if (comma == std::string::npos) ui.MessageBox(kSeparate, MessageIcon::Stop, 0);
+        return;
+    }
+    const int32_t width = LeadingInteger(*sizeAnswer);
+    const int32_t height = LeadingInteger(std::string_view(*sizeAnswer).substr(comma + 1));
+    if (width <= 0 || height <= 0) {
+        ui.MessageBox(kInvalidNumbers, MessageIcon::Stop, 0);
+        return;
+    }
+    if (!PictureSizeAllowed(width, height)) {
+        ui.MessageBox(kPictureTooLarge, MessageIcon::Stop, 0);
+        return;
+    }
+    if (!MayReplaceFile(ui, *name)) return;
+    // The picture is read only now, after the dialogs, whose message passes may let a running
+    // program draw. The export is a target of its own: the window's replay is not involved.
+    std::string error;
+    if (!writer->Write(m_model, width, height, *name, error)) {
+        ui.MessageBox(error, MessageIcon::Stop, 0);
+        return;
+    }
+    ui.MessageBox(kPictureSaved, MessageIcon::None, 0);
 }
 
 void CTivaneGraph::SavePlacement(IniFile& layout, const std::string& layoutPath,
@@ -174,9 +248,9 @@ void CTivaneGraph::LoadPlacement(const IniFile& layout, const std::string& layou
     if (bytes) {
         m_model.ResetContents();
         m_damagedContents.reset();
-        drawnIndex = -1;
+        m_unshown = true;
         if (std::optional<DrawList> list = DrawList::Parse(*bytes)) {
-            m_model.List() = std::move(*list);
+            m_model.Load(std::move(*list));
             // A layout from before the windows were saved, or with damaged values, leaves the
             // picture in the whole area.
             const std::optional<DRect> clip =

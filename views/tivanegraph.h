@@ -3,18 +3,49 @@
 // records items in its draw list, and asks its window to repaint every few items. The
 // window replays the list (render/); this class never paints.
 
-#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "graphmodel.h"
 #include "viewbase.h"
 
 namespace tivane {
 
+class CTivaneGraph;
+
+// Follows a graphics view's update runs: a movie recorder takes a frame after each.
+class GraphObserver {
+public:
+    // After every successful run of the view's update program.
+    virtual void ViewUpdated() = 0;
+
+protected:
+    ~GraphObserver() = default;
+};
+
+// An observer's registration with a view; it ends when either side goes. Its destructor
+// unregisters, and a view that goes first sets View() of every registration to null, so an
+// observer never reaches a view that is gone.
+class GraphObservation {
+public:
+    GraphObservation(CTivaneGraph& view, GraphObserver& observer);
+    ~GraphObservation();
+    GraphObservation(const GraphObservation&) = delete;
+    GraphObservation& operator=(const GraphObservation&) = delete;
+
+    CTivaneGraph* View() const { return m_view; }
+
+private:
+    friend class CTivaneGraph;
+    CTivaneGraph* m_view;
+    GraphObserver& m_observer;
+};
+
 class CTivaneGraph final : public CViewBase {
 public:
     CTivaneGraph(CTivaneDoc& doc, int16_t viewIndex);
+    ~CTivaneGraph() override;
 
     ViewKind Kind() const override { return ViewKind::Graphics; }
 
@@ -47,21 +78,20 @@ public:
                        int32_t i, SaveTransaction& save) override;
     void LoadPlacement(const IniFile& layout, const std::string& layoutPath,
                        const std::string& section, int32_t n) override;
-    // Save Contents is the picture export, which belongs to the window layer.
-    void SaveContents() override {}
+    // The picture export: asks for "width,height" and a file name, asks before replacing an
+    // existing file, and has the installed PictureWriter write the whole picture in the
+    // format the name picks; the outcome is reported in message boxes.
+    void SaveContents() override;
 
+    // The one truth of what the view shows. Its targets (the window, a printer page, a picture
+    // file, a movie) each keep their own replay position against its generation.
     const GraphModel& Model() const { return m_model; }
     const DrawList& List() const { return m_model.List(); }
     uint16_t UpdateMask() const { return m_updateMask; }
-    // Items the window has replayed; -1 when its next paint starts from scratch. The window
-    // keeps it current as it paints; an erase resets it.
-    int32_t drawnIndex = -1;
-
-    // A movie frame after every successful update run; the recorder belongs to the window
-    // layer, which sets this hook.
-    std::function<void()> captureFrame;
 
 private:
+    friend class GraphObservation;
+
     class Recorder final : public GraphModel {
     public:
         explicit Recorder(CTivaneGraph& view) : m_view(view) {}
@@ -74,14 +104,19 @@ private:
     };
 
     void ItemAdded();
+    // Tells the window that the picture changed and lets it paint (a message pass).
+    void ShowChanges();
     // A draw list that refused an item fails the program that drew.
     void Check(bool recorded);
-    void PictureChanged() { m_damagedContents.reset(); }
     void AfterComputeExpression() override;
 
     Recorder m_model{*this};
     uint16_t m_itemCounter = 0;
     uint16_t m_updateMask = 15;
+    // The list changed since the window was last told; the window itself knows what it has
+    // painted.
+    bool m_unshown = true;
+    std::vector<GraphObservation*> m_observations;
     // The bytes of a contents file that could not be read: kept and written back by saves
     // until the picture changes, so a save never destroys a picture the view could not load.
     std::optional<std::string> m_damagedContents;

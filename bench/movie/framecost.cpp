@@ -165,7 +165,7 @@ std::vector<QImage> RecordMovie(const Scenario& scenario, int frames, const std:
     for (int k = 0; k < frames; ++k) {
         scenario.step(canvas.view, k, frames);
         const auto start = Clock::now();
-        canvas.view.captureFrame();
+        recorder.CaptureFrame();
         totalMs += MsSince(start);
         pictures.push_back(recorder.Frame().copy());
     }

@@ -183,6 +183,30 @@ TEST_F(AppTest, AGraphicsWindowPrintsIntoAPdf) {
     EXPECT_GT(pdf.size(), 500u);
 }
 
+TEST_F(AppTest, SaveContentsIsTheActiveWindowsOwnCommand) {
+    struct Row {
+        size_t view;
+        std::vector<std::string> answers; // to the questions, the file's name last
+        std::string saved, start;         // the message, and how the file begins
+    };
+    const Row rows[] = {
+        {1, {"64,48", "p.png"}, "The BMP file has been saved successfully.", "\x89PNG"},
+        {2, {"t.txt"}, "The text file has been saved successfully.", "1\r\n2\r\n"},
+    };
+    CTivaneDoc& doc = Open();
+    Trigger(ID_EXECUTE);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.answers.back());
+        dialogs->boxes.clear();
+        for (const std::string& a : r.answers)
+            dialogs->inputs.push_back(a == r.answers.back() ? root + "/" + a : a);
+        Activate(*doc.Views()[r.view]);
+        Trigger(ID_SAVE_CONTENTS);
+        EXPECT_EQ(dialogs->Texts(), std::vector<std::string>{r.saved});
+        EXPECT_EQ(Read(r.answers.back()).substr(0, r.start.size()), r.start);
+    }
+}
+
 TEST_F(AppTest, OpeningAnOpenDocumentOnlyBringsItForward) {
     CTivaneDoc& doc = Open();
     const size_t windows = doc.Views().size();

@@ -7,6 +7,7 @@
 #include <clocale>
 #include <memory>
 
+#include "pictureexport.h"
 #include "qtenv.h"
 
 namespace {
@@ -19,14 +20,19 @@ public:
         m_app = std::make_unique<QApplication>(m_argc, m_argv);
         QCoreApplication::setOrganizationName("TivaneTests");
         std::setlocale(LC_NUMERIC, "C");
+        tivane::InstallPictureWriter(&m_pictureWriter);
     }
-    void TearDown() override { m_app.reset(); }
+    void TearDown() override {
+        tivane::InstallPictureWriter(nullptr);
+        m_app.reset();
+    }
 
 private:
     char m_name[20] = "tivane_app_tests";
     char* m_argv[2] = {m_name, nullptr};
     int m_argc = 1;
     std::unique_ptr<QApplication> m_app;
+    tivane::FilePictureWriter m_pictureWriter;
 };
 
 [[maybe_unused]] testing::Environment* const g_app =

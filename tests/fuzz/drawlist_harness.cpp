@@ -135,7 +135,7 @@ void RunDrawListInput(const uint8_t* data, size_t size) {
         model.RecordDefaults();
         const int32_t n = list->Count();
         const std::string before = list->Serialize();
-        model.List() = std::move(*list);
+        model.Load(std::move(*list));
         Check(list->Count() == 0 && !list->HasStorage(), "moved-from list still holds storage",
               list->Count());
         Check(Pool().BytesUsed() == start + needed, "the model's old list kept budget bytes",

@@ -66,7 +66,7 @@ TEST(FileFuzzFindings, DrawListClearFreesTheStorageAndItsBudget) {
     ASSERT_TRUE(loaded.has_value());
     tivane::GraphModel model;
     ASSERT_TRUE(model.RecordDefaults());
-    model.List() = std::move(*loaded);
+    model.Load(std::move(*loaded));
     EXPECT_FALSE(loaded->HasStorage()) << "the model's old storage went to the moved-from list";
 
     ASSERT_TRUE(model.LineTo(100, 100));

@@ -476,7 +476,7 @@ TEST(ReplayTest, AFreshStateStartsFromScratchOnAPaintedPainter) {
     EXPECT_EQ(state.fore, QColor(255, 0, 0));
     EXPECT_EQ(state.penWidth, 10);
 
-    // Resetting the state resets the attributes, not the point.
+    // Resetting the state starts where every picture starts: the attributes and the point.
     state.drawnIndex = -1;
     Items next;
     next.Line(10, 50);
@@ -485,9 +485,10 @@ TEST(ReplayTest, AFreshStateStartsFromScratchOnAPaintedPainter) {
     EXPECT_EQ(state.fore, QColor(0, 0, 0));
     EXPECT_EQ(state.penWidth, 1);
     EXPECT_EQ(state.font.pixelSize(), 16);
-    EXPECT_EQ(image.pixel(50, 30), qRgb(0, 0, 0)); // on the way from the old point
+    EXPECT_EQ(image.pixel(5, 25), qRgb(0, 0, 0)); // on the way from the origin
+    EXPECT_EQ(image.pixel(50, 30), qRgb(255, 255, 255));
     EXPECT_EQ(image.pixel(10, 50), qRgb(0, 0, 0));
-    EXPECT_EQ(ThicknessAt(image, 50), 11); // the red 10 pixels and the black one
+    EXPECT_EQ(ThicknessAt(image, 50), 10); // only the red 10 pixels
 }
 
 TEST(ReplayTest, LeavesThePaintersOwnStateAsItWas) {

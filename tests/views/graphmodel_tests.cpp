@@ -397,14 +397,45 @@ TEST(GraphModelTest, ResetContentsRestoresWindowsListAndLastPoint) {
     EXPECT_EQ(ItemsOf(model.List()), std::vector<Item>{MoveItem(0, 0)});
 }
 
-TEST(GraphModelTest, RecordDefaultsGivesTheFreshPictureAttributes) {
-    GraphModel model;
-    ASSERT_TRUE(model.RecordDefaults());
-    const std::vector<Item> expected = {
+TEST(GraphModelTest, APictureAndARunStartWithTheirAttributes) {
+    const std::vector<Item> picture = {
         {DI_BACKCOLOR, 0xFFFFFF, {}}, {DI_FORECOLOR, 0, {}},   {DI_PENSIZE, 0x3F800000, {}}, // 1.0f
         {DI_FONTNAME, 0, "Fixedsys"}, {DI_FONTSIZE, 1200, {}},
     };
-    EXPECT_EQ(ItemsOf(model.List()), expected);
+    // A run's pen is one device pixel at any scale: size 0, not 1.0.
+    const std::vector<Item> run = {{DI_FORECOLOR, 0, {}}, {DI_PENSIZE, 0, {}}};
+    GraphModel model;
+    ASSERT_TRUE(model.RecordDefaults());
+    EXPECT_EQ(ItemsOf(model.List()), picture);
+    GraphModel rerun;
+    ASSERT_TRUE(rerun.RecordRunStart());
+    EXPECT_EQ(ItemsOf(rerun.List()), run);
+}
+
+TEST(GraphModelTest, TheGenerationChangesWhenReplayedPixelsNoLongerMatch) {
+    using Change = void (*)(GraphModel&);
+    // clang-format off
+    const std::pair<Change, bool> rows[] = {
+        {[](GraphModel& m) { m.ResetContents(); }, true},
+        {[](GraphModel& m) { m.Load(DrawList()); }, true},
+        {[](GraphModel& m) { m.SetClipWindow(0, 0, 600, 400); }, true},
+        {[](GraphModel& m) { m.RestoreWindows(DRect{0, 0, 60, 40}, DRect{0, 0, 1, 1}); }, true},
+        {[](GraphModel& m) { m.SetClipWindow(0, 0, 100, 100); }, false},   // the same window
+        {[](GraphModel& m) { m.SetClipWindow(0, 0, 30000, 100); }, false}, // refused
+        {[](GraphModel& m) { m.SetWorldWindow(0, 0, 5, 5); }, false},
+        {[](GraphModel& m) { m.LineTo(50, 50); }, false},
+        {[](GraphModel& m) { m.SetBackColor(1, 2, 3); }, false},
+        {[](GraphModel& m) { m.RecordDefaults(); }, false},
+        {[](GraphModel& m) { m.RecordRunStart(); }, false},
+    };
+    // clang-format on
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        GraphModel model;
+        ASSERT_EQ(model.SetClipWindow(0, 0, 100, 100), 0u);
+        const uint64_t before = model.Generation();
+        rows[i].first(model);
+        EXPECT_EQ(model.Generation() != before, rows[i].second) << "row " << i;
+    }
 }
 
 TEST(GraphModelTest, SetClipWindowChecksBoundsThenDrawingItems) {
