@@ -17,18 +17,13 @@ uint32_t g_nextSerial = 1;
 }
 
 CInterpreter::CInterpreter(DocumentHost& doc) : serial(g_nextSerial++), document(&doc) {
-    Construct();
+    Pool().EnsureNotValid();
 }
 
 CInterpreter::CInterpreter(CInterpreter& parentInterpreter, ViewHost& ownerView)
     : serial(g_nextSerial++), parent(&parentInterpreter), view(&ownerView),
       document(&ownerView.Document()) {
-    Construct();
-}
-
-void CInterpreter::Construct() {
     Pool().EnsureNotValid();
-    if (document->RunsDefaultPrograms()) RunDefaultProgram(*this);
 }
 
 CInterpreter::~CInterpreter() {
@@ -157,6 +152,7 @@ const char* DefaultProgramName(const CInterpreter& in) {
 
 void RunDefaultProgram(CInterpreter& in) {
     DocumentHost& doc = *in.document;
+    if (!doc.RunsDefaultPrograms()) return;
     std::string name = DefaultProgramName(in);
     doc.LocateFile(name, "");
     const std::string text = doc.ReadTextFile(name, -1);

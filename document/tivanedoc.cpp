@@ -306,6 +306,19 @@ CellIndex CTivaneDoc::Evaluate(CInterpreter& in, std::string_view text) {
     return result;
 }
 
+CInterpreter& CTivaneDoc::MainInterpreter() {
+    if (!mainContext) {
+        mainContext = std::make_unique<CInterpreter>(*this);
+        RunDefaultProgramOf(*mainContext);
+    }
+    return *mainContext;
+}
+
+void CTivaneDoc::RunDefaultProgramOf(CInterpreter& in) {
+    BusyScope busy(*this);
+    RunDefaultProgram(in);
+}
+
 void CTivaneDoc::Execute() {
     if (m_running) {
         DisplayViews();
@@ -338,6 +351,8 @@ void CTivaneDoc::Execute() {
         m_views[k]->DropInterpreter();
     mainContext.reset();
     mainContext = std::make_unique<CInterpreter>(*this);
+    // Stored before default.prg runs, so that the views it starts hang from it.
+    RunDefaultProgramOf(*mainContext);
     const CellIndex result = Evaluate(*mainContext, text.empty() ? mainInput : text);
     if (result != kNoCell) Release(result);
     EndRun();

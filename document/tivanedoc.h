@@ -139,6 +139,12 @@ public:
     // Compiles and runs `text` in `in`: the result (the caller's reference), or kNoCell after
     // the failure was reported.
     CellIndex Evaluate(CInterpreter& in, std::string_view text);
+    // The main interpreter; when there is none yet (a view started before any Execute) it is
+    // made and its default program run first.
+    CInterpreter& MainInterpreter();
+    // Runs the default program of an interpreter just made for this document, with the
+    // document busy: the program may pump messages and start the views.
+    void RunDefaultProgramOf(CInterpreter& in);
     // Language errors reported since the document was made (compile, run, default programs),
     // and runs that failed without a report of their own (ABORT, whose message is its own).
     int32_t ReportedErrors() const { return m_reportedErrors; }

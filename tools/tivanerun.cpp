@@ -165,6 +165,7 @@ void Report(CInterpreter& in) {
 
 int RunProgram(ConsoleDocument& doc, const std::string& text) {
     CInterpreter main(doc);
+    RunDefaultProgram(main);
     const CellIndex program = Compile(main, text);
     if (program == kNoCell) {
         Report(main);

@@ -52,8 +52,11 @@ void CViewBase::DropInterpreter() {
 void CViewBase::NewInterpreter() {
     // The old interpreter's programs cannot run in the new one: drop the update program.
     DropInterpreter();
-    if (!m_doc.mainContext) m_doc.mainContext = std::make_unique<CInterpreter>(m_doc);
-    m_interpreter = std::make_unique<CInterpreter>(*m_doc.mainContext, *this);
+    auto in = std::make_unique<CInterpreter>(m_doc.MainInterpreter(), *this);
+    // The view's default program may start this view again (EXECVIEWTEMPLATES): the
+    // interpreter it runs in becomes the view's only once it has finished.
+    m_doc.RunDefaultProgramOf(*in);
+    m_interpreter = std::move(in);
 }
 
 void CViewBase::ReportFailure() {

@@ -81,8 +81,8 @@ public:
     virtual void SaveContents() = 0;
 
 protected:
-    // Replaces the interpreter by a new one whose parent is the document's main interpreter;
-    // making it runs the view's default program.
+    // Replaces the interpreter by a new one whose parent is the document's main interpreter,
+    // and runs the view's default program in it.
     void NewInterpreter();
     // Runs a program of the view's interpreter and releases its result. False after the view
     // reported the failure.

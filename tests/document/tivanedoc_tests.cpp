@@ -63,6 +63,41 @@ TEST_F(DocTest, ExecuteTheMainProgramWithItsViewsAndTheirUpdates) {
     EXPECT_TRUE(doc->IsModified());
 }
 
+// default.prg runs in the main interpreter Execute made, after it is in place: views it
+// starts hang from that interpreter, and starting them makes no second main interpreter.
+TEST_F(DocTest, ADefaultProgramThatStartsTheViewsRunsInTheNewMainInterpreter) {
+    struct Row {
+        const char* defaultProgram;
+        const char* mainProgram;
+        const char* starts; // view programs run, counted in the main interpreter
+    };
+    const Row rows[] = {
+        {"starts := 0; EXECVIEWTEMPLATES(0)", "EXECVIEWTEMPLATES(0)", "4"},
+        {"starts := 0; EXECVIEWTEMPLATES(0)", "1", "2"},
+        {"starts := 0; EXECVIEWTEMPLATES(0); EXECVIEWTEMPLATES(0)", "1", "4"},
+        {"starts := 0", "EXECVIEWTEMPLATES(0)", "2"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.defaultProgram);
+        Model("", kTwoViews, kBothWindows);
+        Write("cwd/default.prg", row.defaultProgram);
+        Write("cwd/defaultt.prg", "");
+        Write("cwd/defaultg.prg", "");
+        Write("cwd/main.prg", row.mainProgram);
+        Write("cwd/text.prg", "starts := starts + 1");
+        Write("cwd/graph.prg", "starts := starts + 1");
+        Open();
+        doc->SetBare(false);
+        ui.boxes.clear(); // the windows' missing setup files
+        doc->Execute();
+        EXPECT_TRUE(ui.boxes.empty()) << ui.boxes.front().text;
+        EXPECT_EQ(Var("starts"), row.starts);
+        for (size_t k = 1; k < doc->Views().size(); ++k)
+            EXPECT_EQ(doc->Views()[k]->Interpreter()->parent, doc->mainContext.get());
+        doc.reset();
+    }
+}
+
 TEST_F(DocTest, ExecuteWhileRunningAsksAndOkStopsTheRunWithOneReport) {
     Model("i := 0; WHILE({i < 10000000}, {i := i + 1}); i", "", "");
     Open();
