@@ -155,7 +155,7 @@ void RunDefaultProgram(CInterpreter& in) {
     if (!doc.RunsDefaultPrograms()) return;
     std::string name = DefaultProgramName(in);
     doc.LocateFile(name, "");
-    const std::string text = doc.ReadTextFile(name, -1);
+    const std::string text = doc.ReadTextFile(name, ReadFailure::Report);
     const CellIndex program = Compile(in, text);
     if (program != kNoCell) {
         const CellIndex result = Run(in, program);
@@ -166,9 +166,7 @@ void RunDefaultProgram(CInterpreter& in) {
         }
     }
     const uint32_t code = doc.errorCode;
-    if (auto report = ErrorReport(in)) {
-        doc.MessageBox(*report, MessageIcon::Stop, kHelpLanguageError + code);
-    }
+    if (auto report = ErrorReport(in)) doc.ShowErrorReport(*report, code);
 }
 
 } // namespace tivane

@@ -101,8 +101,8 @@ public:
         return tivane::LocateFile(name, fallback, m_search);
     }
 
-    std::string ReadTextFile(const std::string& name, int16_t messageLevel) override {
-        return tivane::ReadTextFile(name, messageLevel, [this](const std::string& message) {
+    std::string ReadTextFile(const std::string& name, ReadFailure failure) override {
+        return tivane::ReadTextFile(name, failure, [this](const std::string& message) {
             MessageBox(message, MessageIcon::Stop, 0);
         });
     }
@@ -296,7 +296,7 @@ int RunDocument(const std::string& path, const DocumentOptions& options) {
     if (!doc.OpenDocument(path)) return 1;
     doc.RestoreLayout();
     if (options.allViews) {
-        for (int16_t i = 0; i < doc.tmpl.viewCount; ++i) {
+        for (int16_t i = 0; i < doc.Template().viewCount; ++i) {
             bool open = false;
             for (const auto& view : doc.Views())
                 open = open || (!view->IsMainInput() && view->ViewIndex() == i);

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "hosts.h"
+
 namespace tivane {
 
 namespace {
@@ -228,7 +230,7 @@ void GraphModel::ResetContents() {
 
 bool GraphModel::RecordDefaults() {
     return SetBackColor(255, 255, 255) && SetForeColor(0, 0, 0) && SetPenSize(1.0) &&
-           ChangeFont("Fixedsys", 12.0, 0);
+           ChangeFont(kDefaultTextFont.face, kDefaultTextFont.size, kDefaultTextFont.style);
 }
 
 } // namespace tivane

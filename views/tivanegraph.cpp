@@ -6,7 +6,6 @@
 #include "filesearch.h"
 #include "inifile.h"
 #include "savetransaction.h"
-#include "tivanedoc.h"
 
 namespace tivane {
 
@@ -20,7 +19,7 @@ constexpr size_t kWindowLength = 199;
 
 } // namespace
 
-CTivaneGraph::CTivaneGraph(CTivaneDoc& doc, int16_t viewIndex) : CViewBase(doc, viewIndex) {}
+CTivaneGraph::CTivaneGraph(ViewDocument& doc, int16_t viewIndex) : CViewBase(doc, viewIndex) {}
 
 void CTivaneGraph::ItemAdded() {
     m_damagedContents.reset();
@@ -111,8 +110,9 @@ void CTivaneGraph::EraseContents() {
 }
 
 bool CTivaneGraph::StartView() {
-    const std::string programFile = ViewProgramFileName(Doc().tmpl, ViewIndex(), Doc().Search());
-    const std::string text = Doc().ReadTextFile(programFile, -1);
+    const std::string programFile =
+        ViewProgramFileName(Doc().Template(), ViewIndex(), Doc().Search());
+    const std::string text = Doc().ReadTextFile(programFile, ReadFailure::Report);
     NewInterpreter();
     Surface().ResetPenAndColours();
     // A view that already holds a drawing keeps it: a new run draws on top of it.
@@ -168,7 +168,7 @@ void CTivaneGraph::LoadPlacement(const IniFile& layout, const std::string& layou
     CViewBase::LoadPlacement(layout, layoutPath, section, n);
     UpdateTitle();
     const int32_t i = n - 1;
-    m_setupText = Doc().ReadTextFile(SideFileName(layoutPath, 'w', i), static_cast<int16_t>(n));
+    m_setupText = Doc().ReadTextFile(SideFileName(layoutPath, 'w', i), ReadFailure::Report);
     const std::string contents = SideFileName(layoutPath, 's', i);
     std::optional<std::string> bytes = ReadWholeFile(contents);
     if (bytes) {

@@ -14,7 +14,7 @@ namespace tivane {
 
 class CTivaneGraph final : public CViewBase {
 public:
-    CTivaneGraph(CTivaneDoc& doc, int16_t viewIndex);
+    CTivaneGraph(ViewDocument& doc, int16_t viewIndex);
 
     ViewKind Kind() const override { return ViewKind::Graphics; }
 
