@@ -166,6 +166,9 @@ void RunDefaultProgram(CInterpreter& in) {
         }
     }
     const uint32_t code = doc.errorCode;
+    // A Stop that lands in a default program is reported once, by the run the user stopped;
+    // the code stays set and ends that run too.
+    if (code == ERR_USER_STOP) return;
     if (auto report = ErrorReport(in)) doc.ShowErrorReport(*report, code);
 }
 

@@ -12,24 +12,9 @@ out=$root/e2e-out
 rm -rf "$out"
 mkdir -p "$out"
 
-# A private copy of the example: saving must not touch the repository's files.
-work=$(mktemp -d)
-cp -r "$(dirname "$doc_src")"/. "$work/"
-doc=$work/$(basename "$doc_src")
+source scripts/desktop.sh
+desktop_start "$doc_src"
 layout=${doc%.*}.ini
-
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-app_pid=
-cleanup() {
-  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; fi
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 fail() {
   echo "e2e: FAILED: $*" >&2
@@ -66,7 +51,8 @@ sleep 1
 shot 1-opened
 before=$(coloured 1-opened 1280x700+0+60)
 
-xdotool windowfocus --sync "$window"
+# A window that is found may not be mapped yet on a busy machine: focusing it then fails.
+for _ in $(seq 50); do xdotool windowfocus --sync "$window" 2>/dev/null && break; sleep 0.2; done
 xdotool key ctrl+e
 # The run has ended when two screenshots a second apart are the same.
 previous=

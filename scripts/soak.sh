@@ -19,22 +19,8 @@ rm -rf "$out"
 mkdir -p "$out"
 [ -x "$app" ] || { echo "soak: no application at $app" >&2; exit 1; }
 
-work=$(mktemp -d)
-cp -r "$(dirname "$doc_src")"/. "$work/"
-doc=$work/$(basename "$doc_src")
-
-display=:$((70 + RANDOM % 9))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-app_pid=
-cleanup() {
-  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; fi
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source scripts/desktop.sh
+desktop_start "$doc_src"
 
 fail() {
   echo "soak: FAILED: $* (seed $seed; actions in $out/actions.log, output in $out/app.log)" >&2

@@ -210,7 +210,9 @@ public:
     std::optional<std::string> EditViewSetup(std::string_view) override { return std::nullopt; }
     std::optional<std::string> ChooseTemplate() override { return std::nullopt; }
     void PumpMessages() override {
-        if (g_interrupted && m_doc) {
+        // A Ctrl+C before the run began (while the document opened) waits for the run: a
+        // stop requested earlier is cleared when the run starts.
+        if (g_interrupted && m_doc && m_doc->Running()) {
             g_interrupted = 0;
             m_doc->RequestStop();
         }

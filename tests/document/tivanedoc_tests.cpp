@@ -119,6 +119,18 @@ TEST_F(DocTest, ExecuteWhileRunningAsksAndOkStopsTheRunWithOneReport) {
     EXPECT_FALSE(doc->StopRequested());
 }
 
+TEST_F(DocTest, AStopThatLandsInADefaultProgramIsReportedOnce) {
+    Model("i := 0; WHILE({i < 10000000}, {i := i + 1}); i", "", "");
+    Write("cwd/default.prg", "j := 0; WHILE({j < 10000000}, {j := j + 1})");
+    Open().SetBare(false);
+    ui.everyPump = [&] {
+        if (doc->Running()) doc->RequestStop();
+    };
+    SetRunCounter(1);
+    doc->Execute();
+    EXPECT_EQ(CountBoxes("User stopped execution."), 1);
+}
+
 TEST_F(DocTest, CancelLeavesTheRunGoing) {
     Model("i := 0; WHILE({i < 20000}, {i := i + 1}); i", "", "");
     Open();

@@ -43,8 +43,19 @@ struct Exit {
     std::string out, err;
 };
 
+// True once the process has its SIGINT handler: a signal sent before would kill it outright,
+// which a slow start (a sanitized build on a busy machine) makes likely.
+inline bool CatchesInterrupt(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1)) & 1;
+    }
+    return false;
+}
+
 // Runs tivane-run in `cwd` (empty: ours) with `input` on stdin, sending SIGINT after
-// interruptMs when that is not negative.
+// interruptMs, once the runner catches it, when interruptMs is not negative.
 inline Exit RunTool(std::vector<std::string> args, const std::string& input = "",
                     const std::string& cwd = "", int interruptMs = -1) {
     TempDir io;
@@ -64,8 +75,12 @@ inline Exit RunTool(std::vector<std::string> args, const std::string& input = ""
     }
     int status = 0;
     pid_t done = 0;
+    bool interrupted = false;
     for (int ms = 0; (done = waitpid(pid, &status, WNOHANG)) == 0 && ms < 10000; ms += 10) {
-        if (ms == interruptMs) kill(pid, SIGINT);
+        if (interruptMs >= 0 && ms >= interruptMs && !interrupted && CatchesInterrupt(pid)) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
         usleep(10000);
     }
     Exit e;
