@@ -61,7 +61,8 @@ void CTivaneFrame::StartRecording() {
     m_recorder.reset();
     GraphWidget* widget = m_graph;
     // Beside the document, never over a file that is there.
-    const std::string folder = std::filesystem::path(m_view->Doc().PathName()).parent_path();
+    const std::string folder =
+        std::filesystem::path(CTivaneDoc::Of(*m_view).PathName()).parent_path();
     m_recorder = std::make_unique<MovieRecorder>(
         *graph, NextMovieFileName(folder), [widget] { return widget->size(); }, logicalDpiX());
     m_recorder->onStopped = [this](MovieRecorder::StopReason reason) {

@@ -177,7 +177,7 @@ bool DocumentList::AnyBusy() const {
 
 bool DocumentList::FrameClosing(CTivaneFrame& frame) {
     CViewBase* view = frame.View();
-    CTivaneDoc& doc = view->Doc();
+    CTivaneDoc& doc = CTivaneDoc::Of(*view);
     if (!doc.CanCloseFrame()) return false;
     if (doc.Views().size() == 1) {
         if (!AskToSave(doc)) return false;

@@ -267,7 +267,7 @@ void CMainFrame::ShowStatus(const QString& message) {
 
 void CMainFrame::UpdateMenus() {
     CViewBase* view = ActiveView();
-    CTivaneDoc* doc = view ? &view->Doc() : nullptr;
+    CTivaneDoc* doc = view ? &CTivaneDoc::Of(*view) : nullptr;
     const auto enabled = [&](Needs needs) {
         switch (needs) {
         case Needs::Nothing:
@@ -330,9 +330,9 @@ void CMainFrame::UpdateViewMenu() {
     m_viewMenu->addAction(Action(ID_CONFIGURE));
     m_viewMenu->addSeparator();
     m_viewMenu->addAction(Action(ID_MAIN_INPUT));
-    for (int n = 0; n < doc->tmpl.viewCount && n < 10; ++n) {
+    for (int n = 0; n < doc->Template().viewCount && n < 10; ++n) {
         QAction* item = Action(static_cast<Command>(ID_VIEW_FIRST + n));
-        item->setText(BytesToText(doc->tmpl.views[static_cast<size_t>(n)].titleText));
+        item->setText(BytesToText(doc->Template().views[static_cast<size_t>(n)].titleText));
         item->setEnabled(true);
         m_viewMenu->addAction(item);
     }
@@ -347,7 +347,7 @@ CViewBase* CMainFrame::ActiveView() const {
 
 CTivaneDoc* CMainFrame::ActiveDocument() const {
     CViewBase* view = ActiveView();
-    return view ? &view->Doc() : nullptr;
+    return view ? &CTivaneDoc::Of(*view) : nullptr;
 }
 
 CTivaneFrame* CMainFrame::FrameOf(const CViewBase& view) const {
@@ -500,15 +500,16 @@ void CMainFrame::ShowMainInput() {
         return;
     }
     CTivaneView& input = doc->CreateTextView(kMainInputIndex);
-    input.ChangeFont("Fixedsys", 12.0, 0);
-    input.Surface().SetText(doc->mainInput);
+    input.ChangeFont(kDefaultTextFont.face, kDefaultTextFont.size, kDefaultTextFont.style);
+    input.Surface().SetText(doc->MainInput());
 }
 
 void CMainFrame::OpenView(int n) {
     CTivaneDoc* doc = ActiveDocument();
-    if (!doc || n >= doc->tmpl.viewCount) return;
+    if (!doc || n >= doc->Template().viewCount) return;
     if (CViewBase* view = doc->CreateView(static_cast<int16_t>(n))) {
-        if (view->Kind() == ViewKind::Text) view->ChangeFont("Fixedsys", 12.0, 0);
+        if (view->Kind() == ViewKind::Text)
+            view->ChangeFont(kDefaultTextFont.face, kDefaultTextFont.size, kDefaultTextFont.style);
     }
     UpdateMenus();
 }

@@ -6,7 +6,7 @@
 #include <QTextBlock>
 
 #include "dialogs.h"
-#include "outputbuffer.h"
+#include "helptopic.h"
 #include "tivanegraph.h"
 
 namespace tivane {

@@ -1,45 +1,13 @@
 #include "builtintable.h"
 
-#include <cstring>
-#include <initializer_list>
-
-#include "builtins.h"
+#include <string_view>
 
 namespace tivane {
 
 namespace {
 
-constexpr uint16_t L = TYPE_LONG;
-constexpr uint16_t D = TYPE_DOUBLE;
-constexpr uint16_t S = TYPE_STRING;
-constexpr uint16_t F = TYPE_FILEID;
-constexpr uint16_t P = TYPE_PROGRAM;
-constexpr uint16_t ANY = MASK_ANY;
-
 constexpr Associativity kLeft = Associativity::Left;
 constexpr Associativity kRight = Associativity::Right;
-
-enum class Same { None, Pair01 };
-
-// Masks are given in the order a program writes the arguments; the stored record counts
-// from the top of the stack, so they are reversed here.
-constexpr BuiltinEntry Row(const char* name, std::initializer_list<uint16_t> written,
-                           BuiltinHandler handler, Same same = Same::None) {
-    BuiltinEntry e{name,
-                   static_cast<uint16_t>(written.size()),
-                   {0, 0, 0, 0},
-                   {kSameTypeEnd, 0, 0, 0, 0},
-                   handler};
-    int k = static_cast<int>(written.size());
-    for (uint16_t m : written)
-        e.argMask[--k] = m;
-    if (same == Same::Pair01) {
-        e.sameType[0] = 0;
-        e.sameType[1] = 1;
-        e.sameType[2] = kSameTypeEnd;
-    }
-    return e;
-}
 
 } // namespace
 
@@ -68,106 +36,6 @@ constexpr std::array<OperatorEntry, kOperatorCount + 1> OperatorTable = {{
     {"", kPrecedenceNone, kLeft},
 }};
 
-constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
-    // Operators, in the order of the operator table.
-    Row("+", {0x07, 0x07}, OpAdd, Same::Pair01),
-    Row("-", {0x03, 0x03}, OpSub, Same::Pair01),
-    Row("*", {0x03, 0x03}, OpMul, Same::Pair01),
-    Row("/", {0x03, 0x03}, OpDiv, Same::Pair01),
-    Row(">=", {0x07, 0x07}, OpGe, Same::Pair01),
-    Row("<=", {0x07, 0x07}, OpLe, Same::Pair01),
-    Row("!=", {0x07, 0x07}, OpNe, Same::Pair01),
-    Row("<", {0x07, 0x07}, OpLt, Same::Pair01),
-    Row(">", {0x07, 0x07}, OpGt, Same::Pair01),
-    Row("==", {0x07, 0x07}, OpEq, Same::Pair01),
-    Row("&&", {L, L}, OpAnd),
-    Row("||", {L, L}, OpOr),
-    Row("--", {0x03}, OpNegate),
-    Row(":=", {0x240, ANY}, OpAssign),
-    Row(";", {ANY}, OpSequence),
-    Row(":=", {L, 0x480, ANY}, OpAssignElement),
-    Row(":=", {0x100, P}, OpDefine),
-    // Named functions.
-    Row("SIN", {D}, BiSin),
-    Row("COS", {D}, BiCos),
-    Row("TAN", {D}, BiTan),
-    Row("ATAN", {D}, BiAtan),
-    Row("LOG", {D}, BiLog),
-    Row("EXP", {D}, BiExp),
-    Row("MIN", {0x03, 0x03}, BiMin, Same::Pair01),
-    Row("MAX", {0x03, 0x03}, BiMax, Same::Pair01),
-    Row("ABS", {0x03}, BiAbs),
-    Row("IF", {L, 0x17, 0x17}, BiIf, Same::Pair01),
-    Row("LOG10", {D}, BiLog10),
-    Row("POW", {D, D}, BiPow),
-    Row("LONG", {D}, BiLong),
-    Row("STRMID", {S, L, L}, BiStrMid),
-    Row("STRLEN", {S}, BiStrLen),
-    Row("ASC", {S}, BiAsc),
-    Row("CHR", {L}, BiChr),
-    Row("OPENFILE", {S, S}, BiOpenFile),
-    Row("CLOSEFILE", {F}, BiCloseFile),
-    Row("READCHAR", {F}, BiReadChar),
-    Row("READTEXT", {F}, BiReadText),
-    Row("READSHORT", {F, L}, BiReadShort),
-    Row("READLONG", {F, L}, BiReadLong),
-    Row("ATOL", {S}, BiAtol),
-    Row("ATOF", {S}, BiAtof),
-    Row("ANYTOS", {S, ANY}, BiAnyToS),
-    Row("PRINT", {ANY}, BiPrint),
-    Row("VALID", {ANY}, BiValid),
-    Row("FPRINT", {F, ANY}, BiFPrint),
-    Row("FINDCHAR", {S, S}, BiFindChar),
-    Row("FSEEK", {F, L, L}, BiFSeek),
-    Row("WHILE", {P, P}, BiWhile),
-    Row("EXECUTE", {0x14}, BiExecute),
-    Row("UPDATEVIEWS", {L}, BiUpdateViews),
-    Row("LINETO", {D, D}, BiLineTo),
-    Row("MOVETO", {D, D}, BiMoveTo),
-    Row("FGRCOLOR", {L, L, L}, BiFgrColor),
-    Row("BGRCOLOR", {L, L, L}, BiBgrColor),
-    Row("EXECVIEWTEMPLATES", {L}, BiExecViewTemplates),
-    Row("FORALLVIEWS", {S}, BiForAllViews),
-    Row("GETCONFIG", {L}, BiGetConfig),
-    Row("SETCONFIG", {S}, BiSetConfig),
-    Row("ONUPDATE", {P}, BiOnUpdate),
-    Row("DISPLAYVIEW", {L}, BiDisplayView),
-    Row("SENDMSG", {S}, BiSendMsg),
-    Row("UPDFREQUENCY", {L}, BiUpdFrequency),
-    Row("WINDOWEXT", {D, D, D, D}, BiWindowExt),
-    Row("CLIPWINDOW", {L, L, L, L}, BiClipWindow),
-    Row("GETWINSIZE", {L}, BiGetWinSize),
-    Row("RLINETO", {D, D}, BiRLineTo),
-    Row("RMOVETO", {D, D}, BiRMoveTo),
-    Row("ABORT", {S}, BiAbort),
-    Row("PRINTF", {S, ANY}, BiPrintF),
-    Row("POS", {L}, BiPos),
-    Row("PENSIZE", {D}, BiPenSize),
-    Row("PUSH", {ANY}, BiPush),
-    Row("POP", {ANY}, BiPop),
-    Row("CLEAR", {S}, BiClear),
-    Row("TRUNC", {D}, BiTrunc),
-    Row("CHANGEFONT", {S, D, L}, BiChangeFont),
-    Row("GETUSERINPUT", {S}, BiGetUserInput),
-    Row("ASKUSERYESNO", {S}, BiAskUserYesNo),
-    Row("SAVEVALUE", {F, S}, BiSaveValue),
-    Row("GETFUNCDEF", {S}, BiGetFuncDef),
-    Row("WRITECHAR", {F, S}, BiWriteChar),
-    Row("WRITETEXT", {F, S}, BiWriteText),
-    Row("WRITESHORT", {F, L, L}, BiWriteShort),
-    Row("WRITELONG", {F, L, L}, BiWriteLong),
-    Row("READFLOAT", {F}, BiReadFloat),
-    Row("WRITEFLOAT", {F, D}, BiWriteFloat),
-    Row("CLEARVIEW", {L}, BiClearView),
-}};
-
-// Rows other code relies on by number.
-static_assert(BuiltinTable.size() == 88);
-static_assert(std::string_view(BuiltinTable[17].name) == "SIN");
-static_assert(std::string_view(BuiltinTable[26].name) == "IF");
-static_assert(std::string_view(BuiltinTable[49].name) == "EXECUTE");
-static_assert(std::string_view(BuiltinTable[87].name) == "CLEARVIEW");
-static_assert(BuiltinTable[OP_ASSIGN_ELEMENT].argMask[1] == 0x480);
 static_assert(OperatorTable[kOperatorCount].text[0] == '\0');
 
 namespace {

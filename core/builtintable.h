@@ -30,6 +30,8 @@ struct BuiltinEntry {
 inline constexpr int32_t kBuiltinRows = 88;
 inline constexpr int32_t kFirstNamedRow = 17;
 
+// Defined with the handlers of the named functions (builtins/table.cpp): the compiler and
+// the evaluator reach every built-in through this table only.
 extern const std::array<BuiltinEntry, kBuiltinRows> BuiltinTable;
 
 // How a chain of operators of one precedence groups: "a-b-c" is "(a-b)-c" for a

@@ -452,8 +452,8 @@ CellIndex Compiler::ParseSequence(int depth) {
 
 CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
     DocumentHost& doc = *in.document;
-    const uint16_t outerPhase = doc.errorPhase;
-    doc.errorPhase = 1;
+    const ErrorPhase outerPhase = doc.errorPhase;
+    doc.errorPhase = ErrorPhase::Compile;
     if (!text) {
         SetError(in, ERR_OPERAND_EXPECTED);
         return kNoCell;
@@ -498,7 +498,7 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
     }
     // A compile inside a run (EXECUTE and the functions that name objects by text) must
     // leave the run's phase, so that a later run-time error is reported as one.
-    if (outerPhase == 2) doc.errorPhase = 2;
+    if (outerPhase == ErrorPhase::Run) doc.errorPhase = ErrorPhase::Run;
     return program;
 }
 

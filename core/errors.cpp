@@ -118,27 +118,28 @@ std::optional<std::string> ErrorReport(CInterpreter& in) {
     in.hasMessage = false;
     const uint32_t code = doc.errorCode;
     std::optional<std::string> report;
-    if (doc.errorPhase != 0 && code == ERR_USER_STOP) report = "User stopped execution.";
-    if (code == ERR_ABORT || code == ERR_USER_STOP) doc.errorPhase = 0;
-    if (doc.errorPhase == 1 || doc.errorPhase == 2) {
-        const uint16_t phase = doc.errorPhase;
+    if (doc.errorPhase != ErrorPhase::None && code == ERR_USER_STOP)
+        report = "User stopped execution.";
+    if (code == ERR_ABORT || code == ERR_USER_STOP) doc.errorPhase = ErrorPhase::None;
+    if (doc.errorPhase != ErrorPhase::None) {
+        const ErrorPhase phase = doc.errorPhase;
         // The message pass below may run other programs, which clear the error fields and
         // compile into this interpreter: take what the report needs first.
         std::vector<TraceRecord> trace;
         while (auto record = PopTrace(doc))
             trace.push_back(*record);
-        const std::string source = phase == 1 ? in.source : std::string();
+        const std::string source = phase == ErrorPhase::Compile ? in.source : std::string();
         const int32_t position = in.position;
         // Output made before the error becomes visible first.
         doc.DisplayViews();
         std::string text = ErrorMessage(code);
         text += ".\n\n";
-        if (phase == 1)
+        if (phase == ErrorPhase::Compile)
             AppendCompileContext(source, position, text);
         else
             AppendRunTrace(in, trace, text);
         ClearTrace(doc);
-        if (phase == 1) {
+        if (phase == ErrorPhase::Compile) {
             for (const TraceRecord& record : trace)
                 Release(record.program);
         }
@@ -147,7 +148,7 @@ std::optional<std::string> ErrorReport(CInterpreter& in) {
     // Listing may have set its own error codes; the report stands for the original one.
     doc.errorCode = code;
     ClearTrace(doc);
-    doc.errorPhase = 0;
+    doc.errorPhase = ErrorPhase::None;
     if (report) {
         in.message = *report;
         in.hasMessage = true;

@@ -57,7 +57,7 @@ std::optional<TraceRecord> PopTrace(DocumentHost& doc);
 void ClearTrace(DocumentHost& doc);
 
 // Builds the report of the document's current error, keeps it as the interpreter's message
-// and returns it (none when there is nothing to report). Resets the error phase to 0 and
+// and returns it (none when there is nothing to report). Resets the error phase to None and
 // empties the trace.
 std::optional<std::string> ErrorReport(CInterpreter& in);
 

@@ -384,7 +384,7 @@ template <bool Held>
 CellIndex RunProgram(CInterpreter& in, CellIndex program) {
     DocumentHost& doc = *in.document;
     if (doc.errorCode) ClearErrors(doc);
-    doc.errorPhase = 2;
+    doc.errorPhase = ErrorPhase::Run;
     const ValueCell& pc = CellAt(program);
     // A program runs only in the interpreter that compiled it: its items index those tables.
     if (pc.type != TYPE_PROGRAM || pc.prog->owner != in.serial) {

@@ -24,6 +24,14 @@ struct TraceRecord {
 
 enum class MessageIcon { None, Stop, Question };
 
+// Where the pending error happened, which decides what its report lists: the source around
+// the place compilation stopped, or the trace of the running programs.
+enum class ErrorPhase : uint16_t { None, Compile, Run };
+
+// What ReadTextFile does with a file it cannot read: show why ("Could not open the file
+// %s.") and return "", or return "" quietly (a side file that is missing until a save).
+enum class ReadFailure : uint8_t { Report, Silent };
+
 // Help contexts of message boxes.
 inline constexpr uint32_t kHelpLanguageError = 0x2900; // plus the error code
 inline constexpr uint32_t kHelpShowMessage = 0x202C;
@@ -34,7 +42,7 @@ public:
 
     // The error fields shared by the document's main interpreter and all view interpreters.
     uint32_t errorCode = 0;
-    uint16_t errorPhase = 0; // 0 nothing to report, 1 compile, 2 run
+    ErrorPhase errorPhase = ErrorPhase::None;
     RecordStack<TraceRecord> errorTrace;
 
     // False for a headless run that asked for no default programs.
@@ -43,12 +51,16 @@ public:
     // File search and whole-file reading (for default programs). `name` is replaced in place
     // by the full path found, or by the last candidate tried.
     virtual bool LocateFile(std::string& name, std::string_view fallback) = 0;
-    // The whole file, or "" after showing "Could not open the file %s." when the level is
-    // greater than -999.
-    virtual std::string ReadTextFile(const std::string& name, int16_t messageLevel) = 0;
+    // The whole file, or "" (after showing why, unless asked to stay silent).
+    virtual std::string ReadTextFile(const std::string& name, ReadFailure failure) = 0;
 
     // A message box. The console runner writes the text to stderr.
     virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
+    // The report of a language error (ErrorReport's text) for error `code`: a message box
+    // with the stop icon and the error's help context. Hosts that count errors count these.
+    virtual void ShowErrorReport(std::string_view report, uint32_t code) {
+        MessageBox(report, MessageIcon::Stop, kHelpLanguageError + code);
+    }
 
     // The user dialogs: the text entered ("" for Cancel); Yes (true) or anything else.
     virtual std::string GetUserInput(std::string_view prompt) = 0;
@@ -76,6 +88,15 @@ public:
 };
 
 enum class ViewKind { Text, Graphics };
+
+// A font as CHANGEFONT names it: a face, a size in points and style bits.
+struct FontRequest {
+    std::string_view face;
+    double size;
+    int32_t style;
+};
+// What a text view shows after every clear and a fresh picture starts with.
+inline constexpr FontRequest kDefaultTextFont{"Fixedsys", 12.0, 0};
 
 // What a view offers its program. Output operations of the other kind of view are never
 // called (the built-ins dispatch on Kind()), so their default bodies do nothing.

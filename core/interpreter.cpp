@@ -17,18 +17,13 @@ uint32_t g_nextSerial = 1;
 }
 
 CInterpreter::CInterpreter(DocumentHost& doc) : serial(g_nextSerial++), document(&doc) {
-    Construct();
+    Pool().EnsureNotValid();
 }
 
 CInterpreter::CInterpreter(CInterpreter& parentInterpreter, ViewHost& ownerView)
     : serial(g_nextSerial++), parent(&parentInterpreter), view(&ownerView),
       document(&ownerView.Document()) {
-    Construct();
-}
-
-void CInterpreter::Construct() {
     Pool().EnsureNotValid();
-    if (document->RunsDefaultPrograms()) RunDefaultProgram(*this);
 }
 
 CInterpreter::~CInterpreter() {
@@ -157,9 +152,10 @@ const char* DefaultProgramName(const CInterpreter& in) {
 
 void RunDefaultProgram(CInterpreter& in) {
     DocumentHost& doc = *in.document;
+    if (!doc.RunsDefaultPrograms()) return;
     std::string name = DefaultProgramName(in);
     doc.LocateFile(name, "");
-    const std::string text = doc.ReadTextFile(name, -1);
+    const std::string text = doc.ReadTextFile(name, ReadFailure::Report);
     const CellIndex program = Compile(in, text);
     if (program != kNoCell) {
         const CellIndex result = Run(in, program);
@@ -173,9 +169,7 @@ void RunDefaultProgram(CInterpreter& in) {
     // A Stop that lands in a default program is reported once, by the run the user stopped;
     // the code stays set and ends that run too.
     if (code == ERR_USER_STOP) return;
-    if (auto report = ErrorReport(in)) {
-        doc.MessageBox(*report, MessageIcon::Stop, kHelpLanguageError + code);
-    }
+    if (auto report = ErrorReport(in)) doc.ShowErrorReport(*report, code);
 }
 
 } // namespace tivane

@@ -55,6 +55,9 @@ private:
     std::unordered_map<std::string, int32_t> m_index;
 };
 
+// Constructing an interpreter runs nothing: its default program runs in a separate step
+// (RunDefaultProgram), once its owner has stored it where a message pass or a nested run
+// will find it.
 class CInterpreter {
 public:
     // The document's main interpreter (no parent; the owner is the document).
@@ -109,9 +112,6 @@ public:
     // the array. False with error 3 set when i is beyond the limit or memory runs out; the
     // value's reference then stays with the caller.
     bool StoreElement(int32_t a, int32_t i, CellIndex value);
-
-private:
-    void Construct();
 };
 
 // Sets the document's error code (the one place that writes it on failure paths).
@@ -123,7 +123,9 @@ inline void SetError(CInterpreter& in, uint32_t code) {
 const char* DefaultProgramName(const CInterpreter& in);
 
 // Locates, reads, compiles and runs the default program; reports its failures in a message
-// box once. Called by both constructors.
+// box once. Nothing when the document asked for no default programs. The program may pump
+// messages and re-enter the document (EXECVIEWTEMPLATES): the caller runs it once, right
+// after making the interpreter and storing it, with the document's run guard held.
 void RunDefaultProgram(CInterpreter& in);
 
 } // namespace tivane

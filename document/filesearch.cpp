@@ -236,11 +236,11 @@ std::string ReadFailureMessage(ReadStatus status, const std::string& name) {
     return status == ReadStatus::TooLarge ? TooLargeMessage(name) : CouldNotOpenMessage(name);
 }
 
-std::string ReadTextFile(const std::string& name, int16_t messageLevel,
+std::string ReadTextFile(const std::string& name, ReadFailure failure,
                          const std::function<void(const std::string&)>& showStopMessage) {
     FileContents file = ReadProgramFile(name);
     if (file) return std::move(file.bytes);
-    if (messageLevel > kSilentReadLevel && showStopMessage)
+    if (failure == ReadFailure::Report && showStopMessage)
         showStopMessage(ReadFailureMessage(file.status, name));
     return {};
 }

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "hosts.h"
+
 namespace tivane {
 
 // Byte-wise comparison that folds only the ASCII letters: names are bytes, and the language
@@ -92,14 +94,10 @@ std::string TooLargeMessage(const std::string& name);
 // The message for a failed read of `name`: one of the two above.
 std::string ReadFailureMessage(ReadStatus status, const std::string& name);
 
-// ReadProgramFile for hosts: when the file cannot be read the result is "" and, if
-// `messageLevel` is greater than -999, `showStopMessage` receives the failure's message
-// ("Could not open the file <name>." or "The file <name> is too large.") once. An empty file
-// is not an error.
-std::string ReadTextFile(const std::string& name, int16_t messageLevel,
+// ReadProgramFile for hosts: when the file cannot be read the result is "" and, unless
+// `failure` is Silent, `showStopMessage` receives the failure's message ("Could not open the
+// file <name>." or "The file <name> is too large.") once. An empty file is not an error.
+std::string ReadTextFile(const std::string& name, ReadFailure failure,
                          const std::function<void(const std::string&)>& showStopMessage);
-
-// Levels at or below this read silently.
-inline constexpr int16_t kSilentReadLevel = -999;
 
 } // namespace tivane

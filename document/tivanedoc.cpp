@@ -42,12 +42,10 @@ std::string TemplateNameFor(const std::string& documentPath, const std::string& 
 void ShowComputedValue(CTivaneDoc& doc, CInterpreter& in, CellIndex value) {
     std::string shown;
     if (FormatValue(in, value, shown)) {
-        doc.ui().MessageBox(doctext::kProgramReturned + shown, MessageIcon::None, 0);
+        doc.MessageBox(doctext::kProgramReturned + shown, MessageIcon::None, 0);
         return;
     }
-    const uint32_t code = doc.errorCode;
-    doc.MessageBox(std::string(ErrorMessage(code)) + ".", MessageIcon::Stop,
-                   kHelpLanguageError + code);
+    doc.ShowErrorReport(std::string(ErrorMessage(doc.errorCode)) + ".", doc.errorCode);
     ClearErrors(doc);
 }
 
@@ -56,7 +54,7 @@ CTivaneDoc::CTivaneDoc(Ui& ui, SearchContext search) : m_ui(ui), m_search(std::m
 CTivaneDoc::~CTivaneDoc() {
     // The views' interpreters name the main interpreter as their parent: they go first.
     m_views.clear();
-    mainContext.reset();
+    m_mainContext.reset();
     ClearTrace(*this);
 }
 
@@ -68,30 +66,30 @@ std::string CTivaneDoc::Title() const {
 void CTivaneDoc::DeleteContents() {
     for (auto& view : m_views)
         view->DropInterpreter();
-    tmpl = TemplateInfo();
+    m_tmpl = TemplateInfo();
     m_templateFound = false;
     m_search.templateDir.clear();
-    mainContext.reset();
-    mainInput.clear();
+    m_mainContext.reset();
+    m_mainInput.clear();
     m_running = false;
     m_modified = false;
 }
 
 bool CTivaneDoc::OpenDocument(const std::string& path) {
     if (EndsWithIgnoringCase(path, ".tml")) {
-        m_ui.MessageBox(doctext::kTemplateAsDocument, MessageIcon::Stop, 0);
+        MessageBox(doctext::kTemplateAsDocument, MessageIcon::Stop, 0);
         return false;
     }
     DeleteContents();
     std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
-        m_ui.MessageBox(doctext::kFailedToOpen, MessageIcon::Stop, 0);
+        MessageBox(doctext::kFailedToOpen, MessageIcon::Stop, 0);
         return false;
     }
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     m_path = ec ? path : absolute.lexically_normal().string();
-    mainInput = std::move(*bytes);
+    m_mainInput = std::move(*bytes);
     return true;
 }
 
@@ -106,21 +104,26 @@ std::string CTivaneDoc::LayoutFileNameOf() const {
 }
 
 void CTivaneDoc::UseTemplate(const std::string& name) {
-    tmpl.templateName = name;
-    tmpl.templateFileName = name;
+    m_tmpl.templateName = name;
+    m_tmpl.templateFileName = name;
     // A relative name is the document's before it is the search's: a template in a folder
     // below the document's is found from anywhere, not only from that folder.
     const bool relative = !name.starts_with('/') && !name.starts_with('\\');
     if (relative && !m_path.empty()) {
         const std::string folder = std::filesystem::path(m_path).parent_path().string();
         if (std::optional<std::string> found = FindExistingFile(folder + "/" + name))
-            tmpl.templateFileName = std::move(*found);
+            m_tmpl.templateFileName = std::move(*found);
     }
     SearchContext search = m_search;
     search.templateDir.clear();
-    m_templateFound = tivane::ReadTemplate(tmpl, search);
+    m_templateFound = tivane::ReadTemplate(m_tmpl, search);
     if (m_templateFound)
-        m_search.templateDir = std::filesystem::path(tmpl.templateFileName).parent_path().string();
+        m_search.templateDir =
+            std::filesystem::path(m_tmpl.templateFileName).parent_path().string();
+}
+
+CTivaneDoc& CTivaneDoc::Of(const CViewBase& view) {
+    return static_cast<CTivaneDoc&>(view.Doc());
 }
 
 CTivaneView* CTivaneDoc::MainInputView() const {
@@ -152,8 +155,8 @@ CTivaneGraph& CTivaneDoc::CreateGraphView(int16_t viewIndex) {
 }
 
 CViewBase* CTivaneDoc::CreateView(int16_t viewIndex) {
-    if (viewIndex < 0 || static_cast<size_t>(viewIndex) >= tmpl.views.size()) return nullptr;
-    if (KindOf(tmpl.views[static_cast<size_t>(viewIndex)]) == ViewType::Graphics)
+    if (viewIndex < 0 || static_cast<size_t>(viewIndex) >= m_tmpl.views.size()) return nullptr;
+    if (KindOf(m_tmpl.views[static_cast<size_t>(viewIndex)]) == ViewType::Graphics)
         return &CreateGraphView(viewIndex);
     return &CreateTextView(viewIndex);
 }
@@ -169,18 +172,18 @@ void CTivaneDoc::RemoveView(const CViewBase& view) {
 
 void CTivaneDoc::RestoreLayout() {
     BusyScope busy(*this);
-    layoutFileName = LayoutFileNameOf();
+    m_layoutFileName = LayoutFileNameOf();
     CTivaneView* input = m_views.empty() || m_views.front()->Kind() != ViewKind::Text
                              ? nullptr
                              : static_cast<CTivaneView*>(m_views.front().get());
     if (!input) input = &CreateTextView(kMainInputIndex);
     input->SetViewIndex(kMainInputIndex);
     input->UpdateTitle();
-    input->ChangeFont("Fixedsys", 12.0, 0);
-    input->Surface().SetText(mainInput);
+    input->ChangeFont(kDefaultTextFont.face, kDefaultTextFont.size, kDefaultTextFont.style);
+    input->Surface().SetText(m_mainInput);
     m_ui.PumpMessages();
 
-    if (const std::optional<IniFile> layout = IniFile::Load(layoutFileName)) {
+    if (const std::optional<IniFile> layout = IniFile::Load(m_layoutFileName)) {
         const int32_t n = layout->GetInt("Description", "NoOfWindows", "0", kNumberLength);
         UseTemplate(
             layout->GetString("Description", "TemplateFile", "DEFAULT.TML", kFileNameLength));
@@ -193,12 +196,12 @@ void CTivaneDoc::RestoreLayout() {
             if (!layout->HasSection(section)) continue;
             const int32_t i = layout->GetInt(section, "WindowType", "", kNumberLength);
             CViewBase* view = nullptr;
-            if (i >= 0 && i < tmpl.viewCount)
+            if (i >= 0 && i < m_tmpl.viewCount)
                 view = CreateView(static_cast<int16_t>(i));
             else if (i == kMainInputIndex)
                 view = input;
             if (!view) continue;
-            view->LoadPlacement(*layout, layoutFileName, section, k + 1);
+            view->LoadPlacement(*layout, m_layoutFileName, section, k + 1);
             sections.emplace_back(view, k);
         }
         // A window without a section (the main input when none lists it) stays in front; the
@@ -220,30 +223,30 @@ bool CTivaneDoc::OnSaveDocument(const std::string& path) {
     BusyScope busy(*this);
     const std::string previousPath = m_path;
     m_path = path;
-    const std::string previousLayout = layoutFileName;
-    const std::string previousTemplateName = tmpl.templateName;
+    const std::string previousLayout = m_layoutFileName;
+    const std::string previousTemplateName = m_tmpl.templateName;
     if (path != previousPath && m_templateFound)
-        tmpl.templateName = TemplateNameFor(path, tmpl.templateFileName);
-    layoutFileName = LayoutFileNameOf();
-    SaveTransaction::RemoveStaleTemporaries(path, layoutFileName);
-    IniFile layout = IniFile::Load(layoutFileName).value_or(IniFile());
+        m_tmpl.templateName = TemplateNameFor(path, m_tmpl.templateFileName);
+    m_layoutFileName = LayoutFileNameOf();
+    SaveTransaction::RemoveStaleTemporaries(path, m_layoutFileName);
+    IniFile layout = IniFile::Load(m_layoutFileName).value_or(IniFile());
     SaveTransaction save;
     int32_t k = 0;
     for (const auto& view : m_views) {
-        view->SavePlacement(layout, layoutFileName, "Window" + std::to_string(k), k, save);
-        if (view->IsMainInput()) mainInput = view->Surface().Text();
+        view->SavePlacement(layout, m_layoutFileName, "Window" + std::to_string(k), k, save);
+        if (view->IsMainInput()) m_mainInput = view->Surface().Text();
         ++k;
     }
     layout.SetString("Description", "NoOfWindows", std::to_string(k));
-    layout.SetString("Description", "TemplateFile", tmpl.templateName);
-    save.Write(layoutFileName, layout.Text());
-    save.Write(path, mainInput);
+    layout.SetString("Description", "TemplateFile", m_tmpl.templateName);
+    save.Write(m_layoutFileName, layout.Text());
+    save.Write(path, m_mainInput);
     if (!save.Commit()) {
         m_path = previousPath;
-        layoutFileName = previousLayout;
-        tmpl.templateName = previousTemplateName;
-        m_ui.MessageBox(std::string(doctext::kFailedToSave) + " " + save.FailureText(),
-                        MessageIcon::Stop, 0);
+        m_layoutFileName = previousLayout;
+        m_tmpl.templateName = previousTemplateName;
+        MessageBox(std::string(doctext::kFailedToSave) + " " + save.FailureText(),
+                   MessageIcon::Stop, 0);
         return false;
     }
     for (const auto& view : m_views)
@@ -252,20 +255,20 @@ bool CTivaneDoc::OnSaveDocument(const std::string& path) {
     return true;
 }
 
-bool CTivaneDoc::Refuse(bool condition, const char* message) const {
-    if (condition) m_ui.MessageBox(message, MessageIcon::Stop, 0);
+bool CTivaneDoc::Refuse(bool condition, const char* message) {
+    if (condition) MessageBox(message, MessageIcon::Stop, 0);
     return condition;
 }
 
-bool CTivaneDoc::CanCloseFrame() const {
+bool CTivaneDoc::CanCloseFrame() {
     return !Refuse(Busy(), doctext::kCloseWindowRunning);
 }
 
-bool CTivaneDoc::CanCloseDocument() const {
+bool CTivaneDoc::CanCloseDocument() {
     return !Refuse(Busy(), doctext::kCloseDocumentRunning);
 }
 
-bool CTivaneDoc::RefuseSecondRun() const {
+bool CTivaneDoc::RefuseSecondRun() {
     // A run started inside another one's message pass would pause that one silently until
     // it ends; one inside this document's own command would replace what that command uses.
     return Refuse(g_runningCount > 0 || Busy(), doctext::kAnotherRunning);
@@ -291,8 +294,7 @@ void CTivaneDoc::EndRun() {
 
 void CTivaneDoc::ReportFailure(CInterpreter& in) {
     ++m_failedRuns;
-    if (auto report = ErrorReport(in))
-        MessageBox(*report, MessageIcon::Stop, kHelpLanguageError + errorCode);
+    if (auto report = ErrorReport(in)) ShowErrorReport(*report, errorCode);
 }
 
 CellIndex CTivaneDoc::Evaluate(CInterpreter& in, std::string_view text) {
@@ -306,6 +308,19 @@ CellIndex CTivaneDoc::Evaluate(CInterpreter& in, std::string_view text) {
     return result;
 }
 
+CInterpreter& CTivaneDoc::MainInterpreter() {
+    if (!m_mainContext) {
+        m_mainContext = std::make_unique<CInterpreter>(*this);
+        RunDefaultProgramOf(*m_mainContext);
+    }
+    return *m_mainContext;
+}
+
+void CTivaneDoc::RunDefaultProgramOf(CInterpreter& in) {
+    BusyScope busy(*this);
+    RunDefaultProgram(in);
+}
+
 void CTivaneDoc::Execute() {
     if (m_running) {
         DisplayViews();
@@ -317,12 +332,12 @@ void CTivaneDoc::Execute() {
     // Held until after EndRun's last message pass, which may bring any command.
     BusyScope busy(*this);
     BeginRun();
-    if (const CTivaneView* input = MainInputView()) mainInput = input->Surface().Text();
+    if (const CTivaneView* input = MainInputView()) m_mainInput = input->Surface().Text();
     // A main program that cannot be read is reported and ends the run: running the main
     // input (the parameters) in its place would only add errors of its own.
     std::string text;
-    if (!tmpl.mainProgramFileName.empty()) {
-        std::string name = tmpl.mainProgramFileName;
+    if (!m_tmpl.mainProgramFileName.empty()) {
+        std::string name = m_tmpl.mainProgramFileName;
         LocateFile(name, "");
         FileContents file = ReadProgramFile(name);
         if (!file) {
@@ -336,9 +351,11 @@ void CTivaneDoc::Execute() {
     // view gets a new one when its program starts again.
     for (size_t k = 0; k < m_views.size(); ++k)
         m_views[k]->DropInterpreter();
-    mainContext.reset();
-    mainContext = std::make_unique<CInterpreter>(*this);
-    const CellIndex result = Evaluate(*mainContext, text.empty() ? mainInput : text);
+    m_mainContext.reset();
+    m_mainContext = std::make_unique<CInterpreter>(*this);
+    // Stored before default.prg runs, so that the views it starts hang from it.
+    RunDefaultProgramOf(*m_mainContext);
+    const CellIndex result = Evaluate(*m_mainContext, text.empty() ? m_mainInput : text);
     if (result != kNoCell) Release(result);
     EndRun();
 }
@@ -363,18 +380,19 @@ void CTivaneDoc::ComputeIn(CInterpreter& in, const std::function<void()>& afterV
 }
 
 void CTivaneDoc::ComputeExpression() {
-    if (mainContext) ComputeIn(*mainContext, nullptr);
+    if (m_mainContext) ComputeIn(*m_mainContext, nullptr);
 }
 
 std::optional<std::string> CTivaneDoc::RunProgramText(std::string_view text) {
     if (RefuseSecondRun()) return std::nullopt;
     BusyScope busy(*this);
     BeginRun();
-    mainContext = std::make_unique<CInterpreter>(*this);
+    m_mainContext = std::make_unique<CInterpreter>(*this);
+    RunDefaultProgramOf(*m_mainContext);
     std::optional<std::string> shown;
-    if (const CellIndex result = Evaluate(*mainContext, text); result != kNoCell) {
+    if (const CellIndex result = Evaluate(*m_mainContext, text); result != kNoCell) {
         shown.emplace();
-        if (!FormatValue(*mainContext, result, *shown)) {
+        if (!FormatValue(*m_mainContext, result, *shown)) {
             MessageBox(std::string(ErrorMessage(errorCode)) + ".", MessageIcon::Stop,
                        kHelpLanguageError + errorCode);
             shown.reset();
@@ -404,7 +422,7 @@ bool CTivaneDoc::ChangeTemplate() {
         "Note, that if the new template has different input values and/or different views then "
         "you might get error messages when trying to execute.";
     if (m_ui.AskOkCancel(question, MessageIcon::None) != Answer::Ok) {
-        m_ui.MessageBox(doctext::kTemplateNotChanged, MessageIcon::None, 0);
+        MessageBox(doctext::kTemplateNotChanged, MessageIcon::None, 0);
         return false;
     }
     UseTemplate(*chosen);
@@ -433,8 +451,8 @@ bool CTivaneDoc::ForAllViews(std::string_view variableName) {
 }
 
 void CTivaneDoc::SetConfig(std::string_view text) {
-    mainInput = text;
-    if (CTivaneView* input = MainInputView()) input->Surface().SetText(mainInput);
+    m_mainInput = text;
+    if (CTivaneView* input = MainInputView()) input->Surface().SetText(m_mainInput);
     m_modified = true;
 }
 
@@ -453,16 +471,19 @@ bool CTivaneDoc::LocateFile(std::string& name, std::string_view fallback) {
     return tivane::LocateFile(name, fallback, m_search);
 }
 
-std::string CTivaneDoc::ReadTextFile(const std::string& name, int16_t messageLevel) {
-    return tivane::ReadTextFile(name, messageLevel, [this](const std::string& message) {
+std::string CTivaneDoc::ReadTextFile(const std::string& name, ReadFailure failure) {
+    return tivane::ReadTextFile(name, failure, [this](const std::string& message) {
         MessageBox(message, MessageIcon::Stop, 0);
     });
 }
 
 void CTivaneDoc::MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) {
-    if (helpContext >= kHelpLanguageError && helpContext < kHelpLanguageError + 0x100)
-        ++m_reportedErrors;
     m_ui.MessageBox(text, icon, helpContext);
+}
+
+void CTivaneDoc::ShowErrorReport(std::string_view report, uint32_t code) {
+    ++m_reportedErrors;
+    MessageBox(report, MessageIcon::Stop, kHelpLanguageError + code);
 }
 
 std::string CTivaneDoc::GetUserInput(std::string_view prompt) {
@@ -478,7 +499,7 @@ void CTivaneDoc::PumpMessages() {
     // Expression) leaves this run's error state as it found it; a Stop is the one thing the
     // pass may bring, and it stays requested until the run it was meant for ends.
     const uint32_t code = errorCode;
-    const uint16_t phase = errorPhase;
+    const ErrorPhase phase = errorPhase;
     m_ui.PumpMessages();
     errorCode = code;
     errorPhase = phase;

@@ -12,11 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "doctext.h"
 #include "filesearch.h"
 #include "hosts.h"
 #include "interpreter.h"
 #include "templatefile.h"
 #include "ui.h"
+#include "viewdocument.h"
 
 namespace tivane {
 
@@ -24,61 +26,34 @@ class CViewBase;
 class CTivaneView;
 class CTivaneGraph;
 
-// Messages of the document's guards and commands.
-namespace doctext {
-inline constexpr const char* kCloseWindowRunning =
-    "Do not close any windows while the main template is still executing.";
-inline constexpr const char* kCloseDocumentRunning =
-    "Do not close the document while the main template is still executing.";
-inline constexpr const char* kClearRunning =
-    "Do not clear the views while the main template is still executing.";
-inline constexpr const char* kQuitRunning =
-    "Do not quit the program while the main template of one of the documents is still "
-    "executing.";
-inline constexpr const char* kChangeTemplateRunning =
-    "Do not change the template while the main template is still executing.";
-inline constexpr const char* kStopQuestion =
-    "The program is still executing the template.\nDo you want to stop it?";
-inline constexpr const char* kComputePrompt =
-    "Enter a program the return value of which will be displayed.";
-inline constexpr const char* kProgramReturned = "The program returned:\n";
-inline constexpr const char* kAnotherRunning = "Another program is still running.";
-inline constexpr const char* kTemplateNotChanged = "Template has not been changed.";
-inline constexpr const char* kFailedToOpen = "Failed to open document.";
-inline constexpr const char* kFailedToSave = "Failed to save document.";
-inline constexpr const char* kTemplateAsDocument =
-    "A template file cannot be opened as a document.";
-} // namespace doctext
-
 // The most windows a layout file restores: a damaged "NoOfWindows" must not open thousands.
 inline constexpr int32_t kMaxRestoredWindows = 100;
 
-class CTivaneDoc final : public DocumentHost {
+class CTivaneDoc final : public ViewDocument {
 public:
     CTivaneDoc(Ui& ui, SearchContext search);
     ~CTivaneDoc() override;
     CTivaneDoc(const CTivaneDoc&) = delete;
     CTivaneDoc& operator=(const CTivaneDoc&) = delete;
 
-    // The document's state. The template part holds templateName (as the layout file names
-    // it), templateFileName ("DEFAULT.TML" until a template is found, then its absolute
-    // path), mainProgramFileName, viewCount and the view descriptors.
-    std::string mainInput;
-    TemplateInfo tmpl;
-    std::unique_ptr<CInterpreter> mainContext;
-    std::string layoutFileName;
-
-    Ui& ui() const { return m_ui; }
-    const SearchContext& Search() const { return m_search; }
+    Ui& ui() const override { return m_ui; }
+    const SearchContext& Search() const override { return m_search; }
+    // templateName (as the layout file names it), templateFileName ("DEFAULT.TML" until a
+    // template is found, then its absolute path), mainProgramFileName, viewCount and the
+    // view descriptors. Replaced by opening, a layout's restore and Change Template.
+    const TemplateInfo& Template() const override { return m_tmpl; }
+    // The main interpreter the last Execute made (its variables are what Compute Expression
+    // sees); null before the first Execute and after DeleteContents.
+    CInterpreter* MainContext() const { return m_mainContext.get(); }
     // Headless runs may ask for no default programs.
     void SetBare(bool bare) { m_bare = bare; }
     bool RunsDefaultPrograms() const override { return !m_bare; }
 
     const std::string& PathName() const { return m_path; }
     // The file name of the path, as captions show it.
-    std::string Title() const;
+    std::string Title() const override;
     bool IsModified() const { return m_modified; }
-    void SetModifiedFlag(bool modified = true) { m_modified = modified; }
+    void SetModifiedFlag(bool modified = true) override { m_modified = modified; }
 
     // Opening: DeleteContents, then the document file as the main input. False after showing
     // "Failed to open document." (or the template-file refusal); the document is then empty.
@@ -97,6 +72,8 @@ public:
     // The windows, in the document's order: after opening, the order of their sections in the
     // layout file, the main input view first when no section lists it.
     const std::vector<std::unique_ptr<CViewBase>>& Views() const { return m_views; }
+    // The document of a view: every view is made by one (CreateTextView, CreateGraphView).
+    static CTivaneDoc& Of(const CViewBase& view);
     CTivaneView* MainInputView() const;
     // Makes a view and its window (through the Ui). Text views with an index above 999 are
     // the main input view.
@@ -106,7 +83,7 @@ public:
     // index without a descriptor.
     CViewBase* CreateView(int16_t viewIndex);
     // Closing one window: refused while the document runs.
-    bool CanCloseFrame() const;
+    bool CanCloseFrame();
     // The window is gone: its view goes with it.
     void RemoveView(const CViewBase& view);
 
@@ -114,7 +91,7 @@ public:
     void Execute();
     void RequestStop() { m_stopRequested = true; }
     bool StopRequested() const { return m_stopRequested; }
-    void ComputeExpression();
+    void ComputeExpression() override;
     // A program run without a document file (the console runner): `text` runs as the main
     // program, with no template and no views; the main input stays what it was (empty, so
     // GETCONFIG gives ""). The value as the language prints it, or nothing after the failure
@@ -123,15 +100,15 @@ public:
     // Compute Expression in an interpreter of this document (the main one or a view's): asks
     // for a program, runs it as a run of the document, shows its value; `afterValue` runs
     // once a value was shown.
-    void ComputeIn(CInterpreter& in, const std::function<void()>& afterValue);
+    void ComputeIn(CInterpreter& in, const std::function<void()>& afterValue) override;
     void ClearAll();
     // File Close: refused while running.
-    bool CanCloseDocument() const;
+    bool CanCloseDocument();
     // Change Template up to the save: true when the document was saved with its new template
     // and the application must now close and reopen it.
     bool ChangeTemplate();
 
-    bool Running() const { return m_running; }
+    bool Running() const override { return m_running; }
     // Set for the whole of a command that runs programs or passes messages (Execute, Compute
     // Expression, RestoreLayout, a save), the last message pass of a run included. While it
     // is set, nothing may take the document or its windows away: they are on the stack.
@@ -141,10 +118,12 @@ public:
     void BeginRun();
     void EndRun();
     // Shows the report of the interpreter's current error, if any, with the stop icon.
-    void ReportFailure(CInterpreter& in);
+    void ReportFailure(CInterpreter& in) override;
     // Compiles and runs `text` in `in`: the result (the caller's reference), or kNoCell after
     // the failure was reported.
     CellIndex Evaluate(CInterpreter& in, std::string_view text);
+    CInterpreter& MainInterpreter() override;
+    void RunDefaultProgramOf(CInterpreter& in) override;
     // Language errors reported since the document was made (compile, run, default programs),
     // and runs that failed without a report of their own (ABORT, whose message is its own).
     int32_t ReportedErrors() const { return m_reportedErrors; }
@@ -152,12 +131,17 @@ public:
 
     // DocumentHost.
     bool LocateFile(std::string& name, std::string_view fallback) override;
-    std::string ReadTextFile(const std::string& name, int16_t messageLevel) override;
+    std::string ReadTextFile(const std::string& name, ReadFailure failure) override;
+    // Every message box of the document goes through here; a language error's report comes
+    // through ShowErrorReport, which counts it in ReportedErrors.
     void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) override;
+    void ShowErrorReport(std::string_view report, uint32_t code) override;
     std::string GetUserInput(std::string_view prompt) override;
     bool AskUserYesNo(std::string_view question) override;
     void PumpMessages() override;
-    std::string MainInput() const override { return mainInput; }
+    // The main input: the document file's bytes, replaced by SetConfig and taken from the
+    // main input view by Execute and by saves.
+    std::string MainInput() const override { return m_mainInput; }
     bool UpdateViews() override;
     bool ExecViewTemplates() override;
     bool ForAllViews(std::string_view variableName) override;
@@ -179,7 +163,7 @@ private:
     };
     // True (after saying so) when a run may not start now: another document runs, or this
     // one is in the middle of a command.
-    bool RefuseSecondRun() const;
+    bool RefuseSecondRun();
 
     template <typename Op>
     bool WalkViews(Op op);
@@ -188,10 +172,14 @@ private:
     // search are then looked for in the template's folder too.
     void UseTemplate(const std::string& name);
     CViewBase& AddView(std::unique_ptr<CViewBase> view);
-    bool Refuse(bool condition, const char* message) const;
+    bool Refuse(bool condition, const char* message);
 
     Ui& m_ui;
     SearchContext m_search;
+    std::string m_mainInput;
+    TemplateInfo m_tmpl;
+    std::unique_ptr<CInterpreter> m_mainContext;
+    std::string m_layoutFileName;
     std::vector<std::unique_ptr<CViewBase>> m_views;
     std::string m_path;
     bool m_bare = false;

@@ -202,7 +202,7 @@ int RunDocument(const std::string& path, const DocumentOptions& options) {
     if (!doc.OpenDocument(path)) return 1;
     doc.RestoreLayout();
     if (options.allViews) {
-        for (int16_t i = 0; i < doc.tmpl.viewCount; ++i) {
+        for (int16_t i = 0; i < doc.Template().viewCount; ++i) {
             bool open = false;
             for (const auto& view : doc.Views())
                 open = open || (!view->IsMainInput() && view->ViewIndex() == i);

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <utility>
 
+#include "hosts.h"
+
 namespace tivane {
 
 namespace {
@@ -242,7 +244,7 @@ bool GraphModel::RecordRunStart() {
 
 bool GraphModel::RecordDefaults() {
     return SetBackColor(255, 255, 255) && SetForeColor(0, 0, 0) && SetPenSize(1.0) &&
-           ChangeFont("Fixedsys", 12.0, 0);
+           ChangeFont(kDefaultTextFont.face, kDefaultTextFont.size, kDefaultTextFont.style);
 }
 
 } // namespace tivane

@@ -7,7 +7,6 @@
 #include "inifile.h"
 #include "picturewriter.h"
 #include "savetransaction.h"
-#include "tivanedoc.h"
 
 namespace tivane {
 
@@ -41,7 +40,7 @@ GraphObservation::~GraphObservation() {
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
 }
 
-CTivaneGraph::CTivaneGraph(CTivaneDoc& doc, int16_t viewIndex) : CViewBase(doc, viewIndex) {}
+CTivaneGraph::CTivaneGraph(ViewDocument& doc, int16_t viewIndex) : CViewBase(doc, viewIndex) {}
 
 CTivaneGraph::~CTivaneGraph() {
     for (GraphObservation* observation : m_observations)
@@ -138,8 +137,9 @@ void CTivaneGraph::EraseContents() {
 }
 
 bool CTivaneGraph::StartView() {
-    const std::string programFile = ViewProgramFileName(Doc().tmpl, ViewIndex(), Doc().Search());
-    const std::string text = Doc().ReadTextFile(programFile, -1);
+    const std::string programFile =
+        ViewProgramFileName(Doc().Template(), ViewIndex(), Doc().Search());
+    const std::string text = Doc().ReadTextFile(programFile, ReadFailure::Report);
     NewInterpreter();
     // A view that already holds a drawing keeps it: a new run draws on top of it, with the
     // start pen. Out of memory here, the program's first drawing call fails with its own
@@ -242,7 +242,7 @@ void CTivaneGraph::LoadPlacement(const IniFile& layout, const std::string& layou
     CViewBase::LoadPlacement(layout, layoutPath, section, n);
     UpdateTitle();
     const int32_t i = n - 1;
-    m_setupText = Doc().ReadTextFile(SideFileName(layoutPath, 'w', i), static_cast<int16_t>(n));
+    m_setupText = Doc().ReadTextFile(SideFileName(layoutPath, 'w', i), ReadFailure::Report);
     const std::string contents = SideFileName(layoutPath, 's', i);
     std::optional<std::string> bytes = ReadWholeFile(contents);
     if (bytes) {

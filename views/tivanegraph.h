@@ -44,7 +44,7 @@ private:
 
 class CTivaneGraph final : public CViewBase {
 public:
-    CTivaneGraph(CTivaneDoc& doc, int16_t viewIndex);
+    CTivaneGraph(ViewDocument& doc, int16_t viewIndex);
     ~CTivaneGraph() override;
 
     ViewKind Kind() const override { return ViewKind::Graphics; }

@@ -6,7 +6,6 @@
 #include "filesearch.h"
 #include "inifile.h"
 #include "savetransaction.h"
-#include "tivanedoc.h"
 
 namespace tivane {
 
@@ -37,7 +36,7 @@ void CTivaneView::ClearView() {
     if (IsMainInput()) return;
     m_buffer.Clear();
     Surface().SetText("");
-    ChangeFont("Fixedsys", 12.0, 0);
+    ChangeFont(kDefaultTextFont.face, kDefaultTextFont.size, kDefaultTextFont.style);
 }
 
 void CTivaneView::ChangeFont(std::string_view face, double size, int32_t style) {
@@ -61,8 +60,9 @@ bool CTivaneView::StartView() {
     if (IsMainInput()) return true;
     // A run continues the text shown, including what the user typed into the window.
     m_buffer.Assign(Surface().Text());
-    const std::string programFile = ViewProgramFileName(Doc().tmpl, ViewIndex(), Doc().Search());
-    const std::string text = Doc().ReadTextFile(programFile, -1);
+    const std::string programFile =
+        ViewProgramFileName(Doc().Template(), ViewIndex(), Doc().Search());
+    const std::string text = Doc().ReadTextFile(programFile, ReadFailure::Report);
     NewInterpreter();
     if (text.empty()) {
         RunSetupText();
@@ -97,11 +97,12 @@ void CTivaneView::LoadPlacement(const IniFile& layout, const std::string& layout
     CViewBase::LoadPlacement(layout, layoutPath, section, n);
     Surface().Invalidate(true);
     UpdateTitle();
-    ChangeFont("Fixedsys", 12.0, 0);
+    ChangeFont(kDefaultTextFont.face, kDefaultTextFont.size, kDefaultTextFont.style);
     if (IsMainInput()) return;
     const int32_t i = n - 1;
-    m_setupText = Doc().ReadTextFile(SideFileName(layoutPath, 'w', i), static_cast<int16_t>(n));
-    const std::string text = Doc().ReadTextFile(SideFileName(layoutPath, 's', i), -9998);
+    m_setupText = Doc().ReadTextFile(SideFileName(layoutPath, 'w', i), ReadFailure::Report);
+    const std::string text =
+        Doc().ReadTextFile(SideFileName(layoutPath, 's', i), ReadFailure::Silent);
     Surface().SetText(text);
     // The buffer holds what is shown, so that showing it before the view's program runs
     // again (at the end of any Execute) does not wipe the text just loaded.
@@ -110,20 +111,20 @@ void CTivaneView::LoadPlacement(const IniFile& layout, const std::string& layout
 }
 
 void CTivaneView::SaveContents() {
-    Ui& ui = Doc().ui();
-    const auto name = ui.GetUserInput(kSaveTextPrompt, "");
-    if (!name || name->empty() || !MayReplaceFile(ui, *name)) return;
+    ViewDocument& doc = Doc();
+    const auto name = doc.ui().GetUserInput(kSaveTextPrompt, "");
+    if (!name || name->empty() || !MayReplaceFile(doc.ui(), *name)) return;
     if (const WriteResult r = WriteFileAtomically(*name, Surface().Text()); !r.Ok()) {
-        ui.MessageBox(std::string(kCouldNotCreate) + "\n" + *name + ": " + r.error,
-                      MessageIcon::Stop, 0);
+        doc.MessageBox(std::string(kCouldNotCreate) + "\n" + *name + ": " + r.error,
+                       MessageIcon::Stop, 0);
         return;
     }
-    ui.MessageBox(kTextSaved, MessageIcon::None, 0);
+    doc.MessageBox(kTextSaved, MessageIcon::None, 0);
 }
 
 void CTivaneView::Configure() {
     if (IsMainInput()) {
-        Doc().ui().MessageBox(kMainInputNoSetup, MessageIcon::None, 0);
+        Doc().MessageBox(kMainInputNoSetup, MessageIcon::None, 0);
         return;
     }
     CViewBase::Configure();

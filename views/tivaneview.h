@@ -10,7 +10,7 @@ namespace tivane {
 
 class CTivaneView final : public CViewBase {
 public:
-    CTivaneView(CTivaneDoc& doc, int16_t viewIndex) : CViewBase(doc, viewIndex) {}
+    CTivaneView(ViewDocument& doc, int16_t viewIndex) : CViewBase(doc, viewIndex) {}
 
     ViewKind Kind() const override { return ViewKind::Text; }
 

@@ -4,17 +4,17 @@
 #include <utility>
 
 #include "compiler.h"
+#include "doctext.h"
 #include "errors.h"
 #include "evaluator.h"
 #include "format.h"
 #include "headlesssurface.h"
 #include "inifile.h"
 #include "savetransaction.h"
-#include "tivanedoc.h"
 
 namespace tivane {
 
-CViewBase::CViewBase(CTivaneDoc& doc, int16_t viewIndex)
+CViewBase::CViewBase(ViewDocument& doc, int16_t viewIndex)
     : m_doc(doc), m_viewIndex(viewIndex), m_surface(std::make_unique<HeadlessSurface>()) {}
 
 CViewBase::~CViewBase() {
@@ -52,8 +52,11 @@ void CViewBase::DropInterpreter() {
 void CViewBase::NewInterpreter() {
     // The old interpreter's programs cannot run in the new one: drop the update program.
     DropInterpreter();
-    if (!m_doc.mainContext) m_doc.mainContext = std::make_unique<CInterpreter>(m_doc);
-    m_interpreter = std::make_unique<CInterpreter>(*m_doc.mainContext, *this);
+    auto in = std::make_unique<CInterpreter>(m_doc.MainInterpreter(), *this);
+    // The view's default program may start this view again (EXECVIEWTEMPLATES): the
+    // interpreter it runs in becomes the view's only once it has finished.
+    m_doc.RunDefaultProgramOf(*in);
+    m_interpreter = std::move(in);
 }
 
 void CViewBase::ReportFailure() {
@@ -112,8 +115,9 @@ void CViewBase::RunSetupText() {
 
 void CViewBase::UpdateTitle() {
     std::string title;
-    if (m_viewIndex >= 0 && m_viewIndex < static_cast<int16_t>(m_doc.tmpl.views.size()))
-        title = m_doc.tmpl.views[static_cast<size_t>(m_viewIndex)].titleText;
+    const TemplateInfo& tmpl = m_doc.Template();
+    if (m_viewIndex >= 0 && m_viewIndex < static_cast<int16_t>(tmpl.views.size()))
+        title = tmpl.views[static_cast<size_t>(m_viewIndex)].titleText;
     Surface().SetCaption(title + " - " + m_doc.Title());
 }
 
@@ -123,7 +127,7 @@ void CViewBase::Configure() {
 
 void CViewBase::ComputeExpression() {
     if (m_doc.Running()) {
-        m_doc.ui().MessageBox(doctext::kAnotherRunning, MessageIcon::Stop, 0);
+        m_doc.MessageBox(doctext::kAnotherRunning, MessageIcon::Stop, 0);
         return;
     }
     if (IsMainInput()) {

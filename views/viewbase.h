@@ -11,10 +11,10 @@
 #include "hosts.h"
 #include "interpreter.h"
 #include "ui.h"
+#include "viewdocument.h"
 
 namespace tivane {
 
-class CTivaneDoc;
 class IniFile;
 class SaveTransaction;
 
@@ -26,13 +26,13 @@ inline constexpr bool IsMainInputIndex(int16_t index) {
 
 class CViewBase : public ViewHost {
 public:
-    CViewBase(CTivaneDoc& doc, int16_t viewIndex);
+    CViewBase(ViewDocument& doc, int16_t viewIndex);
     ~CViewBase() override;
     CViewBase(const CViewBase&) = delete;
     CViewBase& operator=(const CViewBase&) = delete;
 
     DocumentHost& Document() override;
-    CTivaneDoc& Doc() const { return m_doc; }
+    ViewDocument& Doc() const { return m_doc; }
     int16_t ViewIndex() const { return m_viewIndex; }
     void SetViewIndex(int16_t index) { m_viewIndex = index; }
     bool IsMainInput() const { return Kind() == ViewKind::Text && IsMainInputIndex(m_viewIndex); }
@@ -81,8 +81,8 @@ public:
     virtual void SaveContents() = 0;
 
 protected:
-    // Replaces the interpreter by a new one whose parent is the document's main interpreter;
-    // making it runs the view's default program.
+    // Replaces the interpreter by a new one whose parent is the document's main interpreter,
+    // and runs the view's default program in it.
     void NewInterpreter();
     // Runs a program of the view's interpreter and releases its result. False after the view
     // reported the failure.
@@ -102,7 +102,7 @@ protected:
     std::string m_setupText;
 
 private:
-    CTivaneDoc& m_doc;
+    ViewDocument& m_doc;
     int16_t m_viewIndex;
     std::unique_ptr<WindowSurface> m_surface;
     // Destroyed before the document's main interpreter: the document destroys its views first.

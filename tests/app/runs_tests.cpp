@@ -59,7 +59,7 @@ TEST_F(RunsTest, NothingClosesInTheLastPassOfARunNorWhileTheLayoutIsRestored) {
                 const CTivaneDoc& doc = *frame->Documents().front();
                 // Restoring passes messages once its first window is made; the end of a run
                 // is the first pass that no longer runs.
-                return restore ? doc.Views().size() == 1 : doc.mainContext && !doc.Running();
+                return restore ? doc.Views().size() == 1 : doc.MainContext() && !doc.Running();
             },
             [&] { row.act(*frame->Documents().front()); });
         CTivaneDoc& doc = Open();
@@ -93,7 +93,7 @@ TEST_F(RunsTest, AnotherDocumentCannotRunWhileOneRuns) {
     Trigger(ID_EXECUTE);
     EXPECT_EQ(dialogs->Count(doctext::kAnotherRunning), 1);
     EXPECT_EQ(dialogs->Count("User stopped execution."), 1);
-    EXPECT_EQ(other.mainContext, nullptr);
+    EXPECT_EQ(other.MainContext(), nullptr);
 }
 
 TEST_F(RunsTest, ADialogLeftOpenInAPassDoesNotHoldBackTheNextPass) {

@@ -29,7 +29,7 @@ public:
 
     bool RunsDefaultPrograms() const override { return false; }
     bool LocateFile(std::string&, std::string_view) override { return false; }
-    std::string ReadTextFile(const std::string&, int16_t) override { return {}; }
+    std::string ReadTextFile(const std::string&, ReadFailure) override { return {}; }
     void MessageBox(std::string_view text, MessageIcon, uint32_t) override {
         boxes.emplace_back(text);
     }
@@ -86,7 +86,7 @@ inline Outcome Evaluate(CInterpreter& in, const std::string& text) {
     }
     if (result == kNoCell) {
         o.error = in.document->errorCode;
-        o.phase = in.document->errorPhase;
+        o.phase = static_cast<uint16_t>(in.document->errorPhase);
         o.report = ErrorReport(in).value_or("");
         return o;
     }

@@ -44,7 +44,7 @@ protected:
     }
     // A variable of the main interpreter after a run, formatted.
     std::string Var(const std::string& name) {
-        CInterpreter& in = *doc->mainContext;
+        CInterpreter& in = *doc->MainContext();
         const CellIndex p = Compile(in, name);
         EXPECT_NE(p, kNoCell);
         const CellIndex v = tivane::Run(in, p);

@@ -61,22 +61,27 @@ TEST_F(FileSearchTest, ReadTextFileReturnsTheBytesUpToTheFirstNul) {
     for (const auto& [bytes, expected] : rows) {
         Write("cwd/sub/p.prg", bytes);
         int messages = 0;
-        EXPECT_EQ(ReadTextFile("SUB\\P.prg", 0, [&](const std::string&) { ++messages; }), expected);
+        EXPECT_EQ(ReadTextFile("SUB\\P.prg", ReadFailure::Report,
+                               [&](const std::string&) { ++messages; }),
+                  expected);
         EXPECT_EQ(messages, 0);
     }
 }
 
-TEST_F(FileSearchTest, ReadTextFileReportsAnUnreadableFileOnceAboveTheSilentLevel) {
+TEST_F(FileSearchTest, ReadTextFileReportsAnUnreadableFileOnceUnlessSilent) {
     Write("cwd/dir/");
-    const std::tuple<std::string, int16_t, size_t> rows[] = {
-        {"missing.prg", 0, 1}, {"dir", -998, 1}, {"missing.prg", -999, 0}};
-    for (const auto& [name, level, shown] : rows) {
+    const std::tuple<std::string, ReadFailure, size_t> rows[] = {
+        {"missing.prg", ReadFailure::Report, 1},
+        {"dir", ReadFailure::Report, 1},
+        {"missing.prg", ReadFailure::Silent, 0},
+    };
+    for (const auto& [name, failure, shown] : rows) {
         std::vector<std::string> messages;
         auto show = [&](const std::string& m) { messages.push_back(m); };
-        EXPECT_EQ(ReadTextFile(name, level, show), "");
+        EXPECT_EQ(ReadTextFile(name, failure, show), "");
         EXPECT_EQ(messages,
                   std::vector<std::string>(shown, "Could not open the file " + name + "."))
-            << level;
+            << name;
     }
 }
 
@@ -138,7 +143,8 @@ TEST_F(FileSearchTest, ReadsOnlyRegularFilesUpToTheLimit) {
         EXPECT_EQ(text.status, status) << name;
         EXPECT_EQ(text.bytes, status == ReadStatus::Ok ? "a:=1" : "") << name;
         std::vector<std::string> shown;
-        EXPECT_EQ(ReadTextFile(name, 0, [&](const std::string& m) { shown.push_back(m); }),
+        EXPECT_EQ(ReadTextFile(name, ReadFailure::Report,
+                               [&](const std::string& m) { shown.push_back(m); }),
                   text.bytes);
         EXPECT_EQ(shown,
                   message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message})

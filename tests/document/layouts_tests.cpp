@@ -126,7 +126,7 @@ TEST_F(LayoutTest, TheTemplateKeepsTheNameItWasGiven) {
         Write("other/");
         Write("docs/u/");
         Open(root + "/docs/model.tvd");
-        ASSERT_EQ(doc->tmpl.viewCount, 3);
+        ASSERT_EQ(doc->Template().viewCount, 3);
         ASSERT_TRUE(doc->OnSaveDocument(root + "/" + row.saveAs));
         const std::string layout = CTivaneDoc::LayoutFileNameOf(root + "/" + row.saveAs);
         const std::optional<IniFile> saved = IniFile::Load(layout);
@@ -134,7 +134,7 @@ TEST_F(LayoutTest, TheTemplateKeepsTheNameItWasGiven) {
         EXPECT_EQ(saved->GetString("Description", "TemplateFile", "", 500), Expand(row.written));
         // The copy finds its template again, whatever the current directory.
         Open(root + "/" + row.saveAs);
-        EXPECT_EQ(doc->tmpl.viewCount, 3);
+        EXPECT_EQ(doc->Template().viewCount, 3);
         EXPECT_EQ(doc->Views().size(), 2u);
         doc.reset();
     }
@@ -170,7 +170,7 @@ TEST_F(LayoutTest, ProgramsAreLookedForLastBesideTheTemplate) {
         Open(root + "/docs/model.tvd");
         doc->SetBare(false);
         doc->Execute();
-        EXPECT_EQ(doc->mainInput, std::string(row.ranFrom) + "tmpl");
+        EXPECT_EQ(doc->MainInput(), std::string(row.ranFrom) + "tmpl");
         auto& view = dynamic_cast<CTivaneView&>(*doc->Views()[1]);
         EXPECT_EQ(view.Surface().Text(), "from tmpl");
         doc.reset();

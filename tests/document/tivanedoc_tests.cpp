@@ -58,9 +58,44 @@ TEST_F(DocTest, ExecuteTheMainProgramWithItsViewsAndTheirUpdates) {
     EXPECT_EQ(text.Surface().Text(), "1\r\n2\r\n3\r\n");
     // Defaults (5 items), the move and three lines.
     EXPECT_EQ(graph.List().Count(), 5 + 1 + 3);
-    EXPECT_EQ(doc->mainInput, "done");
+    EXPECT_EQ(doc->MainInput(), "done");
     EXPECT_EQ(doc->MainInputView()->Surface().Text(), "done");
     EXPECT_TRUE(doc->IsModified());
+}
+
+// default.prg runs in the main interpreter Execute made, after it is in place: views it
+// starts hang from that interpreter, and starting them makes no second main interpreter.
+TEST_F(DocTest, ADefaultProgramThatStartsTheViewsRunsInTheNewMainInterpreter) {
+    struct Row {
+        const char* defaultProgram;
+        const char* mainProgram;
+        const char* starts; // view programs run, counted in the main interpreter
+    };
+    const Row rows[] = {
+        {"starts := 0; EXECVIEWTEMPLATES(0)", "EXECVIEWTEMPLATES(0)", "4"},
+        {"starts := 0; EXECVIEWTEMPLATES(0)", "1", "2"},
+        {"starts := 0; EXECVIEWTEMPLATES(0); EXECVIEWTEMPLATES(0)", "1", "4"},
+        {"starts := 0", "EXECVIEWTEMPLATES(0)", "2"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.defaultProgram);
+        Model("", kTwoViews, kBothWindows);
+        Write("cwd/default.prg", row.defaultProgram);
+        Write("cwd/defaultt.prg", "");
+        Write("cwd/defaultg.prg", "");
+        Write("cwd/main.prg", row.mainProgram);
+        Write("cwd/text.prg", "starts := starts + 1");
+        Write("cwd/graph.prg", "starts := starts + 1");
+        Open();
+        doc->SetBare(false);
+        ui.boxes.clear(); // the windows' missing setup files
+        doc->Execute();
+        EXPECT_TRUE(ui.boxes.empty()) << ui.boxes.front().text;
+        EXPECT_EQ(Var("starts"), row.starts);
+        for (size_t k = 1; k < doc->Views().size(); ++k)
+            EXPECT_EQ(doc->Views()[k]->Interpreter()->parent, doc->MainContext());
+        doc.reset();
+    }
 }
 
 TEST_F(DocTest, ExecuteWhileRunningAsksAndOkStopsTheRunWithOneReport) {
@@ -144,7 +179,7 @@ TEST_F(DocTest, AFunctionBodyRedefinedDuringItsOwnRunStaysAlive) {
     Model("f(x) := {y := x + 1; y * 2}; 0", "", "");
     Open();
     doc->Execute();
-    CInterpreter& in = *doc->mainContext;
+    CInterpreter& in = *doc->MainContext();
     const CellIndex call = Compile(in, "f(1)");
     ASSERT_NE(call, kNoCell);
     bool redefined = false;
@@ -171,8 +206,8 @@ TEST_F(DocTest, AnErrorReportKeepsItsListingWhenItsMessagePassRunsAProgram) {
     Model("x := 1; x + \"a\"", "", "");
     Open();
     ui.everyPump = [&] {
-        if (!doc->Running() || !doc->mainContext) return;
-        CInterpreter& in = *doc->mainContext;
+        if (!doc->Running() || !doc->MainContext()) return;
+        CInterpreter& in = *doc->MainContext();
         const CellIndex p = Compile(in, "z := 5");
         Release(tivane::Run(in, p));
         Release(p);
@@ -301,15 +336,15 @@ TEST_F(DocTest, ChangeTemplateCancelledChangesNothing) {
     Model("", kTwoViews, "[Description]\nTemplateFile=model.tml\n");
     Write("cwd/other.tml", "[Description]\nNoOfViews=0\nDescriptionText=Other views\n");
     Open();
-    const std::string templ = doc->tmpl.templateFileName;
+    const std::string templ = doc->Template().templateFileName;
     ui.chosenTemplate = root + "/cwd/other.tml";
     EXPECT_FALSE(doc->ChangeTemplate());
     EXPECT_NE(ui.boxes.at(0).text.find("this document.\nOther views\nIn order"), std::string::npos);
     EXPECT_EQ(ui.boxes.at(1).text, "Template has not been changed.");
-    EXPECT_EQ(doc->tmpl.templateFileName, templ);
+    EXPECT_EQ(doc->Template().templateFileName, templ);
     ui.answers = {Answer::Ok};
     EXPECT_TRUE(doc->ChangeTemplate());
-    EXPECT_EQ(doc->tmpl.viewCount, 0);
+    EXPECT_EQ(doc->Template().viewCount, 0);
     const auto layout = IniFile::Load(root + "/cwd/model.ini");
     ASSERT_TRUE(layout);
     EXPECT_EQ(layout->GetString("Description", "TemplateFile", "", 200), root + "/cwd/other.tml");
@@ -345,8 +380,8 @@ TEST_F(DocTest, AMissingLayoutOpensTheMainInputAlone) {
     Write("cwd/lone.tvd", "x\r\ny\n");
     Open("lone.tvd");
     ASSERT_EQ(doc->Views().size(), 1u);
-    EXPECT_EQ(doc->mainInput, "x\r\ny\n");
-    EXPECT_EQ(doc->tmpl.templateFileName, "DEFAULT.TML");
+    EXPECT_EQ(doc->MainInput(), "x\r\ny\n");
+    EXPECT_EQ(doc->Template().templateFileName, "DEFAULT.TML");
 }
 
 TEST_F(DocTest, OpeningRefusesTemplatesAndUnreadableFiles) {

@@ -25,7 +25,7 @@ public:
     int pumps = 0;
     bool RunsDefaultPrograms() const override { return false; }
     bool LocateFile(std::string&, std::string_view) override { return false; }
-    std::string ReadTextFile(const std::string&, int16_t) override { return {}; }
+    std::string ReadTextFile(const std::string&, ReadFailure) override { return {}; }
     void MessageBox(std::string_view, MessageIcon, uint32_t) override {}
     std::string GetUserInput(std::string_view prompt) override { return std::string(prompt); }
     bool AskUserYesNo(std::string_view question) override { return question.size() % 2 == 0; }
