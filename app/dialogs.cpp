@@ -7,10 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QVBoxLayout>
+
+#include "widgets.h"
 
 namespace tivane {
 
@@ -65,7 +66,7 @@ public:
         label->setMinimumWidth(320);
         layout->addWidget(label);
         if (multiLine) {
-            m_area = new QPlainTextEdit(this);
+            m_area = new PlainTextEdit(this);
             m_area->setPlainText(text);
             m_area->setObjectName("setupText");
             layout->addWidget(m_area);

@@ -24,7 +24,7 @@ QString ToEditorText(std::string_view bytes) {
 
 } // namespace
 
-TextWidget::TextWidget(QWidget* parent) : QPlainTextEdit(parent) {
+TextWidget::TextWidget(QWidget* parent) : PlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
         if (m_setting || (removed == 0 && added == 0)) return;
@@ -73,13 +73,11 @@ void TextWidget::keyPressEvent(QKeyEvent* event) {
     QPlainTextEdit::keyPressEvent(event);
 }
 
-// The editor reads the first format of what it is given without looking whether there is
-// one; an empty clipboard on X11 gives data with no format at all.
-bool TextWidget::canInsertFromMimeData(const QMimeData* source) const {
+bool PlainTextEdit::canInsertFromMimeData(const QMimeData* source) const {
     return source && !source->formats().isEmpty() && QPlainTextEdit::canInsertFromMimeData(source);
 }
 
-void TextWidget::insertFromMimeData(const QMimeData* source) {
+void PlainTextEdit::insertFromMimeData(const QMimeData* source) {
     if (source && !source->formats().isEmpty()) QPlainTextEdit::insertFromMimeData(source);
 }
 

@@ -17,7 +17,20 @@ namespace tivane {
 class CTivaneGraph;
 class CTivaneView;
 
-class TextWidget : public QPlainTextEdit {
+// The plain-text editor of every window and dialog: it pastes only data that has a format.
+// An empty clipboard on X11 gives data without any, and the editor of Qt 6.4 then reads the
+// first format of an empty list.
+class PlainTextEdit : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    // Paste, middle-click paste and drops come here.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+};
+
+class TextWidget : public PlainTextEdit {
     Q_OBJECT
 public:
     explicit TextWidget(QWidget* parent = nullptr);
@@ -38,9 +51,6 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    // Paste, middle-click paste and drops come here, with data that may hold nothing.
-    bool canInsertFromMimeData(const QMimeData* source) const override;
-    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     std::string m_bytes; // what was set, while unedited
