@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -43,16 +44,14 @@ protected:
                            "WindowPlacement=0,1,-1,-1,-1,-1,310,0,710,300\n"
                            "[Window2]\nWindowType=0\n");
         Write("model.tvd", "40");
-        Write("model.vw1", "");
-        Write("model.vw2", "");
-        for (const char* name : {"default.prg", "defaultt.prg", "defaultg.prg"})
+        for (const char* name :
+             {"model.vw1", "model.vw2", "default.prg", "defaultt.prg", "defaultg.prg"})
             Write(name, "");
         Write("main.prg", "n := ATOL(GETCONFIG(0)); EXECVIEWTEMPLATES(0); i := 0;"
                           "WHILE({i < n}, {i := i + 1; UPDATEVIEWS(0)})");
         Write("text.prg", "ONUPDATE({PRINTF(\"%ld\", i); PRINTF(\"%s\", CHR(10))})");
         Write("graph.prg", "CLEARVIEW(0); CLIPWINDOW(0, 0, 400, 300); WINDOWEXT(0, 0, 400, 300);"
-                           "FGRCOLOR(255, 0, 0);"
-                           "MOVETO(0, 0); ONUPDATE({LINETO(i * 10, i * 7)})");
+                           "FGRCOLOR(255, 0, 0); MOVETO(0, 0); ONUPDATE({LINETO(i * 10, i * 7)})");
         frame = std::make_unique<CMainFrame>(SearchContext{});
         auto scripted = std::make_unique<ScriptedDialogs>();
         dialogs = scripted.get();
@@ -83,16 +82,27 @@ protected:
     void Activate(CViewBase& view) {
         frame->findChild<QMdiArea*>()->setActiveSubWindow(frame->FrameOf(view));
     }
-    // Runs `check` once the run has started (inside its message pass).
-    void DuringRun(std::function<void()> check) {
+    // Runs `act` once, in the first message pass in which `when` holds.
+    void InPass(std::function<bool()> when, std::function<void()> act) {
         auto* timer = new QTimer(frame.get());
-        QObject::connect(timer, &QTimer::timeout, frame.get(), [this, timer, check] {
-            CTivaneDoc* doc = frame->ActiveDocument();
-            if (!doc || !doc->Running()) return;
+        QObject::connect(timer, &QTimer::timeout, frame.get(), [timer, when, act] {
+            if (!when()) return;
             timer->stop();
-            check();
+            act();
         });
-        timer->start(5);
+        timer->start(0);
+    }
+    // Runs `act` once the run has started (inside its message pass).
+    void DuringRun(std::function<void()> act) {
+        InPass([this] { return frame->ActiveDocument() && frame->ActiveDocument()->Running(); },
+               std::move(act));
+    }
+    // The menus of the menu bar that can be seen.
+    QStringList VisibleMenus() {
+        QStringList menus;
+        for (QAction* a : frame->menuBar()->actions())
+            if (a->isVisible()) menus << a->text();
+        return menus;
     }
 
     std::string root;
