@@ -1,6 +1,6 @@
-// What a person can do while a command runs: commands that arrive in a message pass (during a
-// run, in the last pass after it, while a layout is restored), another document's run, a
-// dialog left open in a pass, and pastes with nothing on the clipboard.
+// What a person can do while a command runs, through the windows: commands that arrive in a
+// message pass (during a run, in the last pass after it, while a layout is restored), another
+// document's run, a dialog left open in a pass, and pastes with nothing on the clipboard.
 
 #include <QClipboard>
 #include <QDialog>
@@ -9,8 +9,6 @@
 #include <QTest>
 
 #include "apptest.h"
-#include "childframe.h"
-#include "tivaneview.h"
 #include "widgets.h"
 
 namespace tivane {
@@ -18,35 +16,49 @@ namespace {
 
 using RunsTest = AppTest;
 
-// Restoring a layout passes messages once its first window is made; the end of a run is the
-// first pass that no longer runs. Once the command is over, the same acts go through.
-TEST_F(RunsTest, NothingClosesInTheLastPassOfARunNorWhileTheLayoutIsRestored) {
-    const auto closeDocument = [this] { Trigger(ID_FILE_CLOSE); };
+// What would close, clear or change the document is refused during a run, in the last pass
+// after it (the first that no longer runs) and while a layout is restored (which passes
+// messages once its first window is made). Once the command is over, the same acts go through.
+TEST_F(RunsTest, GuardsHoldDuringARunInItsLastPassAndWhileTheLayoutIsRestored) {
+    enum Phase { kRun, kEnd, kRestore };
+    const auto command = [this](Command c) { return [this, c] { Trigger(c); }; };
     const auto quit = [this] { frame->close(); };
-    const auto clearAll = [this] { Trigger(ID_CLEAR_ALL); };
     const auto closeWindows = [this] {
         for (const auto& view : frame->Documents().front()->Views())
             frame->FrameOf(*view)->close();
     };
-    const std::tuple<bool, std::function<void()>, const char*> rows[] = {
-        {false, closeDocument, doctext::kCloseDocumentRunning},
-        {false, closeWindows, doctext::kCloseWindowRunning},
-        {false, quit, doctext::kQuitRunning},
-        {false, clearAll, doctext::kClearRunning},
-        {true, closeDocument, doctext::kCloseDocumentRunning},
-        {true, quit, doctext::kQuitRunning}};
-    for (const auto& [restore, act, message] : rows) {
-        SCOPED_TRACE(std::string(message) + (restore ? " (restore)" : " (end)"));
+    const std::tuple<Phase, std::function<void()>, const char*> rows[] = {
+        {kRun, closeWindows, doctext::kCloseWindowRunning},
+        {kRun, command(ID_FILE_CLOSE), doctext::kCloseDocumentRunning},
+        {kRun, command(ID_CLEAR_ALL), doctext::kClearRunning},
+        {kRun, quit, doctext::kQuitRunning},
+        {kRun, command(ID_CHANGE_TEMPLATE), doctext::kChangeTemplateRunning},
+        {kRun, command(ID_FILE_PRINT), "Do not use printing while a program is still executing."},
+        {kRun, command(ID_COMPUTE_EXPRESSION), doctext::kAnotherRunning},
+        {kEnd, command(ID_FILE_CLOSE), doctext::kCloseDocumentRunning},
+        {kEnd, closeWindows, doctext::kCloseWindowRunning},
+        {kEnd, quit, doctext::kQuitRunning},
+        {kEnd, command(ID_CLEAR_ALL), doctext::kClearRunning},
+        {kRestore, command(ID_FILE_CLOSE), doctext::kCloseDocumentRunning},
+        {kRestore, quit, doctext::kQuitRunning}};
+    for (const auto& [phase, act, message] : rows) {
+        SCOPED_TRACE(std::string(message) + " in phase " + std::to_string(phase));
         dialogs->boxes.clear();
+        Write("model.tvd", phase == kRun ? "100000000" : "40");
         InPass(
-            [&, restore = restore] {
+            [&, phase = phase] {
                 if (frame->Documents().empty()) return false;
                 const CTivaneDoc& doc = *frame->Documents().front();
-                return restore ? doc.Views().size() == 1 : doc.MainContext() && !doc.Running();
+                if (phase == kRestore) return doc.Views().size() == 1;
+                return phase == kRun ? doc.Running() : doc.MainContext() && !doc.Running();
             },
-            act);
+            [&, phase = phase] {
+                act();
+                dialogs->answers = {Answer::Ok};
+                if (phase == kRun) Trigger(ID_EXECUTE); // stops the run
+            });
         CTivaneDoc& doc = Open();
-        if (!restore) Trigger(ID_EXECUTE);
+        if (phase != kRestore) Trigger(ID_EXECUTE);
         EXPECT_GE(dialogs->Count(message), 1);
         ASSERT_EQ(frame->Documents().size(), 1u);
         EXPECT_EQ(doc.Views().size(), 3u);
