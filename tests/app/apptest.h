@@ -8,13 +8,13 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QTimer>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 
 #include "childframe.h"
 #include "dialogs.h"
 #include "document/fakeui.h"
+#include "document/testtree.h"
 #include "mainframe.h"
 #include "tivanedoc.h"
 
@@ -27,12 +27,10 @@ public:
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
 };
 
-class AppTest : public ::testing::Test {
+// The model's files lie in the tree's root; the current folder is root/cwd.
+class AppTest : public testing::TreeTest {
 protected:
     AppTest() {
-        std::string dir = (std::filesystem::temp_directory_path() / "tivane-app-XXXXXX").string();
-        if (!mkdtemp(dir.data())) ADD_FAILURE() << "mkdtemp";
-        root = dir;
         Write("model.tml", "[Description]\nNoOfViews=2\nMainProgramFileName=main.prg\n"
                            "[View0]\nProgramFileName=text.prg\nTitleText=Table of values\n"
                            "[View1]\nProgramFileName=graph.prg\nTitleText=Phase plane\n"
@@ -44,9 +42,7 @@ protected:
                            "WindowPlacement=0,1,-1,-1,-1,-1,310,0,710,300\n"
                            "[Window2]\nWindowType=0\n");
         Write("model.tvd", "40");
-        for (const char* name :
-             {"model.vw1", "model.vw2", "default.prg", "defaultt.prg", "defaultg.prg"})
-            Write(name, "");
+        Write("model.vw1 model.vw2 default.prg defaultt.prg defaultg.prg", "");
         Write("main.prg", "n := ATOL(GETCONFIG(0)); EXECVIEWTEMPLATES(0); i := 0;"
                           "WHILE({i < n}, {i := i + 1; UPDATEVIEWS(0)})");
         Write("text.prg", "ONUPDATE({PRINTF(\"%ld\", i); PRINTF(\"%s\", CHR(10))})");
@@ -59,14 +55,7 @@ protected:
         frame->resize(1000, 700);
         frame->show();
     }
-    ~AppTest() override {
-        frame.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-    void Write(const std::string& name, const std::string& text) {
-        std::ofstream(root + "/" + name, std::ios::binary) << text;
-    }
+    ~AppTest() override { frame.reset(); }
     std::string Read(const std::string& name) {
         std::ifstream in(root + "/" + name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -105,7 +94,6 @@ protected:
         return menus;
     }
 
-    std::string root;
     std::unique_ptr<CMainFrame> frame;
     ScriptedDialogs* dialogs = nullptr;
 };

@@ -69,12 +69,18 @@ TEST_F(RunsTest, GuardsHoldDuringARunInItsLastPassAndWhileTheLayoutIsRestored) {
     }
 }
 
-TEST_F(RunsTest, AnotherDocumentCannotRunWhileOneRuns) {
+// During a run the lamp is on, Execute reads Stop, and no other document can run or compute;
+// Stop asks first, and then all is as before the run.
+TEST_F(RunsTest, OneRunAtATimeUntilStopped) {
     std::filesystem::copy_file(root + "/model.tvd", root + "/other.tvd");
     CTivaneDoc& other = *frame->OpenDocumentFile(root + "/other.tvd");
     Write("model.tvd", "100000000");
     CTivaneDoc& doc = Open();
+    bool lamp = false;
     DuringRun([&] {
+        lamp = frame->RunningLook();
+        frame->UpdateMenus();
+        EXPECT_EQ(frame->Action(ID_EXECUTE)->text(), "Stop &Execution");
         Activate(*other.Views().front());
         Trigger(ID_EXECUTE);
         Trigger(ID_COMPUTE_EXPRESSION);
@@ -85,9 +91,14 @@ TEST_F(RunsTest, AnotherDocumentCannotRunWhileOneRuns) {
     });
     Activate(*doc.Views().front());
     Trigger(ID_EXECUTE);
+    EXPECT_TRUE(lamp);
     EXPECT_EQ(dialogs->Count(doctext::kAnotherRunning), 1);
+    EXPECT_EQ(dialogs->Count("Do you want to stop it?"), 1);
     EXPECT_EQ(dialogs->Count("User stopped execution."), 1);
     EXPECT_EQ(other.MainContext(), nullptr);
+    EXPECT_FALSE(frame->RunningLook());
+    EXPECT_FALSE(doc.Running());
+    EXPECT_EQ(frame->Action(ID_EXECUTE)->text(), "&Execute");
 }
 
 TEST_F(RunsTest, ADialogLeftOpenInAPassDoesNotHoldBackTheNextPass) {
