@@ -2,7 +2,6 @@
 // window, Execute and Stop through the actions, the running look, the menus, the guards,
 // the dialogs (scripted), placement, printing, Save Contents, Save as AVI and help pages.
 
-#include <QFile>
 #include <QMenu>
 #include <QPrinter>
 #include <QStatusBar>
@@ -127,16 +126,10 @@ TEST_F(AppTest, PlacementIsSavedAndRestored) {
     EXPECT_NE(Read("model.ini").find("WindowPlacement=0,1,-1,-1,-1,-1,20,30,353,252"),
               std::string::npos)
         << Read("model.ini");
-    frame->close();
-    frame = std::make_unique<CMainFrame>(SearchContext{});
-    frame->SetDialogs(std::make_unique<ScriptedDialogs>());
-    frame->show();
-    CTivaneDoc* reopened = frame->OpenDocumentFile(root + "/model.tvd");
-    ASSERT_NE(reopened, nullptr);
-    int found = 0;
-    for (const auto& view : reopened->Views())
-        found += frame->FrameOf(*view)->geometry() == QRect(20, 30, 333, 222);
-    EXPECT_EQ(found, 1);
+    // Reopened, the window is where it was left, and still the second.
+    Trigger(ID_FILE_CLOSE);
+    QApplication::processEvents();
+    EXPECT_EQ(frame->FrameOf(*Open().Views()[1])->geometry(), QRect(20, 30, 333, 222));
 }
 
 // Opening an open document only brings it forward; a template is no document; a new document
@@ -227,7 +220,6 @@ TEST_F(AppTest, HelpTopicsOpenTheirPages) {
         EXPECT_TRUE(help.Browser()->toPlainText().contains(shows, Qt::CaseInsensitive)) << page;
     }
     // The guide is the Markdown file itself.
-    ASSERT_TRUE(QFile::exists(":/help/getting-started.md"));
     help.Browser()->setSource(QUrl("qrc:/help/getting-started.md"),
                               QTextDocument::MarkdownResource);
     EXPECT_TRUE(help.Browser()->toPlainText().contains("pendulum"));
