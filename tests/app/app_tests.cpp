@@ -153,15 +153,14 @@ TEST_F(AppTest, OpenAndNewDocuments) {
 // the current folder, until it is chosen again or the window closes; the status bar says what
 // became of the movie.
 TEST_F(AppTest, SaveAsAviRecordsBesideTheDocumentUntilItIsChosenAgainOrTheWindowCloses) {
-    struct Row {
-        bool execute, closeWindow; // run the model; end by closing the window, else by Ctrl+I
-        std::string status;
-    };
     const std::string movie = root + "/output1.avi";
-    for (const Row& row : {Row{true, false, "The movie " + movie + " is saved."},
-                           Row{true, true, "The movie " + movie + " is saved."},
-                           Row{false, false, "No frame was recorded; no movie was written."}}) {
-        SCOPED_TRACE(row.status);
+    // Whether the model runs; whether the window is closed, else Save as AVI (Ctrl+I) chosen
+    // again; the status text at the end.
+    for (const auto& [execute, closeWindow, status] :
+         {std::tuple{true, false, "The movie " + movie + " is saved."},
+          std::tuple{true, true, "The movie " + movie + " is saved."},
+          std::tuple{false, false, std::string("No frame was recorded; no movie was written.")}}) {
+        SCOPED_TRACE(status);
         Write("output.avi", "earlier");
         Write("cwd/output.avi", "elsewhere");
         CTivaneDoc& doc = Open();
@@ -171,21 +170,21 @@ TEST_F(AppTest, SaveAsAviRecordsBesideTheDocumentUntilItIsChosenAgainOrTheWindow
         CTivaneFrame* window = frame->FrameOf(graph);
         ASSERT_NE(window->Recorder(), nullptr);
         EXPECT_EQ(window->Recorder()->FileName(), movie);
-        if (row.execute) Trigger(ID_EXECUTE);
-        EXPECT_EQ(window->Recorder()->FramesRecorded(), row.execute ? 40 : 0);
-        if (row.closeWindow)
+        if (execute) Trigger(ID_EXECUTE);
+        EXPECT_EQ(window->Recorder()->FramesRecorded(), execute ? 40 : 0);
+        if (closeWindow)
             window->close();
         else
-            Trigger(ID_SAVE_AVI); // chosen again
+            Trigger(ID_SAVE_AVI);
         QApplication::processEvents();
-        EXPECT_TRUE(row.closeWindow || window->Recorder() == nullptr);
-        EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(), row.status);
+        EXPECT_TRUE(closeWindow || window->Recorder() == nullptr);
+        EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(), status);
         EXPECT_EQ(Read("output.avi") + Read("cwd/output.avi"), "earlierelsewhere");
         // A finished movie ends with its index.
         const std::string bytes = Read("output1.avi");
         EXPECT_EQ(bytes.starts_with("RIFF") && bytes.find("XVID") != std::string::npos &&
                       bytes.find("idx1") != std::string::npos,
-                  row.execute);
+                  execute);
         std::filesystem::remove(movie);
         Activate(*doc.Views()[0]);
         Trigger(ID_FILE_CLOSE);
