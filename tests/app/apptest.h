@@ -6,14 +6,15 @@
 
 #include <QApplication>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QTimer>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 
 #include "childframe.h"
 #include "dialogs.h"
 #include "document/fakeui.h"
+#include "document/testtree.h"
 #include "mainframe.h"
 #include "tivanedoc.h"
 
@@ -26,12 +27,10 @@ public:
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
 };
 
-class AppTest : public ::testing::Test {
+// The model's files lie in the tree's root; the current folder is root/cwd.
+class AppTest : public testing::TreeTest {
 protected:
     AppTest() {
-        std::string dir = (std::filesystem::temp_directory_path() / "tivane-app-XXXXXX").string();
-        if (!mkdtemp(dir.data())) ADD_FAILURE() << "mkdtemp";
-        root = dir;
         Write("model.tml", "[Description]\nNoOfViews=2\nMainProgramFileName=main.prg\n"
                            "[View0]\nProgramFileName=text.prg\nTitleText=Table of values\n"
                            "[View1]\nProgramFileName=graph.prg\nTitleText=Phase plane\n"
@@ -43,16 +42,12 @@ protected:
                            "WindowPlacement=0,1,-1,-1,-1,-1,310,0,710,300\n"
                            "[Window2]\nWindowType=0\n");
         Write("model.tvd", "40");
-        Write("model.vw1", "");
-        Write("model.vw2", "");
-        for (const char* name : {"default.prg", "defaultt.prg", "defaultg.prg"})
-            Write(name, "");
+        Write("model.vw1 model.vw2 default.prg defaultt.prg defaultg.prg", "");
         Write("main.prg", "n := ATOL(GETCONFIG(0)); EXECVIEWTEMPLATES(0); i := 0;"
                           "WHILE({i < n}, {i := i + 1; UPDATEVIEWS(0)})");
         Write("text.prg", "ONUPDATE({PRINTF(\"%ld\", i); PRINTF(\"%s\", CHR(10))})");
         Write("graph.prg", "CLEARVIEW(0); CLIPWINDOW(0, 0, 400, 300); WINDOWEXT(0, 0, 400, 300);"
-                           "FGRCOLOR(255, 0, 0);"
-                           "MOVETO(0, 0); ONUPDATE({LINETO(i * 10, i * 7)})");
+                           "FGRCOLOR(255, 0, 0); MOVETO(0, 0); ONUPDATE({LINETO(i * 10, i * 7)})");
         frame = std::make_unique<CMainFrame>(SearchContext{});
         auto scripted = std::make_unique<ScriptedDialogs>();
         dialogs = scripted.get();
@@ -60,14 +55,7 @@ protected:
         frame->resize(1000, 700);
         frame->show();
     }
-    ~AppTest() override {
-        frame.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-    void Write(const std::string& name, const std::string& text) {
-        std::ofstream(root + "/" + name, std::ios::binary) << text;
-    }
+    ~AppTest() override { frame.reset(); }
     std::string Read(const std::string& name) {
         std::ifstream in(root + "/" + name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -83,19 +71,29 @@ protected:
     void Activate(CViewBase& view) {
         frame->findChild<QMdiArea*>()->setActiveSubWindow(frame->FrameOf(view));
     }
-    // Runs `check` once the run has started (inside its message pass).
-    void DuringRun(std::function<void()> check) {
+    // Runs `act` once, in the first message pass in which `when` holds.
+    void InPass(std::function<bool()> when, std::function<void()> act) {
         auto* timer = new QTimer(frame.get());
-        QObject::connect(timer, &QTimer::timeout, frame.get(), [this, timer, check] {
-            CTivaneDoc* doc = frame->ActiveDocument();
-            if (!doc || !doc->Running()) return;
+        QObject::connect(timer, &QTimer::timeout, frame.get(), [timer, when, act] {
+            if (!when()) return;
             timer->stop();
-            check();
+            act();
         });
-        timer->start(5);
+        timer->start(0);
+    }
+    // Runs `act` once the run has started (inside its message pass).
+    void DuringRun(std::function<void()> act) {
+        InPass([this] { return frame->ActiveDocument() && frame->ActiveDocument()->Running(); },
+               std::move(act));
+    }
+    // The menus of the menu bar that can be seen.
+    QStringList VisibleMenus() {
+        QStringList menus;
+        for (QAction* a : frame->menuBar()->actions())
+            if (a->isVisible()) menus << a->text();
+        return menus;
     }
 
-    std::string root;
     std::unique_ptr<CMainFrame> frame;
     ScriptedDialogs* dialogs = nullptr;
 };

@@ -13,6 +13,9 @@ TEST_P(MathStringTest, Shows) {
 }
 
 const Row kMaths[] = {
+    {"TAN(0.5)", "double 0.546302"},
+    {"ATAN(0.5)", "double 0.463648"},
+    {"EXP(0.5)", "double 1.64872"},
     // A domain error, a pole and an overflow each stop the run.
     {"POW(2, 10)", "double 1024"},
     {"POW(-8, 0.5)", "error 24"},

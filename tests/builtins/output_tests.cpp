@@ -57,6 +57,10 @@ public:
     void ShowText() override { Note(m_doc.log, "ShowText"); }
     void OutputText(std::string_view text) override { Note(m_doc.log, "OutputText", text); }
     void DrawMoveTo(double x, double y) override { Note(m_doc.log, "DrawMoveTo", x, y); }
+    void DrawMoveRel(double x, double y) override { Note(m_doc.log, "DrawMoveRel", x, y); }
+    void DrawLineRel(double x, double y) override { Note(m_doc.log, "DrawLineRel", x, y); }
+    void SetPenSize(double width) override { Note(m_doc.log, "SetPenSize", width); }
+    void SetUpdateFrequency(int32_t n) override { Note(m_doc.log, "SetUpdateFrequency", n); }
     void SetForeColor(int32_t r, int32_t g, int32_t b) override {
         Note(m_doc.log, "SetForeColor", r, g, b);
     }
@@ -154,6 +158,10 @@ const DispatchRow kDispatch[] = {
     {"PRINTF(\"%ld %ld\", 1)", "=> 1", "DisplayViews() => error 22", "DisplayViews() => error 22"},
     {"POS(0)", "=> 0", "GetColumn() => 7", "=> 0"},
     {"MOVETO(1, 2.5)", "", "", "DrawMoveTo(1,2.5)"},
+    {"RMOVETO(-1, 2.5)", "", "", "DrawMoveRel(-1,2.5)"},
+    {"RLINETO(3, -0.5)", "", "", "DrawLineRel(3,-0.5)"},
+    {"PENSIZE(2.5)", "", "", "SetPenSize(2.5)"},
+    {"UPDFREQUENCY(4)", "", "", "SetUpdateFrequency(4)"},
     {"FGRCOLOR(-1, 300, 2147483647)", "", "", "SetForeColor(-1,300,2147483647)"},
     {"CLIPWINDOW(0, 0, 29999, 100)", "", "", "SetClipWindow(0,0,29999,100)"},
     {"CLIPWINDOW(25, 0, 100, 100); PRINT(1)", "=> 1", "AppendText(1) => 1",

@@ -80,10 +80,14 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"-2147483648/-1", L, "-2147483648"}, ValueCase{"-7/2", L, "-3"},
         // A double operand widens the other.
         ValueCase{"7/2.0", D, "3.5"}, ValueCase{"1==1.0", L, "1"},
+        // The prefix minus negates a computed double in place.
+        ValueCase{"x:=1; -(x+0.5)", D, "-1.5"},
         // Strings compare bytewise and unsigned; a prefix sorts first.
         ValueCase{"\"ab\"+\"c\"", S, "\"abc\""}, ValueCase{"\"b\">\"abc\"", L, "1"},
         ValueCase{"\"ab\"<\"abc\"", L, "1"}, ValueCase{"\"abc\"<\"ab\"", L, "0"},
         ValueCase{"\"A\"<\"a\"", L, "1"}, ValueCase{"\"\xE9\">\"z\"", L, "1"},
+        ValueCase{"\"ab\"<=\"ab\"", L, "1"}, ValueCase{"\"ab\">=\"ab\"", L, "1"},
+        ValueCase{"\"ab\"==\"ab\"", L, "1"}, ValueCase{"\"ab\"!=\"ab\"", L, "0"},
         // && and || are bitwise.
         ValueCase{"3&&5", L, "1"}, ValueCase{"2||1", L, "3"},
         // A statement's value is dropped; names ignore case; a block is a value.
