@@ -228,11 +228,10 @@ TEST_F(ExportTest, PdfPageIsThePictureAt96DotsAnInch) {
 }
 
 TEST_F(ExportTest, SizeAnswersOfSaveContents) {
-    struct Row {
-        std::optional<std::string> size, name; // the name is made to point into the folder
-        std::string_view message;              // "" for none
-        int w, h;                              // of the file written; 0 for none
-        size_t asked;
+    struct Row { // the name is made to point into the folder; no message "", no file w = 0
+        std::optional<std::string> size, name;
+        std::string_view message;
+        int w, h, asked;
     };
     const std::optional<std::string> cancel;
     const Row rows[] = {
@@ -257,11 +256,10 @@ TEST_F(ExportTest, SizeAnswersOfSaveContents) {
         SCOPED_TRACE(r.size.value_or("(cancel)") + " / " + r.name.value_or("(cancel)"));
         fs::remove(Path("out.bmp"));
         Save(r.size, r.name && !r.name->empty() ? std::optional(Path(*r.name)) : r.name);
-        ASSERT_EQ(ui.prompts.size(), r.asked);
-        EXPECT_EQ(ui.prompts[0], "Enter the width and height of the bitmap separated by ','.");
-        if (r.asked > 1) {
-            EXPECT_EQ(ui.prompts[1], "Enter the name of the bitmap.");
-        }
+        const std::vector<std::string> prompts{
+            "Enter the width and height of the bitmap separated by ','.",
+            "Enter the name of the bitmap."};
+        EXPECT_EQ(ui.prompts, std::vector(prompts.begin(), prompts.begin() + r.asked));
         ASSERT_EQ(ui.boxes.size(), r.message.empty() ? 0u : 1u);
         if (!r.message.empty()) {
             EXPECT_EQ(ui.boxes[0].text, r.message);
@@ -285,18 +283,17 @@ TEST_F(ExportTest, SizeAnswersOfSaveContents) {
 // Regression: a file that cannot be written is reported with its name and the reason, leaves
 // what was there and no temporary file; a refused size touches nothing either.
 TEST_F(ExportTest, AFailedWriteIsReportedAndTheOldFileStays) {
-    struct Row {
-        const char* name;
-        rlim_t sizeLimit; // RLIMIT_FSIZE during the export (a full disk), 0 for none
-        const char* reason;
+    struct Row { // sizeLimit: RLIMIT_FSIZE during the export (a full disk), 0 for none
+        const char *name, *reason;
+        rlim_t sizeLimit;
     };
     const Row rows[] = {
-        {"missing/p.bmp", 0, "No such file or directory"},
-        {"missing/p.svg", 0, "No such file or directory"},
-        {"folder", 0, "Is a directory"},
-        {"full.bmp", 100, "File too large"},
-        {"full.png", 100, "File too large"},
-        {"full.pdf", 100, "File too large"},
+        {"missing/p.bmp", "No such file or directory", 0},
+        {"missing/p.svg", "No such file or directory", 0},
+        {"folder", "Is a directory", 0},
+        {"full.bmp", "File too large", 100},
+        {"full.png", "File too large", 100},
+        {"full.pdf", "File too large", 100},
     };
     fs::create_directory(Path("folder"));
     for (const Row& row : rows) {

@@ -97,12 +97,11 @@ int ThicknessAt(const QImage& image, int x) {
 }
 
 TEST(ReplayTest, FitsTheClipWindowIntoTheTargetKeepingItsAspect) {
-    struct Row {
+    struct Row { // a horizontal line x0..x1 at y in clip units has end pixels rnd(v * scale)
         DRect clip;
         QSize size;
         double scale;
-        int x0, x1, y;    // a horizontal line in clip units
-        int dx0, dx1, dy; // its end pixels: rnd(v * scale)
+        int x0, x1, y, dx0, dx1, dy;
     };
     const Row rows[] = {
         {{0, 0, 100, 50}, {400, 400}, 4.0, 10, 90, 20, 40, 360, 80},    // width-bound
@@ -160,56 +159,47 @@ TEST(ReplayTest, OnePixelLinesCoverBothEndPixels) {
 
 TEST(ReplayTest, PenSizesAreSizeUnitsOfThePictureOnScreenAndOfThePaperWhenPrinting) {
     struct Row {
-        DRect clip;
-        QSize size;
-        double dpiX;
+        int clip, w, h, dpiX; // the clip window is clip x clip units
         bool printing;
         float pen;
         int thickness; // rnd(pen * k)
     };
     const Row rows[] = {
         // On screen k = (dpiX / 72) * (pixels the clip width is shown at) / 600.
-        {{0, 0, 600, 600}, {600, 600}, 96, false, 30, 40},
-        {{0, 0, 300, 300}, {600, 600}, 96, false, 3, 4}, // the window's size counts, not the clip's
-        {{0, 0, 600, 600}, {300, 300}, 96, false, 3, 2},
-        {{0, 0, 600, 300}, {1200, 300}, 96, false, 6, 8}, // height-bound: shown 600 wide
-        {{0, 0, 600, 600}, {600, 600}, 72, false, 5, 5},
-        {{0, 0, 600, 600}, {600, 600}, 96, false, 0, 1}, // zero is one pixel
-        {{0, 0, 600, 600}, {300, 300}, 96, false, 0.5f, 1},
+        {600, 600, 600, 96, false, 30, 40},
+        {300, 600, 600, 96, false, 3, 4},  // the window's size counts, not the clip's
+        {600, 1200, 300, 96, false, 6, 4}, // height-bound: shown 300 wide
+        {600, 600, 600, 72, false, 5, 5},
+        {600, 600, 600, 96, false, 0, 1}, // zero is one pixel
+        {600, 300, 300, 96, false, 0.5f, 1},
         // Printing: k = dpiX / 72 whatever the scale.
-        {{0, 0, 600, 600}, {600, 600}, 600, true, 1, 8},
-        {{0, 0, 3000, 3000}, {300, 300}, 300, true, 2, 8},
-        {{0, 0, 600, 600}, {600, 600}, 72, true, 2.5f, 3},
+        {600, 600, 600, 600, true, 1, 8},
+        {3000, 300, 300, 300, true, 2, 8},
         // Damaged sizes: one pixel, or an infinite pen that covers everything.
-        {{0, 0, 100, 100}, {100, 100}, 96, false, std::nanf(""), 1},
-        {{0, 0, 100, 100}, {100, 100}, 96, false, -4.0f, 1},
-        {{0, 0, 100, 100}, {100, 100}, 96, false, -HUGE_VALF, 1},
-        {{0, 0, 100, 100}, {100, 100}, 96, false, HUGE_VALF, 100},
+        {100, 100, 100, 96, false, std::nanf(""), 1},
+        {100, 100, 100, 96, false, -HUGE_VALF, 1},
+        {100, 100, 100, 96, false, HUGE_VALF, 100},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(::testing::Message() << "pen " << r.pen << " dpi " << r.dpiX << " size "
-                                          << r.size.width() << (r.printing ? " printing" : ""));
-        const double w = r.clip.x2 - r.clip.x1, h = r.clip.y2 - r.clip.y1;
+        SCOPED_TRACE(::testing::Message() << "pen " << r.pen << " dpi " << r.dpiX << " size " << r.w
+                                          << (r.printing ? " printing" : ""));
+        const DRect clip{0, 0, double(r.clip), double(r.clip)};
+        const QSize size(r.w, r.h);
+        const int w = r.clip, h = r.clip;
         // The colour after the size keeps the width.
-        const Shot shot(Items()
-                            .Pen(r.pen)
-                            .Fore(200, 0, 0)
-                            .Move(int(w / 4), int(h / 2))
-                            .Line(int(w * 3 / 4), int(h / 2)),
-                        r.clip, {r.size, r.dpiX, r.printing});
-        const int middle = static_cast<int>(ReplayScale(r.clip, r.size) * w / 2);
+        Items items;
+        items.Pen(r.pen).Fore(200, 0, 0).Move(w / 4, h / 2).Line(w * 3 / 4, h / 2);
+        const Shot shot(items, clip, {size, double(r.dpiX), r.printing});
+        const int middle = static_cast<int>(ReplayScale(clip, size) * w / 2);
         EXPECT_EQ(ThicknessAt(shot.image, middle), r.thickness);
         EXPECT_EQ(shot.image.pixel(middle, shot.state.point.y()), qRgb(200, 0, 0));
     }
 }
 
 TEST(ReplayTest, TextHangsBelowRightOfThePointInTheForeColour) {
-    struct Row {
+    struct Row {          // the target and the clip window are side x side, so the scale is 1
         const char* face; // nullptr: the starting font
-        int hundredths;
-        uint16_t flags;
-        int side; // of the target and the clip window, so the scale is 1
-        double dpiX;
+        int hundredths, flags, side, dpiX;
         bool printing;
         int pixelHeight; // rnd(points * k), or the starting font's trunc(dpiX / 6)
     };
@@ -225,9 +215,9 @@ TEST(ReplayTest, TextHangsBelowRightOfThePointInTheForeColour) {
                      << (r.face ? r.face : "start") << " " << r.hundredths << " in " << r.side);
         Items items;
         items.Fore(0, 0, 200);
-        if (r.face) items.Font(r.face, r.hundredths, r.flags);
+        if (r.face) items.Font(r.face, r.hundredths, uint16_t(r.flags));
         const Shot shot(items.Move(40, 60).Text("HEH"), {0, 0, double(r.side), double(r.side)},
-                        {{r.side, r.side}, r.dpiX, r.printing});
+                        {{r.side, r.side}, double(r.dpiX), r.printing});
         EXPECT_EQ(shot.state.font.pixelSize(), r.pixelHeight);
         const Ink ink = InkOf(shot.image);
         EXPECT_GE(ink.box.left(), 40);
