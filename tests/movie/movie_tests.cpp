@@ -35,8 +35,10 @@ void PrintTo(QSize size, std::ostream* os) {
 namespace tivane::testing {
 namespace {
 
+namespace fs = std::filesystem;
+using Reason = MovieRecorder::StopReason;
+
 struct Movie {
-    bool opened = false;
     uint32_t codecTag = 0;
     double fps = 0; // from the stream's time base
     QSize size;
@@ -45,9 +47,9 @@ struct Movie {
     std::vector<QImage> frames; // decoded, as RGB32
 };
 
+// swscale's vector code may write a little past the last pixel of a row (seen at 8184 pixels
+// wide): it gets a picture with room to spare, and the caller the exact part.
 QImage ToImage(const AVFrame& f) {
-    // swscale's vector code may write a little past the last pixel of a row (seen at 8184
-    // pixels wide): it gets a picture with room to spare, and the caller the exact part.
     QImage image(f.width + 64, f.height + 1, QImage::Format_RGB32);
     SwsContext* sws =
         sws_getContext(f.width, f.height, static_cast<AVPixelFormat>(f.format), f.width, f.height,
@@ -69,6 +71,7 @@ Movie ReadMovie(const std::string& path) {
     const int index = avformat_find_stream_info(format, nullptr) < 0
                           ? -1
                           : av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    bool opened = false;
     if (index >= 0) {
         const AVStream& st = *format->streams[index];
         movie.codecTag = st.codecpar->codec_tag;
@@ -76,21 +79,21 @@ Movie ReadMovie(const std::string& path) {
         movie.size = QSize(st.codecpar->width, st.codecpar->height);
         movie.declaredFrames = st.nb_frames;
         decoder = avcodec_alloc_context3(avcodec_find_decoder(st.codecpar->codec_id));
-        movie.opened = avcodec_parameters_to_context(decoder, st.codecpar) >= 0 &&
-                       avcodec_open2(decoder, nullptr, nullptr) >= 0;
+        opened = avcodec_parameters_to_context(decoder, st.codecpar) >= 0 &&
+                 avcodec_open2(decoder, nullptr, nullptr) >= 0;
     }
     const auto receive = [&] {
         while (avcodec_receive_frame(decoder, frame) >= 0)
             movie.frames.push_back(ToImage(*frame));
     };
-    while (movie.opened && av_read_frame(format, packet) >= 0) {
+    while (opened && av_read_frame(format, packet) >= 0) {
         if (packet->stream_index == index) {
             movie.keyFrames += (packet->flags & AV_PKT_FLAG_KEY) != 0;
             if (avcodec_send_packet(decoder, packet) >= 0) receive();
         }
         av_packet_unref(packet);
     }
-    if (movie.opened && avcodec_send_packet(decoder, nullptr) >= 0) receive();
+    if (opened && avcodec_send_packet(decoder, nullptr) >= 0) receive();
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&decoder);
@@ -98,26 +101,39 @@ Movie ReadMovie(const std::string& path) {
     return movie;
 }
 
+size_t Frames(const std::string& path) {
+    return ReadMovie(path).frames.size();
+}
+
 // On R, G and B; 99 for identical pictures.
 double Psnr(const QImage& a, const QImage& b) {
     if (a.size() != b.size() || a.isNull()) return 0;
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    const QImage x = a.convertToFormat(QImage::Format_RGB32),
+                 y = b.convertToFormat(QImage::Format_RGB32);
     double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+    for (int row = 0; row < x.height(); ++row)
         for (int col = 0; col < x.width(); ++col) {
-            const int d[3] = {qRed(p[col]) - qRed(q[col]), qGreen(p[col]) - qGreen(q[col]),
-                              qBlue(p[col]) - qBlue(q[col])};
-            sum += d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            for (const int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
+                sum += d * d;
         }
-    }
-    if (sum == 0) return 99;
-    return 10 * std::log10(255.0 * 255.0 * 3 * x.width() * x.height() / sum);
+    return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * 3 * x.width() * x.height() / sum);
 }
 
-constexpr uint32_t kXvid = MKTAG('X', 'V', 'I', 'D');
+// The movie in `file` is XVID-tagged at 25 frames a second, of `size`, and holds `pictures`
+// as key frames, each within 30 dB.
+Movie ExpectMovie(const std::string& file, QSize size, const std::vector<QImage>& pictures) {
+    Movie movie = ReadMovie(file);
+    EXPECT_EQ(movie.codecTag, MKTAG('X', 'V', 'I', 'D'));
+    EXPECT_DOUBLE_EQ(movie.fps, 25.0);
+    EXPECT_EQ(movie.size, size);
+    EXPECT_EQ(movie.declaredFrames, int64_t(pictures.size()));
+    EXPECT_EQ(movie.keyFrames, int(pictures.size()));
+    EXPECT_EQ(movie.frames.size(), pictures.size());
+    for (size_t k = 0; k < pictures.size() && k < movie.frames.size(); ++k)
+        EXPECT_GE(Psnr(movie.frames[k], pictures[k]), 30.0) << "frame " << k;
+    return movie;
+}
 
 // A picture that differs from frame to frame: a moving coloured bar, a line and a label.
 QImage Picture(QSize size, int k, QImage::Format format = QImage::Format_RGB32) {
@@ -131,124 +147,77 @@ QImage Picture(QSize size, int k, QImage::Format format = QImage::Format_RGB32) 
     return image;
 }
 
-// --- AviWriter -----------------------------------------------------------------------------
+using MovieTest = TreeTest;
 
-struct WriteRow {
-    const char* encoder;
-    QSize size;
-    QImage::Format format;
-    int frames;
-    bool finishByDestructor;
-};
-
-void PrintTo(const WriteRow& row, std::ostream* os) {
-    *os << (*row.encoder ? row.encoder : "preferred encoder") << ", " << row.frames << " frames";
-}
-
-class WriterRoundTrip : public TreeTest, public ::testing::WithParamInterface<WriteRow> {};
-
-TEST_P(WriterRoundTrip, EveryFrameComesBackXvidTaggedAt25FramesPerSecond) {
-    const WriteRow& row = GetParam();
-    if (*row.encoder && !avcodec_find_encoder_by_name(row.encoder))
-        GTEST_SKIP() << "this FFmpeg has no " << row.encoder;
+// Every frame appended comes back until the first failure, which closes the writer for good
+// with its text and leaves a playable file of the frames before it, or no file.
+TEST_F(MovieTest, AviWriterRoundTripsFramesAndStopsAtTheFirstFailure) {
+    struct Row {
+        const char* encoder; // "": the preferred one
+        QImage::Format format;
+        const char* fourCC;
+        std::vector<QSize> sizes; // appended in order
+        int accepted;             // appends that succeed
+        const char* error;
+        bool destroyed = false; // finished by the destructor rather than Finish()
+    };
+    const char* const ok = "Method Succeeded";
+    const char* const write = "Unable to Write Video Stream to the output Movie File";
+    const char* const codec = "Unable to Create Compressed Stream: Check your CODEC options";
+    const QSize s64(64, 64), s800(800, 600);
+    const QImage::Format rgb = QImage::Format_RGB32;
+    const Row rows[] = {
+        {"", rgb, "XVID", {{304, 200}, {304, 200}, {304, 200}, {304, 200}}, 4, ok},
+        {"libxvid", QImage::Format_ARGB32, "XVID", {s800, s800}, 2, ok, true},
+        {"mpeg4", QImage::Format_RGB888, "XVID", {{64, 16}, {64, 16}}, 2, ok, true},
+        {"", rgb, "XVID", {s64, s64, {72, 64}}, 2, write}, // a later size differs
+        {"", rgb, "XVID", {{63, 64}}, 0, codec},
+        {"", rgb, "XV", {s64}, 0, codec},
+        {"", rgb, "H264", {s64}, 0, "Unable to Set Video Stream Format"}, // another codec's tag
+        // MPEG-4 Part 2's 13-bit sizes: the recorder's kMaxFrameSide is the encoder's own limit.
+        {"", rgb, "XVID", {{8184, 16}, s64}, 1, write},
+        {"", rgb, "XVID", {{16, 8192}}, 0, codec},
+    };
     const std::string file = root + "/cwd/movie.avi";
-    std::vector<QImage> pictures;
-    {
-        AviWriter writer(file, "XVID", 25, row.encoder);
-        EXPECT_EQ(writer.LastErrorText(), "Method Succeeded");
-        EXPECT_FALSE(std::filesystem::exists(file)) << "opened before the first frame";
-        for (int k = 0; k < row.frames; ++k) {
-            pictures.push_back(Picture(row.size, k, row.format));
-            ASSERT_TRUE(writer.AppendFrame(pictures.back())) << writer.LastErrorDetail();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << row.encoder << " " << row.fourCC << " " << row.sizes.back().width());
+        if (*row.encoder && !avcodec_find_encoder_by_name(row.encoder))
+            continue; // this FFmpeg lacks it
+        fs::remove(file);
+        std::vector<QImage> pictures;
+        {
+            AviWriter writer(file, row.fourCC, 25, row.encoder);
+            EXPECT_FALSE(fs::exists(file)) << "opened before the first frame";
+            for (size_t i = 0; i < row.sizes.size(); ++i) {
+                pictures.push_back(Picture(row.sizes[i], int(i), row.format));
+                EXPECT_EQ(writer.AppendFrame(pictures.back()), int(i) < row.accepted)
+                    << "append " << i;
+            }
+            if (row.accepted < int(row.sizes.size())) {
+                EXPECT_FALSE(writer.AppendFrame(Picture(row.sizes.front(), 9))); // even of its size
+                EXPECT_EQ(writer.CurrentState(), AviWriter::State::Closed);
+            } else {
+                const bool xvid = avcodec_find_encoder_by_name("libxvid") != nullptr;
+                EXPECT_EQ(writer.EncoderName(), *row.encoder ? row.encoder
+                                                : xvid       ? "libxvid"
+                                                             : "mpeg4");
+            }
+            if (!row.destroyed) {
+                EXPECT_TRUE(writer.Finish());
+            }
+            EXPECT_EQ(writer.LastErrorText(), row.error);
         }
-        const bool xvid = avcodec_find_encoder_by_name("libxvid") != nullptr;
-        EXPECT_EQ(writer.EncoderName(), *row.encoder ? row.encoder : xvid ? "libxvid" : "mpeg4");
-        if (!row.finishByDestructor) {
-            EXPECT_TRUE(writer.Finish());
-        }
-        EXPECT_EQ(writer.LastErrorText(), "Method Succeeded");
+        pictures.resize(size_t(row.accepted));
+        EXPECT_EQ(fs::exists(file), row.accepted > 0); // a file without its header is removed
+        if (row.accepted > 0) ExpectMovie(file, row.sizes.front(), pictures);
     }
-    const Movie movie = ReadMovie(file);
-    ASSERT_TRUE(movie.opened);
-    EXPECT_EQ(movie.codecTag, kXvid);
-    EXPECT_DOUBLE_EQ(movie.fps, 25.0);
-    EXPECT_EQ(movie.size, row.size);
-    EXPECT_EQ(movie.declaredFrames, row.frames);
-    EXPECT_EQ(movie.keyFrames, row.frames);
-    ASSERT_EQ(movie.frames.size(), pictures.size());
-    for (size_t k = 0; k < pictures.size(); ++k)
-        EXPECT_GE(Psnr(movie.frames[k], pictures[k]), 30.0) << "frame " << k;
+    // The absent folder fails the first append.
+    AviWriter writer(root + "/absent/m.avi", "XVID", 25);
+    EXPECT_FALSE(writer.AppendFrame(Picture(s64, 0)));
+    EXPECT_EQ(writer.LastErrorText(), "Unable to Create the Movie File");
+    EXPECT_FALSE(fs::exists(root + "/absent"));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, WriterRoundTrip,
-    ::testing::Values(WriteRow{"", {304, 200}, QImage::Format_RGB32, 4, false},
-                      WriteRow{"libxvid", {800, 600}, QImage::Format_ARGB32, 2, true},
-                      WriteRow{"mpeg4", {800, 600}, QImage::Format_RGB32, 3, false},
-                      WriteRow{"mpeg4", {64, 16}, QImage::Format_RGB888, 2, true}),
-    [](const auto& info) {
-        const WriteRow& r = info.param;
-        return std::string(*r.encoder ? r.encoder : "preferred") + "_" +
-               std::to_string(r.size.width()) + "x" + std::to_string(r.size.height()) +
-               (r.finishByDestructor ? "_destroyed" : "_finished");
-    });
-
-struct FailRow {
-    const char* name;
-    std::string file; // $ROOT expands
-    const char* fourCC;
-    std::vector<QSize> sizes; // appended in order
-    int accepted;             // appends that succeed; then the file is a movie of as many frames
-    const char* error;
-};
-
-void PrintTo(const FailRow& row, std::ostream* os) {
-    *os << row.name;
-}
-
-class WriterFailure : public TreeTest, public ::testing::WithParamInterface<FailRow> {};
-
-TEST_P(WriterFailure, StopsForGoodWithItsTextAndLeavesAPlayableFileOrNone) {
-    const FailRow& row = GetParam();
-    const std::string file = Expand(row.file);
-    {
-        AviWriter writer(file, row.fourCC, 25);
-        for (size_t i = 0; i < row.sizes.size(); ++i)
-            EXPECT_EQ(writer.AppendFrame(Picture(row.sizes[i], int(i))), int(i) < row.accepted)
-                << "append " << i;
-        // Closed for good: even a frame of the movie's own size fails now.
-        EXPECT_FALSE(writer.AppendFrame(Picture(row.sizes.front(), 9)));
-        EXPECT_EQ(writer.LastErrorText(), row.error);
-        EXPECT_EQ(writer.CurrentState(), AviWriter::State::Closed);
-    }
-    // A file without its header is removed.
-    EXPECT_EQ(std::filesystem::exists(file), row.accepted > 0);
-    if (row.accepted > 0) {
-        EXPECT_EQ(ReadMovie(file).frames.size(), size_t(row.accepted));
-    }
-}
-
-const char* const kCreateFile = "Unable to Create the Movie File";
-const char* const kWrite = "Unable to Write Video Stream to the output Movie File";
-const char* const kCodec = "Unable to Create Compressed Stream: Check your CODEC options";
-const char* const kFormat = "Unable to Set Video Stream Format";
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Rows, WriterFailure, ::testing::Values(
-    FailRow{"NoDirectory", "$ROOT/absent/m.avi", "XVID", {{64, 64}, {64, 64}}, 0, kCreateFile},
-    FailRow{"SecondSizeDiffers", "$ROOT/cwd/m.avi", "XVID", {{64, 64}, {64, 64}, {72, 64}}, 2,
-            kWrite},
-    FailRow{"OddSize", "$ROOT/cwd/m.avi", "XVID", {{63, 64}}, 0, kCodec},
-    FailRow{"ShortCode", "$ROOT/cwd/m.avi", "XV", {{64, 64}}, 0, kCodec},
-    // The AVI muxer knows H264 as another codec's tag.
-    FailRow{"ForeignCode", "$ROOT/cwd/m.avi", "H264", {{64, 64}}, 0, kFormat},
-    // MPEG-4 Part 2's 13-bit sizes: the recorder's kMaxFrameSide is the encoder's own limit.
-    FailRow{"LargestSide", "$ROOT/cwd/m.avi", "XVID", {{8184, 16}, {64, 64}}, 1, kWrite},
-    FailRow{"BeyondTheLargestSide", "$ROOT/cwd/m.avi", "XVID", {{16, 8192}}, 0, kCodec}),
-    [](const auto& info) { return std::string(info.param.name); });
-// clang-format on
-
-// --- MovieRecorder -------------------------------------------------------------------------
 
 TEST(MovieFrameSize, RoundsEachSideUpToAMultipleOf8) {
     const std::pair<QSize, QSize> rows[] = {
@@ -267,8 +236,7 @@ protected:
         view.SetClipWindow(0, 0, 800, 600);
         view.SetWorldWindow(0, 0, 800, 600);
     }
-    // Lines from (20 + 90k, 20 + 50j) to (90 + 90k, 40 + 50j), 3 units wide, black on even
-    // and red on odd steps, and a label.
+    // `lines` lines 3 units wide, black on even and red on odd steps, and a label.
     void Draw(int k, int lines = 10) {
         view.SetForeColor(k % 2 * 200, 0, 0);
         view.SetPenSize(3);
@@ -286,6 +254,10 @@ protected:
         return frame;
     }
     std::string File(const char* name) const { return root + "/cwd/" + name; }
+    std::unique_ptr<MovieRecorder> Recorder(const char* name, CTivaneGraph* graph = nullptr) {
+        return std::make_unique<MovieRecorder>(graph ? *graph : view, File(name),
+                                               [this] { return client; });
+    }
 
     FakeUi ui;
     CTivaneDoc doc{ui, Context()};
@@ -296,8 +268,8 @@ protected:
 TEST_F(RecorderTest, OneFramePerCaptureMatchingTheReplayedPicture) {
     // The width decides the scale; the frame is 304 x 304, wider and taller than the client.
     client = {301, 300};
-    MovieRecorder recorder(view, File("output.avi"), [this] { return client; });
-    ASSERT_TRUE(recorder.Start());
+    auto recorder = Recorder("output.avi");
+    ASSERT_TRUE(recorder->Start());
     // A thick line across the whole clip window: what lies past the client area stays white.
     view.SetPenSize(6);
     view.DrawMoveTo(0, 300);
@@ -305,257 +277,187 @@ TEST_F(RecorderTest, OneFramePerCaptureMatchingTheReplayedPicture) {
     std::vector<QImage> expected;
     for (int k = 0; k < 5; ++k) {
         Draw(k);
-        recorder.CaptureFrame();
+        recorder->CaptureFrame();
         expected.push_back(Expected());
-        EXPECT_EQ(recorder.Frame(), expected.back()) << "incremental replay of frame " << k;
+        EXPECT_EQ(recorder->Frame(), expected.back()) << "incremental replay of frame " << k;
     }
-    EXPECT_TRUE(recorder.Stop());
-    const Movie movie = ReadMovie(File("output.avi"));
-    EXPECT_EQ(movie.codecTag, kXvid);
-    EXPECT_DOUBLE_EQ(movie.fps, 25.0);
-    EXPECT_EQ(movie.size, QSize(304, 304));
-    EXPECT_EQ(movie.declaredFrames, 5);
-    EXPECT_EQ(movie.keyFrames, 5);
-    ASSERT_EQ(movie.frames.size(), 5u);
-    EXPECT_GE(Psnr(movie.frames.front(), expected.front()), 30.0);
-    EXPECT_GE(Psnr(movie.frames.back(), expected.back()), 30.0);
-    // And the measure tells frames apart.
-    EXPECT_LT(Psnr(movie.frames.front(), expected.back()), 30.0);
+    EXPECT_TRUE(recorder->Stop());
+    const Movie movie = ExpectMovie(File("output.avi"), {304, 304}, expected);
+    ASSERT_FALSE(movie.frames.empty());
+    EXPECT_LT(Psnr(movie.frames.front(), expected.back()), 30.0); // the measure tells frames apart
 }
 
-TEST_F(RecorderTest, EveryUpdateRunOfADocumentIsAFrame) {
-    Write("cwd/model.tvd", "4");
-    Write("cwd/model.tml", "[Description]\nNoOfViews=1\nMainProgramFileName=main.prg\n"
-                           "[View0]\nProgramFileName=graph.prg\nTypeOfView=2\n");
-    Write("cwd/model.ini", "[Description]\nNoOfWindows=2\nTemplateFile=model.tml\n"
-                           "[Window0]\nWindowType=9999\n[Window1]\nWindowType=0\n");
-    Write("cwd/main.prg", "n := ATOL(GETCONFIG(0)); EXECVIEWTEMPLATES(0); i := 0;"
-                          "WHILE({i < n}, {i := i + 1; UPDATEVIEWS(0)})");
-    Write("cwd/graph.prg", "CLEARVIEW(0); MOVETO(0, 0); ONUPDATE({LINETO(i * 7000, i * 5000)})");
-    CTivaneDoc model(ui, Context());
-    model.SetBare(true);
-    ASSERT_TRUE(model.OpenDocument("model.tvd"));
-    model.RestoreLayout();
-    CTivaneGraph* graph = nullptr;
-    for (const auto& v : model.Views())
-        if (auto* g = dynamic_cast<CTivaneGraph*>(v.get())) graph = g;
-    ASSERT_NE(graph, nullptr);
-    MovieRecorder recorder(*graph, File("runs.avi"), [this] { return client; });
-    ASSERT_TRUE(recorder.Start());
-    model.Execute();
-    EXPECT_EQ(recorder.FramesRecorded(), 4);
-    recorder.Stop();
-    EXPECT_EQ(ReadMovie(File("runs.avi")).frames.size(), 4u);
-}
-
+// Regression: a client size change stops the recording with a playable movie.
 TEST_F(RecorderTest, AClientSizeChangeStopsWithAPlayableMovie) {
-    const QSize later[] = {{800, 600}, {801, 600}, {640, 480}, {0, 0}};
-    for (const QSize size : later) {
+    for (const QSize size : {QSize(800, 600), QSize(801, 600), QSize(0, 0)}) {
         client = {800, 600};
-        MovieRecorder recorder(view, File("sized.avi"), [this] { return client; });
+        auto recorder = Recorder("sized.avi");
         int stops = 0;
-        recorder.onStopped = [&](MovieRecorder::StopReason) { ++stops; };
-        recorder.Start();
+        recorder->onStopped = [&](Reason) { ++stops; };
+        recorder->Start();
         for (int k = 0; k < 3; ++k) {
             Draw(k, 1);
-            recorder.CaptureFrame();
+            recorder->CaptureFrame();
         }
         client = size;
-        recorder.CaptureFrame();
+        recorder->CaptureFrame();
         const bool changed = size != QSize(800, 600);
-        EXPECT_EQ(recorder.Recording(), !changed) << size.width();
+        EXPECT_EQ(recorder->Recording(), !changed) << size.width();
         EXPECT_EQ(stops, changed ? 1 : 0);
-        EXPECT_EQ(recorder.LastStopReason(), changed ? MovieRecorder::StopReason::SizeChanged
-                                                     : MovieRecorder::StopReason::None);
-        recorder.Stop();
-        EXPECT_EQ(ReadMovie(File("sized.avi")).frames.size(), changed ? 3u : 4u);
+        EXPECT_EQ(recorder->LastStopReason(), changed ? Reason::SizeChanged : Reason::None);
+        recorder->Stop();
+        EXPECT_EQ(Frames(File("sized.avi")), changed ? 3u : 4u);
     }
 }
 
-TEST_F(RecorderTest, AfterClearViewTheNextFrameShowsTheNewPicture) {
-    MovieRecorder recorder(view, File("clear.avi"), [this] { return client; });
-    recorder.Start();
+// Regression: after a CLEARVIEW the next frame shows the new picture, whether the new list is
+// shorter or longer than what the frame had drawn; a recorder that outlives its view takes no
+// more frames and still finishes its movie.
+TEST_F(RecorderTest, AfterClearViewOrTheViewsEndTheFramesFollow) {
+    auto recorder = Recorder("clear.avi");
+    recorder->Start();
     Draw(0);
-    recorder.CaptureFrame();
+    recorder->CaptureFrame();
     const int32_t drawn = view.List().Count();
-    for (const int lines : {1, 12}) { // shorter, then longer than what the frame had drawn
-        SCOPED_TRACE(lines);
+    for (const int lines : {1, 12}) {
         Fresh();
         Draw(lines % 7, lines);
         ASSERT_EQ(view.List().Count() < drawn, lines == 1);
-        recorder.CaptureFrame();
-        EXPECT_EQ(recorder.Frame(), Expected());
+        recorder->CaptureFrame();
+        EXPECT_EQ(recorder->Frame(), Expected()) << lines;
     }
-    recorder.Stop();
-    EXPECT_EQ(ReadMovie(File("clear.avi")).frames.size(), 3u);
-}
+    recorder->Stop();
+    EXPECT_EQ(Frames(File("clear.avi")), 3u);
 
-TEST_F(RecorderTest, ARecorderWhoseViewWentTakesNoFrameAndStillFinishesItsMovie) {
     CTivaneGraph& other = doc.CreateGraphView(1);
-    MovieRecorder recorder(other, File("gone.avi"), [this] { return client; });
-    ASSERT_TRUE(recorder.Start());
-    recorder.CaptureFrame();
+    auto gone = Recorder("gone.avi", &other);
+    ASSERT_TRUE(gone->Start());
+    gone->CaptureFrame();
     doc.RemoveView(other);
-    recorder.CaptureFrame();
-    EXPECT_EQ(recorder.FramesRecorded(), 1);
-    EXPECT_TRUE(recorder.Stop());
-    EXPECT_EQ(ReadMovie(File("gone.avi")).frames.size(), 1u);
+    gone->CaptureFrame();
+    EXPECT_EQ(gone->FramesRecorded(), 1);
+    EXPECT_TRUE(gone->Stop());
+    EXPECT_EQ(Frames(File("gone.avi")), 1u);
 }
 
-TEST_F(RecorderTest, AWriterFailureStopsRecordingWithItsText) {
-    MovieRecorder recorder(view, root + "/absent/output.avi", [this] { return client; });
-    MovieRecorder::StopReason reason = MovieRecorder::StopReason::None;
-    recorder.onStopped = [&](MovieRecorder::StopReason r) { reason = r; };
-    ASSERT_TRUE(recorder.Start());
-    recorder.CaptureFrame();
-    EXPECT_FALSE(recorder.Recording());
-    EXPECT_EQ(reason, MovieRecorder::StopReason::WriteFailed);
-    EXPECT_EQ(recorder.LastErrorText(),
-              "Unable to Create the Movie File (No such file or directory)");
-    EXPECT_FALSE(MovieFileInUse(recorder.FileName()));
-    recorder.CaptureFrame();
-    EXPECT_EQ(recorder.FramesRecorded(), 0);
-}
-
-TEST_F(RecorderTest, ActiveRecordersGetDistinctNamesAndAStopFreesOne) {
-    const std::string dir = root + "/cwd";
-    const auto name = [&](const char* file) {
-        return (std::filesystem::path(dir) / file).string();
+// Regression: a movie is put in place only when it has frames and was written whole, and a
+// client larger than the encoder takes is refused before any frame; otherwise the old file
+// stays, no temporary file is left, and the name is free again.
+TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEncoderTakes) {
+    struct Row {
+        const char* name;
+        QSize client;
+        int frames;
+        rlim_t sizeLimit; // RLIMIT_FSIZE while recording (a full disk), 0 for none
+        Reason reason;
+        std::string error; // a part of LastErrorText()
     };
-    CTivaneGraph& other = doc.CreateGraphView(1);
-    CTivaneGraph& third = doc.CreateGraphView(2);
-    const auto size = [] { return QSize(64, 64); };
-    auto a = std::make_unique<MovieRecorder>(view, NextMovieFileName(dir), size);
-    ASSERT_TRUE(a->Start());
-    MovieRecorder b(other, NextMovieFileName(dir), size);
-    ASSERT_TRUE(b.Start());
-    EXPECT_EQ(a->FileName(), name("output.avi"));
-    EXPECT_EQ(b.FileName(), name("output1.avi"));
-    EXPECT_EQ(NextMovieFileName(dir), name("output2.avi"));
-    // The same file twice at once is refused, however it is spelt.
-    MovieRecorder clash(third, dir + "/./output1.avi", size);
-    EXPECT_FALSE(clash.Start());
-
-    a->CaptureFrame();
-    a->CaptureFrame();
-    a->Stop();
-    // output.avi is on disk now and output1.avi still held.
-    EXPECT_EQ(NextMovieFileName(dir), name("output2.avi"));
-    EXPECT_EQ(ReadMovie(name("output.avi")).frames.size(), 2u);
-    ASSERT_TRUE(a->Start()); // again: the file is replaced
-    a->CaptureFrame();
-    a.reset();
-    EXPECT_EQ(ReadMovie(name("output.avi")).frames.size(), 1u);
+    const auto large = [](int w, int h) {
+        return "A movie of " + std::to_string(w) + " x " + std::to_string(h) +
+               " pixels is larger than the encoder takes: at most 8184 pixels a side.";
+    };
+    const std::string absent = "Unable to Create the Movie File (No such file or directory)";
+    const Row rows[] = {
+        {"movie.avi", {800, 600}, 2, 0, Reason::Requested, "Method Succeeded"},
+        {"movie.avi", {800, 600}, 0, 0, Reason::Requested, "Method Succeeded"},
+        {"movie.avi", {800, 600}, 3, 4096, Reason::Requested, "File too large"}, // at the end
+        {"../absent/movie.avi", {800, 600}, 2, 0, Reason::WriteFailed, absent},
+        {"movie.avi", {8184, 16}, 1, 0, Reason::Requested, "Method Succeeded"},
+        {"movie.avi", {8185, 16}, 1, 0, Reason::TooLarge, large(8185, 16)},
+        {"movie.avi", {16, 8185}, 1, 0, Reason::TooLarge, large(16, 8185)},
+        {"movie.avi", {30000, 30000}, 1, 0, Reason::TooLarge, large(30000, 30000)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << row.name << " " << row.client.width() << " " << row.frames);
+        Clear();
+        Write("cwd/movie.avi", "old");
+        client = row.client;
+        const bool saved = row.frames > 0 && row.reason == Reason::Requested && row.sizeLimit == 0;
+        {
+            std::optional<FileSizeLimit> limit;
+            if (row.sizeLimit) limit.emplace(row.sizeLimit);
+            auto recorder = Recorder(row.name);
+            Reason reported = Reason::None;
+            recorder->onStopped = [&](Reason r) { reported = r; };
+            ASSERT_TRUE(recorder->Start());
+            const bool begins =
+                row.reason != Reason::TooLarge && std::string(row.name) == "movie.avi";
+            EXPECT_EQ(recorder->BeginIfRequested(client), begins);
+            for (int k = 0; k < row.frames; ++k) {
+                Draw(k);
+                recorder->CaptureFrame();
+            }
+            recorder->Stop();
+            EXPECT_EQ(recorder->LastStopReason(), row.reason);
+            EXPECT_EQ(reported, row.reason == Reason::Requested ? Reason::None : row.reason);
+            EXPECT_EQ(recorder->Saved(), saved);
+            EXPECT_NE(recorder->LastErrorText().find(row.error), std::string::npos)
+                << recorder->LastErrorText();
+            EXPECT_FALSE(MovieFileInUse(recorder->FileName()));
+        }
+        if (saved) {
+            EXPECT_EQ(Frames(File("movie.avi")), size_t(row.frames));
+        } else {
+            std::ifstream in(File("movie.avi"), std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(root + "/cwd"), fs::directory_iterator()),
+                  1);
+        EXPECT_FALSE(fs::exists(root + "/absent"));
+    }
 }
 
 TEST_F(RecorderTest, NothingIsRecordedBeforeStartOrWhileTheClientAreaIsEmpty) {
-    MovieRecorder recorder(view, File("idle.avi"), [this] { return client; });
-    EXPECT_FALSE(recorder.BeginIfRequested(client));
-    recorder.CaptureFrame();
-    recorder.Start();
-    EXPECT_FALSE(recorder.BeginIfRequested({0, 0}));
-    EXPECT_FALSE(recorder.Recording());
-    EXPECT_FALSE(std::filesystem::exists(File("idle.avi")));
-    EXPECT_TRUE(recorder.BeginIfRequested({301, 200}));
-    EXPECT_EQ(recorder.Frame().size(), QSize(304, 200));
+    auto recorder = Recorder("idle.avi");
+    EXPECT_FALSE(recorder->BeginIfRequested(client));
+    recorder->CaptureFrame();
+    recorder->Start();
+    EXPECT_FALSE(recorder->BeginIfRequested({0, 0}));
+    EXPECT_FALSE(recorder->Recording());
+    EXPECT_FALSE(fs::exists(File("idle.avi")));
+    EXPECT_TRUE(recorder->BeginIfRequested({301, 200}));
+    EXPECT_EQ(recorder->Frame().size(), QSize(304, 200));
     client = {301, 200};
-    recorder.CaptureFrame();
-    EXPECT_EQ(recorder.FramesRecorded(), 1);
+    recorder->CaptureFrame();
+    EXPECT_EQ(recorder->FramesRecorded(), 1);
 }
 
+// Regression: new names skip files on disk and names that started recorders hold, however
+// they are spelt; a stop frees a name.
 TEST_F(RecorderTest, NewNamesSkipFilesOnDiskAndNamesHeld) {
-    struct Row {
-        const char* onDisk; // files in cwd
-        const char* next;
-    };
-    const Row rows[] = {
+    const std::pair<const char*, const char*> rows[] = {
         {"", "output.avi"},
         {"cwd/output.avi", "output1.avi"},
         {"cwd/output.avi cwd/output1.avi cwd/output3.avi", "output2.avi"},
         {"cwd/output.avi/", "output1.avi"}, // a folder of that name
         {"cwd/output1.avi", "output.avi"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.onDisk);
+    const std::string dir = root + "/cwd";
+    for (const auto& [onDisk, next] : rows) {
         Clear();
-        Write(row.onDisk);
-        EXPECT_EQ(NextMovieFileName(root + "/cwd"), File(row.next));
+        Write(onDisk);
+        EXPECT_EQ(NextMovieFileName(dir), File(next)) << onDisk;
     }
-}
-
-TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenItHasFramesAndWasWrittenWhole) {
-    struct Row {
-        int frames;
-        rlim_t sizeLimit; // RLIMIT_FSIZE while recording (a full disk), 0 for none
-        bool saved;
-        const char* error; // a part of LastErrorText()
-    };
-    const Row rows[] = {
-        {2, 0, true, "Method Succeeded"},
-        {0, 0, false, "Method Succeeded"},
-        {3, 4096, false, "File too large"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.frames);
-        Clear();
-        Write("cwd/movie.avi", "old");
-        {
-            std::optional<FileSizeLimit> limit;
-            if (row.sizeLimit) limit.emplace(row.sizeLimit);
-            MovieRecorder recorder(view, File("movie.avi"), [this] { return client; });
-            ASSERT_TRUE(recorder.Start());
-            ASSERT_TRUE(recorder.BeginIfRequested(client));
-            for (int k = 0; k < row.frames; ++k) {
-                Draw(k);
-                recorder.CaptureFrame();
-            }
-            recorder.Stop();
-            EXPECT_EQ(recorder.Saved(), row.saved);
-            EXPECT_NE(recorder.LastErrorText().find(row.error), std::string::npos)
-                << recorder.LastErrorText();
-        }
-        if (row.saved) {
-            EXPECT_EQ(ReadMovie(File("movie.avi")).frames.size(), size_t(row.frames));
-        } else {
-            std::ifstream in(File("movie.avi"), std::ios::binary);
-            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
-        }
-        // Only the movie itself: no temporary file is left beside it.
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root + "/cwd"),
-                                std::filesystem::directory_iterator()),
-                  1);
-    }
-}
-
-TEST_F(RecorderTest, AClientLargerThanTheEncoderTakesIsRefusedBeforeAnyFrame) {
-    struct Row {
-        QSize client;
-        bool begins;
-    };
-    const Row rows[] = {
-        {{8184, 16}, true},
-        {{8185, 16}, false},
-        {{16, 8185}, false},
-        {{30000, 30000}, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.client.width());
-        MovieRecorder recorder(view, File("big.avi"), [&row] { return row.client; });
-        MovieRecorder::StopReason reason = MovieRecorder::StopReason::None;
-        recorder.onStopped = [&](MovieRecorder::StopReason r) { reason = r; };
-        ASSERT_TRUE(recorder.Start());
-        EXPECT_EQ(recorder.BeginIfRequested(row.client), row.begins);
-        EXPECT_EQ(recorder.Requested(), row.begins);
-        if (!row.begins) {
-            EXPECT_EQ(reason, MovieRecorder::StopReason::TooLarge);
-            EXPECT_TRUE(recorder.Frame().isNull());
-            EXPECT_EQ(recorder.LastErrorText(),
-                      "A movie of " + std::to_string(row.client.width()) + " x " +
-                          std::to_string(row.client.height()) +
-                          " pixels is larger than the encoder takes: at most 8184 pixels a side.");
-        }
-    }
-    EXPECT_FALSE(std::filesystem::exists(File("big.avi")));
+    Clear();
+    CTivaneGraph& other = doc.CreateGraphView(1);
+    MovieRecorder a(view, NextMovieFileName(dir), [] { return QSize(64, 64); });
+    ASSERT_TRUE(a.Start());
+    MovieRecorder b(other, NextMovieFileName(dir), [] { return QSize(64, 64); });
+    ASSERT_TRUE(b.Start());
+    EXPECT_EQ(a.FileName() + " " + b.FileName(), File("output.avi") + " " + File("output1.avi"));
+    EXPECT_FALSE(MovieRecorder(doc.CreateGraphView(2), dir + "/./output1.avi", {}).Start());
+    a.CaptureFrame();
+    a.CaptureFrame();
+    a.Stop();
+    EXPECT_EQ(NextMovieFileName(dir), File("output2.avi")); // output.avi on disk, output1.avi held
+    b.Stop();
+    EXPECT_EQ(NextMovieFileName(dir), File("output1.avi"));
+    EXPECT_EQ(Frames(File("output.avi")), 2u);
+    ASSERT_TRUE(a.Start()); // again: the file is replaced
+    a.CaptureFrame();
+    a.Stop();
+    EXPECT_EQ(Frames(File("output.avi")), 1u);
 }
 
 } // namespace

@@ -32,6 +32,12 @@ public:
         std::ifstream in(m_path + "/" + name, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
+    // `text` with every "$D" replaced by the folder.
+    std::string Expand(std::string text) const {
+        for (size_t at; (at = text.find("$D")) != std::string::npos;)
+            text.replace(at, 2, m_path);
+        return text;
+    }
     const std::string& path() const { return m_path; }
 
 private:
@@ -47,10 +53,9 @@ struct Exit {
 // which a slow start (a sanitized build on a busy machine) makes likely.
 inline bool CatchesInterrupt(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
+    for (std::string line; std::getline(status, line);)
         if (line.rfind("SigCgt:", 0) == 0)
             return (std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1)) & 1;
-    }
     return false;
 }
 
@@ -77,10 +82,8 @@ inline Exit RunTool(std::vector<std::string> args, const std::string& input = ""
     pid_t done = 0;
     bool interrupted = false;
     for (int ms = 0; (done = waitpid(pid, &status, WNOHANG)) == 0 && ms < 10000; ms += 10) {
-        if (interruptMs >= 0 && ms >= interruptMs && !interrupted && CatchesInterrupt(pid)) {
-            kill(pid, SIGINT);
-            interrupted = true;
-        }
+        if (interruptMs >= 0 && ms >= interruptMs && !interrupted && CatchesInterrupt(pid))
+            interrupted = kill(pid, SIGINT) == 0;
         usleep(10000);
     }
     Exit e;
