@@ -48,25 +48,6 @@ TEST_F(DocTest, ExecuteRunsTheMainInputAndComputeExpressionSeesItsVariables) {
     EXPECT_FALSE(doc->Running());
 }
 
-TEST_F(DocTest, ExecuteTheMainProgramWithItsViewsAndTheirUpdates) {
-    Model("3", kTwoViews, kBothWindows);
-    Write("cwd/main.prg", "n := ATOL(GETCONFIG(0)); EXECVIEWTEMPLATES(0); i := 0;"
-                          "WHILE({i < n}, {i := i + 1; UPDATEVIEWS(0)}); SETCONFIG(\"done\")");
-    Write("cwd/text.prg", "ONUPDATE({PRINTF(\"%ld\", i); PRINTF(\"%s\", CHR(13))})");
-    Write("cwd/graph.prg", "CLEARVIEW(0); MOVETO(0, 0); ONUPDATE({LINETO(i * 1000, i * 500)})");
-    Open();
-    ASSERT_EQ(doc->Views().size(), 3u);
-    ui.boxes.clear(); // the windows' missing setup files
-    doc->Execute();
-    EXPECT_EQ(ui.Texts(), std::vector<std::string>{});
-    // The document's order is that of the window sections.
-    EXPECT_EQ(doc->Views()[1]->Surface().Text(), "1\r\n2\r\n3\r\n");
-    // Defaults (5 items), the move and three lines.
-    EXPECT_EQ(dynamic_cast<CTivaneGraph&>(*doc->Views()[2]).List().Count(), 5 + 1 + 3);
-    EXPECT_EQ(doc->MainInputView()->Surface().Text(), "done");
-    EXPECT_TRUE(doc->IsModified());
-}
-
 // default.prg runs in the main interpreter Execute made, after it is in place: views it
 // starts hang from that interpreter, and starting them makes no second main interpreter.
 TEST_F(DocTest, ADefaultProgramThatStartsTheViewsRunsInTheNewMainInterpreter) {
@@ -310,65 +291,62 @@ TEST_F(DocTest, OpeningRefusesTemplatesAndUnreadableFilesAndNeedsNoLayout) {
     EXPECT_EQ(doc->Template().templateFileName, "DEFAULT.TML");
 }
 
-TEST_F(DocTest, SaveAndReopenGiveTheSameDrawListsSetupTextsAndText) {
-    Model("2", kTwoViews, kBothWindows);
-    Write("cwd/main.prg", "EXECVIEWTEMPLATES(0); UPDATEVIEWS(0)");
-    Write("cwd/text.prg", "PRINTF(\"%s\", \"line\" + CHR(10))");
-    Write("cwd/graph.prg", "CLEARVIEW(0); CHANGEFONT(\"DejaVu Sans\", 10, 1); MOVETO(10, 10);"
-                           "LINETO(2000, 3000); PRINT(\"label\"); SETCONFIG(\"graph setup\")");
+TEST_F(DocTest, ExecuteWithViewsAndTheirUpdatesThenSaveAndReopen) {
+    Model("3", kTwoViews, kBothWindows);
+    Write("cwd/main.prg", "n := ATOL(GETCONFIG(0)); EXECVIEWTEMPLATES(0); i := 0;"
+                          "WHILE({i < n}, {i := i + 1; UPDATEVIEWS(0)}); SETCONFIG(\"done\")");
+    Write("cwd/text.prg", "ONUPDATE({PRINTF(\"%ld\", i); PRINTF(\"%s\", CHR(13))})");
+    Write("cwd/graph.prg", "CLEARVIEW(0); CHANGEFONT(\"DejaVu Sans\", 10, 1); MOVETO(0, 0);"
+                           "ONUPDATE({LINETO(i * 1000, i * 500)}); SETCONFIG(\"graph setup\")");
     // What killed saves left: the save clears its own files' and only those.
     Write("cwd/.model.tvd.tivane-k1ll3d cwd/.model.vs0.tivane-k1ll3d cwd/.other.tvd.tivane-k1ll3d");
     Open();
+    ASSERT_EQ(doc->Views().size(), 3u);
     ui.boxes.clear(); // the windows' missing setup files
     doc->Execute();
     ASSERT_EQ(ui.Texts(), std::vector<std::string>{});
-    const std::string picture = dynamic_cast<CTivaneGraph&>(*doc->Views()[2]).List().Serialize();
+    // The document's order is that of the window sections.
+    EXPECT_EQ(doc->Views()[1]->Surface().Text(), "1\r\n2\r\n3\r\n");
+    const DrawList& list = dynamic_cast<CTivaneGraph&>(*doc->Views()[2]).List();
+    EXPECT_EQ(list.Count(), 5 + 2 + 1 + 3); // defaults, the font, the move and three lines
+    const std::string picture = list.Serialize();
+    EXPECT_TRUE(doc->IsModified());
     ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(ReadFile("model.vs2"), picture);
     EXPECT_EQ(ReadFile("model.vw2"), "graph setup");
-    EXPECT_EQ(ReadFile("model.vs1"), "line\r\n");
-    EXPECT_EQ(ReadFile("model.tvd"), "2");
+    EXPECT_EQ(ReadFile("model.vs1"), "1\r\n2\r\n3\r\n");
+    EXPECT_EQ(ReadFile("model.tvd"), "done");
     EXPECT_FALSE(fs::exists(root + "/cwd/.model.tvd.tivane-k1ll3d"));
     EXPECT_FALSE(fs::exists(root + "/cwd/.model.vs0.tivane-k1ll3d"));
     EXPECT_TRUE(fs::exists(root + "/cwd/.other.tvd.tivane-k1ll3d"));
-    const std::string shown = doc->Views()[1]->Surface().Text();
     Open();
     ASSERT_EQ(doc->Views().size(), 3u);
     auto& graph = dynamic_cast<CTivaneGraph&>(*doc->Views()[2]);
     EXPECT_EQ(graph.List().Serialize(), picture);
     EXPECT_EQ(graph.SetupText(), "graph setup");
-    EXPECT_EQ(doc->Views()[1]->Surface().Text(), shown);
+    EXPECT_EQ(doc->Views()[1]->Surface().Text(), "1\r\n2\r\n3\r\n");
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{});
 }
 
-TEST_F(DocTest, EmptyViewsDeleteTheirContentsFiles) {
+// A damaged picture is not loaded and is kept through saves until the picture changes; then
+// empty windows delete their contents files.
+TEST_F(DocTest, ADamagedPictureSurvivesSavesUntilThePictureChanges) {
     Model("", kTwoViews, kBothWindows);
-    Write("cwd/model.vs1 cwd/model.vs2", "stale");
+    const std::string damaged("\x05\x00\x00\x00\x01\x01", 6); // five items, one byte of codes
+    Write("cwd/model.vs2", damaged);
+    Write("cwd/model.vs1", "stale");
     Write("cwd/model.vw1 cwd/model.vw2", "");
-    Open(); // model.vs1 belongs to the text window, model.vs2 ("stale") to the graphics one
-    EXPECT_EQ(ui.Count("is damaged"), 1);
+    Open();
+    EXPECT_EQ(ui.Texts().size(), 1u);
+    EXPECT_EQ(ui.Count("model.vs2 is damaged"), 1);
+    EXPECT_EQ(dynamic_cast<CTivaneGraph&>(*doc->Views()[2]).List().Count(), 0);
+    ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
+    EXPECT_EQ(ReadFile("model.vs2"), damaged);
+    EXPECT_EQ(ReadFile("model.vs1"), "stale");
     doc->ClearAll();
     ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
     EXPECT_FALSE(fs::exists(root + "/cwd/model.vs1") || fs::exists(root + "/cwd/model.vs2"));
-}
-
-TEST_F(DocTest, ADamagedPictureIsNotLoadedAndSurvivesSavesUntilThePictureChanges) {
-    Model("", kTwoViews,
-          "[Description]\nNoOfWindows=2\nTemplateFile=model.tml\n[Window0]\nWindowType=9999\n"
-          "[Window1]\nWindowType=1\n");
-    const std::string damaged("\x05\x00\x00\x00\x01\x01", 6); // five items, one byte of codes
-    Write("cwd/model.vs1", damaged);
-    Write("cwd/model.vw1", "setup");
-    Open();
-    EXPECT_EQ(ui.Count("model.vs1"), 1);
-    auto& graph = dynamic_cast<CTivaneGraph&>(*doc->Views()[1]);
-    EXPECT_EQ(graph.List().Count(), 0);
-    ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
-    EXPECT_EQ(ReadFile("model.vs1"), damaged);
-    graph.ClearView(); // the picture changes: the next save writes it
-    ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
-    EXPECT_EQ(ReadFile("model.vs1"), graph.List().Serialize());
 }
 
 TEST_F(DocTest, AFailedSaveLeavesThePreviousFilesWholeAndSaveAsRenames) {
