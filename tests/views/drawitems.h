@@ -34,9 +34,9 @@ inline int32_t HighHalf(int32_t operand) {
 }
 
 // "M3,4 L5,-6 Ttext": moves, lines and texts, separated by blanks.
-inline std::vector<Item> Items(const std::string& spec) {
+inline std::vector<Item> Items(const std::string& text) {
     std::vector<Item> items;
-    std::istringstream in(spec);
+    std::istringstream in(text);
     for (std::string t; in >> t;) {
         int x = 0, y = 0;
         if (t[0] == 'T') {
