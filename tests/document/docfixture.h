@@ -56,12 +56,6 @@ protected:
         }
         return out;
     }
-    int CountBoxes(std::string_view text) const {
-        int n = 0;
-        for (const Box& b : ui.boxes)
-            n += b.text.find(text) != std::string::npos;
-        return n;
-    }
     std::string ReadFile(const std::string& path) const {
         std::ifstream in(root + "/cwd/" + path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});

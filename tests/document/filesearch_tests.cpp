@@ -54,37 +54,6 @@ TEST(ExecutableDirectoryTest, HoldsTheRunningExecutable) {
     EXPECT_TRUE(std::filesystem::exists(ExecutableDirectory() + "/tivane_document_tests"));
 }
 
-TEST_F(FileSearchTest, ReadTextFileReturnsTheBytesUpToTheFirstNul) {
-    const std::string longText = "a:=1;\r\n" + std::string(600, 'q');
-    const std::pair<std::string, std::string> rows[] = {
-        {"", ""}, {longText, longText}, {std::string("abc\0def", 7), "abc"}};
-    for (const auto& [bytes, expected] : rows) {
-        Write("cwd/sub/p.prg", bytes);
-        int messages = 0;
-        EXPECT_EQ(ReadTextFile("SUB\\P.prg", ReadFailure::Report,
-                               [&](const std::string&) { ++messages; }),
-                  expected);
-        EXPECT_EQ(messages, 0);
-    }
-}
-
-TEST_F(FileSearchTest, ReadTextFileReportsAnUnreadableFileOnceUnlessSilent) {
-    Write("cwd/dir/");
-    const std::tuple<std::string, ReadFailure, size_t> rows[] = {
-        {"missing.prg", ReadFailure::Report, 1},
-        {"dir", ReadFailure::Report, 1},
-        {"missing.prg", ReadFailure::Silent, 0},
-    };
-    for (const auto& [name, failure, shown] : rows) {
-        std::vector<std::string> messages;
-        auto show = [&](const std::string& m) { messages.push_back(m); };
-        EXPECT_EQ(ReadTextFile(name, failure, show), "");
-        EXPECT_EQ(messages,
-                  std::vector<std::string>(shown, "Could not open the file " + name + "."))
-            << name;
-    }
-}
-
 // After a few seconds, keeps opening the other end of `fifo`, so that a reader stuck opening
 // it fails the test instead of hanging it.
 class FifoWatchdog {
@@ -149,6 +118,9 @@ TEST_F(FileSearchTest, ReadsOnlyRegularFilesUpToTheLimit) {
         EXPECT_EQ(shown,
                   message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message})
             << name;
+        // Silent: nothing shown.
+        EXPECT_EQ(ReadTextFile(name, ReadFailure::Silent, [&](const std::string&) { FAIL(); }),
+                  text.bytes);
     }
 }
 

@@ -53,39 +53,33 @@ protected:
 // Each window's setup-text file names its view, so a window that moves to another section
 // number shows in the files.
 TEST_F(LayoutTest, OpeningAndSavingKeepsTheWindowsInTheirSections) {
-    struct Row {
-        std::vector<int> sections;
-        std::vector<int16_t> order; // the document's windows after opening
-    };
-    const Row rows[] = {
+    // The sections' view indexes, the document's windows after opening: the main input takes
+    // the place of its section, stays first without one; a section of no view keeps no place.
+    const std::pair<std::vector<int>, std::vector<int16_t>> rows[] = {
         {{9999, 0, 1, 2}, {9999, 0, 1, 2}},
         {{9999, 2, 1, 0}, {9999, 2, 1, 0}},
-        {{0, 9999, 1}, {0, 9999, 1}}, // the main input takes the place of its section
-        {{2, 9999}, {2, 9999}},       //
-        {{1, 0}, {9999, 1, 0}},       // without a section it stays first
-        {{9999, 7, 0}, {9999, 0}},    // a section of no view keeps no place
-    };
-    for (const Row& row : rows) {
-        std::ostringstream what;
-        for (int type : row.sections)
-            what << type << ' ';
-        SCOPED_TRACE(what.str());
+        {{0, 9999, 1}, {0, 9999, 1}},
+        {{2, 9999}, {2, 9999}},
+        {{1, 0}, {9999, 1, 0}},
+        {{9999, 7, 0}, {9999, 0}}};
+    for (const auto& [sections, order] : rows) {
+        SCOPED_TRACE(::testing::PrintToString(sections));
         Clear();
-        Model("input", kThreeViews, LayoutOf(row.sections));
-        for (size_t k = 0; k < row.sections.size(); ++k)
-            Write("cwd/model.vw" + std::to_string(k), "view " + std::to_string(row.sections[k]));
+        Model("input", kThreeViews, LayoutOf(sections));
+        for (size_t k = 0; k < sections.size(); ++k)
+            Write("cwd/model.vw" + std::to_string(k), "view " + std::to_string(sections[k]));
         Open();
-        EXPECT_EQ(ViewOrder(), row.order);
+        EXPECT_EQ(ViewOrder(), order);
         ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
         const std::map<std::string, std::string> once = SavedFiles();
-        for (size_t k = 0; k < row.order.size(); ++k) {
-            if (row.order[k] == kMainInputIndex) continue;
-            EXPECT_EQ(ReadFile("model.vw" + std::to_string(k)),
-                      "view " + std::to_string(row.order[k]));
+        for (size_t k = 0; k < order.size(); ++k) {
+            if (order[k] != kMainInputIndex)
+                EXPECT_EQ(once.at("model.vw" + std::to_string(k)),
+                          "view " + std::to_string(order[k]));
         }
         // Opened and saved again, as a second run of the same document does.
         Open();
-        EXPECT_EQ(ViewOrder(), row.order);
+        EXPECT_EQ(ViewOrder(), order);
         ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
         EXPECT_EQ(SavedFiles(), once);
         doc.reset();
@@ -95,45 +89,36 @@ TEST_F(LayoutTest, OpeningAndSavingKeepsTheWindowsInTheirSections) {
 // The template lies in docs/ (or below it); the document docs/model.tvd is saved under
 // `saveAs`. The current directory is cwd/, where no template lies.
 TEST_F(LayoutTest, TheTemplateKeepsTheNameItWasGiven) {
-    struct Row {
-        const char* what;
-        const char* templateAt; // below the root
-        const char* given;      // in the layout file; "$ROOT" stands for the root
-        const char* saveAs;     // below the root
-        const char* written;    // the name the saved layout holds
-    };
-    const Row rows[] = {
-        {"save keeps a relative name", "docs/model.tml", "model.tml", "docs/model.tvd",
-         "model.tml"},
-        {"below the document", "docs/t/m.tml", "t/m.tml", "docs/model.tvd", "t/m.tml"},
-        {"save keeps an absolute name", "docs/model.tml", "$ROOT/docs/model.tml", "docs/model.tvd",
-         "$ROOT/docs/model.tml"},
-        {"save as beside it", "docs/model.tml", "model.tml", "docs/copy.tvd", "model.tml"},
-        {"save as above it", "docs/t/m.tml", "t/m.tml", "copy.tvd", "docs/t/m.tml"},
-        {"save as beside an absolute name", "docs/model.tml", "$ROOT/docs/model.tml",
-         "docs/copy.tvd", "model.tml"},
-        {"save as elsewhere", "docs/model.tml", "model.tml", "other/copy.tvd",
-         "$ROOT/docs/model.tml"},
-        {"save as into a sibling", "docs/t/m.tml", "t/m.tml", "docs/u/copy.tvd",
-         "$ROOT/docs/t/m.tml"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+    // Where the template lies, its name in the layout, where the document is saved and the
+    // name the saved layout holds, all below the root; "$ROOT" stands for the root.
+    const char* const rows[] = {
+        "docs/model.tml model.tml docs/model.tvd model.tml",
+        "docs/t/m.tml t/m.tml docs/model.tvd t/m.tml",
+        "docs/model.tml $ROOT/docs/model.tml docs/model.tvd $ROOT/docs/model.tml",
+        "docs/model.tml model.tml docs/copy.tvd model.tml",
+        "docs/t/m.tml t/m.tml copy.tvd docs/t/m.tml",
+        "docs/model.tml $ROOT/docs/model.tml docs/copy.tvd model.tml",
+        "docs/model.tml model.tml other/copy.tvd $ROOT/docs/model.tml",
+        "docs/t/m.tml t/m.tml docs/u/copy.tvd $ROOT/docs/t/m.tml"};
+    for (const char* text : rows) {
+        SCOPED_TRACE(text);
+        std::istringstream in(text);
+        std::string templateAt, given, saveAs, written;
+        in >> templateAt >> given >> saveAs >> written;
         Clear();
-        Write(row.templateAt, kThreeViews);
+        Write(templateAt, kThreeViews);
         Write("docs/model.tvd", "input");
-        Write("docs/model.ini", LayoutOf({9999, 1}, Expand(row.given)));
-        Write("other/");
-        Write("docs/u/");
+        Write("docs/model.ini", LayoutOf({9999, 1}, Expand(given)));
+        Write("other/ docs/u/");
         Open(root + "/docs/model.tvd");
         ASSERT_EQ(doc->Template().viewCount, 3);
-        ASSERT_TRUE(doc->OnSaveDocument(root + "/" + row.saveAs));
-        const std::string layout = CTivaneDoc::LayoutFileNameOf(root + "/" + row.saveAs);
+        ASSERT_TRUE(doc->OnSaveDocument(root + "/" + saveAs));
+        const std::string layout = CTivaneDoc::LayoutFileNameOf(root + "/" + saveAs);
         const std::optional<IniFile> saved = IniFile::Load(layout);
         ASSERT_TRUE(saved);
-        EXPECT_EQ(saved->GetString("Description", "TemplateFile", "", 500), Expand(row.written));
+        EXPECT_EQ(saved->GetString("Description", "TemplateFile", "", 500), Expand(written));
         // The copy finds its template again, whatever the current directory.
-        Open(root + "/" + row.saveAs);
+        Open(root + "/" + saveAs);
         EXPECT_EQ(doc->Template().viewCount, 3);
         EXPECT_EQ(doc->Views().size(), 2u);
         doc.reset();
@@ -143,24 +128,17 @@ TEST_F(LayoutTest, TheTemplateKeepsTheNameItWasGiven) {
 // The template and its programs lie in tmpl/; the document in docs/ names the template by
 // its full path. Each program sets the main input to the folder it was found in.
 TEST_F(LayoutTest, ProgramsAreLookedForLastBesideTheTemplate) {
-    struct Row {
-        const char* programsIn; // space-separated folders below the root holding main.prg
-        const char* ranFrom;
-    };
-    const Row rows[] = {
-        {"tmpl", "tmpl"},
-        {"tmpl cwd", "cwd"}, // the places of the file search come first
-        {"tmpl exe", "exe"},
-        {"tmpl cmd", "cmd"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.programsIn);
+    // Folders holding main.prg, the one it ran from: the file search's places come first.
+    const std::pair<const char*, const char*> rows[] = {
+        {"tmpl", "tmpl"}, {"tmpl cwd", "cwd"}, {"tmpl exe", "exe"}, {"tmpl cmd", "cmd"}};
+    for (const auto& [programsIn, ranFrom] : rows) {
+        SCOPED_TRACE(programsIn);
         Clear();
         Write("tmpl/model.tml", "[Description]\nNoOfViews=1\nMainProgramFileName=main.prg\n"
                                 "[View0]\nProgramFileName=view.prg\n");
         Write("tmpl/view.prg", "PRINTF(\"%s\", \"from tmpl\")");
         Write("tmpl/default.prg", "fromDefault := \"tmpl\"");
-        std::istringstream folders(row.programsIn);
+        std::istringstream folders(programsIn);
         for (std::string folder; folders >> folder;) {
             Write(folder + "/main.prg",
                   "EXECVIEWTEMPLATES(0); SETCONFIG(\"" + folder + "\" + fromDefault)");
@@ -170,9 +148,8 @@ TEST_F(LayoutTest, ProgramsAreLookedForLastBesideTheTemplate) {
         Open(root + "/docs/model.tvd");
         doc->SetBare(false);
         doc->Execute();
-        EXPECT_EQ(doc->MainInput(), std::string(row.ranFrom) + "tmpl");
-        auto& view = dynamic_cast<CTivaneView&>(*doc->Views()[1]);
-        EXPECT_EQ(view.Surface().Text(), "from tmpl");
+        EXPECT_EQ(doc->MainInput(), std::string(ranFrom) + "tmpl");
+        EXPECT_EQ(doc->Views()[1]->Surface().Text(), "from tmpl");
         doc.reset();
     }
 }
@@ -225,16 +202,12 @@ TEST_F(LayoutTest, AReopenedPictureIsTheOneSaved) {
 // The keys of a saved picture replaced: values that no program could have set, and layouts
 // from before the keys, leave the picture in the whole area.
 TEST_F(LayoutTest, WindowsThatCannotBeRestoredLeaveTheWholeArea) {
-    struct Row {
-        const char* clip;
-        const char* world;
-        bool restored;
-    };
-    const Row rows[] = {
+    // The keys of the section ("" for none), restored or left as the whole area.
+    const std::tuple<const char*, const char*, bool> rows[] = {
         {"0,0,600,400", "-1,1,1,-1", true},
         {"0,0,30000,30000", "0,0,30000,30000", true},
-        {nullptr, nullptr, false}, // a layout without the keys
-        {"0,0,600,400", nullptr, false},
+        {"", "", false},
+        {"0,0,600,400", "", false},
         {"0,0,600", "-1,1,1,-1", false},
         {"0,0,600,400,5", "-1,1,1,-1", false},
         {"0,0,600,x", "-1,1,1,-1", false},
@@ -243,62 +216,51 @@ TEST_F(LayoutTest, WindowsThatCannotBeRestoredLeaveTheWholeArea) {
         {"600,0,600,400", "-1,1,1,-1", false},
         {"0,0,600.5,400", "-1,1,1,-1", false},
         {"0,0,600,400", "-1,1,inf,-1", false},
-        {"0,0,600,400", "nan,1,1,-1", false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::Message()
-                     << (row.clip ? row.clip : "-") << " " << (row.world ? row.world : "-"));
-        Clear();
-        Model("", kOneGraph, LayoutOf({9999, 0}));
-        Write("cwd/main.prg", "EXECVIEWTEMPLATES(0)");
-        Write("cwd/graph.prg", "CLEARVIEW(0); CLIPWINDOW(0, 0, 100, 100); LINETO(50, 50)");
-        Open();
-        doc->Execute();
-        ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
-        doc.reset();
+        {"0,0,600,400", "nan,1,1,-1", false}};
+    Model("", kOneGraph, LayoutOf({9999, 0}));
+    Write("cwd/main.prg", "EXECVIEWTEMPLATES(0)");
+    Write("cwd/graph.prg", "CLEARVIEW(0); CLIPWINDOW(0, 0, 100, 100); LINETO(50, 50)");
+    Open();
+    doc->Execute();
+    ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
+    for (const auto& [clip, world, restored] : rows) {
+        SCOPED_TRACE(std::string(clip) + " " + world);
         // Written by hand: the section holds only the keys of the row.
         std::string section = "[Window1]\nWindowType=0\n";
-        if (row.clip) section += std::string("ClipWindow=") + row.clip + "\n";
-        if (row.world) section += std::string("WorldWindow=") + row.world + "\n";
-        Write("cwd/model.ini", "[Description]\nNoOfWindows=2\nTemplateFile=model.tml\n"
-                               "[Window0]\nWindowType=9999\n" +
-                                   section);
+        if (*clip) section += std::string("ClipWindow=") + clip + "\n";
+        if (*world) section += std::string("WorldWindow=") + world + "\n";
+        Write("cwd/model.ini",
+              "[Description]\nNoOfWindows=2\nTemplateFile=model.tml\n[Window0]\nWindowType=9999\n" +
+                  section);
         Open();
         const Picture reopened = PictureOf(*doc->Views()[1]);
         EXPECT_NE(reopened.list, "");
-        const DRect clip = row.restored ? *ParseRect(row.clip) : kDrawArea;
-        const DRect world = row.restored ? *ParseRect(row.world) : kDrawArea;
-        EXPECT_EQ(reopened.clip, clip);
-        EXPECT_EQ(reopened.world, world);
-        doc.reset();
+        EXPECT_EQ(reopened.clip, restored ? *ParseRect(clip) : kDrawArea);
+        EXPECT_EQ(reopened.world, restored ? *ParseRect(world) : kDrawArea);
     }
 }
 
 TEST_F(LayoutTest, AMainProgramThatCannotBeReadEndsTheRun) {
-    struct Row {
-        const char* mainProgram; // as the template names it
-        const char* report;      // the only message; "$ROOT" stands for the root
-    };
-    const Row rows[] = {
+    // The main program as the template names it, the only message ("$ROOT": the root).
+    const std::pair<const char*, const char*> rows[] = {
         {"absent.prg", "Could not open the file $ROOT/cmd/absent.prg."},
         {"large.prg", "The file $ROOT/cwd/large.prg is too large."},
-        {"", "main input ran"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.mainProgram);
+        {"", "main input ran"}};
+    for (const auto& [mainProgram, report] : rows) {
+        SCOPED_TRACE(mainProgram);
         Clear();
         Write("cwd/large.prg");
         std::filesystem::resize_file(root + "/cwd/large.prg", kMaxFileSize + 1);
         Model("SENDMSG(\"main input ran\")",
-              std::string("[Description]\nMainProgramFileName=") + row.mainProgram + "\n",
+              std::string("[Description]\nMainProgramFileName=") + mainProgram + "\n",
               LayoutOf({9999}));
         Open();
         ui.boxes.clear();
         doc->Execute();
-        std::string report = row.report;
-        if (const size_t at = report.find("$ROOT"); at != std::string::npos)
-            report.replace(at, 5, root);
-        EXPECT_EQ(ui.Texts(), std::vector<std::string>{report});
+        std::string expected = report;
+        if (const size_t at = expected.find("$ROOT"); at != std::string::npos)
+            expected.replace(at, 5, root);
+        EXPECT_EQ(ui.Texts(), std::vector<std::string>{expected});
         EXPECT_FALSE(doc->Running());
         EXPECT_EQ(CTivaneDoc::RunningCount(), 0);
         EXPECT_EQ(ui.looks.back(), false);

@@ -20,34 +20,27 @@ protected:
     }
 };
 
+// Titles are cut to 127 characters; TypeOfView keeps its low eight bits, and 2 is graphics.
 TEST_F(TemplateTest, ReadsDescriptionAndViews) {
     const std::string title(200, 'T');
     const TemplateInfo t =
-        Read("[Description]\r\nNoOfViews=2\r\nMainProgramFileName=model.prg\r\n"
+        Read("[Description]\r\nNoOfViews=3\r\nMainProgramFileName=model.prg\r\n"
              "DescriptionText=Pendulum with friction\r\n[View1]\r\nTitleText=Phase plane\r\n"
-             "TypeOfView=2\r\n[View0]\r\nProgramFileName=table.prg\r\nTitleText=" +
+             "TypeOfView=258\r\n[View2]\r\nTypeOfView=7\r\n[View0]\r\n"
+             "ProgramFileName=table.prg\r\nTitleText=" +
              title);
     EXPECT_EQ(t.templateFileName, root + "/cwd/t.tml");
     EXPECT_EQ(t.mainProgramFileName, "model.prg");
     EXPECT_EQ(t.descriptionText, "Pendulum with friction");
-    EXPECT_EQ(t.viewCount, 2);
-    ASSERT_EQ(t.views.size(), 2u);
+    ASSERT_EQ(t.views.size(), 3u);
     EXPECT_EQ(t.views[0].programFileName, "table.prg");
     EXPECT_EQ(t.views[0].titleText, title.substr(0, 127));
-    EXPECT_EQ(KindOf(t.views[0]), ViewType::Text);
     EXPECT_EQ(t.views[1].titleText, "Phase plane");
-    EXPECT_EQ(KindOf(t.views[1]), ViewType::Graphics);
-}
-
-TEST_F(TemplateTest, TypeOfViewKeepsTheLowEightBits) {
-    const std::tuple<std::string, uint8_t, ViewType> rows[] = {
-        {"7", 7, ViewType::Text}, {"2", 2, ViewType::Graphics}, {"258", 2, ViewType::Graphics}};
-    for (const auto& [value, type, kind] : rows) {
-        const TemplateInfo t = Read("[Description]\nNoOfViews=1\n[View0]\nTypeOfView=" + value);
-        ASSERT_EQ(t.views.size(), 1u);
-        EXPECT_EQ(t.views[0].type, type) << value;
-        EXPECT_EQ(KindOf(t.views[0]), kind) << value;
-    }
+    const std::vector<ViewType> kinds = {KindOf(t.views[0]), KindOf(t.views[1]),
+                                         KindOf(t.views[2])};
+    EXPECT_EQ(kinds, (std::vector<ViewType>{ViewType::Text, ViewType::Graphics, ViewType::Text}));
+    EXPECT_EQ(t.views[1].type, 2);
+    EXPECT_EQ(t.views[2].type, 7);
 }
 
 TEST_F(TemplateTest, NoOfViewsSaysHowManyViewSectionsAreRead) {
@@ -65,29 +58,20 @@ TEST_F(TemplateTest, NoOfViewsSaysHowManyViewSectionsAreRead) {
     }
 }
 
-TEST_F(TemplateTest, RereadReplacesThePreviousTemplate) {
+// A template read again replaces the previous one; one not found keeps all but the name.
+TEST_F(TemplateTest, RereadReplacesThePreviousTemplateAndNotFoundKeepsIt) {
     TemplateInfo t = Read("[Description]\nNoOfViews=2\nMainProgramFileName=a.prg\n"
                           "DescriptionText=two\n[View0]\n[View1]\n");
-    ASSERT_EQ(t.views.size(), 2u);
-    t = Read("[Description]\nNoOfViews=1\n[View0]\nTitleText=B0\n", t);
-    ASSERT_EQ(t.views.size(), 1u);
-    EXPECT_EQ(t.views[0].titleText, "B0");
-    EXPECT_EQ(t.mainProgramFileName, "");
-    EXPECT_EQ(t.descriptionText, "");
-}
-
-TEST_F(TemplateTest, NotFoundKeepsEverythingButTheName) {
-    TemplateInfo t;
-    t.templateFileName = "missing.tml";
+    t = Read("[Description]\nNoOfViews=1\n[View0]\nTitleText=B0\nProgramFileName=b.prg", t);
+    EXPECT_EQ(t.mainProgramFileName + t.descriptionText, "");
     t.mainProgramFileName = "old.prg";
-    t.viewCount = 1;
-    t.views = {ViewDescriptor{2, "Old view", "old0.prg"}};
+    t.templateFileName = "missing.tml";
     EXPECT_FALSE(ReadTemplate(t, Context()));
     EXPECT_EQ(t.templateFileName, root + "/cmd/DEFAULT.TML");
     EXPECT_EQ(t.mainProgramFileName, "old.prg");
     EXPECT_EQ(t.viewCount, 1);
     ASSERT_EQ(t.views.size(), 1u);
-    EXPECT_EQ(t.views[0].titleText, "Old view");
+    EXPECT_EQ(t.views[0].titleText, "B0");
 }
 
 TEST_F(TemplateTest, ViewProgramFileNameFallsBackToDefault0) {

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "atomicfile.h"
 #include "fakeui.h"
 #include "filesizelimit.h"
@@ -81,35 +83,27 @@ TEST_F(WritesTest, AWriteIsWholeOrLeavesTheOldFileAndNoTemporary) {
     }
 }
 
-TEST_F(WritesTest, AReplacedFileKeepsItsPermissions) {
-    Write("cwd/script.sh");
-    fs::permissions(Path("script.sh"), fs::perms::owner_all | fs::perms::group_read);
+// A replaced file keeps its permissions, a read-only one is not replaced even in a writable
+// folder, and the temporaries are hidden beside their target.
+TEST_F(WritesTest, PermissionsAreKeptAndTemporariesHidden) {
+    Write("cwd/script.sh cwd/locked.txt");
+    const fs::perms mode = fs::perms::owner_all | fs::perms::group_read;
+    fs::permissions(Path("script.sh"), mode);
     ASSERT_TRUE(WriteFileAtomically(Path("script.sh"), "#!/bin/sh\n").Ok());
-    EXPECT_EQ(fs::status(Path("script.sh")).permissions(),
-              fs::perms::owner_all | fs::perms::group_read);
-}
-
-TEST_F(WritesTest, AReadOnlyFileIsNotReplacedEvenInAWritableFolder) {
-    if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
-    Write("cwd/locked.txt");
+    EXPECT_EQ(fs::status(Path("script.sh")).permissions(), mode);
     fs::permissions(Path("locked.txt"), fs::perms::owner_read);
-    EXPECT_EQ(WriteFileAtomically(Path("locked.txt"), "new").error, "Permission denied");
-    EXPECT_EQ(Read("locked.txt"), "x");
-}
-
-TEST_F(WritesTest, TemporariesAreHiddenBesideTheirTarget) {
+    if (geteuid() != 0) { // root may write any file
+        EXPECT_EQ(WriteFileAtomically(Path("locked.txt"), "new").error, "Permission denied");
+        EXPECT_EQ(Read("locked.txt"), "x");
+    }
     EXPECT_EQ(TemporaryPattern("/a/b/model.tvd"), "/a/b/.model.tvd.tivane-XXXXXX");
     EXPECT_EQ(TemporaryPattern("model.tvd"), ".model.tvd.tivane-XXXXXX");
 }
 
 // ---- Killed saves -------------------------------------------------------------------------
 
-struct StaleRow {
-    const char* name;
-    bool removed;
-};
-
-const StaleRow kStaleRows[] = {
+const std::pair<const char*, bool> kStaleRows[] = {
+    // name, removed by the save
     {".model.tvd.tivane-Ab12Cd", true},  // the document
     {".model.ini.tivane-x1y2z3", true},  // its layout
     {".model.vw1.tivane-abcdef", true},  // a setup side file
@@ -122,11 +116,11 @@ const StaleRow kStaleRows[] = {
 };
 
 TEST_F(WritesTest, ASaveRemovesOnlyTheTemporariesOfItsOwnFiles) {
-    for (const StaleRow& row : kStaleRows)
-        Write(std::string("cwd/") + row.name);
+    for (const auto& [name, removed] : kStaleRows)
+        Write(std::string("cwd/") + name);
     EXPECT_EQ(SaveTransaction::RemoveStaleTemporaries(Path("model.tvd"), Path("model.ini")), 4);
-    for (const StaleRow& row : kStaleRows)
-        EXPECT_EQ(fs::exists(Path(row.name)), !row.removed) << row.name;
+    for (const auto& [name, removed] : kStaleRows)
+        EXPECT_EQ(fs::exists(Path(name)), !removed) << name;
 }
 
 // ---- The document save --------------------------------------------------------------------

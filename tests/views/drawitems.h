@@ -4,8 +4,10 @@
 // expectations do not depend on the packing code they check.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,71 +19,55 @@ struct Item {
     uint8_t code = 0;
     int32_t operand = 0; // ignored for string items
     std::string text;    // DI_TEXT and DI_FONTNAME only
-
-    bool operator==(const Item& other) const {
-        if (code != other.code) return false;
-        if (code == DI_TEXT || code == DI_FONTNAME) return text == other.text;
-        return operand == other.operand;
+    bool operator==(const Item& o) const {
+        return code == o.code &&
+               (code == DI_TEXT || code == DI_FONTNAME ? text == o.text : operand == o.operand);
     }
 };
 
-// x in the low 16 bits, y in the high 16 bits, both two's complement.
-inline int32_t Packed16(int32_t low, int32_t high) {
-    const uint32_t bits =
-        (static_cast<uint32_t>(low) & 0xFFFFu) | ((static_cast<uint32_t>(high) & 0xFFFFu) << 16);
-    int32_t out;
-    std::memcpy(&out, &bits, sizeof out);
-    return out;
-}
+// The operand's low and high 16 bits, both two's complement.
 inline int32_t LowHalf(int32_t operand) {
-    const uint32_t bits = static_cast<uint32_t>(operand) & 0xFFFFu;
-    return bits >= 0x8000u ? static_cast<int32_t>(bits) - 0x10000 : static_cast<int32_t>(bits);
+    return static_cast<int16_t>(static_cast<uint32_t>(operand) & 0xFFFFu);
 }
 inline int32_t HighHalf(int32_t operand) {
-    const uint32_t bits = static_cast<uint32_t>(operand) >> 16;
-    return bits >= 0x8000u ? static_cast<int32_t>(bits) - 0x10000 : static_cast<int32_t>(bits);
-}
-inline float FloatOf(int32_t operand) {
-    float f;
-    std::memcpy(&f, &operand, sizeof f);
-    return f;
+    return static_cast<int16_t>(static_cast<uint32_t>(operand) >> 16);
 }
 
-inline Item MoveItem(int32_t x, int32_t y) {
-    return {DI_MOVETO, Packed16(x, y), {}};
-}
-inline Item LineItem(int32_t x, int32_t y) {
-    return {DI_LINETO, Packed16(x, y), {}};
-}
-inline Item TextItem(std::string text) {
-    return {DI_TEXT, 0, std::move(text)};
+// "M3,4 L5,-6 Ttext": moves, lines and texts, separated by blanks.
+inline std::vector<Item> Items(const std::string& text) {
+    std::vector<Item> items;
+    std::istringstream in(text);
+    for (std::string t; in >> t;) {
+        int x = 0, y = 0;
+        if (t[0] == 'T') {
+            items.push_back({DI_TEXT, 0, t.substr(1)});
+            continue;
+        }
+        std::sscanf(t.c_str() + 1, "%d,%d", &x, &y);
+        const uint32_t bits = (static_cast<uint32_t>(x) & 0xFFFFu) | static_cast<uint32_t>(y) << 16;
+        items.push_back({t[0] == 'M' ? DI_MOVETO : DI_LINETO, static_cast<int32_t>(bits), {}});
+    }
+    return items;
 }
 
 inline std::vector<Item> ItemsOf(const DrawList& list) {
     std::vector<Item> items;
     for (int32_t i = 0; i < list.Count(); ++i) {
         const uint8_t code = list.Code(i);
-        if (code == DI_TEXT || code == DI_FONTNAME)
-            items.push_back({code, 0, list.Text(i)});
-        else
-            items.push_back({code, list.Operand(i), {}});
+        const bool text = code == DI_TEXT || code == DI_FONTNAME;
+        items.push_back({code, text ? 0 : list.Operand(i), text ? list.Text(i) : ""});
     }
     return items;
 }
 
 inline void PrintTo(const Item& item, std::ostream* os) {
-    static const char* const kNames[] = {"MOVETO",   "LINETO",    "TEXT",      "FONTNAME",
-                                         "FONTSIZE", "BACKCOLOR", "FORECOLOR", "PENSIZE"};
-    if (item.code < 8)
-        *os << kNames[item.code];
-    else
-        *os << "code " << int{item.code};
+    *os << "code " << int{item.code} << "(";
     if (item.code == DI_MOVETO || item.code == DI_LINETO)
-        *os << "(" << LowHalf(item.operand) << ", " << HighHalf(item.operand) << ")";
+        *os << LowHalf(item.operand) << ", " << HighHalf(item.operand) << ")";
     else if (item.code == DI_TEXT || item.code == DI_FONTNAME)
-        *os << "(\"" << item.text << "\")";
+        *os << "\"" << item.text << "\")";
     else
-        *os << "(" << item.operand << ")";
+        *os << item.operand << ")";
 }
 
 } // namespace tivane::test

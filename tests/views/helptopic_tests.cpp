@@ -23,26 +23,14 @@ TEST(HelpTopicTest, WordAtTheCaretNamesItsBuiltin) {
     const int32_t cos = TopicOf("COS");
     const int32_t none = 206848;
     const std::string far = std::string(477, ' ') + "sin";
+    // The word under the caret or one step left of it, any case, whole words only; column 0
+    // does not step, and only the first 480 columns count.
     const std::tuple<std::string, int32_t, int32_t> rows[] = {
-        {"sin", 3, sin},        // right after the word, at the end of the line
-        {"SIN(x)", 3, sin},     // on the parenthesis: one step left
-        {"y = Sin(x)", 7, sin}, // any case
-        {"y = sIn(x)", 4, sin}, // on its first letter
-        {"sin", 1, sin},        // inside it: the whole word counts
-        {"a+cos(b)", 5, cos},   //
-        {"foo(x)", 3, none},    // no built-in
-        {"sinx", 2, none},      // the whole word is looked up
-        {"xsin", 4, none},      //
-        {"a + b", 2, none},     // an operator between blanks
-        {"x:=y", 1, none},      // an operator after a one-letter word: "X" is no built-in
-        {"sin + 1", 4, none},   // only one step left, onto the blank
-        {"(sin)", 0, none},     // column 0 does not step
-        {"", 0, none},          //
-        {"sin", 4, none},       // beyond the line: one step left is still past it
-        {far, 479, sin},        // on the last letter, the last column that counts
-        {far, 480, none},       // right after it, but column 480
-        {far, 1000, none},      //
-    };
+        {"sin", 3, sin},    {"SIN(x)", 3, sin},   {"y = Sin(x)", 7, sin}, {"y = sIn(x)", 4, sin},
+        {"sin", 1, sin},    {"a+cos(b)", 5, cos}, {"foo(x)", 3, none},    {"sinx", 2, none},
+        {"xsin", 4, none},  {"a + b", 2, none},   {"x:=y", 1, none},      {"sin + 1", 4, none},
+        {"(sin)", 0, none}, {"", 0, none},        {"sin", 4, none},       {far, 479, sin},
+        {far, 480, none}};
     for (const auto& [line, column, expected] : rows)
         EXPECT_EQ(HelpTopicAt(line, column), expected) << "\"" << line << "\" at " << column;
 }
