@@ -73,9 +73,10 @@ TEST_F(LayoutTest, OpeningAndSavingKeepsTheWindowsInTheirSections) {
         ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
         const std::map<std::string, std::string> once = SavedFiles();
         for (size_t k = 0; k < order.size(); ++k) {
-            if (order[k] != kMainInputIndex)
+            if (order[k] != kMainInputIndex) {
                 EXPECT_EQ(once.at("model.vw" + std::to_string(k)),
                           "view " + std::to_string(order[k]));
+            }
         }
         // Opened and saved again, as a second run of the same document does.
         Open();

@@ -133,7 +133,9 @@ TEST_F(DocTest, AViewRunInAMessagePassKeepsTheStopAndItsOwnFailure) {
         EXPECT_EQ(ui.Count("User stopped execution."), stop ? 1 : 0);
         EXPECT_EQ(ui.Count("Invalid type."), stop ? 0 : 1);
         EXPECT_EQ(Var("r"), "5");
-        if (stop) EXPECT_LT(std::stoi(Var("i")), 10000000);
+        if (stop) {
+            EXPECT_LT(std::stoi(Var("i")), 10000000);
+        }
         EXPECT_EQ(doc->Views()[1]->UpdateProgram() == kNoCell, !stop);
         doc.reset();
         ui.boxes.clear();

@@ -68,9 +68,10 @@ TEST_P(DrawTest, RecordsTheseItems) {
     const DrawRow& row = GetParam();
     GraphModel model;
     const DRect& c = row.clip;
-    if (!(c == A))
+    if (!(c == A)) {
         ASSERT_EQ(model.SetClipWindow(int32_t(c.x1), int32_t(c.y1), int32_t(c.x2), int32_t(c.y2)),
                   0u);
+    }
     model.SetWorldWindow(row.world.x1, row.world.y1, row.world.x2, row.world.y2);
     Apply(model, row.ops);
     EXPECT_EQ(ItemsOf(model.List()), Items(row.items));
@@ -320,7 +321,9 @@ TEST(GraphModelTest, DegenerateWindowsAndHugeCoordinatesStayInRange) {
             for (double a : values) {
                 for (double b : values) {
                     GraphModel model;
-                    if (clipHeight) ASSERT_EQ(model.SetClipWindow(0, 0, 100, clipHeight), 0u);
+                    if (clipHeight) {
+                        ASSERT_EQ(model.SetClipWindow(0, 0, 100, clipHeight), 0u);
+                    }
                     model.SetWorldWindow(world.x1, world.y1, world.x2, world.y2);
                     model.MoveTo(a, b);
                     model.OutputText("m", 1);

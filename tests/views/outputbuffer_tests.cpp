@@ -182,8 +182,12 @@ TEST(OutputBufferTest, ShowNearTheLimitMatchesTheSlowWalk) {
         EXPECT_EQ(buffer.Text(), shown);
         EXPECT_FALSE(buffer.Truncated());
         for (size_t k = 0; k < shown.size(); ++k) {
-            if (shown[k] == '\n') ASSERT_TRUE(k > 0 && shown[k - 1] == '\r') << "bare LF at " << k;
-            if (shown[k] == '\r') ASSERT_EQ(shown[k + 1], '\n') << "bare CR at " << k;
+            if (shown[k] == '\n') {
+                ASSERT_TRUE(k > 0 && shown[k - 1] == '\r') << "bare LF at " << k;
+            }
+            if (shown[k] == '\r') {
+                ASSERT_EQ(shown[k + 1], '\n') << "bare CR at " << k;
+            }
         }
     }
 }
