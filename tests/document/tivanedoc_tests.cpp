@@ -122,9 +122,9 @@ TEST_F(DocTest, AViewRunInAMessagePassKeepsTheStopAndItsOwnFailure) {
         Open();
         bool ran = false;
         ui.everyPump = [&] {
+            if (!doc->Running()) return;
             CViewBase& view = *doc->Views()[1];
-            if (!doc->Running() || view.UpdateProgram() == kNoCell || std::exchange(ran, true))
-                return;
+            if (view.UpdateProgram() == kNoCell || std::exchange(ran, true)) return;
             if (stop) doc->RequestStop();
             EXPECT_EQ(view.RunUpdateProgram(), stop);
         };
@@ -137,6 +137,7 @@ TEST_F(DocTest, AViewRunInAMessagePassKeepsTheStopAndItsOwnFailure) {
             EXPECT_LT(std::stoi(Var("i")), 10000000);
         }
         EXPECT_EQ(doc->Views()[1]->UpdateProgram() == kNoCell, !stop);
+        ui.everyPump = nullptr;
         doc.reset();
         ui.boxes.clear();
     }
