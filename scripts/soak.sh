@@ -5,7 +5,8 @@
 # closes, often while a run is going on. It fails on a sanitizer report, on a death (a
 # signal or a non-zero exit status), and when the memory keeps growing. An application that
 # the random input quit normally is started again. SOAK_SEED makes a run repeatable; every
-# action goes to soak-out/actions.log.
+# action goes to soak-out/actions.log. SOAK_QUITS=0 leaves out File Exit, so one process runs
+# the whole time and its memory can be watched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -81,7 +82,7 @@ act() {
   11) echo "file close" >>"$out/actions.log"
     xdotool key alt+f sleep 0.1 key c ;;
   12) # Rarely: a quit that goes through ends the process, and memory is compared per process.
-    if [ $((RANDOM % 4)) = 0 ]; then
+    if [ "${SOAK_QUITS:-1}" != 0 ] && [ $((RANDOM % 4)) = 0 ]; then
       echo "file exit" >>"$out/actions.log"
       xdotool key alt+f sleep 0.1 key x
     fi ;;
