@@ -130,6 +130,16 @@ WriteResult CreateTemporary(const std::string& target, std::string& temp) {
     return {};
 }
 
+WriteResult RenameIntoPlace(const std::string& temp, const std::string& target) {
+    if (WriteResult r = CheckReplaceable(target); !r.Ok()) {
+        ::unlink(temp.c_str());
+        return r;
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) return RemoveAfterFailure(temp);
+    SyncFolder(target);
+    return {};
+}
+
 WriteResult CommitFile(const std::string& temp, const std::string& target) {
     const int fd = ::open(temp.c_str(), O_RDONLY);
     if (fd < 0) return RemoveAfterFailure(temp);
@@ -140,19 +150,13 @@ WriteResult CommitFile(const std::string& temp, const std::string& target) {
         errno = code;
         return RemoveAfterFailure(temp);
     }
-    if (WriteResult r = CheckReplaceable(target); !r.Ok()) {
-        ::unlink(temp.c_str());
-        return r;
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) return RemoveAfterFailure(temp);
-    SyncFolder(target);
-    return {};
+    return RenameIntoPlace(temp, target);
 }
 
 WriteResult WriteFileAtomically(const std::string& target, std::string_view bytes) {
     std::string temp;
     if (WriteResult r = StageFile(target, bytes, temp); !r.Ok()) return r;
-    return CommitFile(temp, target);
+    return RenameIntoPlace(temp, target);
 }
 
 AtomicFile::~AtomicFile() {

@@ -45,7 +45,11 @@ WriteResult CreateTemporary(const std::string& target, std::string& temp);
 // as it was.
 WriteResult CommitFile(const std::string& temp, const std::string& target);
 
-// StageFile, then CommitFile: the whole file or nothing.
+// Renames a temporary that StageFile wrote (and so made durable already) over `target`, then
+// syncs the folder. On failure `temp` is removed and the target is as it was.
+WriteResult RenameIntoPlace(const std::string& temp, const std::string& target);
+
+// StageFile, then RenameIntoPlace: the whole file or nothing.
 WriteResult WriteFileAtomically(const std::string& target, std::string_view bytes);
 
 // A file written in pieces through the same path: Open, Write as often as needed, Commit.

@@ -121,7 +121,7 @@ bool SaveTransaction::Commit() {
     }
     m_done = true;
     for (size_t i = 0; i < m_writes.size(); ++i) {
-        const WriteResult r = CommitFile(m_writes[i].temp, m_writes[i].target);
+        const WriteResult r = RenameIntoPlace(m_writes[i].temp, m_writes[i].target);
         if (r.Ok()) continue;
         PutBack(i);
         for (size_t j = i + 1; j < m_writes.size(); ++j)
