@@ -156,6 +156,14 @@ std::optional<std::string> QtDialogs::PromptDocument() {
     return std::nullopt;
 }
 
+std::optional<std::string> QtDialogs::PromptExample(const std::string& folder) {
+    const QString name =
+        QFileDialog::getOpenFileName(m_parent, "Examples", QString::fromStdString(folder),
+                                     "Tivane Files (*.tvd);;All Files (*)");
+    if (name.isEmpty()) return std::nullopt;
+    return name.toStdString();
+}
+
 std::optional<std::string> QtDialogs::PromptSaveAs(const std::string& current) {
     const QString name =
         QFileDialog::getSaveFileName(m_parent, "Save As", QString::fromStdString(current),
