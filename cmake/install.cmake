@@ -73,10 +73,11 @@ set(CPACK_PACKAGE_NAME tivane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Tivane developers <tivane@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "presents mathematical models as tables and moving drawings")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "presents mathematical models as tables and moving drawings
- Tivane runs models written in its own small expression language step by step and shows
- them in text and graphics windows that animate; pictures, printouts and movies of the
- graphics windows can be saved. tivane-run runs documents and programs without a display.")
+# The summary becomes the package's first description line; these lines follow it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tivane runs models written in its own small expression language step by
+step and shows them in text and graphics windows that animate; pictures, printouts and
+movies of the graphics windows can be saved. tivane-run runs documents and programs without
+a display.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
