@@ -13,6 +13,7 @@
 
 #include "atomicfile.h"
 #include "icons.h"
+#include "qtenv.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     }
     // Drawing needs Qt's GUI layer, never a display.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    tivane::PrepareQtEnvironment();
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
     const QString root = QString::fromLocal8Bit(argv[1]);
