@@ -30,6 +30,7 @@
 #include "tivanedoc.h"
 #include "tivanegraph.h"
 #include "tivaneview.h"
+#include "version.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ constexpr const char* kUsage =
     "  --size WxH    the size of exported pictures and movies (default 800x600)\n"
     "  --movie DIR   record every graphics window into DIR/viewK.avi, one frame per update\n"
     "  --help        show this help\n"
+    "  --version     show the version\n"
     "\n"
     "Exit status: 0 when the program ran, 1 when it failed or reported an error (the report\n"
     "goes to stderr), 2 for a usage error.\n";
@@ -196,7 +198,7 @@ bool ExportWindows(const CTivaneDoc& doc, const DocumentOptions& options) {
 
 int RunDocument(const std::string& path, const DocumentOptions& options) {
     ConsoleUi ui(options.width, options.height);
-    CTivaneDoc doc(ui, SearchContext{ExecutableDirectory(), path});
+    CTivaneDoc doc(ui, ApplicationSearch(path));
     ui.SetDocument(&doc);
     doc.SetBare(options.bare);
     if (!doc.OpenDocument(path)) return 1;
@@ -265,7 +267,7 @@ int RunDocument(const std::string& path, const DocumentOptions& options) {
 int RunProgram(const std::string& file, const std::optional<std::string>& evalText,
                const DocumentOptions& options) {
     ConsoleUi ui(options.width, options.height);
-    CTivaneDoc doc(ui, SearchContext{ExecutableDirectory(), file});
+    CTivaneDoc doc(ui, ApplicationSearch(file));
     ui.SetDocument(&doc);
     doc.SetBare(options.bare);
     std::string text = evalText.value_or("");
@@ -295,6 +297,10 @@ int main(int argc, char** argv) {
         const std::string_view arg = argv[k];
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "tivane-run " << TIVANE_VERSION << '\n';
             return 0;
         }
         if (arg == "--bare") {

@@ -206,7 +206,7 @@ TEST_F(AppTest, LongReportsAreElidedInTheBox) {
 }
 
 TEST_F(AppTest, HelpTopicsOpenTheirPages) {
-    HelpWindow help(nullptr);
+    HelpWindow help(nullptr, QString());
     EXPECT_EQ(help.PageOf(kHelpIndexTopic), "index.html");
     EXPECT_EQ(help.PageOf(123456789), "index.html");
     for (const auto& [topic, page, shows] :
@@ -222,6 +222,35 @@ TEST_F(AppTest, HelpTopicsOpenTheirPages) {
     help.Browser()->setSource(QUrl("qrc:/help/getting-started.md"),
                               QTextDocument::MarkdownResource);
     EXPECT_TRUE(help.Browser()->toPlainText().contains("pendulum"));
+}
+
+// Installed pages come from the data folder; a folder without them leaves the built-in copy.
+TEST_F(AppTest, HelpPagesComeFromTheDataFolderWhenItHasThem) {
+    Write("data/help/topics.txt", "10515 error-19.html\n");
+    Write("data/help/error-19.html", "<p>Installed page</p>");
+    for (const auto& [folder, shows] :
+         {std::pair{"/data/help", "Installed page"}, std::pair{"/cwd", "User stopped execution"}}) {
+        HelpWindow help(nullptr, QString::fromStdString(root + folder));
+        help.ShowTopic(0x2900 + 19);
+        EXPECT_TRUE(help.Browser()->toPlainText().contains(shows)) << folder;
+    }
+}
+
+// Help > Examples offers the examples of the data folder; the document chosen opens, Cancel
+// opens none.
+TEST_F(AppTest, HelpExamplesOpensTheChosenExample) {
+    SearchContext search;
+    search.dataDir = root + "/data";
+    MakeFrame(search);
+    dialogs->inputs = {std::nullopt, root + "/model.tvd"};
+    Trigger(ID_HELP_EXAMPLES);
+    EXPECT_TRUE(frame->Documents().empty());
+    Trigger(ID_HELP_EXAMPLES);
+    ASSERT_EQ(frame->Documents().size(), 1u);
+    EXPECT_EQ(frame->Documents().front()->PathName(), root + "/model.tvd");
+    EXPECT_EQ(dialogs->exampleFolders,
+              (std::vector<std::string>{root + "/data/examples", root + "/data/examples"}));
+    EXPECT_TRUE(dialogs->boxes.empty());
 }
 
 } // namespace
