@@ -37,7 +37,9 @@ struct AviWriter::Pipeline {
     std::vector<std::vector<uint8_t>> copies;
 
     std::mutex mutex;
-    std::condition_variable changed;
+    // Who waits for what: the caller for a free copy, the converter for a frame and a free
+    // picture (or the end), the coder for a picture (or the end). A failure wakes all three.
+    std::condition_variable forCaller, forConverter, forCoder;
     std::deque<int> freeCopies, toConvert, freePictures, toEncode;
     bool closing = false;   // no more frames will come
     bool converted = false; // the converter has passed on every frame
@@ -49,7 +51,7 @@ struct AviWriter::Pipeline {
     // is made outside the lock: the buffer is the caller's until it is queued.
     bool Queue(const QImage& rgb) {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return failed || !freeCopies.empty(); });
+        forCaller.wait(lock, [&] { return failed || !freeCopies.empty(); });
         if (failed) return false;
         const int slot = freeCopies.front();
         freeCopies.pop_front();
@@ -60,14 +62,14 @@ struct AviWriter::Pipeline {
             std::memcpy(to, rgb.constScanLine(y), row);
         lock.lock();
         toConvert.push_back(slot);
-        changed.notify_all();
+        forConverter.notify_one();
         return true;
     }
 
     void Convert() {
         std::unique_lock lock(mutex);
         for (;;) {
-            changed.wait(lock, [&] {
+            forConverter.wait(lock, [&] {
                 return failed || (closing && toConvert.empty()) ||
                        (!toConvert.empty() && !freePictures.empty());
             });
@@ -80,21 +82,22 @@ struct AviWriter::Pipeline {
             const bool ok = encoder->Convert(copies[size_t(slot)].data(), stride, picture, f);
             lock.lock();
             freeCopies.push_back(slot);
+            forCaller.notify_one();
             if (ok) {
                 toEncode.push_back(picture);
+                forCoder.notify_one();
             } else {
                 Failed(std::move(f));
             }
-            changed.notify_all();
         }
         converted = true;
-        changed.notify_all();
+        forCoder.notify_one();
     }
 
     void Encode() {
         std::unique_lock lock(mutex);
         for (;;) {
-            changed.wait(lock, [&] { return failed || converted || !toEncode.empty(); });
+            forCoder.wait(lock, [&] { return failed || converted || !toEncode.empty(); });
             if (failed || toEncode.empty()) break;
             const int picture = toEncode.front();
             toEncode.pop_front();
@@ -103,8 +106,8 @@ struct AviWriter::Pipeline {
             const bool ok = encoder->Encode(picture, f);
             lock.lock();
             freePictures.push_back(picture);
+            forConverter.notify_one();
             if (!ok) Failed(std::move(f));
-            changed.notify_all();
         }
     }
 
@@ -112,6 +115,9 @@ struct AviWriter::Pipeline {
         if (failed) return;
         failed = true;
         failure = std::move(f);
+        forCaller.notify_all();
+        forConverter.notify_all();
+        forCoder.notify_all();
     }
 
     // Lets the threads finish what is queued (or stop at a failure) and waits for them.
@@ -120,7 +126,7 @@ struct AviWriter::Pipeline {
             const std::lock_guard lock(mutex);
             closing = true;
         }
-        changed.notify_all();
+        forConverter.notify_all();
         if (converter.joinable()) converter.join();
         if (coder.joinable()) coder.join();
     }

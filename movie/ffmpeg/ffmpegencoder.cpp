@@ -1,7 +1,6 @@
 // The FFmpeg module (tivane-ffmpeg.so): VideoEncoder over libavformat, libavcodec and
 // libswscale. Only the movie writer opens it, the first time a movie is recorded.
 
-#include <bit>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,6 +16,7 @@ extern "C" {
 }
 
 #include "videoencoder.h"
+#include "yuv420.h"
 
 namespace tivane {
 
@@ -48,37 +48,6 @@ bool Fail(VideoFailure& failure, const char* text, std::string detail) {
     failure.text = text;
     failure.detail = std::move(detail);
     return false;
-}
-
-// B, G, R, X pixels into Y, U and V planes of 4:2:0, as swscale makes them by default (ITU-R
-// BT.601, limited range) but with each colour sample the plain mean of its 2 x 2 pixels:
-// swscale's general path takes about 6 ms a frame at 800 x 600, more than the encoder itself
-// on a line plot, where this loop takes a tenth of that. Width and height are even.
-static_assert(std::endian::native == std::endian::little, "frames are read as B, G, R, X bytes");
-void BgrxToYuv420(const uint8_t* bgrx, std::ptrdiff_t stride, int width, int height, AVFrame& out) {
-    for (int y = 0; y < height; y += 2) {
-        const uint8_t* top = bgrx + stride * y;
-        const uint8_t* bottom = top + stride;
-        uint8_t* luma0 = out.data[0] + std::ptrdiff_t(out.linesize[0]) * y;
-        uint8_t* luma1 = luma0 + out.linesize[0];
-        uint8_t* u = out.data[1] + std::ptrdiff_t(out.linesize[1]) * (y / 2);
-        uint8_t* v = out.data[2] + std::ptrdiff_t(out.linesize[2]) * (y / 2);
-        for (int x = 0; x < width; ++x) {
-            const int b0 = top[4 * x], g0 = top[4 * x + 1], r0 = top[4 * x + 2];
-            const int b1 = bottom[4 * x], g1 = bottom[4 * x + 1], r1 = bottom[4 * x + 2];
-            luma0[x] = uint8_t(((66 * r0 + 129 * g0 + 25 * b0 + 128) >> 8) + 16);
-            luma1[x] = uint8_t(((66 * r1 + 129 * g1 + 25 * b1 + 128) >> 8) + 16);
-        }
-        for (int x = 0; x < width / 2; ++x) {
-            const uint8_t* p = top + 8 * x;
-            const uint8_t* q = bottom + 8 * x;
-            const int b = p[0] + p[4] + q[0] + q[4];
-            const int g = p[1] + p[5] + q[1] + q[5];
-            const int r = p[2] + p[6] + q[2] + q[6];
-            u[x] = uint8_t(((-38 * r - 74 * g + 112 * b + 512) >> 10) + 128);
-            v[x] = uint8_t(((112 * r - 94 * g - 18 * b + 512) >> 10) + 128);
-        }
-    }
 }
 
 // What each format is written with.
@@ -264,7 +233,7 @@ bool FfmpegEncoder::Convert(const uint8_t* bgrx, std::ptrdiff_t stride, int pict
     const int rc = av_frame_make_writable(frame);
     if (rc < 0) return Fail(failure, kCannotWriteVideo, AvError("av_frame_make_writable", rc));
     if (frame->format == AV_PIX_FMT_YUV420P) {
-        BgrxToYuv420(bgrx, stride, m_width, m_height, *frame);
+        BgrxToYuv420(bgrx, stride, m_width, m_height, frame->data, frame->linesize);
         return true;
     }
     const uint8_t* const source[1] = {bgrx};
