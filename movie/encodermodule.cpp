@@ -45,8 +45,9 @@ std::unique_ptr<VideoEncoder> MakeVideoEncoder(std::string& detail) {
             // RTLD_LOCAL: FFmpeg's symbols stay the module's own business.
             void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!handle) {
+                // The loader's words name the file: "/x/tivane-ffmpeg.so: invalid ELF header".
                 const char* why = dlerror();
-                m.failure += (m.failure.empty() ? "" : "; ") + path + ": " + (why ? why : "?");
+                m.failure += (m.failure.empty() ? "" : "; ") + (why ? why : path + ": ?");
                 continue;
             }
             m.make =

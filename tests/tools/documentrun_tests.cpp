@@ -130,6 +130,39 @@ TEST_F(DocumentRunTest, OnlyPicturesAndMoviesLoadQtAndFFmpeg) {
     unsetenv("LD_DEBUG");
 }
 
+// A runner without the part it needs says which file it looked for and why it could not use it.
+TEST_F(DocumentRunTest, AMissingPictureRunnerOrFFmpegModuleIsNamed) {
+    const std::string bin = dir.path() + "/bin", built = fs::path(TIVANE_RUN_PATH).parent_path();
+    fs::create_directories(bin);
+    for (const char* exe : {"tivane-run", "tivane-run-pictures"})
+        fs::copy_file(built + "/" + exe, bin + "/" + exe);
+    dir.Write("bin/tivane-ffmpeg.so", std::string(256, 'x')); // no ELF header
+    const struct Row {
+        const char *exe, *args, *err;
+    } rows[] = {
+        {"tivane-run", "--export $D/out",
+         "tivane-run: pictures and movies need tivane-run-pictures, which could not be started "
+         "($D/bin/tivane-run-pictures: Permission denied)."},
+        {"tivane-run-pictures", "--movie $D/movies",
+         "$D/movies/view2.avi: Unable to Create Compressed Stream: Check your CODEC options "
+         "(cannot load the movie encoder tivane-ffmpeg.so ($D/bin/tivane-ffmpeg.so: "
+         "invalid ELF header"},
+    };
+    // Not executable, even by root.
+    const fs::perms exec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    fs::permissions(bin + "/tivane-run-pictures", exec, fs::perm_options::remove);
+    for (const Row& row : rows) {
+        const std::string exe = bin + "/" + row.exe;
+        std::vector<std::string> args = {"--bare", dir.Expand("$D/model.tvd"), "--all-views"};
+        for (std::istringstream in(row.args); in;)
+            if (std::string word; in >> word) args.push_back(dir.Expand(word));
+        const Exit e = RunTool(args, "", "", -1, exe.c_str());
+        EXPECT_EQ(e.status, 1) << row.exe;
+        EXPECT_NE(e.err.find(dir.Expand(row.err)), std::string::npos) << e.err;
+        fs::permissions(bin + "/tivane-run-pictures", exec, fs::perm_options::add);
+    }
+}
+
 // A run that only saves again keeps everything: each window keeps its number, and with it its
 // side files, and the next Execute would draw on top.
 TEST_F(DocumentRunTest, SavedDocumentsOpenWithTheirPicturesAndTexts) {
