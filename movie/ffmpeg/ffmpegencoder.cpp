@@ -11,6 +11,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -326,5 +327,9 @@ void FfmpegEncoder::Release() {
 extern "C" __attribute__((visibility("default"))) tivane::VideoEncoder*
 TivaneMakeVideoEncoder(int version) {
     if (version != tivane::kVideoEncoderVersion) return nullptr;
+    // Encoders report their settings and statistics at the default level (libx264 some twenty
+    // lines a movie); a failure is the writer's to tell, so only errors get through.
+    static const bool quiet = (av_log_set_level(AV_LOG_ERROR), true);
+    (void)quiet;
     return new tivane::FfmpegEncoder;
 }

@@ -97,6 +97,7 @@ TEST_F(DocumentRunTest, MoviesHaveOneFramePerUpdateInTheChosenFormat) {
             Run(std::string("--bare $D/model.tvd --all-views --movie $D/movies --size 301x200 ") +
                 row.option);
         ASSERT_EQ(e.status, 0) << e.err;
+        EXPECT_EQ(e.err, "") << row.file; // the encoders' own chatter stays out
         const std::string probe = "ffprobe -v error -count_frames -show_entries stream=codec_name,"
                                   "width,height,r_frame_rate,nb_read_frames -of csv=p=0 '" +
                                   dir.path() + "/movies/" + row.file + "'";
