@@ -236,6 +236,11 @@ std::vector<FramePtr> ConvertAlone(const std::vector<QImage>& pictures, double& 
         frame->width = w;
         frame->height = h;
         if (av_frame_get_buffer(frame.get(), 0) < 0) Fail("av_frame_get_buffer");
+        // Touched first, as the writer's reused pictures are: the time is the conversion's,
+        // not the first faults of fresh memory.
+        for (int plane = 0; plane < 3; ++plane)
+            std::memset(frame->data[plane], 0,
+                        size_t(frame->linesize[plane]) * (plane ? h / 2 : h));
         const auto start = Clock::now();
         BgrxToYuv420(picture.constBits(), picture.bytesPerLine(), w, h, frame->data,
                      frame->linesize);
