@@ -55,6 +55,10 @@ print("a program run initialises %d libraries; Qt or FFmpeg among them: %s"
       % (len(libs), ", ".join(bad) if bad else "none"))
 
 app = os.path.join(build, "tivane")
+if os.path.exists(app):
+    needed = subprocess.run(["ldd", app], capture_output=True, text=True).stdout
+    ff = [l.split()[0] for l in needed.splitlines() if "libav" in l or "libswscale" in l]
+    print("tivane links FFmpeg at start-up: %s" % (", ".join(ff) if ff else "no"))
 doc = os.path.join(os.getcwd(), "examples", "pendulum", "pendulum.tvd")
 if os.path.exists(app) and os.environ.get("DISPLAY"):
     env = dict(os.environ, TIVANE_BENCH="paint")
