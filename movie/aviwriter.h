@@ -40,10 +40,8 @@ public:
     static constexpr const char* kCannotSetFormat = kCannotSetVideoFormat;
     static constexpr const char* kCannotWrite = kCannotWriteVideo;
 
-    // MPEG-4 Part 2 keeps a frame's width and height in 13-bit fields. FFmpeg's encoder
-    // refuses more; libxvid takes it and writes a stream no decoder reads, so the writer
-    // refuses it for both.
-    static constexpr int kMaxSide = 8191;
+    // The largest width and height of a frame (MPEG-4 Part 2's 13-bit fields), in every format.
+    static constexpr int kMaxSide = kMaxVideoSide;
 
     // Nothing is opened here: the file is created (or replaced) by the first AppendFrame.
     // `fourCC` is the codec tag an AVI stream carries ("XVID"). The encoder is the one named by

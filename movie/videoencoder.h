@@ -23,6 +23,11 @@ inline constexpr const char* kCannotSetVideoFormat = "Unable to Set Video Stream
 inline constexpr const char* kCannotWriteVideo =
     "Unable to Write Video Stream to the output Movie File";
 
+// MPEG-4 Part 2 keeps a frame's width and height in 13-bit fields. FFmpeg's encoder refuses
+// more; libxvid takes it and writes a stream no decoder reads, so it is refused for both, and
+// for every format, so that a size one format takes is taken by all.
+inline constexpr int kMaxVideoSide = 8191;
+
 // One of the texts above, and FFmpeg's (or the loader's) own words for logs and reports.
 struct VideoFailure {
     const char* text = kMovieSucceeded;

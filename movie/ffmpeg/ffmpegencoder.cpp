@@ -30,11 +30,6 @@ namespace {
 // same at 29 KB, 5 gives 36.5 dB at 19 KB.
 constexpr int kQuantiser = 3;
 
-// MPEG-4 Part 2 keeps a frame's width and height in 13-bit fields. FFmpeg's encoder refuses
-// more; libxvid takes it and writes a stream no decoder reads, so it is refused for both (and
-// for every format, so that a size one format takes is taken by all).
-constexpr int kMaxSide = 8191;
-
 std::string AvError(const char* where, int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
@@ -143,9 +138,10 @@ bool FfmpegEncoder::Open(const VideoSpec& spec, VideoFailure& failure) {
     if (m_width <= 0 || m_height <= 0 || m_width % 2 != 0 || m_height % 2 != 0)
         return fail(kCannotCreateEncoder,
                     "frame size " + SizeText(m_width, m_height) + ": must be even");
-    if (m_width > kMaxSide || m_height > kMaxSide)
+    if (m_width > kMaxVideoSide || m_height > kMaxVideoSide)
         return fail(kCannotCreateEncoder, "frame size " + SizeText(m_width, m_height) +
-                                              ": at most " + std::to_string(kMaxSide) + " a side");
+                                              ": at most " + std::to_string(kMaxVideoSide) +
+                                              " a side");
 
     int rc = avformat_alloc_output_context2(&m_format, nullptr, recipe.muxer, m_fileName.c_str());
     if (rc < 0 || !m_format)
