@@ -10,7 +10,7 @@ set(TIVANE_DEFAULT_PROGRAMS resources/programs/default.prg resources/programs/de
 # The version that --version prints.
 configure_file(cmake/version.h.in ${PROJECT_BINARY_DIR}/generated/version.h @ONLY)
 target_include_directories(tivane PRIVATE ${PROJECT_BINARY_DIR}/generated)
-target_include_directories(tivane-run PRIVATE ${PROJECT_BINARY_DIR}/generated)
+target_include_directories(tivane_runner PRIVATE ${PROJECT_BINARY_DIR}/generated)
 
 # A build tree keeps a share/tivane of links to the sources beside its programs, where they
 # look for their data folder when they have no installed one in ../share/tivane.
