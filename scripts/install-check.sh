@@ -17,7 +17,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-cmake --build "$build" -j "$(nproc)" --target tivane tivane-run tivane_install_files >/dev/null
+cmake --build "$build" -j "$(nproc)" --target tivane tivane-run tivane-run-pictures tivane_ffmpeg tivane_install_files >/dev/null
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/tivane bin/tivane-run share/tivane/default.prg share/tivane/defaultt.prg \
@@ -28,6 +28,10 @@ for f in bin/tivane bin/tivane-run share/tivane/default.prg share/tivane/default
   share/icons/hicolor/48x48/mimetypes/application-x-tivane-document.png \
   share/man/man1/tivane.1.gz share/man/man1/tivane-run.1.gz; do
   [ -s "$prefix/$f" ] || fail "missing $f"
+done
+# The picture runner and the FFmpeg module, in the library folder the build chose.
+for f in tivane-run-pictures tivane-ffmpeg.so; do
+  ls "$prefix"/lib*/tivane/$f "$prefix"/lib/*/tivane/$f >/dev/null 2>&1 || fail "missing $f"
 done
 # An example keeps only its own files: the default programs are the application's.
 if ls "$prefix"/share/tivane/examples/*/default*.prg >/dev/null 2>&1; then
