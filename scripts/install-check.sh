@@ -31,7 +31,7 @@ for f in bin/tivane bin/tivane-run share/tivane/default.prg share/tivane/default
 done
 # The picture runner and the FFmpeg module, in the library folder the build chose.
 for f in tivane-run-pictures tivane-ffmpeg.so; do
-  ls "$prefix"/lib*/tivane/$f "$prefix"/lib/*/tivane/$f >/dev/null 2>&1 || fail "missing $f"
+  [ -n "$(find "$prefix" -path "*/lib*/tivane/$f" -size +0)" ] || fail "missing $f"
 done
 # An example keeps only its own files: the default programs are the application's.
 if ls "$prefix"/share/tivane/examples/*/default*.prg >/dev/null 2>&1; then
