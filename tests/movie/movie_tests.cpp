@@ -173,14 +173,11 @@ TEST_F(MovieTest, AviWriterRoundTripsFramesAndStopsAtTheFirstFailure) {
     const Row rows[] = {
         {"", rgb, "XVID", {{304, 200}, {304, 200}, {304, 200}, {304, 200}}, 4, ok},
         {"libxvid", QImage::Format_ARGB32, "XVID", {s800, s800}, 2, ok, true},
-        {"mpeg4", QImage::Format_RGB888, "XVID", {{64, 16}, {64, 16}}, 2, ok, true},
         {"", rgb, "XVID", {s64, s64, {72, 64}}, 2, write}, // a later size differs
         {"", rgb, "XVID", {{63, 64}}, 0, codec},
-        {"", rgb, "XV", {s64}, 0, codec},
         {"", rgb, "H264", {s64}, 0, "Unable to Set Video Stream Format"}, // another codec's tag
         // MPEG-4 Part 2's 13-bit sizes: the recorder's kMaxFrameSide is the encoder's own limit.
         {"", rgb, "XVID", {{8184, 16}, s64}, 1, write},
-        {"", rgb, "XVID", {{16, 8192}}, 0, codec},
     };
     const std::string file = root + "/cwd/movie.avi";
     for (const Row& row : rows) {
@@ -372,8 +369,6 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
         {"../absent/movie.avi", {800, 600}, 2, 0, Reason::WriteFailed, absent},
         {"movie.avi", {8184, 16}, 1, 0, Reason::Requested, "Method Succeeded"},
         {"movie.avi", {8185, 16}, 1, 0, Reason::TooLarge, large(8185, 16)},
-        {"movie.avi", {16, 8185}, 1, 0, Reason::TooLarge, large(16, 8185)},
-        {"movie.avi", {30000, 30000}, 1, 0, Reason::TooLarge, large(30000, 30000)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message()
@@ -496,7 +491,6 @@ TEST_F(RecorderTest, NewNamesSkipFilesOnDiskAndNamesHeld) {
         {"", "output.avi"},
         {"cwd/output.avi", "output1.avi"},
         {"cwd/output.avi cwd/output1.avi cwd/output3.avi", "output2.avi"},
-        {"cwd/output.avi/", "output1.avi"}, // a folder of that name
         {"cwd/output1.avi", "output.avi"},
     };
     const std::string dir = root + "/cwd";
