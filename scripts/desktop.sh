@@ -6,13 +6,16 @@ desktop_start() {
   work=$(mktemp -d)
   cp -r "$(dirname "$1")"/. "$work/"
   doc=$work/$(basename "$1")
-  local display=:$((70 + RANDOM % 29))
-  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display itself and writes its number once it accepts connections, so
+  # that runs side by side (and stale locks) never collide.
+  local number=$work.display
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
   xvfb=$!
   app_pid=
   trap desktop_cleanup EXIT
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  for _ in $(seq 200); do [ -s "$number" ] && break; sleep 0.1; done
+  export DISPLAY=:$(head -n 1 "$number")
+  rm -f "$number"
 }
 
 desktop_cleanup() {
