@@ -1,10 +1,14 @@
 #include "childframe.h"
 
 #include <filesystem>
+#include <optional>
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QPointer>
 
+#include "dialogs.h"
+#include "filesearch.h"
 #include "icons.h"
 #include "mainframe.h"
 #include "movierecorder.h"
@@ -17,6 +21,33 @@ namespace tivane {
 
 namespace {
 constexpr int16_t kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3;
+
+// The movie formats of Save as AVI's dialog, each with the endings that pick it. The recorder
+// writes AVI (XVID); a format joins this table when it records it.
+const std::vector<FileKind>& MovieFileKinds() {
+    static const std::vector<FileKind> kinds{{"AVI", {".avi"}}};
+    return kinds;
+}
+
+bool IsMovieName(const std::string& path) {
+    const std::string_view ending = EndingOf(path);
+    for (const FileKind& kind : MovieFileKinds()) {
+        for (const std::string& e : kind.endings)
+            if (EqualIgnoringCase(ending, e)) return true;
+    }
+    return false;
+}
+
+QString CannotRecordAs(const std::string& path) {
+    QStringList endings;
+    for (const FileKind& kind : MovieFileKinds()) {
+        for (const std::string& e : kind.endings)
+            endings << QString::fromStdString(e);
+    }
+    return QStringLiteral("Tivane cannot record a movie as %1: the ending \"%2\" is not one of %3.")
+        .arg(QString::fromStdString(path), QString::fromStdString(std::string(EndingOf(path))),
+             endings.join(QStringLiteral(", ")));
+}
 
 // The status line of a movie that ended.
 QString MovieOutcome(const MovieRecorder& recorder) {
@@ -60,11 +91,28 @@ void CTivaneFrame::StartRecording() {
     if (!graph || (m_recorder && m_recorder->Requested())) return;
     m_recorder.reset();
     GraphWidget* widget = m_graph;
-    // Beside the document, never over a file that is there.
-    const std::string folder =
-        std::filesystem::path(CTivaneDoc::Of(*m_view).PathName()).parent_path();
+    // The dialog opens beside the document and proposes a name no file has yet.
+    const std::string& document = CTivaneDoc::Of(*m_view).PathName();
+    SaveFileRequest request =
+        SaveBesideDocument(document, "Save as AVI", MovieFileKinds(), 0, "output");
+    request.name = std::filesystem::path(NextMovieFileName(request.folder)).filename();
+    Dialogs& dialogs = m_main.dialogs();
+    const QPointer<CTivaneFrame> self(this);
+    const std::optional<std::string> name = dialogs.AskSaveFileName(request);
+    // A program running meanwhile may have closed the window or ended its view.
+    if (!self || !name || name->empty() || !m_view) return;
+    if (!IsMovieName(*name)) {
+        dialogs.MessageBox(CannotRecordAs(*name).toStdString(), MessageIcon::Stop, 0);
+        return;
+    }
+    if (MovieFileInUse(*name)) {
+        dialogs.MessageBox("The movie " + *name + " is being recorded by another window.",
+                           MessageIcon::Stop, 0);
+        return;
+    }
+    if (!MayReplaceFile(dialogs, *name) || !self || !m_view) return;
     m_recorder = std::make_unique<MovieRecorder>(
-        *graph, NextMovieFileName(folder), [widget] { return widget->size(); }, logicalDpiX());
+        *graph, *name, [widget] { return widget->size(); }, logicalDpiX());
     m_recorder->onStopped = [this](MovieRecorder::StopReason reason) {
         const QString outcome = MovieOutcome(*m_recorder);
         m_main.ShowStatus(reason == MovieRecorder::StopReason::SizeChanged

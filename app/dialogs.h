@@ -50,6 +50,9 @@ public:
         return Target().EditViewSetup(setupText);
     }
     std::optional<std::string> ChooseTemplate() override { return Target().ChooseTemplate(); }
+    std::optional<std::string> AskSaveFileName(const SaveFileRequest& request) override {
+        return Target().AskSaveFileName(request);
+    }
 
 protected:
     virtual DialogSeam& Target() = 0;
@@ -69,6 +72,7 @@ public:
     bool AskYesNo(std::string_view question) override;
     std::optional<std::string> EditViewSetup(std::string_view setupText) override;
     std::optional<std::string> ChooseTemplate() override;
+    std::optional<std::string> AskSaveFileName(const SaveFileRequest& request) override;
     std::optional<std::string> PromptDocument() override;
     std::optional<std::string> PromptSaveAs(const std::string& current) override;
     SaveAnswer AskSaveChanges(const std::string& title) override;
@@ -76,6 +80,10 @@ public:
 private:
     QWidget* m_parent;
 };
+
+// The name filters of a save dialog, one a kind: "PNG (*.png)", "JPEG (*.jpg *.jpeg)"; a kind
+// whose only ending is "" takes every file ("All files (*)").
+QStringList NameFilters(const std::vector<FileKind>& kinds);
 
 // Bytes of the language as text for widgets: UTF-8 when valid, else Latin-1.
 QString BytesToText(std::string_view bytes);
