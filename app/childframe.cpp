@@ -219,7 +219,7 @@ void FrameSurface::Invalidate(bool erase) {
     if (!m_frame) return;
     if (GraphWidget* graph = m_frame->Graph()) {
         if (erase) graph->RedrawFromScratch();
-        graph->update();
+        graph->RequestPaint();
     } else if (TextWidget* text = m_frame->Text()) {
         text->viewport()->update();
     }
