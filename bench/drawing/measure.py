@@ -10,12 +10,15 @@ the table gives median wall times, their ratio and each document's peak resident
 empty.tvd opens and runs the same way without the loop, so that the ratio can also be given
 without what opening a document costs.
 
+The last line gives the ratio of the runs alone, as the runner times its Execute.
+
 Usage: bench/drawing/measure.py [--runs N] [--segments N] [--tivane PATH]
 """
 
 import argparse
 import os
 import shutil
+import statistics
 import struct
 import subprocess
 import sys
@@ -40,6 +43,17 @@ def copy_documents(to, segments):
                 data = data.replace(b"{i < %d}" % SEGMENTS, b"{i < %d}" % segments)
             with open(os.path.join(to, name), "wb") as f:
                 f.write(data)
+
+
+def execute_seconds(tivane, document):
+    """The seconds the runner reports for Execute of DOCUMENT (TIVANE_BENCH=execute)."""
+    proc = subprocess.run([tivane, "--bare", document], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE, text=True,
+                          env=dict(os.environ, TIVANE_BENCH="execute"))
+    for line in proc.stderr.splitlines():
+        if line.startswith("execute_seconds "):
+            return float(line.split()[1])
+    sys.exit("no timing from %s:\n%s" % (document, proc.stderr))
 
 
 def saved_picture_codes(tivane, document, segments):
@@ -91,6 +105,12 @@ def main():
                                   args.runs)
         results[document] = seconds
         print("%-9s %9.3f %9.1f %9d" % (document, seconds, rss / 1024, items))
+    # The run alone, as the runner times its Execute (TIVANE_BENCH=execute), without start-up.
+    runs = {}
+    for document in ("drawing", "baseline"):
+        runs[document] = statistics.median(
+            execute_seconds(tivane, os.path.join(work, document + ".tvd"))
+            for _ in range(args.runs))
     shutil.rmtree(work, ignore_errors=True)
     extra = results["drawing"] - results["baseline"]
     print("%d segments: drawing/baseline %.2f; drawing adds %.3f s, %.0f ns per segment" % (
@@ -100,6 +120,8 @@ def main():
     if results["baseline"] > startup:
         print("without opening (empty): drawing/baseline %.2f" % (
             (results["drawing"] - startup) / (results["baseline"] - startup)))
+    print("Execute alone: drawing %.3f s, baseline %.3f s, drawing/baseline %.2f" % (
+        runs["drawing"], runs["baseline"], runs["drawing"] / runs["baseline"]))
 
 
 if __name__ == "__main__":
