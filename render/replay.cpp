@@ -130,9 +130,17 @@ void SetLinePixels(const DirectPixels& px, QPoint a, QPoint b, uint32_t argb) {
     int u = (u1 + 32) >> 6;
     const int uEnd = (u2 + 32) >> 6;
     v += (((u << 6) + (slope > 0 ? 32 : 0) - u1) * slope) >> 6;
+    // Locals, so that the stores into the pixels do not make the compiler reload them.
+    uint32_t* const bits = px.bits;
+    const qsizetype stride = px.stride;
+    const auto uSize = static_cast<unsigned>(steep ? px.height : px.width);
+    const auto vSize = static_cast<unsigned>(steep ? px.width : px.height);
+    // Steps along u go one pixel (or one row); a step of v by one goes one row (or pixel).
+    const qsizetype uStep = steep ? stride : 1, vStep = steep ? 1 : stride;
     for (; u < uEnd; ++u, v += slope) {
-        const int x = steep ? v >> 16 : u, y = steep ? u : v >> 16;
-        if (x >= 0 && y >= 0 && x < px.width && y < px.height) px.bits[y * px.stride + x] = argb;
+        const int across = v >> 16;
+        if (static_cast<unsigned>(u) < uSize && static_cast<unsigned>(across) < vSize)
+            bits[u * uStep + across * vStep] = argb;
     }
 }
 
