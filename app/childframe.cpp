@@ -2,19 +2,21 @@
 
 #include <filesystem>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QPointer>
 
 #include "dialogs.h"
-#include "filesearch.h"
 #include "icons.h"
 #include "mainframe.h"
 #include "movierecorder.h"
 #include "tivanedoc.h"
 #include "tivanegraph.h"
 #include "tivaneview.h"
+#include "videoformat.h"
 #include "widgets.h"
 
 namespace tivane {
@@ -22,31 +24,16 @@ namespace tivane {
 namespace {
 constexpr int16_t kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3;
 
-// The movie formats of Save as AVI's dialog, each with the endings that pick it. The recorder
-// writes AVI (XVID); a format joins this table when it records it.
-const std::vector<FileKind>& MovieFileKinds() {
-    static const std::vector<FileKind> kinds{{"AVI", {".avi"}}};
+// The movie formats as the filters of Save as AVI's dialog, AVI (what it always wrote) first.
+std::vector<FileKind> MovieFileKinds() {
+    constexpr std::pair<VideoFormat, const char*> kFormats[] = {{VideoFormat::Avi, "AVI"},
+                                                                {VideoFormat::Mp4, "MP4"},
+                                                                {VideoFormat::Webm, "WebM"},
+                                                                {VideoFormat::Gif, "GIF"}};
+    std::vector<FileKind> kinds;
+    for (const auto& [format, name] : kFormats)
+        kinds.push_back({name, {std::string(VideoExtension(format))}});
     return kinds;
-}
-
-bool IsMovieName(const std::string& path) {
-    const std::string_view ending = EndingOf(path);
-    for (const FileKind& kind : MovieFileKinds()) {
-        for (const std::string& e : kind.endings)
-            if (EqualIgnoringCase(ending, e)) return true;
-    }
-    return false;
-}
-
-QString CannotRecordAs(const std::string& path) {
-    QStringList endings;
-    for (const FileKind& kind : MovieFileKinds()) {
-        for (const std::string& e : kind.endings)
-            endings << QString::fromStdString(e);
-    }
-    return QStringLiteral("Tivane cannot record a movie as %1: the ending \"%2\" is not one of %3.")
-        .arg(QString::fromStdString(path), QString::fromStdString(std::string(EndingOf(path))),
-             endings.join(QStringLiteral(", ")));
 }
 
 // The status line of a movie that ended.
@@ -101,8 +88,8 @@ void CTivaneFrame::StartRecording() {
     const std::optional<std::string> name = dialogs.AskSaveFileName(request);
     // A program running meanwhile may have closed the window or ended its view.
     if (!self || !name || name->empty() || !m_view) return;
-    if (!IsMovieName(*name)) {
-        dialogs.MessageBox(CannotRecordAs(*name).toStdString(), MessageIcon::Stop, 0);
+    if (const VideoFormatChoice choice = VideoFormatForName(*name); !choice.format) {
+        dialogs.MessageBox(choice.refusal, MessageIcon::Stop, 0);
         return;
     }
     if (MovieFileInUse(*name)) {

@@ -41,6 +41,14 @@ QString ElideReport(const QString& report, bool* elided) {
 
 namespace {
 
+constexpr const char* kDocumentFilter = "Tivane Files (*.tvd);;All Files (*)";
+
+// The name a file dialog returned, or nothing when it was cancelled.
+std::optional<std::string> Chosen(const QString& name) {
+    if (name.isEmpty()) return std::nullopt;
+    return name.toStdString();
+}
+
 QMessageBox::Icon IconOf(MessageIcon icon) {
     switch (icon) {
     case MessageIcon::Stop:
@@ -172,7 +180,7 @@ std::optional<std::string> QtDialogs::AskSaveFileName(const SaveFileRequest& req
 }
 
 std::optional<std::string> QtDialogs::PromptDocument() {
-    QFileDialog dialog(m_parent, "Open Equation", QString(), "Tivane Files (*.tvd);;All Files (*)");
+    QFileDialog dialog(m_parent, "Open Equation", QString(), kDocumentFilter);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix("tvd");
@@ -190,12 +198,14 @@ std::optional<std::string> QtDialogs::PromptDocument() {
     return std::nullopt;
 }
 
+std::optional<std::string> QtDialogs::PromptExample(const std::string& folder) {
+    return Chosen(QFileDialog::getOpenFileName(m_parent, "Examples", QString::fromStdString(folder),
+                                               kDocumentFilter));
+}
+
 std::optional<std::string> QtDialogs::PromptSaveAs(const std::string& current) {
-    const QString name =
-        QFileDialog::getSaveFileName(m_parent, "Save As", QString::fromStdString(current),
-                                     "Tivane Files (*.tvd);;All Files (*)");
-    if (name.isEmpty()) return std::nullopt;
-    return name.toStdString();
+    return Chosen(QFileDialog::getSaveFileName(m_parent, "Save As", QString::fromStdString(current),
+                                               kDocumentFilter));
 }
 
 SaveAnswer QtDialogs::AskSaveChanges(const std::string& title) {

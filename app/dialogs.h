@@ -25,6 +25,8 @@ public:
     // "Open Equation": a document file; a name that does not exist yet has been confirmed.
     virtual std::optional<std::string> PromptDocument() = 0;
     virtual std::optional<std::string> PromptSaveAs(const std::string& current) = 0;
+    // Help > Examples: a document chosen in the folder of the bundled models.
+    virtual std::optional<std::string> PromptExample(const std::string& folder) = 0;
     // "Save changes to %1?"
     virtual SaveAnswer AskSaveChanges(const std::string& title) = 0;
 };
@@ -75,6 +77,7 @@ public:
     std::optional<std::string> AskSaveFileName(const SaveFileRequest& request) override;
     std::optional<std::string> PromptDocument() override;
     std::optional<std::string> PromptSaveAs(const std::string& current) override;
+    std::optional<std::string> PromptExample(const std::string& folder) override;
     SaveAnswer AskSaveChanges(const std::string& title) override;
 
 private:

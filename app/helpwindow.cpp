@@ -2,17 +2,22 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextBrowser>
 #include <QToolBar>
 
 namespace tivane {
 
-HelpWindow::HelpWindow(QWidget* parent) : QMainWindow(parent, Qt::Window) {
+HelpWindow::HelpWindow(QWidget* parent, const QString& folder)
+    : QMainWindow(parent, Qt::Window),
+      m_root(!folder.isEmpty() && QFileInfo::exists(folder + "/topics.txt")
+                 ? QUrl::fromLocalFile(folder + "/")
+                 : QUrl("qrc:/help/")) {
     setWindowTitle("Tivane Help");
     setObjectName("help");
     m_browser = new QTextBrowser(this);
     m_browser->setOpenExternalLinks(true);
-    m_browser->setSearchPaths({":/help"});
+    m_browser->setSearchPaths({m_root.isLocalFile() ? m_root.toLocalFile() : ":/help"});
     setCentralWidget(m_browser);
     QToolBar* bar = addToolBar("Navigation");
     bar->setMovable(false);
@@ -26,7 +31,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QMainWindow(parent, Qt::Window) {
     resize(720, 640);
 
     // "topic file" per line: the pages that help contexts open.
-    QFile topics(":/help/topics.txt");
+    QFile topics(m_root.isLocalFile() ? m_root.toLocalFile() + "topics.txt" : ":/help/topics.txt");
     if (topics.open(QIODevice::ReadOnly | QIODevice::Text)) {
         while (!topics.atEnd()) {
             const QList<QByteArray> fields = topics.readLine().simplified().split(' ');
@@ -44,7 +49,7 @@ QString HelpWindow::PageOf(int32_t topic) const {
 }
 
 void HelpWindow::ShowTopic(int32_t topic) {
-    m_browser->setSource(QUrl("qrc:/help/" + PageOf(topic)));
+    m_browser->setSource(m_root.resolved(QUrl(PageOf(topic))));
     show();
     raise();
     activateWindow();

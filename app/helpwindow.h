@@ -3,6 +3,7 @@
 // function, an error message, a message box) or at the index.
 
 #include <QMainWindow>
+#include <QUrl>
 #include <map>
 
 class QTextBrowser;
@@ -15,7 +16,8 @@ inline constexpr int32_t kHelpUsingTopic = -2;
 class HelpWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit HelpWindow(QWidget* parent);
+    // The pages of `folder` when it has them (the installed ones), else the built-in copy.
+    HelpWindow(QWidget* parent, const QString& folder);
     // Shows the page of a topic; a number without a page shows the index.
     void ShowTopic(int32_t topic);
     // The page a topic opens ("index.html" for unknown numbers).
@@ -24,6 +26,7 @@ public:
 
 private:
     QTextBrowser* m_browser;
+    QUrl m_root; // the folder of the pages, with a trailing '/'
     std::map<int32_t, QString> m_pages;
 };
 

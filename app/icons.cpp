@@ -121,10 +121,10 @@ QIcon ToolIcon(int command, bool running) {
     return QIcon(pixmap);
 }
 
-QIcon AppIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+void PaintAppIcon(QPainter& p, int size) {
+    p.save();
+    // Drawn on a 32 x 32 grid, scaled to the size asked for.
+    p.scale(size / 32.0, size / 32.0);
     p.setRenderHint(QPainter::Antialiasing);
     p.setBrush(QColor(30, 70, 160));
     p.setPen(Qt::NoPen);
@@ -136,7 +136,20 @@ QIcon AppIcon() {
     p.setPen(QPen(QColor(255, 220, 60), 3));
     p.setBrush(Qt::NoBrush);
     p.drawPath(wave);
-    return QIcon(pixmap);
+    p.restore();
+}
+
+QIcon AppIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        PaintAppIcon(p, size);
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 } // namespace tivane

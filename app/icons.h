@@ -5,9 +5,14 @@
 
 #include <QIcon>
 
+class QPainter;
+
 namespace tivane {
 
 QIcon AppIcon();
+// The application's icon on a `size` x `size` square from the painter's origin: the windows'
+// icon and the desktop's icon files (tools/writeicons.cpp) are the same picture.
+void PaintAppIcon(QPainter& p, int size);
 QIcon ToolIcon(int command, bool running);
 
 } // namespace tivane

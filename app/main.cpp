@@ -17,6 +17,7 @@
 #include "qtenv.h"
 #include "tivanedoc.h"
 #include "tivaneview.h"
+#include "version.h"
 
 namespace {
 
@@ -29,9 +30,25 @@ extern "C" void OnMathSignal(int) {
     if (tivane::CTivaneDoc* doc = g_mainFrame->ActiveDocument()) doc->errorCode = tivane::ERR_MATH;
 }
 
+constexpr const char* kUsage =
+    "Usage: tivane [DOCUMENT]\n"
+    "       tivane --version | --help\n"
+    "\n"
+    "Opens DOCUMENT (a .tvd file) with its windows, or asks for a document to open or\n"
+    "create. The whole command line is one path, blanks and all. See tivane(1).\n";
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // The command line is a document path; these two alone are answered without a window.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tivane %s\n", TIVANE_VERSION);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     tivane::PrepareQtEnvironment();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("Tivane");
@@ -49,7 +66,7 @@ int main(int argc, char** argv) {
     args.removeFirst();
     const std::string commandLine = args.join(' ').toStdString();
 
-    tivane::CMainFrame frame(tivane::SearchContext{tivane::ExecutableDirectory(), commandLine});
+    tivane::CMainFrame frame(tivane::ApplicationSearch(commandLine));
     g_mainFrame = &frame;
     struct sigaction action {};
     action.sa_handler = OnMathSignal;

@@ -92,6 +92,8 @@ std::span<const CMainFrame::ActionRow> CMainFrame::ActionRows() {
         {ID_HELP, "Help", "Display help for the current task or command", "F1", &M::Help, Nothing},
         {ID_HELP_USING, "&Using Help", "Display instructions about how to use help", "",
          &M::UsingHelp, Nothing},
+        {ID_HELP_EXAMPLES, "&Examples...", "Open one of the bundled models", "", &M::Examples,
+         Nothing},
         {ID_CONTEXT_HELP, "Help", "Display help for clicked buttons, menus and windows", "Shift+F1",
          &M::ContextHelp, Nothing},
         {ID_APP_ABOUT, "&About Tivane...",
@@ -102,7 +104,7 @@ std::span<const CMainFrame::ActionRow> CMainFrame::ActionRows() {
     return kRows;
 }
 
-CMainFrame::CMainFrame(SearchContext search) {
+CMainFrame::CMainFrame(SearchContext search) : m_dataDir(search.dataDir) {
     setWindowTitle(kAppName);
     setWindowIcon(AppIcon());
     m_mdi = new QMdiArea(this);
@@ -224,6 +226,7 @@ void CMainFrame::CreateMenus() {
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction(Action(ID_HELP_INDEX));
     help->addAction(Action(ID_HELP_USING));
+    help->addAction(Action(ID_HELP_EXAMPLES));
     help->addSeparator();
     help->addAction(Action(ID_APP_ABOUT));
 }
@@ -545,12 +548,21 @@ void CMainFrame::UsingHelp() {
     ShowHelpTopic(kHelpUsingTopic);
 }
 
+void CMainFrame::Examples() {
+    // Without a data folder the prompt starts where the user is.
+    const std::string folder = m_dataDir.empty() ? std::string() : m_dataDir + "/examples";
+    if (const std::optional<std::string> path = m_ui->dialogs().PromptExample(folder))
+        OpenDocumentFile(*path);
+}
+
 void CMainFrame::ContextHelp() {
     QWhatsThis::enterWhatsThisMode();
 }
 
 void CMainFrame::ShowHelpTopic(int32_t topic) {
-    if (!m_help) m_help = new HelpWindow(this);
+    if (!m_help)
+        m_help = new HelpWindow(
+            this, m_dataDir.empty() ? QString() : QString::fromStdString(m_dataDir + "/help"));
     m_help->ShowTopic(topic);
 }
 

@@ -67,6 +67,7 @@ enum Command : int {
     ID_SAVE_CONTENTS = 0x801A,
     ID_CLEAR_ALL = 0x801B,
     ID_SAVE_AVI = 0x801C,
+    ID_HELP_EXAMPLES = 0x801D,
 };
 
 class CMainFrame final : public QMainWindow {
@@ -154,6 +155,7 @@ private:
     void Help();
     void HelpIndex();
     void UsingHelp();
+    void Examples();
     void ContextHelp();
     void About();
 
@@ -171,6 +173,8 @@ private:
     QLabel* m_numLabel = nullptr;
     QLabel* m_scrlLabel = nullptr;
     QPointer<HelpWindow> m_help;
+    // The application's data folder: the examples and the help pages; may be empty.
+    std::string m_dataDir;
     bool m_runningLook = false;
 };
 

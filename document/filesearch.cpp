@@ -94,6 +94,28 @@ std::string ExecutableDirectory() {
     return ec ? std::string() : exe.parent_path().string();
 }
 
+std::string ApplicationDataDirectory(const std::string& executableDir) {
+    if (executableDir.empty()) return {};
+    for (const char* relative : {"../share/tivane", "share/tivane"}) {
+        const fs::path dir = (fs::path(executableDir) / relative).lexically_normal();
+        if (HasKind(dir, true)) return dir.string();
+    }
+    return {};
+}
+
+SearchContext ApplicationSearch(std::string commandLineFile) {
+    SearchContext search{ExecutableDirectory(), std::move(commandLineFile)};
+    search.dataDir = ApplicationDataDirectory(search.executableDir);
+    return search;
+}
+
+bool IsDefaultProgramName(std::string_view bareName) {
+    for (std::string_view known : {"default.prg", "defaultt.prg", "defaultg.prg"}) {
+        if (EqualIgnoringCase(bareName, known)) return true;
+    }
+    return false;
+}
+
 std::optional<std::string> FindExistingFile(std::string_view name) {
     if (name.empty()) return std::nullopt;
 
@@ -134,6 +156,14 @@ bool LocateFile(std::string& name, std::string_view fallback, const SearchContex
         if (path) name = std::move(*path);
         return path.has_value();
     };
+    // The places a model did not name itself are tried without leaving their candidate: a
+    // failure message names the place the user knows.
+    auto foundQuietly = [&name](const std::string& dir, const std::string& bare) {
+        if (dir.empty()) return false;
+        std::optional<std::string> path = FindExistingFile(JoinDirectory(dir, bare));
+        if (path) name = std::move(*path);
+        return path.has_value();
+    };
 
     const std::string commandDir = DirectoryPrefix(ctx.commandLineFile);
     std::string searched = name;
@@ -151,13 +181,10 @@ bool LocateFile(std::string& name, std::string_view fallback, const SearchContex
         }
         if (found(JoinDirectory(ctx.executableDir, bare))) return true;
         if (found(commandDir + bare)) return true;
-        if (!ctx.templateDir.empty()) {
-            if (std::optional<std::string> path =
-                    FindExistingFile(JoinDirectory(ctx.templateDir, bare))) {
-                name = std::move(*path);
-                return true;
-            }
-        }
+        if (foundQuietly(ctx.templateDir, bare)) return true;
+        // The application's own default programs come after every place of the document, so
+        // a model's own ones replace them.
+        if (IsDefaultProgramName(bare) && foundQuietly(ctx.dataDir, bare)) return true;
 
         if (pass == 1 || fallback.empty() || EqualIgnoringCase(fallback, bare)) return false;
         searched = std::string(fallback);

@@ -33,14 +33,30 @@ struct SearchContext {
     // The folder of the document's template, once found; may be empty. A model's programs
     // lie beside its template, which a document saved elsewhere no longer is.
     std::string templateDir = {};
+    // The application's data folder (share/tivane), which holds the application's own default
+    // programs; may be empty.
+    std::string dataDir = {};
 };
 
 // The directory of the running executable, or "" when the system does not tell.
 std::string ExecutableDirectory();
 
+// The application's data folder for a program in `executableDir`: "../share/tivane" from an
+// installed program's bin folder, else the "share/tivane" that a build tree keeps beside its
+// programs; "" when neither is a folder. An installed program never reaches the sources.
+std::string ApplicationDataDirectory(const std::string& executableDir);
+
+// The places of the running program: its executable's folder and its data folder, and the
+// document named on its command line.
+SearchContext ApplicationSearch(std::string commandLineFile);
+
+// "default.prg", "defaultt.prg" or "defaultg.prg", compared without regard to case.
+bool IsDefaultProgramName(std::string_view bareName);
+
 // Searches for `name`, then for its bare file name in the current directory, the executable's
-// directory, the command-line file's directory and, last, the template's directory (a failed
-// search leaves the candidate before that one, as if it were not there); when none exists
+// directory, the command-line file's directory, the template's directory and, for a default
+// program only, the data folder (a failed search leaves the candidate of the command-line
+// file's directory, as if the last two were not there); when none exists
 // and `fallback` is neither empty nor the bare name (ignoring case), the same search is made
 // once more for `fallback`.
 // On success `name` becomes the file's absolute, lexically normal path (symlinks are kept as

@@ -1,70 +1,141 @@
 #include "aviwriter.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include <QImage>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/error.h>
-#include <libavutil/frame.h>
-#include <libswscale/swscale.h>
-}
+#include "encodermodule.h"
 
 namespace tivane {
 
 namespace {
 
-// Every frame is coded with this fixed quantiser rather than at a bit rate: pictures are lines
-// and text on flat colour whose cost swings with what is drawn and with the window's size, and
-// a rate that suits one picture smears another. What a line plot loses is mostly in the 4:2:0
-// colour planes, not in the coefficients: at 800 x 600, 3 gives 37.0 dB at 24 KB a frame, 2 the
-// same at 29 KB, 5 gives 36.5 dB at 19 KB.
-constexpr int kQuantiser = 3;
-
-std::string AvError(const char* where, int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return std::string(where) + ": " + text;
-}
-
 std::string SizeText(QSize size) {
     return std::to_string(size.width()) + " x " + std::to_string(size.height());
 }
 
+// Frames in flight: enough that the run, the conversion and the encoder each have one to
+// work on with one to spare, but never more than this many bytes of copies, so that a huge
+// frame is written one at a time rather than held four times over.
+constexpr int kMaxInFlight = 4;
+constexpr size_t kInFlightBytes = size_t{64} << 20;
+
 } // namespace
 
-// The FFmpeg objects of one open movie. The stream belongs to the format context.
-struct AviWriter::Codec {
-    AVFormatContext* format = nullptr;
-    AVStream* stream = nullptr;
-    AVCodecContext* encoder = nullptr;
-    SwsContext* scaler = nullptr;
-    AVFrame* frame = nullptr;
-    AVPacket* packet = nullptr;
-    bool fileOpen = false;      // the file exists because we created it
-    bool headerWritten = false; // from here on the file can be finalised
+// The encoder and its two threads. A frame goes from the caller into a free copy buffer, then
+// to the converter thread (copy -> picture), then to the encoder thread (picture -> file);
+// each stage takes them in the order the previous one gave them, so frames stay in order.
+struct AviWriter::Pipeline {
+    std::unique_ptr<VideoEncoder> encoder;
+    std::ptrdiff_t stride = 0;
+    std::vector<std::vector<uint8_t>> copies;
 
-    Codec() = default;
-    Codec(const Codec&) = delete;
-    Codec& operator=(const Codec&) = delete;
-    ~Codec() {
-        sws_freeContext(scaler);
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-        avcodec_free_context(&encoder);
-        if (format) {
-            if (format->pb) avio_closep(&format->pb);
-            avformat_free_context(format);
+    std::mutex mutex;
+    // Who waits for what: the caller for a free copy, the converter for a frame and a free
+    // picture (or the end), the coder for a picture (or the end). A failure wakes all three.
+    std::condition_variable forCaller, forConverter, forCoder;
+    std::deque<int> freeCopies, toConvert, freePictures, toEncode;
+    bool closing = false;   // no more frames will come
+    bool converted = false; // the converter has passed on every frame
+    bool failed = false;
+    VideoFailure failure; // the first failure of either thread
+    std::thread converter, coder;
+
+    // Waits for a free copy buffer and queues a copy of `rgb` (RGB32) for conversion. The copy
+    // is made outside the lock: the buffer is the caller's until it is queued.
+    bool Queue(const QImage& rgb) {
+        std::unique_lock lock(mutex);
+        forCaller.wait(lock, [&] { return failed || !freeCopies.empty(); });
+        if (failed) return false;
+        const int slot = freeCopies.front();
+        freeCopies.pop_front();
+        lock.unlock();
+        uint8_t* to = copies[size_t(slot)].data();
+        const size_t row = size_t(stride);
+        for (int y = 0; y < rgb.height(); ++y, to += row)
+            std::memcpy(to, rgb.constScanLine(y), row);
+        lock.lock();
+        toConvert.push_back(slot);
+        forConverter.notify_one();
+        return true;
+    }
+
+    void Convert() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            forConverter.wait(lock, [&] {
+                return failed || (closing && toConvert.empty()) ||
+                       (!toConvert.empty() && !freePictures.empty());
+            });
+            if (failed || toConvert.empty()) break;
+            const int slot = toConvert.front(), picture = freePictures.front();
+            toConvert.pop_front();
+            freePictures.pop_front();
+            lock.unlock();
+            VideoFailure f;
+            const bool ok = encoder->Convert(copies[size_t(slot)].data(), stride, picture, f);
+            lock.lock();
+            freeCopies.push_back(slot);
+            forCaller.notify_one();
+            if (ok) {
+                toEncode.push_back(picture);
+                forCoder.notify_one();
+            } else {
+                Failed(std::move(f));
+            }
         }
+        converted = true;
+        forCoder.notify_one();
+    }
+
+    void Encode() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            forCoder.wait(lock, [&] { return failed || converted || !toEncode.empty(); });
+            if (failed || toEncode.empty()) break;
+            const int picture = toEncode.front();
+            toEncode.pop_front();
+            lock.unlock();
+            VideoFailure f;
+            const bool ok = encoder->Encode(picture, f);
+            lock.lock();
+            freePictures.push_back(picture);
+            forConverter.notify_one();
+            if (!ok) Failed(std::move(f));
+        }
+    }
+
+    void Failed(VideoFailure f) {
+        if (failed) return;
+        failed = true;
+        failure = std::move(f);
+        forCaller.notify_all();
+        forConverter.notify_all();
+        forCoder.notify_all();
+    }
+
+    // Lets the threads finish what is queued (or stop at a failure) and waits for them.
+    void Join() {
+        {
+            const std::lock_guard lock(mutex);
+            closing = true;
+        }
+        forConverter.notify_all();
+        if (converter.joinable()) converter.join();
+        if (coder.joinable()) coder.join();
     }
 };
 
 AviWriter::AviWriter(std::string fileName, std::string_view fourCC, int framesPerSecond,
-                     std::string_view encoder)
+                     std::string_view encoder, VideoFormat format)
     : m_fileName(std::move(fileName)), m_fourCC(fourCC), m_fps(framesPerSecond),
-      m_wantedEncoder(encoder) {}
+      m_wantedEncoder(encoder), m_format(format) {}
 
 AviWriter::~AviWriter() {
     Finish();
@@ -86,127 +157,60 @@ bool AviWriter::AppendFrame(const QImage& frame) {
 
 bool AviWriter::Finish() {
     if (m_state == State::Created) m_state = State::Closed;
-    if (!m_codec) return true;
+    if (!m_pipeline) return true;
     m_state = State::Closed;
-    if (Release()) return true;
-    m_error = kCannotWrite;
+    Pipeline& p = *m_pipeline;
+    p.Join();
+    VideoFailure failure;
+    const bool finished = p.encoder->Finish(failure);
+    // A frame that failed in flight is the cause, not what finishing the file says after it.
+    if (p.failed) failure = p.failure;
+    const bool ok = finished && !p.failed;
+    m_pipeline.reset();
+    if (ok) return true;
+    m_error = failure.text;
+    m_detail = std::move(failure.detail);
     return false;
 }
 
 bool AviWriter::Fail(const char* text, std::string detail) {
-    // The cause, not whatever finalising the file says after it.
-    if (detail.empty()) detail = m_detail;
-    Release();
+    if (m_pipeline) {
+        m_pipeline->Join();
+        // The cause, not whatever finalising the file says after it.
+        VideoFailure ignored;
+        m_pipeline->encoder->Finish(ignored);
+        m_pipeline.reset();
+    }
     m_state = State::Closed;
     m_error = text;
     m_detail = std::move(detail);
     return false;
 }
 
-bool AviWriter::Release() {
-    if (!m_codec) return true;
-    Codec& c = *m_codec;
-    bool ok = true;
-    if (c.headerWritten) {
-        // After an encoding failure the drain may fail too; the trailer still indexes the
-        // frames already in the file.
-        ok = Drain(true);
-        const int rc = av_write_trailer(c.format);
-        if (rc < 0) {
-            m_detail = AvError("av_write_trailer", rc);
-            ok = false;
-        }
-    }
-    if (c.fileOpen) {
-        const int rc = avio_closep(&c.format->pb);
-        if (rc < 0) {
-            m_detail = AvError("avio_close", rc);
-            ok = false;
-        }
-        // A file without its header is no movie at all: leave nothing behind.
-        if (!c.headerWritten) std::remove(m_fileName.c_str());
-    }
-    m_codec.reset();
-    return ok;
-}
-
 bool AviWriter::Open(const QImage& frame) {
+    std::string detail;
+    std::unique_ptr<VideoEncoder> encoder = MakeVideoEncoder(detail);
+    if (!encoder) return Fail(kCannotCreateEncoder, std::move(detail));
     const QSize size = frame.size();
-    if (m_fourCC.size() != 4 || m_fps <= 0)
-        return Fail(kCannotCreateEncoder, "codec tag '" + m_fourCC + "' at " +
-                                              std::to_string(m_fps) + " frames per second");
-    // 4:2:0 halves both dimensions of the colour planes.
-    if (size.isEmpty() || size.width() % 2 != 0 || size.height() % 2 != 0)
-        return Fail(kCannotCreateEncoder, "frame size " + SizeText(size) + ": must be even");
-    if (size.width() > kMaxSide || size.height() > kMaxSide)
-        return Fail(kCannotCreateEncoder, "frame size " + SizeText(size) + ": at most " +
-                                              std::to_string(kMaxSide) + " a side");
+    const size_t bytes = size_t(std::max(size.width(), 1)) * size_t(std::max(size.height(), 1)) * 4;
+    const int inFlight = int(std::clamp<size_t>(kInFlightBytes / bytes, 1, kMaxInFlight));
+    VideoSpec spec{m_fileName, m_format,     m_fourCC,      m_wantedEncoder,
+                   m_fps,      size.width(), size.height(), inFlight};
+    VideoFailure failure;
+    if (!encoder->Open(spec, failure)) return Fail(failure.text, std::move(failure.detail));
     m_size = size;
-    m_codec = std::make_unique<Codec>();
-    Codec& c = *m_codec;
-
-    int rc = avformat_alloc_output_context2(&c.format, nullptr, "avi", m_fileName.c_str());
-    if (rc < 0 || !c.format)
-        return Fail(kCannotCreateFile, AvError("avformat_alloc_output_context2", rc));
-    rc = avio_open(&c.format->pb, m_fileName.c_str(), AVIO_FLAG_WRITE);
-    if (rc < 0) return Fail(kCannotCreateFile, AvError("avio_open", rc));
-    c.fileOpen = true;
-
-    c.stream = avformat_new_stream(c.format, nullptr);
-    if (!c.stream) return Fail(kCannotCreateStream, "avformat_new_stream");
-
-    const AVCodec* codec = nullptr;
-    if (!m_wantedEncoder.empty()) {
-        codec = avcodec_find_encoder_by_name(m_wantedEncoder.c_str());
-    } else {
-        codec = avcodec_find_encoder_by_name("libxvid");
-        if (!codec) codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+    m_encoderName = encoder->EncoderName();
+    m_pipeline = std::make_unique<Pipeline>();
+    Pipeline& p = *m_pipeline;
+    p.encoder = std::move(encoder);
+    p.stride = std::ptrdiff_t(size.width()) * 4;
+    for (int k = 0; k < inFlight; ++k) {
+        p.copies.emplace_back(bytes);
+        p.freeCopies.push_back(k);
+        p.freePictures.push_back(k);
     }
-    if (!codec || codec->id != AV_CODEC_ID_MPEG4)
-        return Fail(kCannotCreateEncoder, "no MPEG-4 Part 2 encoder '" + m_wantedEncoder + "'");
-    m_encoderName = codec->name;
-    c.encoder = avcodec_alloc_context3(codec);
-    if (!c.encoder) return Fail(kCannotCreateEncoder, "avcodec_alloc_context3");
-    AVCodecContext& e = *c.encoder;
-    e.width = size.width();
-    e.height = size.height();
-    e.sample_aspect_ratio = {1, 1};
-    e.pix_fmt = AV_PIX_FMT_YUV420P;
-    e.time_base = {1, m_fps};
-    e.framerate = {m_fps, 1};
-    // Key frames only: any frame of the movie can be shown on its own, and a recording cut
-    // short loses nothing that later frames depend on.
-    e.gop_size = 1;
-    e.max_b_frames = 0;
-    e.flags |= AV_CODEC_FLAG_QSCALE;
-    e.global_quality = FF_QP2LAMBDA * kQuantiser;
-    if (c.format->oformat->flags & AVFMT_GLOBALHEADER) e.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    rc = avcodec_open2(c.encoder, codec, nullptr);
-    if (rc < 0) return Fail(kCannotCreateEncoder, AvError("avcodec_open2", rc));
-
-    c.frame = av_frame_alloc();
-    c.packet = av_packet_alloc();
-    if (!c.frame || !c.packet) return Fail(kCannotCreateEncoder, "av_frame_alloc");
-    c.frame->format = e.pix_fmt;
-    c.frame->width = e.width;
-    c.frame->height = e.height;
-    rc = av_frame_get_buffer(c.frame, 0);
-    if (rc < 0) return Fail(kCannotCreateEncoder, AvError("av_frame_get_buffer", rc));
-    // AV_PIX_FMT_RGB32 is FFmpeg's name for QImage::Format_RGB32's layout on either byte order.
-    // Bicubic keeps about 1 dB more of thin coloured lines than bilinear, at the same cost.
-    c.scaler = sws_getContext(e.width, e.height, AV_PIX_FMT_RGB32, e.width, e.height,
-                              AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!c.scaler) return Fail(kCannotCreateEncoder, "sws_getContext");
-
-    rc = avcodec_parameters_from_context(c.stream->codecpar, c.encoder);
-    if (rc < 0) return Fail(kCannotCreateStream, AvError("avcodec_parameters_from_context", rc));
-    c.stream->codecpar->codec_tag = MKTAG(m_fourCC[0], m_fourCC[1], m_fourCC[2], m_fourCC[3]);
-    c.stream->time_base = e.time_base;
-    c.stream->avg_frame_rate = e.framerate;
-    c.stream->r_frame_rate = e.framerate;
-    rc = avformat_write_header(c.format, nullptr);
-    if (rc < 0) return Fail(kCannotSetFormat, AvError("avformat_write_header", rc));
-    c.headerWritten = true;
+    p.converter = std::thread([&p] { p.Convert(); });
+    p.coder = std::thread([&p] { p.Encode(); });
     return true;
 }
 
@@ -214,54 +218,16 @@ bool AviWriter::Write(const QImage& frame) {
     if (frame.size() != m_size)
         return Fail(kCannotWrite,
                     "frame size " + SizeText(frame.size()) + ", the movie's " + SizeText(m_size));
-    Codec& c = *m_codec;
     // Both 32-bit layouts keep B, G, R, X in memory; alpha is not looked at.
     const bool direct =
         frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32;
     const QImage converted = direct ? QImage() : frame.convertToFormat(QImage::Format_RGB32);
-    const QImage& rgb = direct ? frame : converted;
-
-    // The encoder may still hold the previous frame's buffer.
-    int rc = av_frame_make_writable(c.frame);
-    if (rc < 0) return Fail(kCannotWrite, AvError("av_frame_make_writable", rc));
-    const uint8_t* const source[1] = {rgb.constBits()};
-    const int stride[1] = {static_cast<int>(rgb.bytesPerLine())};
-    sws_scale(c.scaler, source, stride, 0, m_size.height(), c.frame->data, c.frame->linesize);
-    c.frame->pts = m_framesWritten;
-    c.frame->pict_type = AV_PICTURE_TYPE_I;
-    c.frame->quality = c.encoder->global_quality; // the fixed quantiser reads it per frame
-    rc = avcodec_send_frame(c.encoder, c.frame);
-    if (rc < 0) return Fail(kCannotWrite, AvError("avcodec_send_frame", rc));
-    if (!Drain(false)) return Fail(kCannotWrite);
+    if (!m_pipeline->Queue(direct ? frame : converted)) {
+        const VideoFailure failure = m_pipeline->failure;
+        return Fail(failure.text, failure.detail);
+    }
     ++m_framesWritten;
     return true;
-}
-
-bool AviWriter::Drain(bool flush) {
-    Codec& c = *m_codec;
-    if (flush) {
-        const int rc = avcodec_send_frame(c.encoder, nullptr);
-        if (rc < 0 && rc != AVERROR_EOF) {
-            m_detail = AvError("avcodec_send_frame", rc);
-            return false;
-        }
-    }
-    for (;;) {
-        int rc = avcodec_receive_packet(c.encoder, c.packet);
-        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
-        if (rc < 0) {
-            m_detail = AvError("avcodec_receive_packet", rc);
-            return false;
-        }
-        av_packet_rescale_ts(c.packet, c.encoder->time_base, c.stream->time_base);
-        c.packet->stream_index = c.stream->index;
-        // Takes the packet's data and leaves it blank for the next one.
-        rc = av_interleaved_write_frame(c.format, c.packet);
-        if (rc < 0) {
-            m_detail = AvError("av_interleaved_write_frame", rc);
-            return false;
-        }
-    }
 }
 
 } // namespace tivane

@@ -126,7 +126,10 @@ bool MovieRecorder::BeginIfRequested(QSize clientSize) {
     m_frame = QImage(frameSize, QImage::Format_RGB32);
     m_frame.fill(Qt::white);
     m_state = ReplayState{}; // the first frame replays the whole list
-    m_writer = std::make_unique<AviWriter>(m_temp, kFourCC, kFramesPerSecond);
+    // The name's ending picks the format; one no format has is written as AVI, as the name
+    // "output.avi" always was (the window layer refuses such names before they get here).
+    const VideoFormat format = VideoFormatForName(m_fileName).format.value_or(VideoFormat::Avi);
+    m_writer = std::make_unique<AviWriter>(m_temp, kFourCC, kFramesPerSecond, "", format);
     return true;
 }
 

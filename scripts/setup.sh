@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   xvfb xdotool imagemagick x11-utils
+  dpkg-dev file desktop-file-utils xdg-utils shared-mime-info
 )
 # The benchmarks compare with Lua 5.4 and Python 3; the fuzzer needs clang's libFuzzer.
 if [ "${1:-}" = "--bench" ]; then PACKAGES+=(lua5.4 python3 time); fi

@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd build && ctest --output-on-failure -j "$(nproc)")
+# cmake --install into a temporary prefix, and the installed programs run from there.
+bash scripts/install-check.sh build
 # The real application under Xvfb, driven with xdotool.
 bash scripts/e2e.sh
 # Saves, exports and movies on a full and a read-only file system (skipped where it cannot mount).

@@ -2,7 +2,9 @@
 // same frames, and what a 4000 x 3000 bitmap export of a busy picture costs.
 //
 // A movie frame is MovieRecorder::CaptureFrame: the replay of the items added since the last
-// frame, the RGB -> YUV 4:2:0 conversion, the MPEG-4 encoding and the write into the AVI file.
+// frame and a copy handed to the writer, whose two threads make the RGB -> YUV 4:2:0
+// conversion, the MPEG-4 encoding and the write into the AVI file while the run goes on; the
+// run waits only when they fall behind, and for the last frames at the final Stop.
 // The encoder cannot be made cheaper here, so the goal is a frame that costs at most 1.2 times
 // the encoder alone. To show where the rest goes, the frames the recorder made are kept and
 // each part is then timed on its own: the replay into a picture of its own, AviWriter (convert +
@@ -33,11 +35,11 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
-#include <libswscale/swscale.h>
 }
 
 #include "aviwriter.h"
 #include "document/fakeui.h"
+#include "ffmpeg/yuv420.h"
 #include "movierecorder.h"
 #include "pictureexport.h"
 #include "replay.h"
@@ -220,18 +222,12 @@ struct PacketFree {
 struct EncoderFree {
     void operator()(AVCodecContext* e) const { avcodec_free_context(&e); }
 };
-struct ScalerFree {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 
-// The conversion as AviWriter makes it (bicubic swscale, RGB32 -> YUV 4:2:0), each frame into
-// a YUV frame of its own; only the sws_scale calls are timed.
+// The conversion as the FFmpeg module makes it (yuv420.h, RGB32 -> YUV 4:2:0), each frame into
+// a YUV frame of its own; only the conversions are timed.
 std::vector<FramePtr> ConvertAlone(const std::vector<QImage>& pictures, double& totalMs) {
     const int w = pictures.front().width(), h = pictures.front().height();
-    std::unique_ptr<SwsContext, ScalerFree> scaler(sws_getContext(
-        w, h, AV_PIX_FMT_RGB32, w, h, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler) Fail("sws_getContext");
     std::vector<FramePtr> yuv;
     totalMs = 0;
     for (const QImage& picture : pictures) {
@@ -240,17 +236,21 @@ std::vector<FramePtr> ConvertAlone(const std::vector<QImage>& pictures, double& 
         frame->width = w;
         frame->height = h;
         if (av_frame_get_buffer(frame.get(), 0) < 0) Fail("av_frame_get_buffer");
-        const uint8_t* const source[1] = {picture.constBits()};
-        const int stride[1] = {static_cast<int>(picture.bytesPerLine())};
+        // Touched first, as the writer's reused pictures are: the time is the conversion's,
+        // not the first faults of fresh memory.
+        for (int plane = 0; plane < 3; ++plane)
+            std::memset(frame->data[plane], 0,
+                        size_t(frame->linesize[plane]) * (plane ? h / 2 : h));
         const auto start = Clock::now();
-        sws_scale(scaler.get(), source, stride, 0, h, frame->data, frame->linesize);
+        BgrxToYuv420(picture.constBits(), picture.bytesPerLine(), w, h, frame->data,
+                     frame->linesize);
         totalMs += MsSince(start);
         yuv.push_back(std::move(frame));
     }
     return yuv;
 }
 
-// The encoder with AviWriter's settings (aviwriter.cpp: key frames only, fixed quantiser 3) on
+// The encoder with AviWriter's settings (ffmpegencoder.cpp: key frames only, fixed quantiser 3) on
 // frames already in YUV; the packets are counted and dropped, nothing is written. Opening the
 // encoder is not timed here; the recorder and AviWriter pay it once, at their first frame.
 constexpr int kAviWriterQuantiser = 3;

@@ -1,3 +1,5 @@
+fix(x) := {ANYTOS("%10.4lf", x)};
+row(a, b, c) := {fix(a) + fix(b) + fix(c) + CHR(10)};
 g := 9.81; length := 1.0; friction := 0.3;
 theta := 1.2; omega := 0.0;
 dt := 0.01; t := 0.0; step := 0;

@@ -2,36 +2,7 @@
    theta' = omega
    omega' = -(gravity / length) sin(theta) - friction omega";
 
-"squeeze(text): the text without blanks, in small letters.";
-squeeze(p.text) := {
-    p.out := ""; p.k := 0;
-    WHILE({p.k < STRLEN(p.text)}, {
-        p.c := ASC(STRMID(p.text, p.k, 1));
-        IF(p.c > 32, {
-            IF(p.c >= 65 && p.c <= 90, {p.out := p.out + CHR(p.c + 32)},
-                                       {p.out := p.out + CHR(p.c)})
-        }, {0});
-        p.k := p.k + 1
-    });
-    p.out
-};
-
-"param(name, default): the number after 'name =' in the main input, or the default.";
-param(p.name, p.default) := {
-    p.value := p.default * 1.0;
-    p.rest := GETCONFIG(0) + CHR(10);
-    WHILE({STRLEN(p.rest) > 0}, {
-        p.end := FINDCHAR(p.rest, CHR(10));
-        p.line := STRMID(p.rest, 0, p.end);
-        p.rest := STRMID(p.rest, p.end + 1, STRLEN(p.rest));
-        p.eq := FINDCHAR(p.line, "=");
-        IF(p.eq > 0, {
-            IF(squeeze(STRMID(p.line, 0, p.eq)) == squeeze(p.name),
-               {p.value := ATOF(STRMID(p.line, p.eq + 1, STRLEN(p.line)))}, {0})
-        }, {0})
-    });
-    p.value
-};
+"squeeze and param come from the default.prg of the application.";
 
 length := param("length", 1.0);
 gravity := param("gravity", 9.81);

@@ -1,5 +1,6 @@
 "The table: one row a year while the run is shown, and a summary at its end, printed by
- the program 'summary', which the main program starts with FORALLVIEWS with its name.";
+ the program 'summary', which the main program starts with FORALLVIEWS with its name.
+ say(text, value) comes from the default program of text views (defaultt.prg).";
 CLEARVIEW(0);
 rowevery := MAX(1, LONG(1.0 / dt));
 PRINTF("%s", "Predators and prey, one row a year" + CHR(10) + CHR(10));
@@ -13,10 +14,6 @@ ONUPDATE({
         DISPLAYVIEW(0)
     }, {0})
 });
-say(tb.text, tb.value) := {
-    PRINTF("%s", tb.text);
-    PRINTF("%1.2lf", tb.value)
-};
 summary := {
     PRINTF("%s", CHR(10));
     say("prey between       ", preymin); say(" and ", preymax); PRINTF("%s", CHR(10));

@@ -1,5 +1,6 @@
 "The results view: where both balls are every half second, and at the end (FORALLVIEWS
- with the name 'results') range, highest point, flight time and landing speed.";
+ with the name 'results') range, highest point, flight time and landing speed.
+ both(text, format, a, b) comes from the default program of text views (defaultt.prg).";
 CLEARVIEW(0);
 rowevery := MAX(1, LONG(0.5 / dt));
 PRINTF("%s", "A ball with and without air drag" + CHR(10) + CHR(10));
@@ -15,12 +16,6 @@ ONUPDATE({
         DISPLAYVIEW(0)
     }, {0})
 });
-both(rs.text, rs.format, rs.a, rs.b) := {
-    PRINTF("%s", rs.text);
-    PRINTF(rs.format, rs.a);
-    PRINTF(rs.format, rs.b);
-    PRINTF("%s", CHR(10))
-};
 results := {
     PRINTF("%s", CHR(10) + "                       without      with" + CHR(10));
     PRINTF("%s", "                          drag  air drag" + CHR(10));

@@ -235,9 +235,8 @@ TEST_F(AppTest, SaveAsAviRefusesEndingsItCannotWriteAndAsksBeforeReplacing) {
     const std::string mkv = root + "/m.mkv", kept = root + "/kept.avi";
     for (const auto& [name, box, answer] :
          {std::tuple{mkv,
-                     "Tivane cannot record a movie as " + mkv +
-                         ": the ending \".mkv\" is not "
-                         "one of .avi.",
+                     std::string("Movies cannot be written as .mkv files: use .avi, .mp4, .webm "
+                                 "or .gif."),
                      Answer::Ok},
           std::tuple{kept, "The file " + kept + " already exists.\nDo you want to replace it?",
                      Answer::Cancel}}) {
@@ -266,7 +265,7 @@ TEST_F(AppTest, LongReportsAreElidedInTheBox) {
 }
 
 TEST_F(AppTest, HelpTopicsOpenTheirPages) {
-    HelpWindow help(nullptr);
+    HelpWindow help(nullptr, QString());
     EXPECT_EQ(help.PageOf(kHelpIndexTopic), "index.html");
     EXPECT_EQ(help.PageOf(123456789), "index.html");
     for (const auto& [topic, page, shows] :
@@ -282,6 +281,35 @@ TEST_F(AppTest, HelpTopicsOpenTheirPages) {
     help.Browser()->setSource(QUrl("qrc:/help/getting-started.md"),
                               QTextDocument::MarkdownResource);
     EXPECT_TRUE(help.Browser()->toPlainText().contains("pendulum"));
+}
+
+// Installed pages come from the data folder; a folder without them leaves the built-in copy.
+TEST_F(AppTest, HelpPagesComeFromTheDataFolderWhenItHasThem) {
+    Write("data/help/topics.txt", "10515 error-19.html\n");
+    Write("data/help/error-19.html", "<p>Installed page</p>");
+    for (const auto& [folder, shows] :
+         {std::pair{"/data/help", "Installed page"}, std::pair{"/cwd", "User stopped execution"}}) {
+        HelpWindow help(nullptr, QString::fromStdString(root + folder));
+        help.ShowTopic(0x2900 + 19);
+        EXPECT_TRUE(help.Browser()->toPlainText().contains(shows)) << folder;
+    }
+}
+
+// Help > Examples offers the examples of the data folder; the document chosen opens, Cancel
+// opens none.
+TEST_F(AppTest, HelpExamplesOpensTheChosenExample) {
+    SearchContext search;
+    search.dataDir = root + "/data";
+    MakeFrame(search);
+    dialogs->inputs = {std::nullopt, root + "/model.tvd"};
+    Trigger(ID_HELP_EXAMPLES);
+    EXPECT_TRUE(frame->Documents().empty());
+    Trigger(ID_HELP_EXAMPLES);
+    ASSERT_EQ(frame->Documents().size(), 1u);
+    EXPECT_EQ(frame->Documents().front()->PathName(), root + "/model.tvd");
+    EXPECT_EQ(dialogs->exampleFolders,
+              (std::vector<std::string>{root + "/data/examples", root + "/data/examples"}));
+    EXPECT_TRUE(dialogs->boxes.empty());
 }
 
 } // namespace

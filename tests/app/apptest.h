@@ -25,6 +25,11 @@ public:
     std::optional<std::string> PromptDocument() override { return Next(); }
     std::optional<std::string> PromptSaveAs(const std::string&) override { return Next(); }
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
+    std::optional<std::string> PromptExample(const std::string& folder) override {
+        exampleFolders.push_back(folder);
+        return Next();
+    }
+    std::vector<std::string> exampleFolders;
 };
 
 // The model's files lie in the tree's root; the current folder is root/cwd.
@@ -48,14 +53,19 @@ protected:
         Write("text.prg", "ONUPDATE({PRINTF(\"%ld\", i); PRINTF(\"%s\", CHR(10))})");
         Write("graph.prg", "CLEARVIEW(0); CLIPWINDOW(0, 0, 400, 300); WINDOWEXT(0, 0, 400, 300);"
                            "FGRCOLOR(255, 0, 0); MOVETO(0, 0); ONUPDATE({LINETO(i * 10, i * 7)})");
-        frame = std::make_unique<CMainFrame>(SearchContext{});
+        MakeFrame(SearchContext{});
+    }
+    ~AppTest() override { frame.reset(); }
+    // A main window whose dialogs are scripted, in place of the fixture's.
+    void MakeFrame(const SearchContext& search) {
+        frame.reset();
+        frame = std::make_unique<CMainFrame>(search);
         auto scripted = std::make_unique<ScriptedDialogs>();
         dialogs = scripted.get();
         frame->SetDialogs(std::move(scripted));
         frame->resize(1000, 700);
         frame->show();
     }
-    ~AppTest() override { frame.reset(); }
     std::string Read(const std::string& name) {
         std::ifstream in(root + "/" + name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});

@@ -50,6 +50,48 @@ TEST_F(FileSearchTest, LocateFileTakesTheFirstExistingCandidate) {
     EXPECT_EQ(name, "x.prg");
 }
 
+// The data folder holds the default programs of last resort: only they are looked for there,
+// after every place of the document, and a failed search names the document's folder.
+TEST_F(FileSearchTest, DefaultProgramsComeLastFromTheDataFolder) {
+    // Files, name, found, the name afterwards.
+    const std::tuple<const char*, const char*, bool, const char*> rows[] = {
+        {"data/default.prg", "default.prg", true, "$ROOT/data/default.prg"},
+        {"data/defaultg.prg", "DefaultG.prg", true, "$ROOT/data/defaultg.prg"},
+        {"data/defaultt.prg tmpl/defaultt.prg", "defaultt.prg", true, "$ROOT/tmpl/defaultt.prg"},
+        {"data/default.prg cmd/default.prg", "default.prg", true, "$ROOT/cmd/default.prg"},
+        {"data/model.prg", "model.prg", false, "$ROOT/cmd/model.prg"},
+        {"data/default0.prg", "default0.prg", false, "$ROOT/cmd/default0.prg"},
+        {"", "defaultg.prg", false, "$ROOT/cmd/defaultg.prg"},
+    };
+    SearchContext ctx = Context();
+    ctx.templateDir = root + "/tmpl";
+    ctx.dataDir = root + "/data";
+    for (const auto& [files, given, found, expected] : rows) {
+        Write(files);
+        std::string name = given;
+        EXPECT_EQ(LocateFile(name, "", ctx), found) << given;
+        EXPECT_EQ(name, Expand(expected)) << given;
+        Clear();
+    }
+}
+
+// An installed program's data folder is ../share/tivane; a build tree's is share/tivane
+// beside its programs; the installed one wins.
+TEST_F(FileSearchTest, TheDataFolderIsFoundFromTheExecutable) {
+    const std::tuple<const char*, const char*, const char*> rows[] = {
+        {"usr/share/tivane/", "usr/bin", "$ROOT/usr/share/tivane"},
+        {"build/share/tivane/", "build", "$ROOT/build/share/tivane"},
+        {"p/share/tivane/ p/bin/share/tivane/", "p/bin", "$ROOT/p/share/tivane"},
+        {"usr/bin/ usr/share/tivane", "usr/bin", ""}, // a file is no folder
+    };
+    for (const auto& [files, exe, expected] : rows) {
+        Write(files);
+        EXPECT_EQ(ApplicationDataDirectory(root + "/" + exe), Expand(expected)) << files;
+        Clear();
+    }
+    EXPECT_EQ(ApplicationDataDirectory(""), "");
+}
+
 TEST(ExecutableDirectoryTest, HoldsTheRunningExecutable) {
     EXPECT_TRUE(std::filesystem::exists(ExecutableDirectory() + "/tivane_document_tests"));
 }

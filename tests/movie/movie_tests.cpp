@@ -40,7 +40,9 @@ using Reason = MovieRecorder::StopReason;
 
 struct Movie {
     uint32_t codecTag = 0;
-    double fps = 0; // from the stream's time base
+    AVCodecID codec = AV_CODEC_ID_NONE;
+    double fps = 0;  // from the stream's time base
+    double rate = 0; // the stream's frame rate, which every container keeps
     QSize size;
     int64_t declaredFrames = 0; // the header's count
     int keyFrames = 0;          // packets the index marks as key frames
@@ -75,6 +77,8 @@ Movie ReadMovie(const std::string& path) {
     if (index >= 0) {
         const AVStream& st = *format->streams[index];
         movie.codecTag = st.codecpar->codec_tag;
+        movie.codec = st.codecpar->codec_id;
+        movie.rate = av_q2d(st.r_frame_rate);
         movie.fps = av_q2d(av_inv_q(st.time_base));
         movie.size = QSize(st.codecpar->width, st.codecpar->height);
         movie.declaredFrames = st.nb_frames;
@@ -332,12 +336,14 @@ TEST_F(RecorderTest, AfterClearViewOrTheViewsEndTheFramesFollow) {
     CTivaneGraph& other = doc.CreateGraphView(1);
     auto gone = Recorder("gone.avi", &other);
     ASSERT_TRUE(gone->Start());
-    gone->CaptureFrame();
+    // The view goes while frames are still being encoded: they are the writer's own copies.
+    for (int k = 0; k < 6; ++k)
+        gone->CaptureFrame();
     doc.RemoveView(other);
     gone->CaptureFrame();
-    EXPECT_EQ(gone->FramesRecorded(), 1);
+    EXPECT_EQ(gone->FramesRecorded(), 6);
     EXPECT_TRUE(gone->Stop());
-    EXPECT_EQ(Frames(File("gone.avi")), 1u);
+    EXPECT_EQ(Frames(File("gone.avi")), 6u);
 }
 
 // Regression: a movie is put in place only when it has frames and was written whole, and a
@@ -361,6 +367,8 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
         {"movie.avi", {800, 600}, 2, 0, Reason::Requested, "Method Succeeded"},
         {"movie.avi", {800, 600}, 0, 0, Reason::Requested, "Method Succeeded"},
         {"movie.avi", {800, 600}, 3, 4096, Reason::Requested, "File too large"}, // at the end
+        // A frame in flight fails: a later capture hears of it and stops.
+        {"movie.avi", {800, 600}, 20, 65536, Reason::WriteFailed, "File too large"},
         {"../absent/movie.avi", {800, 600}, 2, 0, Reason::WriteFailed, absent},
         {"movie.avi", {8184, 16}, 1, 0, Reason::Requested, "Method Succeeded"},
         {"movie.avi", {8185, 16}, 1, 0, Reason::TooLarge, large(8185, 16)},
@@ -405,6 +413,64 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
         EXPECT_EQ(std::distance(fs::directory_iterator(root + "/cwd"), fs::directory_iterator()),
                   1);
         EXPECT_FALSE(fs::exists(root + "/absent"));
+    }
+}
+
+// The name's ending picks the format: its codec at 25 frames a second, every frame, each close
+// to the picture that was replayed (a GIF has 256 colours, dithered).
+TEST_F(RecorderTest, EachFormatIsWrittenAsTheNamesEndingSays) {
+    const struct Row {
+        const char* name;
+        AVCodecID codec;
+        double psnr;
+    } rows[] = {{"m.avi", AV_CODEC_ID_MPEG4, 30},
+                {"m.mp4", AV_CODEC_ID_H264, 30},
+                {"m.WebM", AV_CODEC_ID_VP9, 30},
+                {"m.gif", AV_CODEC_ID_GIF, 20}};
+    client = {400, 304};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fresh();
+        auto recorder = Recorder(row.name);
+        ASSERT_TRUE(recorder->Start());
+        std::vector<QImage> expected;
+        for (int k = 0; k < 8; ++k) {
+            Draw(k, 3);
+            recorder->CaptureFrame();
+            expected.push_back(Expected());
+        }
+        EXPECT_TRUE(recorder->Stop()) << recorder->LastErrorText();
+        const Movie movie = ReadMovie(File(row.name));
+        EXPECT_EQ(movie.codec, row.codec);
+        EXPECT_DOUBLE_EQ(movie.rate, 25.0);
+        EXPECT_EQ(movie.size, client);
+        ASSERT_EQ(movie.frames.size(), expected.size());
+        for (size_t k : {size_t(0), expected.size() - 1})
+            EXPECT_GE(Psnr(movie.frames[k], expected[k]), row.psnr) << "frame " << k;
+    }
+}
+
+TEST(VideoFormatForName, TheEndingPicksTheFormatAndAnyOtherIsRefusedByName) {
+    const struct Row {
+        const char* name;
+        std::optional<VideoFormat> format;
+        const char* refusal;
+    } rows[] = {
+        {"output.avi", VideoFormat::Avi, ""},
+        {"/a.b/Run.MP4", VideoFormat::Mp4, ""},
+        {"x.webm", VideoFormat::Webm, ""},
+        {"x.tar.gif", VideoFormat::Gif, ""},
+        {"movie.mov", {}, "Movies cannot be written as .mov files: use .avi, .mp4, .webm or .gif."},
+        {"dir.avi/movie",
+         {},
+         "The movie file name movie has no ending: use .avi, .mp4, .webm or "
+         ".gif."},
+        {".avi", {}, "The movie file name .avi has no ending: use .avi, .mp4, .webm or .gif."},
+    };
+    for (const Row& row : rows) {
+        const VideoFormatChoice choice = VideoFormatForName(row.name);
+        EXPECT_EQ(choice.format, row.format) << row.name;
+        EXPECT_EQ(choice.refusal, row.refusal) << row.name;
     }
 }
 

@@ -426,18 +426,6 @@ TEST(ReplayTest, AFreshStateStartsFromScratchAndThePainterIsLeftAsItWas) {
     EXPECT_EQ(ThicknessAt(shot.image, 50), 10); // only the red 10 pixels
 }
 
-TEST(ReplayTest, RenderPictureIsAFullReplayOnWhite) {
-    const Items items =
-        std::move(Items().Back(0, 0, 255).Fore(255, 255, 0).Move(0, 20).Line(50, 20));
-    const QImage picture = RenderPicture(items.list, {0, 0, 50, 25}, {100, 60}); // scale 2
-    ASSERT_EQ(picture.size(), QSize(100, 60));
-    EXPECT_EQ(picture.pixel(0, 40), qRgb(255, 255, 0));
-    EXPECT_EQ(picture.pixel(99, 40), qRgb(255, 255, 0));
-    EXPECT_EQ(picture.pixel(49, 24), qRgb(0, 0, 255)); // the unscaled fill
-    EXPECT_EQ(picture.pixel(50, 24), kWhite);
-    EXPECT_TRUE(RenderPicture(items.list, {0, 0, 50, 25}, {0, 60}).isNull());
-}
-
 TEST(LookupFontTest, MatchesFamiliesByPrefixAndFallsBackToTheFixedFont) {
     // nullptr: the system's fixed font
     const std::pair<const char*, const char*> rows[] = {

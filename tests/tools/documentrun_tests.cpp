@@ -85,20 +85,84 @@ TEST_F(DocumentRunTest, PrintsTheTextWindowsOrExportsEveryWindowInEachFormat) {
     EXPECT_EQ(dir.Read("out/view1.txt"), "1\r\n2\r\n3\r\n");
 }
 
-TEST_F(DocumentRunTest, MoviesHaveOneFramePerUpdate) {
-    const Exit e = Run("--bare $D/model.tvd --all-views --movie $D/movies --size 301x200");
-    ASSERT_EQ(e.status, 0) << e.err;
-    const std::string movie = dir.Read("movies/view2.avi");
-    EXPECT_EQ(movie.substr(0, 4) + movie.substr(8, 4), "RIFFAVI ");
-    // Three updates, three frames of 304 x 200.
-    const std::string probe = "ffprobe -v error -count_frames -show_entries stream=nb_read_frames,"
-                              "width,height -of csv=p=0 '" +
-                              dir.path() + "/movies/view2.avi'";
-    FILE* pipe = popen(probe.c_str(), "r");
-    char line[128] = {};
-    ASSERT_TRUE(pipe && fgets(line, sizeof line, pipe));
-    pclose(pipe);
-    EXPECT_EQ(std::string(line), "304,200,3\n");
+// Three updates, three frames of 304 x 200, in the format --video names (AVI without it).
+TEST_F(DocumentRunTest, MoviesHaveOneFramePerUpdateInTheChosenFormat) {
+    const struct Row {
+        const char *option, *file, *probe;
+    } rows[] = {{"", "view2.avi", "mpeg4,304,200,25/1,3\n"},
+                {"--video mp4", "view2.mp4", "h264,304,200,25/1,3\n"},
+                {"--video webm", "view2.webm", "vp9,304,200,25/1,3\n"},
+                {"--video gif", "view2.gif", "gif,304,200,25/1,3\n"}};
+    for (const Row& row : rows) {
+        const Exit e =
+            Run(std::string("--bare $D/model.tvd --all-views --movie $D/movies --size 301x200 ") +
+                row.option);
+        ASSERT_EQ(e.status, 0) << e.err;
+        EXPECT_EQ(e.err, "") << row.file; // the encoders' own chatter stays out
+        const std::string probe = "ffprobe -v error -count_frames -show_entries stream=codec_name,"
+                                  "width,height,r_frame_rate,nb_read_frames -of csv=p=0 '" +
+                                  dir.path() + "/movies/" + row.file + "'";
+        FILE* pipe = popen(probe.c_str(), "r");
+        char line[128] = {};
+        ASSERT_TRUE(pipe && fgets(line, sizeof line, pipe));
+        pclose(pipe);
+        EXPECT_EQ(std::string(line), row.probe) << row.file;
+    }
+    EXPECT_EQ(Run("--bare $D/model.tvd --movie $D/movies --video mov").status, 2);
+}
+
+// Qt and FFmpeg take far longer to load than a program takes to run: only runs that export
+// or record load them, and FFmpeg only through its module.
+TEST_F(DocumentRunTest, OnlyPicturesAndMoviesLoadQtAndFFmpeg) {
+    const struct Row {
+        const char* args;
+        bool qt, ffmpeg;
+    } rows[] = {{"--bare --eval 1", false, false},
+                {"--bare $D/model.tvd", false, false},
+                {"--bare $D/model.tvd --export $D/out", true, false},
+                {"--bare $D/model.tvd --all-views --movie $D/movies", true, true}};
+    setenv("LD_DEBUG", "libs", 1);
+    for (const Row& row : rows) {
+        const Exit e = Run(row.args);
+        EXPECT_EQ(e.status, 0) << row.args;
+        EXPECT_EQ(e.err.find("libQt6Gui") != std::string::npos, row.qt) << row.args;
+        EXPECT_EQ(e.err.find("/libavcodec") != std::string::npos, row.ffmpeg) << row.args;
+        EXPECT_EQ(e.err.find("tivane-ffmpeg.so") != std::string::npos, row.ffmpeg) << row.args;
+    }
+    unsetenv("LD_DEBUG");
+}
+
+// A runner without the part it needs says which file it looked for and why it could not use it.
+TEST_F(DocumentRunTest, AMissingPictureRunnerOrFFmpegModuleIsNamed) {
+    const std::string bin = dir.path() + "/bin", built = fs::path(TIVANE_RUN_PATH).parent_path();
+    fs::create_directories(bin);
+    for (const char* exe : {"tivane-run", "tivane-run-pictures"})
+        fs::copy_file(built + "/" + exe, bin + "/" + exe);
+    dir.Write("bin/tivane-ffmpeg.so", std::string(256, 'x')); // no ELF header
+    const struct Row {
+        const char *exe, *args, *err;
+    } rows[] = {
+        {"tivane-run", "--export $D/out",
+         "tivane-run: pictures and movies need tivane-run-pictures, which could not be started "
+         "($D/bin/tivane-run-pictures: Permission denied)."},
+        {"tivane-run-pictures", "--movie $D/movies",
+         "$D/movies/view2.avi: Unable to Create Compressed Stream: Check your CODEC options "
+         "(cannot load the movie encoder tivane-ffmpeg.so ($D/bin/tivane-ffmpeg.so: "
+         "invalid ELF header"},
+    };
+    // Not executable, even by root.
+    const fs::perms exec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    fs::permissions(bin + "/tivane-run-pictures", exec, fs::perm_options::remove);
+    for (const Row& row : rows) {
+        const std::string exe = bin + "/" + row.exe;
+        std::vector<std::string> args = {"--bare", dir.Expand("$D/model.tvd"), "--all-views"};
+        for (std::istringstream in(row.args); in;)
+            if (std::string word; in >> word) args.push_back(dir.Expand(word));
+        const Exit e = RunTool(args, "", "", -1, exe.c_str());
+        EXPECT_EQ(e.status, 1) << row.exe;
+        EXPECT_NE(e.err.find(dir.Expand(row.err)), std::string::npos) << e.err;
+        fs::permissions(bin + "/tivane-run-pictures", exec, fs::perm_options::add);
+    }
 }
 
 // A run that only saves again keeps everything: each window keeps its number, and with it its
@@ -186,6 +250,8 @@ TEST_F(DocumentRunTest, AFailedWriteNamesTheFileAndWhyAndKeepsWhatWasThere) {
          "Could not save the SVG file $D/out/view2.svg: Is a directory."},
         {"movies/view2.avi", "--movie $D/movies",
          "Could not record $D/movies/view2.avi: Unable to Create the Movie File (Is a directory)"},
+        {"movies/view2.gif", "--movie $D/movies --video gif",
+         "Could not record $D/movies/view2.gif: Unable to Create the Movie File (Is a directory)"},
         {"", "--movie $D/movies --size 30000x30000",
          "Could not record $D/movies/view2.avi: A movie of 30000 x 30000 pixels is larger than the "
          "encoder takes: at most 8184 pixels a side."},

@@ -59,14 +59,15 @@ inline bool CatchesInterrupt(pid_t pid) {
     return false;
 }
 
-// Runs tivane-run in `cwd` (empty: ours) with `input` on stdin, sending SIGINT after
-// interruptMs, once the runner catches it, when interruptMs is not negative.
+// Runs tivane-run (or the runner `exe`) in `cwd` (empty: ours) with `input` on stdin, sending
+// SIGINT after interruptMs, once the runner catches it, when interruptMs is not negative.
 inline Exit RunTool(std::vector<std::string> args, const std::string& input = "",
-                    const std::string& cwd = "", int interruptMs = -1) {
+                    const std::string& cwd = "", int interruptMs = -1,
+                    const char* exe = TIVANE_RUN_PATH) {
     TempDir io;
     const std::string in = io.Write("in", input), out = io.Write("out", ""),
                       err = io.Write("err", "");
-    std::vector<char*> argv{const_cast<char*>(TIVANE_RUN_PATH)};
+    std::vector<char*> argv{const_cast<char*>(exe)};
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -75,7 +76,7 @@ inline Exit RunTool(std::vector<std::string> args, const std::string& input = ""
         dup2(open(in.c_str(), O_RDONLY), 0);
         dup2(open(out.c_str(), O_WRONLY), 1);
         dup2(open(err.c_str(), O_WRONLY), 2);
-        if (cwd.empty() || chdir(cwd.c_str()) == 0) execv(TIVANE_RUN_PATH, argv.data());
+        if (cwd.empty() || chdir(cwd.c_str()) == 0) execv(exe, argv.data());
         _exit(127);
     }
     int status = 0;

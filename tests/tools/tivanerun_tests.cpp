@@ -45,6 +45,20 @@ TEST(TivaneRunTest, EvalPrintsTheValueOrTheErrorAndExits) {
     const Exit help = RunTool({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--eval"), std::string::npos) << help.out;
+    const Exit version = RunTool({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("tivane-run ", 0), 0u) << version.out;
+}
+
+// A document in a folder without default programs gets the application's: no message, and
+// the main input helper of its default.prg is there.
+TEST(TivaneRunTest, NewDocumentInAnEmptyFolderRunsWithoutAMessage) {
+    TempDir empty;
+    const std::string doc = empty.Write("new.tvd", "");
+    const Exit e = RunTool({doc}, "", empty.path());
+    EXPECT_EQ(e.status, 0);
+    EXPECT_EQ(e.err, "");
+    EXPECT_EQ(RunTool({"--eval", "param(\"x\", 2) + 1"}, "", empty.path()).out, "3\n");
 }
 
 // Without --bare, default.prg next to the program file runs first; the working directory is

@@ -22,17 +22,6 @@ static void PrintTo(const WindowPlacement& p, std::ostream* os) {
 namespace test {
 namespace {
 
-TEST(SideFileNameTest, ReplacesIniByKindAndWindowNumber) {
-    const std::tuple<std::string, char, int32_t, std::string> rows[] = {
-        {"/d/model.ini", 'w', 0, "/d/model.vw0"},
-        {"/d/model.ini", 's', 10, "/d/model.vs10"},
-        {"/d/model.ini", 'w', 123, "/d/model.vw123"},
-        {"/d.x/noext.ini", 's', 1, "/d.x/noext.vs1"},
-        {"a.ini", 'w', 0, "a.vw0"}};
-    for (const auto& [layout, kind, i, expected] : rows)
-        EXPECT_EQ(SideFileName(layout, kind, i), expected) << layout << " " << kind << i;
-}
-
 TEST(LayoutFileNameTest, PutsIniAfterTheLastDotOfThePath) {
     // The last '.' of the whole path, directories included.
     const std::tuple<std::string, std::string> rows[] = {

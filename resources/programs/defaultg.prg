@@ -1,5 +1,6 @@
-"defaultg.prg runs first in every graphics view of this folder. It keeps the plotting
- helpers the view programs share:
+"defaultg.prg runs first in every graphics view, unless the document's folder (or its
+ template's) has a defaultg.prg of its own, which then runs instead. It keeps plotting
+ helpers:
    plotarea(xmin, xmax, ymin, ymax)  clip window, background and a world window in which
                                      the plot area runs from xmin to xmax and from ymin
                                      (bottom) to ymax (top), with margins for the labels

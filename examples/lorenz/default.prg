@@ -1,1 +1,0 @@
-"default.prg runs first in the main interpreter of this folder; this model needs nothing here."

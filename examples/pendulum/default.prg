@@ -1,2 +1,0 @@
-fix(x) := {ANYTOS("%10.4lf", x)};
-row(a, b, c) := {fix(a) + fix(b) + fix(c) + CHR(10)};
