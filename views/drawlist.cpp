@@ -60,8 +60,9 @@ bool DrawList::Reserve(size_t items) {
         if (!Pool().TakeBytes(sizeof(Block))) return false;
         m_budgetBytes += sizeof(Block);
         try {
-            // The new codes start zeroed, as a list read back expects of its unused slots.
-            m_blocks.push_back(std::make_unique<Block>());
+            // Left unset: no slot is read before it is written, and a long list's pages are
+            // then touched once, by the items themselves.
+            m_blocks.push_back(std::make_unique_for_overwrite<Block>());
         } catch (const std::bad_alloc&) {
             Pool().GiveBytes(sizeof(Block));
             m_budgetBytes -= sizeof(Block);
