@@ -1,22 +1,40 @@
 #include "childframe.h"
 
 #include <filesystem>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QPointer>
 
+#include "dialogs.h"
 #include "icons.h"
 #include "mainframe.h"
 #include "movierecorder.h"
 #include "tivanedoc.h"
 #include "tivanegraph.h"
 #include "tivaneview.h"
+#include "videoformat.h"
 #include "widgets.h"
 
 namespace tivane {
 
 namespace {
 constexpr int16_t kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3;
+
+// The movie formats as the filters of Save as AVI's dialog, AVI (what it always wrote) first.
+std::vector<FileKind> MovieFileKinds() {
+    constexpr std::pair<VideoFormat, const char*> kFormats[] = {{VideoFormat::Avi, "AVI"},
+                                                                {VideoFormat::Mp4, "MP4"},
+                                                                {VideoFormat::Webm, "WebM"},
+                                                                {VideoFormat::Gif, "GIF"}};
+    std::vector<FileKind> kinds;
+    for (const auto& [format, name] : kFormats)
+        kinds.push_back({name, {std::string(VideoExtension(format))}});
+    return kinds;
+}
 
 // The status line of a movie that ended.
 QString MovieOutcome(const MovieRecorder& recorder) {
@@ -60,11 +78,28 @@ void CTivaneFrame::StartRecording() {
     if (!graph || (m_recorder && m_recorder->Requested())) return;
     m_recorder.reset();
     GraphWidget* widget = m_graph;
-    // Beside the document, never over a file that is there.
-    const std::string folder =
-        std::filesystem::path(CTivaneDoc::Of(*m_view).PathName()).parent_path();
+    // The dialog opens beside the document and proposes a name no file has yet.
+    const std::string& document = CTivaneDoc::Of(*m_view).PathName();
+    SaveFileRequest request =
+        SaveBesideDocument(document, "Save as AVI", MovieFileKinds(), 0, "output");
+    request.name = std::filesystem::path(NextMovieFileName(request.folder)).filename();
+    Dialogs& dialogs = m_main.dialogs();
+    const QPointer<CTivaneFrame> self(this);
+    const std::optional<std::string> name = dialogs.AskSaveFileName(request);
+    // A program running meanwhile may have closed the window or ended its view.
+    if (!self || !name || name->empty() || !m_view) return;
+    if (const VideoFormatChoice choice = VideoFormatForName(*name); !choice.format) {
+        dialogs.MessageBox(choice.refusal, MessageIcon::Stop, 0);
+        return;
+    }
+    if (MovieFileInUse(*name)) {
+        dialogs.MessageBox("The movie " + *name + " is being recorded by another window.",
+                           MessageIcon::Stop, 0);
+        return;
+    }
+    if (!MayReplaceFile(dialogs, *name) || !self || !m_view) return;
     m_recorder = std::make_unique<MovieRecorder>(
-        *graph, NextMovieFileName(folder), [widget] { return widget->size(); }, logicalDpiX());
+        *graph, *name, [widget] { return widget->size(); }, logicalDpiX());
     m_recorder->onStopped = [this](MovieRecorder::StopReason reason) {
         const QString outcome = MovieOutcome(*m_recorder);
         m_main.ShowStatus(reason == MovieRecorder::StopReason::SizeChanged
@@ -171,7 +206,7 @@ void FrameSurface::Invalidate(bool erase) {
     if (!m_frame) return;
     if (GraphWidget* graph = m_frame->Graph()) {
         if (erase) graph->RedrawFromScratch();
-        graph->update();
+        graph->RequestPaint();
     } else if (TextWidget* text = m_frame->Text()) {
         text->viewport()->update();
     }

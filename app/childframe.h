@@ -29,9 +29,11 @@ public:
     TextWidget* Text() const { return m_text; }
     GraphWidget* Graph() const { return m_graph; }
 
-    // Save as AVI: records the window from its next paint on, one frame per update, into the
-    // first free output.avi, output1.avi, ... beside the document. Nothing while a recording
-    // is requested or running (Save as AVI then stops it: CMainFrame::SaveAvi).
+    // Save as AVI: a save dialog beside the document, proposing the first free output.avi,
+    // output1.avi, ...; a name of a format the recorder cannot write, or one another window
+    // records into, is refused; an existing file is replaced only when the person says so.
+    // Then records the window from its next paint on, one frame per update. Nothing while a
+    // recording is requested or running (Save as AVI then stops it: CMainFrame::SaveAvi).
     void StartRecording();
     // Finalises the movie and puts it in place; done before the view goes. The status bar
     // says whether the movie was saved, had no frame, or failed and why.

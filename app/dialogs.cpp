@@ -145,6 +145,40 @@ std::optional<std::string> QtDialogs::ChooseTemplate() {
     return name.toStdString();
 }
 
+QStringList NameFilters(const std::vector<FileKind>& kinds) {
+    QStringList filters;
+    for (const FileKind& kind : kinds) {
+        QStringList patterns;
+        for (const std::string& ending : kind.endings)
+            patterns << (ending.empty() ? QStringLiteral("*")
+                                        : "*" + QString::fromStdString(ending));
+        filters << QStringLiteral("%1 files (%2)")
+                       .arg(QString::fromStdString(kind.name), patterns.join(' '));
+    }
+    return filters;
+}
+
+std::optional<std::string> QtDialogs::AskSaveFileName(const SaveFileRequest& request) {
+    QFileDialog dialog(m_parent, QString::fromStdString(request.title),
+                       QString::fromStdString(request.folder));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The caller asks before replacing, once it knows it can write the name's format.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    const QStringList filters = NameFilters(request.kinds);
+    dialog.setNameFilters(filters);
+    if (request.selected < static_cast<size_t>(filters.size()))
+        dialog.selectNameFilter(filters[static_cast<qsizetype>(request.selected)]);
+    dialog.selectFile(QString::fromStdString(request.name));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QString name = dialog.selectedFiles().value(0);
+    if (name.isEmpty()) return std::nullopt;
+    const auto kind = filters.indexOf(dialog.selectedNameFilter());
+    const std::string ending =
+        kind >= 0 ? request.kinds[static_cast<size_t>(kind)].endings.at(0) : std::string();
+    return WithEnding(name.toStdString(), ending);
+}
+
 std::optional<std::string> QtDialogs::PromptDocument() {
     QFileDialog dialog(m_parent, "Open Equation", QString(), kDocumentFilter);
     dialog.setFileMode(QFileDialog::AnyFile);

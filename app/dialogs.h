@@ -52,6 +52,9 @@ public:
         return Target().EditViewSetup(setupText);
     }
     std::optional<std::string> ChooseTemplate() override { return Target().ChooseTemplate(); }
+    std::optional<std::string> AskSaveFileName(const SaveFileRequest& request) override {
+        return Target().AskSaveFileName(request);
+    }
 
 protected:
     virtual DialogSeam& Target() = 0;
@@ -71,6 +74,7 @@ public:
     bool AskYesNo(std::string_view question) override;
     std::optional<std::string> EditViewSetup(std::string_view setupText) override;
     std::optional<std::string> ChooseTemplate() override;
+    std::optional<std::string> AskSaveFileName(const SaveFileRequest& request) override;
     std::optional<std::string> PromptDocument() override;
     std::optional<std::string> PromptSaveAs(const std::string& current) override;
     std::optional<std::string> PromptExample(const std::string& folder) override;
@@ -79,6 +83,10 @@ public:
 private:
     QWidget* m_parent;
 };
+
+// The name filters of a save dialog, one a kind: "PNG (*.png)", "JPEG (*.jpg *.jpeg)"; a kind
+// whose only ending is "" takes every file ("All files (*)").
+QStringList NameFilters(const std::vector<FileKind>& kinds);
 
 // Bytes of the language as text for widgets: UTF-8 when valid, else Latin-1.
 QString BytesToText(std::string_view bytes);

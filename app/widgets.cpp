@@ -91,7 +91,14 @@ void GraphWidget::resizeEvent(QResizeEvent* event) {
     RedrawFromScratch();
 }
 
+void GraphWidget::RequestPaint() {
+    if (m_paintRequested) return;
+    m_paintRequested = true;
+    update();
+}
+
 void GraphWidget::paintEvent(QPaintEvent*) {
+    m_paintRequested = false;
     if (beforePaint) beforePaint();
     const QSize size = this->size();
     if (m_image.size() != size) {

@@ -65,6 +65,8 @@ public:
     void SetView(CTivaneGraph* view) { m_view = view; }
     // The next paint replays the whole picture onto white.
     void RedrawFromScratch() { m_state.drawnIndex = -1; }
+    // Asks for a paint, once until it comes: a drawing program asks after every few items.
+    void RequestPaint();
     // Runs before each paint (a requested movie starts at the window's next paint).
     std::function<void()> beforePaint;
     // What the window shows now (tests and screenshots).
@@ -77,6 +79,7 @@ protected:
 private:
     CTivaneGraph* m_view = nullptr;
     QImage m_image;
+    bool m_paintRequested = false;
     // The window's own replay position in the view's model: only the widget writes it.
     ReplayState m_state;
 };

@@ -49,7 +49,7 @@ public:
     void SetBare(bool bare) { m_bare = bare; }
     bool RunsDefaultPrograms() const override { return !m_bare; }
 
-    const std::string& PathName() const { return m_path; }
+    const std::string& PathName() const override { return m_path; }
     // The file name of the path, as captions show it.
     std::string Title() const override;
     bool IsModified() const { return m_modified; }

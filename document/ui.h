@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hosts.h"
 
@@ -62,6 +63,23 @@ public:
 // The answer of an OK/Cancel question.
 enum class Answer { Ok, Cancel };
 
+// One kind of file a save dialog offers as a filter: its name ("PNG") and its name endings
+// (".png"), the first of them the one a name typed without an ending gets.
+struct FileKind {
+    std::string name;
+    std::vector<std::string> endings;
+};
+
+// What a save dialog is asked: its title, the folder it opens in ("" for the current one),
+// the name it proposes, and the kinds it offers, `selected` the one chosen at the start.
+struct SaveFileRequest {
+    std::string title;
+    std::string folder;
+    std::string name;
+    std::vector<FileKind> kinds;
+    size_t selected = 0;
+};
+
 // The modal dialogs that documents and views ask for; the application adds its own prompts.
 class DialogSeam {
 public:
@@ -79,6 +97,11 @@ public:
     virtual std::optional<std::string> EditViewSetup(std::string_view setupText) = 0;
     // "Choose template": a template file, or nothing for Cancel.
     virtual std::optional<std::string> ChooseTemplate() = 0;
+    // The platform's save dialog: the path chosen, or nothing for Cancel. A name given
+    // without an ending gets the first ending of the kind selected in the dialog. It asks
+    // nothing about a file that exists: the caller first checks that it can write the name's
+    // format, then asks (MayReplaceFile).
+    virtual std::optional<std::string> AskSaveFileName(const SaveFileRequest& request) = 0;
 };
 
 class Ui : public DialogSeam {
@@ -94,5 +117,28 @@ public:
 // Save Contents replaces a file only when the person says so: true when `path` does not exist
 // yet, or the answer to "The file ... already exists. Do you want to replace it?" is OK.
 bool MayReplaceFile(DialogSeam& ui, const std::string& path);
+
+// What a save reports, naming the kind of file ("PNG", "text") and the file:
+// "The PNG file a/b.png has been saved successfully." and
+// "Could not save the PNG file a/b.png: No space left on device."
+std::string SavedMessage(std::string_view kind, const std::string& path);
+std::string NotSavedMessage(std::string_view kind, const std::string& path,
+                            std::string_view reason);
+
+// A save dialog for a file that belongs to a document: it opens in the document's folder and
+// proposes the document's name (or `fallback` for a document without a path) with the first
+// ending of the kind selected.
+SaveFileRequest SaveBesideDocument(const std::string& documentPath, std::string title,
+                                   std::vector<FileKind> kinds, size_t selected,
+                                   std::string_view fallback);
+
+// The folder of a document's path, where its saves start; "" (the current folder) for a
+// document without one.
+std::string FolderOf(const std::string& documentPath);
+// `path` with `ending` added when its file name has no ending of its own (no "." after the
+// last "/", other than a leading one).
+std::string WithEnding(const std::string& path, std::string_view ending);
+// The ending of the file name of `path`, from its last "." on ("" when it has none).
+std::string_view EndingOf(std::string_view path);
 
 } // namespace tivane

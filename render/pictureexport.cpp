@@ -24,6 +24,8 @@ namespace {
 // vector formats are made at the same resolution so that they measure the same.
 constexpr int kPictureDpi = 96;
 
+constexpr int kJpegQuality = 95;
+
 constexpr int kFileHeaderBytes = 14;
 constexpr int kInfoHeaderBytes = 40;
 
@@ -175,35 +177,20 @@ std::string BmpBytes(const QImage& picture) {
     return out;
 }
 
-PictureFormat FormatForName(std::string_view name) {
-    for (const PictureFormat f : {PictureFormat::Png, PictureFormat::Svg, PictureFormat::Pdf}) {
-        if (EndsWithIgnoringCase(name, ExtensionOf(f))) return f;
-    }
-    return PictureFormat::Bmp;
-}
-
-std::optional<PictureFormat> FormatNamed(std::string_view word) {
-    for (const PictureFormat f :
-         {PictureFormat::Bmp, PictureFormat::Png, PictureFormat::Svg, PictureFormat::Pdf}) {
-        if (word == ExtensionOf(f).substr(1)) return f;
-    }
-    return std::nullopt;
-}
-
 bool WritePicture(const DrawList& list, const DRect& clip, int width, int height,
                   PictureFormat format, const std::string& path, std::string& error) {
     if (width <= 0 || height <= 0) {
         error = "The picture needs a positive width and height.";
         return false;
     }
-    if (!PictureSizeAllowed(width, height)) {
+    if (!PictureSizeAllowed(width, height, format)) {
         error = kPictureTooLarge;
         return false;
     }
     const QSize size(width, height);
     // A bitmap is made before the file, so a failed allocation creates nothing.
     QImage bitmap;
-    if (format == PictureFormat::Bmp || format == PictureFormat::Png) {
+    if (!InfoOf(format).vector) {
         bitmap = RenderPicture(list, clip, size, kPictureDpi);
         if (bitmap.isNull()) {
             error = kPictureTooLarge;
@@ -211,7 +198,7 @@ bool WritePicture(const DrawList& list, const DRect& clip, int width, int height
         }
     }
     auto fail = [&](const std::string& reason) {
-        error = std::string(kCouldNotCreateFile) + "\n" + path + ": " + reason;
+        error = NotSavedMessage(InfoOf(format).name, path, reason);
         return false;
     };
     if (format == PictureFormat::Bmp) {
@@ -231,6 +218,10 @@ bool WritePicture(const DrawList& list, const DRect& clip, int width, int height
     case PictureFormat::Png:
         made = bitmap.save(&buffer, "PNG");
         break;
+    case PictureFormat::Jpeg:
+        // Lines one pixel wide blur at the encoder's default; at 95 they stay crisp.
+        made = bitmap.save(&buffer, "JPEG", kJpegQuality);
+        break;
     case PictureFormat::Svg:
         made = WriteSvg(list, clip, size, buffer);
         break;
@@ -248,9 +239,8 @@ bool WritePicture(const DrawList& list, const DRect& clip, int width, int height
 }
 
 bool FilePictureWriter::Write(const GraphModel& model, int32_t width, int32_t height,
-                              const std::string& path, std::string& error) {
-    return WritePicture(model.List(), model.Clip(), width, height, FormatForName(path), path,
-                        error);
+                              PictureFormat format, const std::string& path, std::string& error) {
+    return WritePicture(model.List(), model.Clip(), width, height, format, path, error);
 }
 
 } // namespace tivane

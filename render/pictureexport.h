@@ -1,8 +1,8 @@
 #pragma once
 // The picture files of a graphics view (what its Save Contents and tivane-run --export write):
-// the whole draw list replayed afresh at a given size, written as BMP, PNG, SVG or PDF. Bitmaps
-// come from RenderPicture; the vector formats are painted by the same Replay, so lines stay lines
-// and text stays text, and pens and fonts have the sizes they have in the bitmap.
+// the whole draw list replayed afresh at a given size, written as BMP, PNG, JPEG, SVG or PDF.
+// Bitmaps come from RenderPicture; the vector formats are painted by the same Replay, so lines stay
+// lines and text stays text, and pens and fonts have the sizes they have in the bitmap.
 //
 // Everything here replays, so a QGuiApplication must exist before the first call.
 
@@ -19,13 +19,6 @@
 
 namespace tivane {
 
-enum class PictureFormat { Bmp, Png, Svg, Pdf };
-// The file name ending of each format, in PictureFormat's order.
-inline constexpr std::string_view kPictureExtensions[] = {".bmp", ".png", ".svg", ".pdf"};
-inline std::string_view ExtensionOf(PictureFormat format) {
-    return kPictureExtensions[static_cast<int>(format)];
-}
-
 // The BMP file of `picture`, byte for byte, as a 32-bit screen writes it: the file header, a
 // 40-byte info header (positive height, so rows bottom-up; 20 colours used), a colour table
 // of the 20 system colours, then the rows from the bottom, each pixel blue, green, red, 0.
@@ -34,32 +27,23 @@ std::string BmpBytes(const QImage& picture);
 // The 134 bytes before the pixel rows of a width x height BMP (both positive and allowed).
 std::string BmpHeader(int width, int height);
 
-// ".png", ".svg" or ".pdf" at the end of `name` (any case) picks that format; any other
-// name, with another extension or none, gives BMP.
-PictureFormat FormatForName(std::string_view name);
-// The format a word names ("bmp", "png", "svg", "pdf"), or nothing.
-std::optional<PictureFormat> FormatNamed(std::string_view word);
-
-// The message of a file that could not be written, which Save Contents shows as it is.
-inline constexpr std::string_view kCouldNotCreateFile = "Could not create file.";
-
 // Writes the whole of `list`, its clip window fitted into width x height with the aspect kept
 // (anchored top-left, the rest white), to `path` in `format`, through the one writer
 // (atomicfile.h): a failure never leaves a partial file nor replaces an existing one. False
 // with `error` set when the size is not allowed or the bitmap cannot be allocated
-// (kPictureTooLarge; nothing is created), or when the file cannot be written:
-// kCouldNotCreateFile, a line break, then "path: reason" ("No space left on device"). A width
-// or height below 1 is the caller's mistake (the command refuses it first) and gets an error
+// (kPictureTooLarge; nothing is created), or when the file cannot be written: NotSavedMessage
+// with the format's name, the path and the reason ("No space left on device"). A width or
+// height below 1 is the caller's mistake (the command refuses it first) and gets an error
 // text of its own.
 bool WritePicture(const DrawList& list, const DRect& clip, int width, int height,
                   PictureFormat format, const std::string& path, std::string& error);
 
 // The writer of graphics views' Save Contents in the application and tivane-run:
-// WritePicture of the view's model in the format the file name picks.
+// WritePicture of the view's model.
 class FilePictureWriter final : public PictureWriter {
 public:
-    bool Write(const GraphModel& model, int32_t width, int32_t height, const std::string& path,
-               std::string& error) override;
+    bool Write(const GraphModel& model, int32_t width, int32_t height, PictureFormat format,
+               const std::string& path, std::string& error) override;
 };
 
 } // namespace tivane

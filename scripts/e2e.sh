@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # e2e.sh [DOC]: the real application under Xvfb, driven like a person would: open a model,
 # Execute (Ctrl+E), wait for the run to end, look at the screen (screenshots and pixel
-# checks of the drawing), Save (Ctrl+S) and check the side files, then File/Exit and check
-# the exit status. Screenshots go to e2e-out/.
+# checks of the drawing), Save (Ctrl+S) and check the side files, save the graphics window's
+# picture with View/Save Contents through the file dialog (a name typed without its ending,
+# the size proposed), then File/Exit and check the exit status. Screenshots go to e2e-out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -78,6 +79,45 @@ for vs in "${doc%.*}".vs*; do
   [ -s "$vs" ] || fail "$vs is empty"
 done
 echo "e2e: saved $(ls "${doc%.*}".vs* | wc -l) contents files"
+
+# Save Contents of the graphics window (a click into it makes it active; in the pendulum's
+# layout it fills the right of the screen): the file dialog opens in the document's folder
+# with PNG proposed, the name is typed without an ending, the size dialog proposes the
+# window's size, and the message names the file.
+xdotool mousemove "${E2E_GRAPH_X:-840}" "${E2E_GRAPH_Y:-300}" click 1
+sleep 0.5
+xdotool key alt+v
+sleep 0.3
+xdotool key v
+dialog=
+for _ in $(seq 50); do
+  dialog=$(xdotool search --name '^Save Contents$' 2>/dev/null | head -1 || true)
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+[ -n "$dialog" ] || fail "Save Contents opened no file dialog"
+sleep 0.5
+xdotool type --delay 20 e2e-picture
+sleep 0.3
+shot 4-save-contents-dialog
+xdotool key Return
+sleep 1
+xdotool key Return # the size proposed: the window's
+picture=$(dirname "$doc")/e2e-picture.png
+for _ in $(seq 50); do [ -s "$picture" ] && break; sleep 0.1; done
+sleep 0.5
+shot 5-save-contents-saved
+xdotool key Return # the message that the PNG file was saved
+sleep 0.5
+# Without a window manager nothing gives the main window the focus back.
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+[ -s "$picture" ] || fail "Save Contents wrote no e2e-picture.png beside the document"
+size=$(python3 -c '
+import struct, sys
+data = open(sys.argv[1], "rb").read(24)
+assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+print("%dx%d" % struct.unpack(">II", data[16:24]))' "$picture") || fail "e2e-picture.png is no PNG"
+echo "e2e: Save Contents wrote a $size PNG through the file dialog"
 
 # File, Exit.
 xdotool key alt+f

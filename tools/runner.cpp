@@ -54,7 +54,7 @@ constexpr const char* kUsage =
     "  --save        save the document afterwards (document, layout and side files)\n"
     "  --export DIR  write DIR/viewK.txt (text windows) and DIR/viewK.png (graphics\n"
     "                windows) for the window of index K, instead of printing texts\n"
-    "  --format F    the format of exported pictures: bmp, png (default), svg or pdf\n"
+    "  --format F    the format of exported pictures: bmp, png (default), jpeg, svg or pdf\n"
     "  --size WxH    the size of exported pictures and movies (default 800x600)\n"
     "  --movie DIR   record every graphics window into DIR/viewK.avi, one frame per update\n"
     "  --video V     the format of movies: avi (default), mp4, webm or gif\n"
@@ -107,6 +107,14 @@ public:
     bool AskYesNo(std::string_view question) override { return IsYes(Ask(question)); }
     std::optional<std::string> EditViewSetup(std::string_view) override { return std::nullopt; }
     std::optional<std::string> ChooseTemplate() override { return std::nullopt; }
+    // A program's file prompts read the name from stdin; without an ending it gets the one
+    // of the proposed kind.
+    std::optional<std::string> AskSaveFileName(const SaveFileRequest& request) override {
+        std::cerr << request.title << ": the name of the file (" << request.name << ")?\n";
+        std::optional<std::string> name = ReadLine();
+        if (!name || name->empty()) return std::nullopt;
+        return WithEnding(*name, request.kinds.at(request.selected).endings.at(0));
+    }
     void PumpMessages() override {
         // A Ctrl+C before the run began (while the document opened) waits for the run: a
         // stop requested earlier is cleared when the run starts.
@@ -301,8 +309,8 @@ int RunnerMain(int argc, char** argv, MakePictureSide makePictures) {
             options.movieDir = argv[++k];
             documentOption = true;
         } else if (arg == "--format") {
-            if (!takeWord(options.format, {"bmp", "png", "svg", "pdf"}))
-                return UsageError("--format needs bmp, png, svg or pdf");
+            if (!takeWord(options.format, {"bmp", "png", "jpeg", "svg", "pdf"}))
+                return UsageError("--format needs bmp, png, jpeg, svg or pdf");
         } else if (arg == "--video") {
             if (!takeWord(options.video, {"avi", "mp4", "webm", "gif"}))
                 return UsageError("--video needs avi, mp4, webm or gif");

@@ -17,7 +17,7 @@ struct DocumentOptions {
     bool save = false;
     std::string exportDir;
     std::string movieDir;
-    std::string format = "png"; // of exported pictures: bmp, png, svg or pdf
+    std::string format = "png"; // of exported pictures: bmp, png, jpeg, svg or pdf
     std::string video = "avi";  // of movies: avi, mp4, webm or gif
     int32_t width = 800, height = 600;
 

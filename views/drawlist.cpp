@@ -27,7 +27,7 @@ uint32_t GetU32(std::string_view in, size_t at) {
 } // namespace
 
 DrawList::DrawList(DrawList&& other) noexcept
-    : m_codes(std::move(other.m_codes)), m_operands(std::move(other.m_operands)),
+    : m_blocks(std::move(other.m_blocks)), m_count(std::exchange(other.m_count, 0)),
       m_strings(std::move(other.m_strings)), m_drawingItems(std::exchange(other.m_drawingItems, 0)),
       m_budgetBytes(std::exchange(other.m_budgetBytes, 0)) {
     other.Clear();
@@ -36,8 +36,8 @@ DrawList::DrawList(DrawList&& other) noexcept
 DrawList& DrawList::operator=(DrawList&& other) noexcept {
     if (this != &other) {
         Clear();
-        std::swap(m_codes, other.m_codes);
-        std::swap(m_operands, other.m_operands);
+        std::swap(m_blocks, other.m_blocks);
+        std::swap(m_count, other.m_count);
         std::swap(m_strings, other.m_strings);
         std::swap(m_drawingItems, other.m_drawingItems);
         std::swap(m_budgetBytes, other.m_budgetBytes);
@@ -54,35 +54,33 @@ void DrawList::GiveBack() {
     m_budgetBytes = 0;
 }
 
-bool DrawList::Grow() {
-    // Whole steps of 4096 items, by half the list at a time once it is long, so that the
-    // copies of a growing list stay linear in its length.
-    const size_t size = m_codes.size();
-    return Reserve(std::max(size + kStep, size + size / 2));
-}
-
 bool DrawList::Reserve(size_t items) {
-    const size_t capacity = (items + kStep - 1) / kStep * kStep;
-    if (capacity > static_cast<size_t>(INT32_MAX)) return false;
-    if (capacity <= m_codes.capacity()) return true;
-    const size_t added = (capacity - m_codes.capacity()) * kItemBytes;
-    if (!Pool().TakeBytes(added)) return false;
-    m_budgetBytes += added;
-    try {
-        m_codes.reserve(capacity);
-        m_operands.reserve(capacity);
-    } catch (const std::bad_alloc&) {
-        Pool().GiveBytes(added);
-        m_budgetBytes -= added;
-        return false;
+    if (items > static_cast<size_t>(INT32_MAX)) return false;
+    while (m_blocks.size() * kStep < items) {
+        if (!Pool().TakeBytes(sizeof(Block))) return false;
+        m_budgetBytes += sizeof(Block);
+        try {
+            // Left unset: no slot is read before it is written, and a long list's pages are
+            // then touched once, by the items themselves.
+            m_blocks.push_back(std::make_unique_for_overwrite<Block>());
+        } catch (const std::bad_alloc&) {
+            Pool().GiveBytes(sizeof(Block));
+            m_budgetBytes -= sizeof(Block);
+            return false;
+        }
     }
     return true;
 }
 
 bool DrawList::Add(uint8_t code, int32_t operand) {
-    if (m_codes.size() == m_codes.capacity() && !Grow()) return false;
-    m_codes.push_back(code);
-    m_operands.push_back(operand);
+    if (m_count == INT32_MAX) return false;
+    if (SlotOf(m_count) == 0 && BlockOf(m_count) == m_blocks.size() &&
+        !Reserve(static_cast<size_t>(m_count) + 1))
+        return false;
+    Block& block = *m_blocks[BlockOf(m_count)];
+    block.codes[SlotOf(m_count)] = code;
+    block.operands[SlotOf(m_count)] = operand;
+    ++m_count;
     if (IsDrawingCode(code)) ++m_drawingItems;
     return true;
 }
@@ -112,8 +110,8 @@ bool DrawList::AddString(uint8_t code, std::string_view text) {
 
 void DrawList::Clear() {
     // Swapped with empty vectors: assigning {} would keep the capacity.
-    std::vector<uint8_t>().swap(m_codes);
-    std::vector<int32_t>().swap(m_operands);
+    std::vector<std::unique_ptr<Block>>().swap(m_blocks);
+    m_count = 0;
     std::vector<std::string>().swap(m_strings);
     m_drawingItems = 0;
     GiveBack();
@@ -124,7 +122,9 @@ std::string DrawList::Serialize() const {
     std::string out;
     out.reserve(4 + kItemBytes * static_cast<size_t>(n));
     PutU32(out, static_cast<uint32_t>(n));
-    out.append(reinterpret_cast<const char*>(m_codes.data()), m_codes.size());
+    for (int32_t i = 0; i < n; i += kStep)
+        out.append(reinterpret_cast<const char*>(m_blocks[BlockOf(i)]->codes),
+                   static_cast<size_t>(std::min(kStep, n - i)));
     for (int32_t i = 0; i < n; ++i)
         PutU32(out, IsStringCode(Code(i)) ? 0 : static_cast<uint32_t>(Operand(i)));
     for (int32_t i = 0; i < n; ++i) {

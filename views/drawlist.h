@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -97,16 +98,14 @@ public:
     DrawList& operator=(const DrawList&) = delete;
     ~DrawList();
 
-    int32_t Count() const { return static_cast<int32_t>(m_codes.size()); }
+    int32_t Count() const { return m_count; }
     // False for a new list and after Clear: the list has never held an item since.
-    bool HasStorage() const { return m_codes.capacity() > 0; }
+    bool HasStorage() const { return !m_blocks.empty(); }
     bool HasDrawingItems() const { return m_drawingItems > 0; }
-    uint8_t Code(int32_t i) const { return m_codes[static_cast<size_t>(i)]; }
-    int32_t Operand(int32_t i) const { return m_operands[static_cast<size_t>(i)]; }
+    uint8_t Code(int32_t i) const { return m_blocks[BlockOf(i)]->codes[SlotOf(i)]; }
+    int32_t Operand(int32_t i) const { return m_blocks[BlockOf(i)]->operands[SlotOf(i)]; }
     // The string of a DI_TEXT or DI_FONTNAME item.
-    const std::string& Text(int32_t i) const {
-        return m_strings[static_cast<size_t>(m_operands[static_cast<size_t>(i)])];
-    }
+    const std::string& Text(int32_t i) const { return m_strings[static_cast<size_t>(Operand(i))]; }
 
     // Appends an item. False, with nothing appended, when the storage would pass the memory
     // budget that programs share (the caller then fails with "Not enough memory").
@@ -123,13 +122,21 @@ public:
     static std::optional<DrawList> Parse(std::string_view bytes);
 
 private:
-    bool Grow();
+    // Items live in blocks of one step each, which never move: appending copies nothing, so a
+    // long list grows at the cost of its own pages, and an item costs its five bytes.
+    struct Block {
+        uint8_t codes[kStep];
+        int32_t operands[kStep]; // for string items: an index into m_strings
+    };
+    static size_t BlockOf(int32_t i) { return static_cast<size_t>(i) / kStep; }
+    static size_t SlotOf(int32_t i) { return static_cast<size_t>(i) % kStep; }
+
     // Capacity for at least `items`, in whole steps, taken from the memory budget.
     bool Reserve(size_t items);
     void GiveBack();
 
-    std::vector<uint8_t> m_codes;
-    std::vector<int32_t> m_operands; // for string items: an index into m_strings
+    std::vector<std::unique_ptr<Block>> m_blocks;
+    int32_t m_count = 0;
     std::vector<std::string> m_strings;
     int32_t m_drawingItems = 0;
     size_t m_budgetBytes = 0; // what the list has taken of the pool's memory budget

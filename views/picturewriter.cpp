@@ -1,7 +1,10 @@
 #include "picturewriter.h"
 
 #include <algorithm>
+#include <cassert>
 #include <limits>
+
+#include "filesearch.h"
 
 namespace tivane {
 
@@ -15,9 +18,54 @@ bool IsCSpace(char c) {
 
 } // namespace
 
-bool PictureSizeAllowed(int64_t width, int64_t height) {
+const std::vector<PictureFormatInfo>& PictureFormats() {
+    static const std::vector<PictureFormatInfo> formats{
+        {PictureFormat::Bmp, "BMP", "bmp", {".bmp"}, false},
+        {PictureFormat::Png, "PNG", "png", {".png"}, false},
+        {PictureFormat::Jpeg, "JPEG", "jpeg", {".jpg", ".jpeg"}, false},
+        {PictureFormat::Svg, "SVG", "svg", {".svg"}, true},
+        {PictureFormat::Pdf, "PDF", "pdf", {".pdf"}, true},
+    };
+    return formats;
+}
+
+const PictureFormatInfo& InfoOf(PictureFormat format) {
+    // The table is in the enum's order.
+    const PictureFormatInfo& info = PictureFormats()[static_cast<size_t>(format)];
+    assert(info.format == format);
+    return info;
+}
+
+std::optional<PictureFormat> FormatForName(std::string_view name) {
+    const std::string_view ending = EndingOf(name);
+    if (ending.empty()) return PictureFormat::Bmp;
+    for (const PictureFormatInfo& info : PictureFormats()) {
+        for (std::string_view e : info.endings) {
+            if (EqualIgnoringCase(ending, e)) return info.format;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<PictureFormat> FormatNamed(std::string_view word) {
+    for (const PictureFormatInfo& info : PictureFormats()) {
+        if (word == info.word) return info.format;
+    }
+    return std::nullopt;
+}
+
+std::vector<FileKind> PictureFileKinds() {
+    std::vector<FileKind> kinds;
+    for (const PictureFormatInfo& info : PictureFormats())
+        kinds.push_back({std::string(info.name), {info.endings.begin(), info.endings.end()}});
+    return kinds;
+}
+
+bool PictureSizeAllowed(int64_t width, int64_t height, PictureFormat format) {
+    if (width <= 0 || height <= 0) return false;
+    if (InfoOf(format).vector) return width <= kMaxVectorSide && height <= kMaxVectorSide;
     // Each factor is checked first, so the product cannot overflow.
-    return width > 0 && height > 0 && width <= kMaxPicturePixels && height <= kMaxPicturePixels &&
+    return width <= kMaxPicturePixels && height <= kMaxPicturePixels &&
            width * height <= kMaxPicturePixels;
 }
 

@@ -18,14 +18,25 @@ constexpr const char* kWorldWindowKey = "WorldWindow";
 // Four doubles of at most 24 characters each and their commas.
 constexpr size_t kWindowLength = 199;
 
-// Save Contents, word for word as it has always read; every format says "BMP".
+// Save Contents.
 constexpr const char* kNothingToSave = "There is nothing to save.";
+constexpr const char* kSaveContentsTitle = "Save Contents";
 constexpr const char* kAskSize = "Enter the width and height of the bitmap separated by ','.";
-constexpr const char* kAskName = "Enter the name of the bitmap.";
 constexpr const char* kSeparate = "Separate the number by ','.";
 constexpr const char* kInvalidNumbers = "You did not enter valid numbers.";
-constexpr const char* kPictureSaved = "The BMP file has been saved successfully.";
 constexpr const char* kNoPictureWriter = "This program cannot write pictures.";
+// The dialog proposes PNG: lossless, small, and shown by everything.
+constexpr size_t kProposedFormat = static_cast<size_t>(PictureFormat::Png);
+
+std::string CannotWriteEnding(const std::string& path) {
+    std::string endings;
+    for (const PictureFormatInfo& info : PictureFormats()) {
+        for (std::string_view e : info.endings)
+            endings += (endings.empty() ? "" : ", ") + std::string(e);
+    }
+    return "Tivane cannot write a picture as " + path + ": the ending \"" +
+           std::string(EndingOf(path)) + "\" is not one of " + endings + ".";
+}
 
 } // namespace
 
@@ -187,13 +198,23 @@ void CTivaneGraph::SaveContents() {
         ui.MessageBox(kNoPictureWriter, MessageIcon::Stop, 0);
         return;
     }
-    const std::optional<std::string> sizeAnswer = ui.GetUserInput(kAskSize, "");
+    const std::optional<std::string> path = ui.AskSaveFileName(SaveBesideDocument(
+        Doc().PathName(), kSaveContentsTitle, PictureFileKinds(), kProposedFormat, "picture"));
+    if (!path || path->empty()) return;
+    const std::optional<PictureFormat> format = FormatForName(*path);
+    if (!format) {
+        ui.MessageBox(CannotWriteEnding(*path), MessageIcon::Stop, 0);
+        return;
+    }
+    if (!MayReplaceFile(ui, *path)) return;
+    // The window's size is the answer most people want; it is checked as soon as it is given.
+    const std::string windowSize =
+        std::to_string(Surface().ClientWidth()) + "," + std::to_string(Surface().ClientHeight());
+    const std::optional<std::string> sizeAnswer = ui.GetUserInput(kAskSize, windowSize);
     if (!sizeAnswer || sizeAnswer->empty()) return;
-    const std::optional<std::string> name = ui.GetUserInput(kAskName, "");
-    // The name is asked for even when the size lacks its comma, which is said only after.
     const size_t comma = sizeAnswer->find(',');
-    if (!name || name->empty() || comma == std::string::npos) {
-        if (comma == std::string::npos) ui.MessageBox(kSeparate, MessageIcon::Stop, 0);
+    if (comma == std::string::npos) {
+        ui.MessageBox(kSeparate, MessageIcon::Stop, 0);
         return;
     }
     const int32_t width = LeadingInteger(*sizeAnswer);
@@ -202,19 +223,18 @@ void CTivaneGraph::SaveContents() {
         ui.MessageBox(kInvalidNumbers, MessageIcon::Stop, 0);
         return;
     }
-    if (!PictureSizeAllowed(width, height)) {
+    if (!PictureSizeAllowed(width, height, *format)) {
         ui.MessageBox(kPictureTooLarge, MessageIcon::Stop, 0);
         return;
     }
-    if (!MayReplaceFile(ui, *name)) return;
     // The picture is read only now, after the dialogs, whose message passes may let a running
     // program draw. The export is a target of its own: the window's replay is not involved.
     std::string error;
-    if (!writer->Write(m_model, width, height, *name, error)) {
+    if (!writer->Write(m_model, width, height, *format, *path, error)) {
         ui.MessageBox(error, MessageIcon::Stop, 0);
         return;
     }
-    ui.MessageBox(kPictureSaved, MessageIcon::None, 0);
+    ui.MessageBox(SavedMessage(InfoOf(*format).name, *path), MessageIcon::None, 0);
 }
 
 void CTivaneGraph::SavePlacement(IniFile& layout, const std::string& layoutPath,

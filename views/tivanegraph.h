@@ -78,9 +78,11 @@ public:
                        int32_t i, SaveTransaction& save) override;
     void LoadPlacement(const IniFile& layout, const std::string& layoutPath,
                        const std::string& section, int32_t n) override;
-    // The picture export: asks for "width,height" and a file name, asks before replacing an
-    // existing file, and has the installed PictureWriter write the whole picture in the
-    // format the name picks; the outcome is reported in message boxes.
+    // The picture export: a save dialog in the document's folder with the picture formats as
+    // filters; a name whose ending no format has is refused; then the question before
+    // replacing a file and "width,height" (the window's size proposed), each checked when
+    // given; the installed PictureWriter writes the whole picture in the format of the name's
+    // ending, and a message box names the format, the file and, on failure, the reason.
     void SaveContents() override;
 
     // The one truth of what the view shows. Its targets (the window, a printer page, a picture

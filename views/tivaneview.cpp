@@ -10,9 +10,8 @@
 namespace tivane {
 
 namespace {
-constexpr const char* kSaveTextPrompt = "Enter the name of the text file.";
-constexpr const char* kTextSaved = "The text file has been saved successfully.";
-constexpr const char* kCouldNotCreate = "Could not create file.";
+constexpr const char* kSaveContentsTitle = "Save Contents";
+constexpr const char* kTextKind = "text";
 constexpr const char* kMainInputNoSetup = "The main input view does not need setting up.";
 } // namespace
 
@@ -112,14 +111,16 @@ void CTivaneView::LoadPlacement(const IniFile& layout, const std::string& layout
 
 void CTivaneView::SaveContents() {
     ViewDocument& doc = Doc();
-    const auto name = doc.ui().GetUserInput(kSaveTextPrompt, "");
+    // Text has no format to pick: any name is written as it is.
+    const std::vector<FileKind> kinds{{"Text", {".txt"}}, {"All", {""}}};
+    const auto name = doc.ui().AskSaveFileName(
+        SaveBesideDocument(doc.PathName(), kSaveContentsTitle, kinds, 0, "contents"));
     if (!name || name->empty() || !MayReplaceFile(doc.ui(), *name)) return;
     if (const WriteResult r = WriteFileAtomically(*name, Surface().Text()); !r.Ok()) {
-        doc.MessageBox(std::string(kCouldNotCreate) + "\n" + *name + ": " + r.error,
-                       MessageIcon::Stop, 0);
+        doc.MessageBox(NotSavedMessage(kTextKind, *name, r.error), MessageIcon::Stop, 0);
         return;
     }
-    doc.MessageBox(kTextSaved, MessageIcon::None, 0);
+    doc.MessageBox(SavedMessage(kTextKind, *name), MessageIcon::None, 0);
 }
 
 void CTivaneView::Configure() {

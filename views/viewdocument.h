@@ -21,6 +21,8 @@ public:
     virtual const SearchContext& Search() const = 0;
     // The template as read: view titles, kinds and program files.
     virtual const TemplateInfo& Template() const = 0;
+    // The document's file; "" for one never saved.
+    virtual const std::string& PathName() const = 0;
     // The file name of the document's path, as captions show it.
     virtual std::string Title() const = 0;
     virtual void SetModifiedFlag(bool modified) = 0;

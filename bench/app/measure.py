@@ -6,7 +6,8 @@ executes it once, prints the seconds Execute took and quits) and by `tivane-run`
 variable prints the same measure); the table shows the medians and their ratio. Start-up is
 the wall time of `tivane` until its first painted window (TIVANE_BENCH=paint).
 
-Usage: bench/app/measure.py [--runs N] [--bin DIR]
+Usage: bench/app/measure.py [--runs N] [--bin DIR] [--only NAME] [--segments N]
+(--only runs the documents whose name starts with NAME; --segments sets the drawing's count)
 """
 
 import argparse
@@ -37,6 +38,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--bin", default=os.path.join(ROOT, "build-release"))
+    parser.add_argument("--only", default="")
+    parser.add_argument("--segments", type=int, default=200000)
     args = parser.parse_args()
     app = os.path.join(args.bin, "tivane")
     runner = os.path.join(args.bin, "tivane-run")
@@ -55,7 +58,14 @@ def main():
             documents.append((name, doc))
         drawing = os.path.join(work, "drawing")
         shutil.copytree(os.path.join(ROOT, "bench", "drawing"), drawing)
-        documents.append(("drawing 200k", os.path.join(drawing, "drawing.tvd")))
+        graph = os.path.join(drawing, "graph.prg")
+        with open(graph) as f:
+            text = f.read()
+        with open(graph, "w") as f:
+            f.write(text.replace("{i < 200000}", "{i < %d}" % args.segments))
+        documents.append(("drawing %dk" % (args.segments // 1000),
+                          os.path.join(drawing, "drawing.tvd")))
+        documents = [d for d in documents if d[0].startswith(args.only)]
 
         print("%d runs each; median seconds of Execute" % args.runs)
         print("%-14s %10s %10s %8s" % ("document", "headless", "window", "ratio"))
@@ -67,14 +77,16 @@ def main():
             print("%-14s %10.4f %10.4f %8.2f" % (name, headless, window, window / headless))
 
         starts = []
-        for _ in range(args.runs):
+        for _ in range(args.runs if not args.only else 0):
             begin = time.perf_counter()
             subprocess.run([app, os.path.join(ROOT, "examples", "pendulum", "pendulum.tvd")],
                            cwd=work, env=dict(os.environ, TIVANE_BENCH="paint"),
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
                            check=True)
             starts.append(time.perf_counter() - begin)
-        print("start-up to the first painted window (pendulum): %.3f s" % statistics.median(starts))
+        if starts:
+            print("start-up to the first painted window (pendulum): %.3f s"
+                  % statistics.median(starts))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

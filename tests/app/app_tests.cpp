@@ -2,6 +2,7 @@
 // window, Execute and Stop through the actions, the running look, the menus, the guards,
 // the dialogs (scripted), placement, printing, Save Contents, Save as AVI and help pages.
 
+#include <QFileDialog>
 #include <QMenu>
 #include <QPrinter>
 #include <QStatusBar>
@@ -52,21 +53,21 @@ TEST_F(AppTest, ARunFillsTheWindowsWhichPrintSaveAndClear) {
     EXPECT_EQ(Read("page.pdf").substr(0, 4), "%PDF");
     EXPECT_GT(Read("page.pdf").size(), 500u);
 
-    // The answers to the questions, the file's name last; the message; how the file begins.
-    using Answers = std::vector<std::string>;
-    for (const auto& [view, answers, saved, start] :
-         {std::tuple{1, Answers{"64,48", "p.png"}, "The BMP file has been saved successfully.",
-                     std::string("\x89PNG")},
-          std::tuple{2, Answers{"t.txt"}, "The text file has been saved successfully.",
-                     std::string("1\r\n2\r\n")}}) {
-        SCOPED_TRACE(answers.back());
+    // The file's name (from the save dialog), then the size of a picture; the format in the
+    // message; how the file begins.
+    for (const auto& [view, name, size, kind, start] :
+         {std::tuple{1, "p.png", "64,48", "PNG", std::string("\x89PNG")},
+          std::tuple{1, "p.jpg", "64,48", "JPEG", std::string("\xFF\xD8\xFF")},
+          std::tuple{2, "t.txt", "", "text", std::string("1\r\n2\r\n")}}) {
+        SCOPED_TRACE(name);
         dialogs->boxes.clear();
-        for (const std::string& a : answers)
-            dialogs->inputs.push_back(a == answers.back() ? root + "/" + a : a);
+        dialogs->inputs = {root + "/" + name, size};
         Activate(*doc.Views()[view]);
         Trigger(ID_SAVE_CONTENTS);
-        EXPECT_EQ(dialogs->Texts(), std::vector<std::string>{saved});
-        EXPECT_EQ(Read(answers.back()).substr(0, start.size()), start);
+        EXPECT_EQ(dialogs->Texts(),
+                  std::vector<std::string>{std::string("The ") + kind + " file " + root + "/" +
+                                           name + " has been saved successfully."});
+        EXPECT_EQ(Read(name).substr(0, start.size()), start);
     }
 
     Activate(*doc.Views()[2]);
@@ -149,9 +150,9 @@ TEST_F(AppTest, OpenAndNewDocuments) {
     EXPECT_EQ(frame->Documents()[1]->Views().size(), 1u);
 }
 
-// Save as AVI records into the first free outputN.avi beside the document, whatever
-// the current folder, until it is chosen again or the window closes; the status bar says what
-// became of the movie.
+// Save as AVI's dialog proposes the first free outputN.avi beside the document, whatever
+// the current folder; the movie is recorded until it is chosen again or the window closes;
+// the status bar says what became of it.
 TEST_F(AppTest, SaveAsAviRecordsBesideTheDocumentUntilItIsChosenAgainOrTheWindowCloses) {
     const std::string movie = root + "/output1.avi";
     // Whether the model runs; whether the window is closed, else Save as AVI (Ctrl+I) chosen
@@ -166,7 +167,12 @@ TEST_F(AppTest, SaveAsAviRecordsBesideTheDocumentUntilItIsChosenAgainOrTheWindow
         CTivaneDoc& doc = Open();
         CViewBase& graph = *doc.Views()[1];
         Activate(graph);
+        dialogs->saveRequests.clear();
+        dialogs->inputs = {movie};
         Trigger(ID_SAVE_AVI);
+        ASSERT_EQ(dialogs->saveRequests.size(), 1u);
+        EXPECT_EQ(std::pair(dialogs->saveRequests[0].folder, dialogs->saveRequests[0].name),
+                  std::pair(root, std::string("output1.avi")));
         CTivaneFrame* window = frame->FrameOf(graph);
         ASSERT_NE(window->Recorder(), nullptr);
         EXPECT_EQ(window->Recorder()->FileName(), movie);
@@ -189,6 +195,59 @@ TEST_F(AppTest, SaveAsAviRecordsBesideTheDocumentUntilItIsChosenAgainOrTheWindow
         Activate(*doc.Views()[0]);
         Trigger(ID_FILE_CLOSE);
     }
+}
+
+// The real save dialog: it opens in the folder asked for with the kinds as filters, asks
+// nothing of its own about existing files, and a name typed without an ending gets the first
+// ending of the filter selected.
+TEST_F(AppTest, TheSaveDialogOpensInTheFolderAndGivesNamesTheEndingOfTheFilter) {
+    QtDialogs real(frame.get());
+    Write("taken.png", "old");
+    const std::vector<FileKind> kinds{
+        {"BMP", {".bmp"}}, {"PNG", {".png"}}, {"JPEG", {".jpg", ".jpeg"}}};
+    const SaveFileRequest request{"Save Contents", root, "proposed.png", kinds, 1};
+    for (const auto& [typed, filter, chosen] :
+         {std::tuple{"shot", 1, "shot.png"}, std::tuple{"shot", 2, "shot.jpg"},
+          std::tuple{"shot.JPEG", 0, "shot.JPEG"}, std::tuple{"taken.png", 1, "taken.png"}}) {
+        SCOPED_TRACE(typed);
+        QStringList filters, shown;
+        QTimer::singleShot(0, frame.get(), [&, typed = typed, filter = filter] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            filters = dialog->nameFilters();
+            shown << dialog->directory().absolutePath() << dialog->selectedNameFilter();
+            dialog->selectNameFilter(filters.value(filter));
+            dialog->selectFile(typed);
+            static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept, as OK does
+        });
+        EXPECT_EQ(real.AskSaveFileName(request), root + "/" + chosen);
+        EXPECT_EQ(filters, QStringList({"BMP files (*.bmp)", "PNG files (*.png)",
+                                        "JPEG files (*.jpg *.jpeg)"}));
+        EXPECT_EQ(shown, QStringList({QString::fromStdString(root), "PNG files (*.png)"}));
+    }
+}
+
+// A name the recorder cannot write, or an existing file the person keeps, starts nothing.
+TEST_F(AppTest, SaveAsAviRefusesEndingsItCannotWriteAndAsksBeforeReplacing) {
+    Write("kept.avi", "earlier");
+    CTivaneDoc& doc = Open();
+    Activate(*doc.Views()[1]);
+    const std::string mkv = root + "/m.mkv", kept = root + "/kept.avi";
+    for (const auto& [name, box, answer] :
+         {std::tuple{mkv,
+                     std::string("Movies cannot be written as .mkv files: use .avi, .mp4, .webm "
+                                 "or .gif."),
+                     Answer::Ok},
+          std::tuple{kept, "The file " + kept + " already exists.\nDo you want to replace it?",
+                     Answer::Cancel}}) {
+        dialogs->boxes.clear();
+        dialogs->inputs = {name};
+        dialogs->answers = {answer};
+        Trigger(ID_SAVE_AVI);
+        EXPECT_EQ(dialogs->Texts(), std::vector<std::string>{box});
+        EXPECT_EQ(frame->FrameOf(*doc.Views()[1])->Recorder(), nullptr);
+    }
+    EXPECT_EQ(Read("kept.avi"), "earlier");
 }
 
 TEST_F(AppTest, LongReportsAreElidedInTheBox) {

@@ -48,6 +48,12 @@ public:
     bool AskYesNo(std::string_view) override { return Next().value_or("") == "yes"; }
     std::optional<std::string> EditViewSetup(std::string_view) override { return Next(); }
     std::optional<std::string> ChooseTemplate() override { return Next(); }
+    // Save dialogs take the queued inputs too; what each was asked is kept.
+    std::vector<SaveFileRequest> saveRequests;
+    std::optional<std::string> AskSaveFileName(const SaveFileRequest& request) override {
+        saveRequests.push_back(request);
+        return Next();
+    }
 
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;

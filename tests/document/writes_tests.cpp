@@ -189,11 +189,11 @@ struct SaveTextRow {
 };
 
 const SaveTextRow kSaveTextRows[] = {
-    {nullptr, Answer::Cancel, "shown text", "The text file has been saved successfully."},
-    {"earlier", Answer::Ok, "shown text", "The text file has been saved successfully."},
+    {nullptr, Answer::Cancel, "shown text", "The text file $NAME has been saved successfully."},
+    {"earlier", Answer::Ok, "shown text", "The text file $NAME has been saved successfully."},
     {"earlier", Answer::Cancel, "earlier",
      "The file $NAME already exists.\nDo you want to replace it?"},
-    {"/", Answer::Ok, "", "Could not create file.\n$NAME: Is a directory"},
+    {"/", Answer::Ok, "", "Could not save the text file $NAME: Is a directory."},
 };
 
 TEST_F(WritesTest, SaveContentsOfTextAsksBeforeReplacingAndWritesWholeFiles) {
@@ -218,6 +218,10 @@ TEST_F(WritesTest, SaveContentsOfTextAsksBeforeReplacingAndWritesWholeFiles) {
         ui.answers = {row.answer};
         doc.MainInputView()->SaveContents();
         ASSERT_FALSE(ui.boxes.empty());
+        // The save dialog opens in the document's folder and proposes its name as text.
+        ASSERT_EQ(ui.saveRequests.size(), 1u);
+        EXPECT_EQ(std::pair(ui.saveRequests[0].folder, ui.saveRequests[0].name),
+                  std::pair(fs::path(name).parent_path().string(), std::string("model.txt")));
         std::string expected = row.lastBox;
         if (const size_t at = expected.find("$NAME"); at != std::string::npos)
             expected.replace(at, 5, name);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <QImage>
@@ -32,10 +33,14 @@ namespace fs = std::filesystem;
 using testing::FakeUi;
 using F = PictureFormat;
 
-constexpr std::string_view kSaved = "The BMP file has been saved successfully.";
+// Save Contents' word on a file written, naming its format and the file.
+std::string Saved(std::string_view format, const std::string& path) {
+    return "The " + std::string(format) + " file " + path + " has been saved successfully.";
+}
 constexpr std::string_view kTooLarge =
     "Could not create the bitmap, use smaller width and height values.";
 constexpr std::string_view kSeparate = "Separate the number by ','.";
+constexpr std::string_view kAskSize = "Enter the width and height of the bitmap separated by ','.";
 constexpr std::string_view kInvalid = "You did not enter valid numbers.";
 const QRgb kWhite = qRgb(255, 255, 255);
 
@@ -59,10 +64,11 @@ uint32_t Le32(const std::string& bytes, size_t at) {
 // Records the prompts too, so the order of the questions is checked.
 class PromptUi : public FakeUi {
 public:
-    std::vector<std::string> prompts;
+    std::vector<std::string> prompts, initials;
     std::optional<std::string> GetUserInput(std::string_view prompt,
                                             std::string_view initial) override {
         prompts.emplace_back(prompt);
+        initials.emplace_back(initial);
         return FakeUi::GetUserInput(prompt, initial);
     }
 };
@@ -94,10 +100,11 @@ protected:
         return static_cast<size_t>(std::distance(fs::directory_iterator(dir.path().toStdString()),
                                                  fs::directory_iterator()));
     }
+    // The name is chosen in the save dialog, then the size given.
     void Save(std::optional<std::string> size, std::optional<std::string> name) {
         ui.boxes.clear();
         ui.prompts.clear();
-        ui.inputs = {std::move(size), std::move(name)};
+        ui.inputs = {std::move(name), std::move(size)};
         view.SaveContents();
         ui.inputs.clear();
     }
@@ -143,16 +150,22 @@ TEST(BmpTest, BytesAreThoseOfTheGoldenFileForAnyPixelFormat) {
 }
 
 TEST(PictureExportTest, FormatComesFromTheNameEndingInAnyCase) {
-    const std::pair<const char*, F> rows[] = {{"a.png A.PNG x/y.PnG", F::Png},
-                                              {"b.svg b.SVG", F::Svg},
-                                              {"c.pdf c.Pdf", F::Pdf},
-                                              {"d.bmp e.jpg png f.png.bmp g.pngx noext", F::Bmp}};
+    const std::pair<const char*, std::optional<F>> rows[] = {
+        {"a.png A.PNG x/y.PnG", F::Png},
+        {"b.svg b.SVG", F::Svg},
+        {"c.pdf c.Pdf", F::Pdf},
+        {"e.jpg E.JPEG x.y/e.Jpg", F::Jpeg},
+        {"d.bmp png f.png.bmp noext dir.png/noext .png", F::Bmp},
+        {"g.pngx h.gif i.tiff j.jpe k. l.bmp.", std::nullopt}};
     for (const auto& [names, format] : rows) {
         std::istringstream words(names);
         for (std::string name; words >> name;)
             EXPECT_EQ(FormatForName(name), format) << name;
     }
     EXPECT_EQ(FormatForName(""), F::Bmp);
+    for (const char* word : {"bmp", "png", "jpeg", "svg", "pdf"})
+        EXPECT_EQ(FormatNamed(word).has_value() ? InfoOf(*FormatNamed(word)).word : "", word);
+    EXPECT_EQ(FormatNamed("jpg"), std::nullopt);
 }
 
 // Bitmaps are the replayed picture, which keeps the clip window's aspect inside the size.
@@ -161,10 +174,18 @@ TEST_F(ExportTest, BmpAndPngHoldTheReplayedPicture) {
         EXPECT_EQ(Write(F::Bmp, "p.bmp", w, h), BmpBytes(Expected(w, h))) << w << "x" << h;
     }
     Save("300,200", Path("P.PNG"));
-    EXPECT_EQ(ui.Texts(), std::vector<std::string>{std::string(kSaved)});
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{Saved("PNG", Path("P.PNG"))});
     QImage png;
     ASSERT_TRUE(png.load(QString::fromStdString(Path("P.PNG")), "PNG"));
     EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), Expected(300, 200));
+    // JPEG is lossy: the black line across the middle stays dark, the white stays white.
+    Save("300,200", Path("p.jpeg"));
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{Saved("JPEG", Path("p.jpeg"))});
+    QImage jpeg;
+    ASSERT_TRUE(jpeg.load(QString::fromStdString(Path("p.jpeg")), "JPEG"));
+    ASSERT_EQ(jpeg.size(), QSize(300, 200));
+    EXPECT_LT(qGray(jpeg.pixel(150, 100)), 64);
+    EXPECT_GT(qGray(jpeg.pixel(150, 50)), 240);
 }
 
 TEST_F(ExportTest, SvgKeepsLinesAndTextAsVectorsAt96DotsAnInch) {
@@ -222,54 +243,66 @@ TEST_F(ExportTest, PdfPageIsThePictureAt96DotsAnInch) {
     }
 }
 
-TEST_F(ExportTest, SizeAnswersOfSaveContents) {
+// The name comes first, from the save dialog that opens in the document's folder with the
+// formats as filters; its ending picks the format or is refused; then the size, the window's
+// proposed, checked as soon as it is given.
+TEST_F(ExportTest, NameThenSizeOfSaveContents) {
     struct Row { // the name is made to point into the folder; no message "", no file w = 0
         std::optional<std::string> size, name;
-        std::string_view message;
-        int w, h, asked;
+        std::string message; // a format's name stands for its success message
+        int w, h;
+        bool sizeAsked;
     };
     const std::optional<std::string> cancel;
+    const std::string refused = "Tivane cannot write a picture as " + Path("out.gif") +
+                                ": the ending \".gif\" is not one of .bmp, .png, .jpg, .jpeg, "
+                                ".svg, .pdf.";
     const Row rows[] = {
-        {"640x480", "out.bmp", kSeparate, 0, 0, 2},
-        {cancel, "out.bmp", "", 0, 0, 1},
-        {"", "out.bmp", "", 0, 0, 1},
-        {"640,480", cancel, "", 0, 0, 2},
-        {"640,480", "", "", 0, 0, 2},
-        {"640,0", "out.bmp", kInvalid, 0, 0, 2},
-        {"-5,10", "out.bmp", kInvalid, 0, 0, 2},
-        {"abc,10", "out.bmp", kInvalid, 0, 0, 2},
-        {",10", "out.bmp", kInvalid, 0, 0, 2},
-        {"800 , 600", "out.bmp", kSaved, 800, 600, 2},
-        {" +12,\t7", "out.bmp", kSaved, 12, 7, 2},
-        {"3,4,5", "out.bmp", kSaved, 3, 4, 2},
-        {"80,60abc", "out.bmp", kSaved, 80, 60, 2},
-        {"99999999999999999999,5", "out.bmp", kTooLarge, 0, 0, 2},
-        {"20000,20000", "out.svg", kTooLarge, 0, 0, 2},
+        {"640,480", cancel, "", 0, 0, false},
+        {"640,480", "out.gif", refused, 0, 0, false},
+        {cancel, "out.bmp", "", 0, 0, true},
+        {"640x480", "out.bmp", std::string(kSeparate), 0, 0, true},
+        {"640,0", "out.bmp", std::string(kInvalid), 0, 0, true},
+        {"800 , 600", "out.bmp", "BMP", 800, 600, true},
+        {" +12,\t7", "out", "BMP", 12, 7, true},
+        {"99999999999999999999,5", "out.bmp", std::string(kTooLarge), 0, 0, true},
+        {"20000,20000", "out.jpg", std::string(kTooLarge), 0, 0, true},
+        // Vectors have no pixels to count: only the replay's coordinate range bounds them.
+        {"20000,20000", "out.svg", "SVG", 20000, 20000, true},
+        {"16777217,10", "out.pdf", std::string(kTooLarge), 0, 0, true},
     };
     const int32_t count = view.List().Count();
     for (const Row& r : rows) {
         SCOPED_TRACE(r.size.value_or("(cancel)") + " / " + r.name.value_or("(cancel)"));
-        fs::remove(Path("out.bmp"));
-        Save(r.size, r.name && !r.name->empty() ? std::optional(Path(*r.name)) : r.name);
-        const std::vector<std::string> prompts{
-            "Enter the width and height of the bitmap separated by ','.",
-            "Enter the name of the bitmap."};
-        EXPECT_EQ(ui.prompts, std::vector(prompts.begin(), prompts.begin() + r.asked));
+        for (const auto& entry : fs::directory_iterator(dir.path().toStdString()))
+            fs::remove(entry.path());
+        const std::optional<std::string> path =
+            r.name && !r.name->empty() ? std::optional(Path(*r.name)) : r.name;
+        Save(r.size, path);
+        EXPECT_EQ(ui.prompts, r.sizeAsked ? std::vector<std::string>{std::string(kAskSize)}
+                                          : std::vector<std::string>{});
+        const bool saved = r.w > 0;
         ASSERT_EQ(ui.boxes.size(), r.message.empty() ? 0u : 1u);
         if (!r.message.empty()) {
-            EXPECT_EQ(ui.boxes[0].text, r.message);
-            EXPECT_EQ(ui.boxes[0].icon,
-                      r.message == kSaved ? MessageIcon::None : MessageIcon::Stop);
+            EXPECT_EQ(ui.boxes[0].text, saved ? Saved(r.message, *path) : r.message);
+            EXPECT_EQ(ui.boxes[0].icon, saved ? MessageIcon::None : MessageIcon::Stop);
         }
-        EXPECT_EQ(FileCount(), r.w > 0 ? 1u : 0u);
-        if (r.w > 0) {
-            EXPECT_EQ(ReadFile(Path("out.bmp")), BmpBytes(Expected(r.w, r.h)));
+        EXPECT_EQ(FileCount(), saved ? 1u : 0u);
+        if (saved && r.message == "BMP") {
+            EXPECT_EQ(ReadFile(*path), BmpBytes(Expected(r.w, r.h)));
         }
         EXPECT_EQ(view.List().Count(), count);
     }
+    // A document never saved: the current folder, a name of its own, PNG proposed (the second
+    // of the formats), the window's size offered.
+    const SaveFileRequest& asked = ui.saveRequests.front();
+    EXPECT_EQ(std::tuple(asked.folder, asked.name, asked.kinds.at(asked.selected).name),
+              std::tuple("", "picture.png", "PNG"));
+    EXPECT_EQ(ui.initials.back(), "800,600");
+
     ui.boxes.clear();
     ui.prompts.clear();
-    ui.inputs = {"100,100", Path("x.bmp")};
+    ui.inputs = {Path("x.bmp"), "100,100"};
     doc.CreateGraphView(1).SaveContents();
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{"There is nothing to save."});
     EXPECT_TRUE(ui.prompts.empty());
@@ -295,8 +328,9 @@ TEST_F(ExportTest, AFailedWriteIsReportedAndTheOldFileStays) {
         SCOPED_TRACE(row.name);
         for (const char* old : {"full.bmp", "full.png", "full.pdf"})
             std::ofstream(Path(old)) << "old";
-        const std::string expected =
-            "Could not create file.\n" + Path(row.name) + ": " + row.reason;
+        const std::string expected = "Could not save the " +
+                                     std::string(InfoOf(*FormatForName(row.name)).name) + " file " +
+                                     Path(row.name) + ": " + row.reason + ".";
         ui.answers = {Answer::Ok}; // replace what is there
         std::string error;
         bool written = false;
@@ -304,7 +338,7 @@ TEST_F(ExportTest, AFailedWriteIsReportedAndTheOldFileStays) {
             std::optional<testing::FileSizeLimit> limit;
             if (row.sizeLimit) limit.emplace(row.sizeLimit);
             Save("64,48", Path(row.name));
-            written = Export(FormatForName(row.name), row.name, 64, 48, error);
+            written = Export(*FormatForName(row.name), row.name, 64, 48, error);
         }
         ASSERT_FALSE(ui.boxes.empty());
         EXPECT_EQ(ui.boxes.back().text, expected);
@@ -316,9 +350,13 @@ TEST_F(ExportTest, AFailedWriteIsReportedAndTheOldFileStays) {
         }
         EXPECT_EQ(FileCount(), 4u); // the folder and the three old files: no temporaries
     }
-    for (const F format : {F::Bmp, F::Png, F::Svg, F::Pdf}) {
+    for (const auto& [format, w] : {std::pair{F::Bmp, 20000},
+                                    {F::Png, 20000},
+                                    {F::Jpeg, 20000},
+                                    {F::Svg, 16777217},
+                                    {F::Pdf, 16777217}}) {
         std::string error;
-        EXPECT_FALSE(Export(format, "full.bmp", 20000, 20000, error));
+        EXPECT_FALSE(Export(format, "full.bmp", w, 20000, error));
         EXPECT_EQ(error, kTooLarge);
     }
     EXPECT_EQ(ReadFile(Path("full.bmp")), "old");
@@ -334,7 +372,7 @@ TEST_F(ExportTest, AnExistingFileIsReplacedOnlyWhenThePersonSaysSo) {
         ui.answers = {answer};
         Save("10,10", Path("p.bmp"));
         const bool ok = answer == Answer::Ok;
-        const std::vector<std::string> boxes{question, std::string(kSaved)};
+        const std::vector<std::string> boxes{question, Saved("BMP", Path("p.bmp"))};
         EXPECT_EQ(ui.Texts(), std::vector(boxes.begin(), boxes.begin() + (ok ? 2 : 1)));
         EXPECT_EQ(ReadFile(Path("p.bmp")), ok ? BmpBytes(Expected(10, 10)) : "old");
         EXPECT_EQ(FileCount(), 1u); // no temporary file left beside it

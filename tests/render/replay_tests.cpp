@@ -363,6 +363,39 @@ TEST(ReplayTest, ReplayingInIncrementsGivesTheSamePixelsAsOneReplay) {
     }
 }
 
+// Segments of a one-pixel pen are handed to the painter in batches: the pixels must be those
+// of one drawLine (or, for a segment scaled to a point, one drawPoint) a segment.
+TEST(ReplayTest, BatchedSegmentsGiveThePixelsOfOneCallEach) {
+    std::mt19937 random(7);
+    Items items;
+    items.Pen(0).Move(0, 0);
+    std::vector<QPoint> points{{0, 0}};
+    for (int k = 0; k < 5000; ++k) {
+        // Mostly long segments across the picture, some a unit or two long.
+        const QPoint p = k % 3 ? QPoint(random() % 301, random() % 201)
+                               : points.back() + QPoint(random() % 3, random() % 3);
+        items.Line(p.x(), p.y());
+        points.push_back(p);
+    }
+    const DRect clip{0, 0, 300, 200};
+    for (const QSize size : {QSize(450, 300), QSize(97, 61), QSize(1203, 802)}) {
+        SCOPED_TRACE(size.width());
+        const double scale = ReplayScale(clip, size);
+        QImage expected = WhiteImage(size);
+        QPainter painter(&expected);
+        painter.setPen(QPen(Qt::black, 0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const auto device = [&](QPoint p) {
+            return QPoint(int(p.x() * scale + 0.5), int(p.y() * scale + 0.5));
+        };
+        for (size_t k = 1; k < points.size(); ++k) {
+            const QPoint a = device(points[k - 1]), b = device(points[k]);
+            a == b ? painter.drawPoint(b) : painter.drawLine(a, b);
+        }
+        painter.end();
+        EXPECT_EQ(Shot(items, clip, {size, 96, false}).image, expected);
+    }
+}
+
 // A reset state starts where every picture starts, and the painter's own state is kept.
 TEST(ReplayTest, AFreshStateStartsFromScratchAndThePainterIsLeftAsItWas) {
     const DRect clip{0, 0, 100, 100};

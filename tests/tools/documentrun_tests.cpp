@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "runtool.h"
 
@@ -67,15 +68,15 @@ TEST_F(DocumentRunTest, PrintsTheTextWindowsOrExportsEveryWindowInEachFormat) {
     EXPECT_EQ(e.status, 0) << e.err;
     EXPECT_EQ(e.out, "1\r\n2\r\n3\r\n");
     EXPECT_EQ(e.err, "");
-    for (const std::string format : {"png", "bmp", "svg", "pdf"}) {
-        e = Run("--bare $D/model.tvd --all-views --export $D/out --size 64x48 --format " + format);
+    for (const auto& [format, ending, start] :
+         {std::tuple{"png", "png", "\x89PNG"}, std::tuple{"bmp", "bmp", "BM"},
+          std::tuple{"jpeg", "jpg", "\xFF\xD8\xFF"}, std::tuple{"svg", "svg", "<?xml"},
+          std::tuple{"pdf", "pdf", "%PDF"}}) {
+        e = Run("--bare $D/model.tvd --all-views --export $D/out --size 64x48 --format " +
+                std::string(format));
         EXPECT_EQ(e.status, 0) << e.err;
         EXPECT_EQ(e.out, "");
-        const std::string picture = dir.Read("out/view2." + format);
-        const char* start = format == "png"   ? "\x89PNG"
-                            : format == "bmp" ? "BM"
-                            : format == "svg" ? "<?xml"
-                                              : "%PDF";
+        const std::string picture = dir.Read(std::string("out/view2.") + ending);
         EXPECT_EQ(picture.rfind(start, 0), 0u) << format;
     }
     EXPECT_EQ(PngSize(dir.Read("out/view2.png")), std::make_pair(64, 48));
@@ -235,7 +236,7 @@ TEST_F(DocumentRunTest, AFailedWriteNamesTheFileAndWhyAndKeepsWhatWasThere) {
         {"out/view1.txt", "--export $D/out",
          "Could not write the file $D/out/view1.txt: Is a directory."},
         {"out/view2.png", "--export $D/out",
-         "Could not create file.\n$D/out/view2.png: Is a directory"},
+         "Could not save the PNG file $D/out/view2.png: Is a directory."},
         {"movies/view2.avi", "--movie $D/movies",
          "Could not record $D/movies/view2.avi: Unable to Create the Movie File (Is a directory)"},
         {"", "--movie $D/movies --size 30000x30000",
