@@ -199,6 +199,11 @@ void FrameSurface::SetText(std::string_view text) {
     if (m_frame && m_frame->Text()) m_frame->Text()->SetTextBytes(text);
 }
 
+void FrameSurface::ShowOutput(std::string_view text, size_t dropped) {
+    m_text = text;
+    if (m_frame && m_frame->Text()) m_frame->Text()->ShowOutputBytes(text, dropped);
+}
+
 void FrameSurface::SetFont(const FontSpec& font) {
     if (m_frame && m_frame->Text()) m_frame->Text()->SetFontSpec(font);
 }

@@ -77,8 +77,9 @@ private:
     QWidget* m_parent;
 };
 
-// Bytes of the language as text for widgets: UTF-8 when valid, else Latin-1.
-QString BytesToText(std::string_view bytes);
+// Bytes of the language as text for widgets: UTF-8 when valid, else Latin-1 (`utf8` says
+// which).
+QString BytesToText(std::string_view bytes, bool* utf8 = nullptr);
 std::string TextToBytes(const QString& text);
 
 // A report of more than 40 lines shows its first and last 20 with a line that says how many
