@@ -176,4 +176,10 @@ SaveAnswer QtDialogs::AskSaveChanges(const std::string& title) {
                                        : SaveAnswer::Cancel;
 }
 
+bool QtDialogs::Confirm(const QString& question) {
+    // No is the default: Enter after a slip of the keys loses nothing.
+    return QMessageBox::question(m_parent, kAppName, question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 } // namespace tivane

@@ -27,6 +27,8 @@ public:
     virtual std::optional<std::string> PromptSaveAs(const std::string& current) = 0;
     // "Save changes to %1?"
     virtual SaveAnswer AskSaveChanges(const std::string& title) = 0;
+    // A question before something that cannot be undone: true for Yes.
+    virtual bool Confirm(const QString& question) = 0;
 };
 
 // A seam (`Ui` or `DialogSeam`) whose modal dialogs are those of another `DialogSeam`, chosen
@@ -72,6 +74,7 @@ public:
     std::optional<std::string> PromptDocument() override;
     std::optional<std::string> PromptSaveAs(const std::string& current) override;
     SaveAnswer AskSaveChanges(const std::string& title) override;
+    bool Confirm(const QString& question) override;
 
 private:
     QWidget* m_parent;

@@ -20,6 +20,7 @@
 #include "movierecorder.h"
 #include "printing.h"
 #include "tivanedoc.h"
+#include "tivanegraph.h"
 #include "tivaneview.h"
 #include "widgets.h"
 
@@ -44,16 +45,16 @@ std::span<const CMainFrame::ActionRow> CMainFrame::ActionRows() {
         {ID_FILE_NEW, "&New", "Create a new document", "Ctrl+N", &M::OpenOrCreateDocument, Nothing},
         {ID_FILE_OPEN, "&Open...", "Open an existing document", "Ctrl+O", &M::OpenOrCreateDocument,
          Nothing},
-        {ID_FILE_CLOSE, "&Close", "Close the active document", "", &M::FileClose, Document},
+        {ID_FILE_CLOSE, "&Close", "Close the active document", "Ctrl+W", &M::FileClose, Document},
         {ID_FILE_SAVE, "&Save", "Save the active document", "Ctrl+S", &M::FileSave, Document},
         {ID_FILE_SAVE_AS, "Save &As...", "Save the active document with a new name", "",
          &M::FileSaveAs, Document},
         {ID_CHANGE_TEMPLATE, "Change &Template",
-         "Change the template used with the actual ducument", "", &M::ChangeTemplate, Document},
+         "Change the template used with the current document", "", &M::ChangeTemplate, Document},
         {ID_EXECUTE, "&Execute", "Execute template with the given input", "Ctrl+E", &M::Execute,
          Document},
         {ID_COMPUTE_EXPRESSION, "Co&mpute Expression",
-         "Execute a program (for checking programming enviroment state)", "Ctrl+M",
+         "Execute a program (for checking programming environment state)", "Ctrl+M",
          &M::ComputeExpression, Document},
         {ID_SAVE_AVI, "Save as AV&I", "Save as an AVI file", "Ctrl+I", &M::SaveAvi, GraphicsWindow},
         {ID_FILE_PRINT, "&Print...", "Print the active window", "Ctrl+P", &M::Print, Document},
@@ -61,8 +62,8 @@ std::span<const CMainFrame::ActionRow> CMainFrame::ActionRows() {
          Document},
         {ID_FILE_PRINT_SETUP, "P&rint Setup...", "Change the printer and printing options", "",
          &M::PrintSetup, Nothing},
-        {ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents", "", &M::Exit,
-         Nothing},
+        {ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents", "Ctrl+Q",
+         &M::Exit, Nothing},
         {ID_EDIT_UNDO, "&Undo", "Undo the last action", "Ctrl+Z; Alt+Backspace", &M::Undo,
          TextWindow},
         {ID_EDIT_CUT, "Cu&t", "Cut the selection and put it on the Clipboard", "Ctrl+X; Shift+Del",
@@ -74,7 +75,9 @@ std::span<const CMainFrame::ActionRow> CMainFrame::ActionRows() {
         {ID_EDIT_SELECT_ALL, "Select &All", "Select the entire text", "", &M::SelectAll,
          TextWindow},
         {ID_EDIT_FIND, "&Find", "Find the specified text", "Alt+F3", &M::Find, TextWindow},
-        {ID_EDIT_REPLACE, "R&eplace", "Replace specific text with different text", "Alt+F4",
+        {ID_EDIT_REPEAT, "Find &Next", "Find the next occurrence of the text last looked for", "F3",
+         &M::FindNext, TextWindow},
+        {ID_EDIT_REPLACE, "R&eplace", "Replace specific text with different text", "Alt+F4; Ctrl+H",
          &M::Replace, TextWindow},
         {ID_SAVE_CONTENTS, "Sa&ve Contents", "Save the contents of the active view", "",
          &M::SaveContents, Document},
@@ -212,6 +215,7 @@ void CMainFrame::CreateMenus() {
         edit->addAction(Action(c));
     edit->addSeparator();
     edit->addAction(Action(ID_EDIT_FIND));
+    edit->addAction(Action(ID_EDIT_REPEAT));
     edit->addAction(Action(ID_EDIT_REPLACE));
 
     m_viewMenu = menuBar()->addMenu("&View");
@@ -474,18 +478,47 @@ void CMainFrame::SelectAll() {
     if (TextWidget* t = ActiveText(*this)) t->selectAll();
 }
 void CMainFrame::Find() {
-    if (TextWidget* t = ActiveText(*this)) ShowFindDialog(this, t, false);
+    if (TextWidget* t = ActiveText(*this)) ShowFindDialog(this, t, false, m_lastFind, dialogs());
+}
+void CMainFrame::FindNext() {
+    TextWidget* t = ActiveText(*this);
+    if (t && m_lastFind.text.isEmpty())
+        Find();
+    else if (t)
+        tivane::FindNext(*t, m_lastFind, dialogs());
 }
 void CMainFrame::Replace() {
-    if (TextWidget* t = ActiveText(*this)) ShowFindDialog(this, t, true);
+    if (TextWidget* t = ActiveText(*this)) ShowFindDialog(this, t, true, m_lastFind, dialogs());
 }
 
 void CMainFrame::SaveContents() {
     if (CViewBase* view = ActiveView()) view->SaveContents();
 }
 
+namespace {
+// True when clearing would lose something: a text or a drawing in an output window.
+bool HoldsOutput(const CTivaneDoc& doc) {
+    for (const auto& view : doc.Views()) {
+        if (view->IsMainInput()) continue;
+        if (const auto* graph = dynamic_cast<const CTivaneGraph*>(view.get())) {
+            if (graph->List().HasDrawingItems()) return true;
+        } else if (!view->Surface().Text().empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
 void CMainFrame::ClearAll() {
-    if (CTivaneDoc* doc = ActiveDocument()) doc->ClearAll();
+    CTivaneDoc* doc = ActiveDocument();
+    if (!doc) return;
+    // No question when there is nothing to lose, or when a run refuses the command anyway.
+    if (!doc->Busy() && HoldsOutput(*doc) &&
+        !dialogs().Confirm(QStringLiteral("Clear the contents of all windows of %1?")
+                               .arg(BytesToText(doc->Title()))))
+        return;
+    doc->ClearAll();
 }
 
 void CMainFrame::Configure() {

@@ -13,6 +13,7 @@
 
 #include "dialogs.h"
 #include "filesearch.h"
+#include "finddialog.h"
 
 class QAction;
 class QLabel;
@@ -44,6 +45,7 @@ enum Command : int {
     ID_EDIT_CUT = 0xE123,
     ID_EDIT_FIND = 0xE124,
     ID_EDIT_PASTE = 0xE125,
+    ID_EDIT_REPEAT = 0xE128, // Find Next
     ID_EDIT_REPLACE = 0xE129,
     ID_EDIT_SELECT_ALL = 0xE12A,
     ID_EDIT_UNDO = 0xE12B,
@@ -142,6 +144,7 @@ private:
     void Paste();
     void SelectAll();
     void Find();
+    void FindNext();
     void Replace();
     void SaveContents();
     void ClearAll();
@@ -171,6 +174,7 @@ private:
     QLabel* m_numLabel = nullptr;
     QLabel* m_scrlLabel = nullptr;
     QPointer<HelpWindow> m_help;
+    FindRequest m_lastFind;
     bool m_runningLook = false;
 };
 

@@ -86,6 +86,12 @@ bool CTivaneDoc::OpenDocument(const std::string& path) {
         MessageBox(doctext::kFailedToOpen, MessageIcon::Stop, 0);
         return false;
     }
+    // A document is the text of its main input: a NUL byte means a picture, an archive or
+    // another program's file, which would open as a window full of binary bytes.
+    if (bytes->find('\0') != std::string::npos) {
+        MessageBox("The file " + path + " is not a Tivane document.", MessageIcon::Stop, 0);
+        return false;
+    }
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     m_path = ec ? path : absolute.lexically_normal().string();
@@ -418,8 +424,8 @@ bool CTivaneDoc::ChangeTemplate() {
         "Description", "DescriptionText", "", kDescriptionLength);
     const std::string question =
         "You are about to change the template used with this document.\n" + description +
-        "\nIn order to the changes to take effect we now save, close and reopen the document.\n"
-        "Note, that if the new template has different input values and/or different views then "
+        "\nFor the changes to take effect we now save, close and reopen the document.\n"
+        "Note that if the new template has different input values and/or different views then "
         "you might get error messages when trying to execute.";
     if (m_ui.AskOkCancel(question, MessageIcon::None) != Answer::Ok) {
         MessageBox(doctext::kTemplateNotChanged, MessageIcon::None, 0);

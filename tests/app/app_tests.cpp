@@ -72,6 +72,7 @@ TEST_F(AppTest, ARunFillsTheWindowsWhichPrintSaveAndClear) {
     Activate(*doc.Views()[2]);
     frame->activateWindow();
     editor->setFocus();
+    dialogs->answers.push_back(Answer::Ok);
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(editor->toPlainText().isEmpty());
     EXPECT_EQ(dynamic_cast<CTivaneGraph&>(*doc.Views()[1]).List().Count(), 0);

@@ -25,6 +25,10 @@ public:
     std::optional<std::string> PromptDocument() override { return Next(); }
     std::optional<std::string> PromptSaveAs(const std::string&) override { return Next(); }
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
+    // Recorded as a box; Yes for an Ok in `answers`, No when they run out.
+    bool Confirm(const QString& question) override {
+        return AskOkCancel(TextToBytes(question), MessageIcon::Question) == Answer::Ok;
+    }
 };
 
 // The model's files lie in the tree's root; the current folder is root/cwd.

@@ -2,9 +2,14 @@
 // output by appending, the running document in the status bar and the title, Clear All's
 // question, Find and Replace, the Window menu, cascading, and the recent files.
 
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include "apptest.h"
+#include "tivanegraph.h"
 #include "widgets.h"
 
 namespace tivane {
@@ -59,6 +64,82 @@ TEST(TextWindowTest, OutputWaitsForTheEventLoopAndReplacesEdits) {
     window.ShowOutputBytes("4\r\n5\r\n", 3);
     QApplication::processEvents();
     EXPECT_EQ(window.toPlainText(), "4\n5\n");
+}
+
+using WindowsTest = AppTest;
+
+// The keys users know from other applications work beside the old ones.
+TEST_F(WindowsTest, KeysOfOtherApplicationsComeBesideTheOldOnes) {
+    const std::tuple<Command, const char*> rows[] = {
+        {ID_EDIT_REPLACE, "Alt+F4"}, {ID_EDIT_REPLACE, "Ctrl+H"}, {ID_EDIT_REPEAT, "F3"},
+        {ID_FILE_CLOSE, "Ctrl+W"},   {ID_APP_EXIT, "Ctrl+Q"},     {ID_EDIT_FIND, "Alt+F3"},
+        {ID_CLEAR_ALL, "Ctrl+A"}};
+    for (const auto& [command, key] : rows)
+        EXPECT_TRUE(frame->Action(command)->shortcuts().contains(QKeySequence(key))) << key;
+}
+
+// Clear All asks first when a window holds output, and No keeps it; with nothing to lose it
+// clears without asking.
+TEST_F(WindowsTest, ClearAllAsksWhenThereIsSomethingToLose) {
+    CTivaneDoc& doc = Open();
+    Trigger(ID_EXECUTE);
+    QApplication::processEvents();
+    TextWidget* table = frame->FrameOf(*doc.Views()[2])->Text();
+    const QString shown = table->toPlainText();
+    ASSERT_FALSE(shown.isEmpty());
+    const std::vector<std::string> question{"Clear the contents of all windows of model.tvd?"};
+    Trigger(ID_CLEAR_ALL); // No
+    EXPECT_EQ(dialogs->Texts(), question);
+    EXPECT_EQ(table->toPlainText(), shown);
+    dialogs->answers.push_back(Answer::Ok);
+    Trigger(ID_CLEAR_ALL);
+    EXPECT_TRUE(table->toPlainText().isEmpty());
+    EXPECT_FALSE(dynamic_cast<CTivaneGraph&>(*doc.Views()[1]).List().HasDrawingItems());
+    dialogs->boxes.clear();
+    Trigger(ID_CLEAR_ALL);
+    EXPECT_TRUE(dialogs->boxes.empty());
+}
+
+// Find: a label's '&' underlines its field's key, Tab goes from the fields to the buttons,
+// a search goes round to the start, a miss says so, and F3 repeats the last search.
+TEST_F(WindowsTest, FindAndReplaceBehaveAsUsersKnowThem) {
+    CTivaneDoc& doc = Open();
+    Trigger(ID_EXECUTE);
+    QApplication::processEvents();
+    Activate(*doc.Views()[2]);
+    TextWidget* table = frame->FrameOf(*doc.Views()[2])->Text();
+    table->moveCursor(QTextCursor::End);
+    Trigger(ID_EDIT_REPLACE);
+    auto* dialog = frame->findChild<QDialog*>("replaceDialog");
+    ASSERT_NE(dialog, nullptr);
+    auto* find = dialog->findChild<QLineEdit*>("findWhat");
+    auto* replace = dialog->findChild<QLineEdit*>("replaceWith");
+    for (QLabel* label : dialog->findChildren<QLabel*>())
+        EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
+    // The widget Tab goes to next.
+    const auto tab = [](QWidget* w) {
+        do
+            w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus));
+        return w;
+    };
+    EXPECT_EQ(tab(find), replace);
+    EXPECT_EQ(qobject_cast<QPushButton*>(tab(replace))->text(), "&Find Next");
+    find->setText("3");
+    dialog->findChild<QPushButton*>()->click(); // Find Next: round from the end
+    EXPECT_EQ(table->textCursor().selectedText(), "3");
+    EXPECT_TRUE(dialogs->boxes.empty());
+    dialog->close();
+    const int at = table->textCursor().position();
+    Trigger(ID_EDIT_REPEAT);
+    EXPECT_GT(table->textCursor().position(), at);
+    find->setText("x");
+    Trigger(ID_EDIT_FIND);
+    auto* finder = frame->findChild<QDialog*>("findDialog");
+    ASSERT_NE(finder, nullptr);
+    finder->findChild<QLineEdit*>("findWhat")->setText("never");
+    finder->findChild<QPushButton*>()->click();
+    EXPECT_EQ(dialogs->Texts(), std::vector<std::string>{"Cannot find \"never\"."});
 }
 
 } // namespace
