@@ -11,7 +11,9 @@
 #include "mainframe.h"
 #include "savetransaction.h"
 #include "tivanedoc.h"
+#include "tivaneview.h"
 #include "viewbase.h"
+#include "widgets.h"
 
 namespace tivane {
 
@@ -118,7 +120,13 @@ bool DocumentList::AskToSave(CTivaneDoc& doc) {
 
 bool DocumentList::Save(CTivaneDoc& doc, const std::string& path) {
     if (!doc.OnSaveDocument(path)) return false;
+    // Edits are counted from the text saved: undoing back past it modifies the document.
+    if (CTivaneView* input = doc.MainInputView()) {
+        if (CTivaneFrame* frame = m_main.FrameOf(*input); frame && frame->Text())
+            frame->Text()->document()->setModified(false);
+    }
     AddRecentFile(path);
+    Q_EMIT changed();
     return true;
 }
 

@@ -252,6 +252,10 @@ void CMainFrame::CreateToolBar() {
 
 void CMainFrame::CreateStatusBar() {
     statusBar()->showMessage("For Help, press F1");
+    m_runLabel = new QLabel(this);
+    m_runLabel->setObjectName("runLabel");
+    m_runLabel->setVisible(false);
+    statusBar()->addPermanentWidget(m_runLabel);
     // The platform does not report the lock keys' states: the indicators stay blank.
     for (QLabel** label : {&m_capLabel, &m_numLabel, &m_scrlLabel}) {
         *label = new QLabel(this);
@@ -297,6 +301,7 @@ void CMainFrame::UpdateMenus() {
     m_windowMenu->menuAction()->setVisible(doc != nullptr);
     UpdateFileMenu();
     UpdateViewMenu();
+    UpdateTitle();
 }
 
 void CMainFrame::UpdateFileMenu() {
@@ -375,10 +380,38 @@ void CMainFrame::ActivateWindow(CTivaneFrame& frame, bool restoreMinimized) {
 
 void CMainFrame::ShowRunningLook(bool running) {
     m_runningLook = running;
+    if (running) {
+        m_runClock.start();
+        m_runTitle.clear();
+        for (const auto& doc : Documents()) {
+            if (doc->Running()) m_runTitle = BytesToText(doc->Title());
+        }
+        ShowRunProgress();
+    } else if (m_runClock.isValid()) {
+        ShowStatus(QStringLiteral("%1 ran for %2 s.")
+                       .arg(m_runTitle)
+                       .arg(m_runClock.elapsed() / 1000.0, 0, 'f', 1));
+        m_runClock.invalidate();
+    }
+    m_runLabel->setVisible(running);
     Action(ID_EXECUTE)->setIcon(ToolIcon(ID_EXECUTE, running));
     UpdateMenus();
     // The lamp shows at once: only its button is painted now, not every window.
     if (QWidget* button = m_toolBar->widgetForAction(Action(ID_EXECUTE))) button->repaint();
+}
+
+void CMainFrame::ShowRunProgress() {
+    if (!m_runClock.isValid()) return;
+    m_runLabel->setText(QStringLiteral("Running %1: %2 s")
+                            .arg(m_runTitle)
+                            .arg(m_runClock.elapsed() / 1000.0, 0, 'f', 1));
+}
+
+void CMainFrame::UpdateTitle() {
+    const CTivaneDoc* doc = ActiveDocument();
+    setWindowTitle(doc ? QStringLiteral("%1[*] \u2014 %2").arg(BytesToText(doc->Title()), kAppName)
+                       : QString(kAppName));
+    setWindowModified(doc && doc->IsModified());
 }
 
 // ---- Commands ----
@@ -523,6 +556,7 @@ void CMainFrame::ClearAll() {
 
 void CMainFrame::Configure() {
     if (CViewBase* view = ActiveView()) view->Configure();
+    UpdateTitle();
 }
 
 void CMainFrame::ShowMainInput() {

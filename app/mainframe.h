@@ -4,6 +4,7 @@
 // document and view operations here; the open documents, the dialog seam and printing are
 // classes of their own that it owns.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <map>
@@ -100,8 +101,13 @@ public:
     void AddWindow(CTivaneFrame& frame);
     // Brings a window to the front, restoring it first when asked and it is minimized.
     void ActivateWindow(CTivaneFrame& frame, bool restoreMinimized);
-    // The toolbar's Execute lamp and the Execute item: red and "Stop" while a program runs.
+    // The toolbar's Execute lamp and the Execute item: red and "Stop" while a program runs;
+    // the status bar names the running document and the time it has run.
     void ShowRunningLook(bool running);
+    // The message pass brings the run's time in the status bar up to date.
+    void ShowRunProgress();
+    // "name.tvd[*] — Tivane" for the active document, with Qt's modified mark.
+    void UpdateTitle();
 
 public Q_SLOTS:
     void ShowHelpTopic(int32_t topic);
@@ -173,6 +179,9 @@ private:
     QLabel* m_capLabel = nullptr;
     QLabel* m_numLabel = nullptr;
     QLabel* m_scrlLabel = nullptr;
+    QLabel* m_runLabel = nullptr;
+    QElapsedTimer m_runClock;
+    QString m_runTitle; // the document that started the run
     QPointer<HelpWindow> m_help;
     FindRequest m_lastFind;
     bool m_runningLook = false;

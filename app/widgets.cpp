@@ -39,7 +39,6 @@ TextWidget::TextWidget(QWidget* parent) : PlainTextEdit(parent) {
     connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
         if (m_setting || (removed == 0 && added == 0)) return;
         m_edited = true;
-        Q_EMIT userEdited();
     });
 }
 
@@ -58,6 +57,8 @@ void TextWidget::SetTextBytes(std::string_view bytes) {
     m_bytes = bytes;
     m_edited = false;
     setPlainText(EditorBreaks(BytesToText(bytes, &m_utf8)));
+    // The text set is the one edits and undo are measured against.
+    document()->setModified(false);
     moveCursor(QTextCursor::End);
     m_setting = false;
 }

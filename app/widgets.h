@@ -54,7 +54,6 @@ public:
     int32_t HelpTopicAtCaret() const;
 
 Q_SIGNALS:
-    void userEdited();
     void helpRequested(int32_t topic);
     void clearAllRequested();
 

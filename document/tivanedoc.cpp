@@ -72,7 +72,7 @@ void CTivaneDoc::DeleteContents() {
     m_mainContext.reset();
     m_mainInput.clear();
     m_running = false;
-    m_modified = false;
+    m_modified = m_inputEdited = false;
 }
 
 bool CTivaneDoc::OpenDocument(const std::string& path) {
@@ -222,7 +222,7 @@ void CTivaneDoc::RestoreLayout() {
         std::stable_sort(m_views.begin(), m_views.end(),
                          [&](const auto& a, const auto& b) { return sectionOf(a) < sectionOf(b); });
     }
-    m_modified = false;
+    m_modified = m_inputEdited = false;
 }
 
 bool CTivaneDoc::OnSaveDocument(const std::string& path) {
@@ -257,7 +257,7 @@ bool CTivaneDoc::OnSaveDocument(const std::string& path) {
     }
     for (const auto& view : m_views)
         view->UpdateTitle();
-    m_modified = false;
+    m_modified = m_inputEdited = false;
     return true;
 }
 

@@ -6,10 +6,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 
 #include "apptest.h"
 #include "tivanegraph.h"
+#include "tivaneview.h"
 #include "widgets.h"
 
 namespace tivane {
@@ -139,6 +141,31 @@ TEST_F(WindowsTest, FindAndReplaceBehaveAsUsersKnowThem) {
     finder->findChild<QLineEdit*>("findWhat")->setText("never");
     finder->findChild<QPushButton*>()->click();
     EXPECT_EQ(dialogs->Texts(), std::vector<std::string>{"Cannot find \"never\"."});
+}
+
+// The title names the active document and marks it modified while its main input differs
+// from the text opened: undoing the edit takes the mark away. During a run the status bar
+// names the document and the time it has run.
+TEST_F(WindowsTest, TitleAndStatusBarShowTheDocumentAndItsRun) {
+    CTivaneDoc& doc = Open();
+    EXPECT_EQ(frame->windowTitle(), "model.tvd[*] \u2014 Tivane");
+    EXPECT_FALSE(frame->isWindowModified());
+    TextWidget* input = frame->FrameOf(*doc.MainInputView())->Text();
+    input->moveCursor(QTextCursor::End);
+    input->insertPlainText("0");
+    EXPECT_TRUE(frame->isWindowModified());
+    EXPECT_TRUE(doc.IsModified());
+    input->undo();
+    EXPECT_FALSE(frame->isWindowModified());
+    EXPECT_FALSE(doc.IsModified());
+
+    auto* run = frame->findChild<QLabel*>("runLabel");
+    QString during;
+    DuringRun([&] { during = run->isVisible() ? run->text() : QString(); });
+    Trigger(ID_EXECUTE);
+    EXPECT_TRUE(during.startsWith("Running model.tvd: ")) << during.toStdString();
+    EXPECT_FALSE(run->isVisible());
+    EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith("model.tvd ran for "));
 }
 
 } // namespace
