@@ -161,7 +161,12 @@ TEST_F(WindowsTest, TitleAndStatusBarShowTheDocumentAndItsRun) {
 
     auto* run = frame->findChild<QLabel*>("runLabel");
     QString during;
-    DuringRun([&] { during = run->isVisible() ? run->text() : QString(); });
+    // A run long enough for a message pass, stopped from it.
+    input->SetTextBytes("1000000");
+    DuringRun([&] {
+        during = run->isVisible() ? run->text() : QString();
+        doc.RequestStop();
+    });
     Trigger(ID_EXECUTE);
     EXPECT_TRUE(during.startsWith("Running model.tvd: ")) << during.toStdString();
     EXPECT_FALSE(run->isVisible());
