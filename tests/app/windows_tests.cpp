@@ -3,13 +3,16 @@
 // question, Find and Replace, the Window menu, cascading, and the recent files.
 
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTest>
 
 #include "apptest.h"
+#include "documentlist.h"
 #include "tivanegraph.h"
 #include "tivaneview.h"
 #include "widgets.h"
@@ -171,6 +174,37 @@ TEST_F(WindowsTest, TitleAndStatusBarShowTheDocumentAndItsRun) {
     EXPECT_TRUE(during.startsWith("Running model.tvd: ")) << during.toStdString();
     EXPECT_FALSE(run->isVisible());
     EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith("model.tvd ran for "));
+}
+
+// Recent files show their names, with the folder where two share one; a file that is gone
+// is said so by name and leaves the list.
+TEST_F(WindowsTest, RecentFilesShowSharedNamesFoldersAndDropMissingOnes) {
+    const QString home = QDir::homePath();
+    const std::tuple<QStringList, QStringList> rows[] = {
+        {{"/a/p.tvd", "/b/q.tvd"}, {"p.tvd", "q.tvd"}},
+        {{"/a/p.tvd", "/b/p.tvd", "/c/q.tvd"}, {"p.tvd (/a)", "p.tvd (/b)", "q.tvd"}},
+        {{home + "/m/p.tvd", "/p.tvd"}, {"p.tvd (~/m)", "p.tvd (/)"}},
+        {{"/a/R&D.tvd"}, {"R&&D.tvd"}}};
+    for (const auto& [paths, labels] : rows)
+        EXPECT_EQ(RecentFileLabels(paths), labels) << paths.join(' ').toStdString();
+
+    const QString gone = QString::fromStdString(root + "/gone.tvd");
+    QSettings().setValue("recentFiles", QStringList{gone});
+    frame = std::make_unique<CMainFrame>(SearchContext{});
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    dialogs = scripted.get();
+    frame->SetDialogs(std::move(scripted));
+    QAction* entry = nullptr;
+    for (QAction* a : frame->menuBar()->actions().front()->menu()->actions())
+        if (a->data().toString() == gone) entry = a;
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text(), "&1 gone.tvd");
+    entry->trigger();
+    EXPECT_EQ(dialogs->Texts(), std::vector<std::string>{"The file " + gone.toStdString() +
+                                                         " cannot be found. It is removed from "
+                                                         "the list of recent files."});
+    EXPECT_TRUE(QSettings().value("recentFiles").toStringList().isEmpty());
+    EXPECT_FALSE(entry->isVisible());
 }
 
 } // namespace
