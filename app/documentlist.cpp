@@ -78,6 +78,7 @@ CTivaneDoc* DocumentList::Open(const std::string& path) {
     CTivaneDoc* opened = doc.get();
     m_docs.push_back(std::move(doc));
     opened->RestoreLayout();
+    m_main.CascadeFromOthers(*opened);
     AddRecentFile(opened->PathName());
     if (!opened->Views().empty()) {
         if (CTivaneFrame* frame = m_main.FrameOf(*opened->Views().front()))

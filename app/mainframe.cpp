@@ -9,6 +9,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QWhatsThis>
+#include <algorithm>
+#include <set>
 
 #include "about.h"
 #include "appui.h"
@@ -221,9 +223,8 @@ void CMainFrame::CreateMenus() {
     m_viewMenu = menuBar()->addMenu("&View");
     connect(m_viewMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateMenus);
 
-    QMenu* window = m_windowMenu = menuBar()->addMenu("&Window");
-    for (Command c : {ID_WINDOW_CASCADE, ID_WINDOW_TILE, ID_WINDOW_ARRANGE})
-        window->addAction(Action(c));
+    m_windowMenu = menuBar()->addMenu("&Window");
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateWindowMenu);
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction(Action(ID_HELP_INDEX));
@@ -301,6 +302,7 @@ void CMainFrame::UpdateMenus() {
     m_windowMenu->menuAction()->setVisible(doc != nullptr);
     UpdateFileMenu();
     UpdateViewMenu();
+    UpdateWindowMenu();
     UpdateTitle();
 }
 
@@ -341,9 +343,33 @@ void CMainFrame::UpdateViewMenu() {
     m_viewMenu->addAction(Action(ID_MAIN_INPUT));
     for (int n = 0; n < doc->Template().viewCount && n < 10; ++n) {
         QAction* item = Action(static_cast<Command>(ID_VIEW_FIRST + n));
-        item->setText(BytesToText(doc->Template().views[static_cast<size_t>(n)].titleText));
+        // The view's number is its key; a '&' in a title is a letter.
+        QString title = BytesToText(doc->Template().views[static_cast<size_t>(n)].titleText);
+        item->setText(QStringLiteral("&%1 %2").arg(n).arg(title.replace('&', "&&")));
         item->setEnabled(true);
         m_viewMenu->addAction(item);
+    }
+}
+
+void CMainFrame::UpdateWindowMenu() {
+    // As Qt's MDI example: the arrangements, then every open window, the active one checked.
+    m_windowMenu->clear();
+    for (Command c : {ID_WINDOW_CASCADE, ID_WINDOW_TILE, ID_WINDOW_ARRANGE})
+        m_windowMenu->addAction(Action(c));
+    const QList<QMdiSubWindow*> windows = m_mdi->subWindowList();
+    if (!windows.isEmpty()) m_windowMenu->addSeparator();
+    for (qsizetype k = 0; k < windows.size(); ++k) {
+        QPointer<QMdiSubWindow> window = windows[k];
+        QString title = window->windowTitle();
+        title.replace('&', "&&");
+        QAction* item =
+            m_windowMenu->addAction(k < 9 ? QStringLiteral("&%1 %2").arg(k + 1).arg(title)
+                                          : QStringLiteral("%1 %2").arg(k + 1).arg(title),
+                                    this, [this, window] {
+                                        if (window) m_mdi->setActiveSubWindow(window);
+                                    });
+        item->setCheckable(true);
+        item->setChecked(window == m_mdi->activeSubWindow());
     }
 }
 
@@ -371,6 +397,31 @@ void CMainFrame::AddWindow(CTivaneFrame& frame) {
     m_mdi->addSubWindow(&frame);
     frame.show();
     m_mdi->setActiveSubWindow(&frame);
+}
+
+void CMainFrame::CascadeFromOthers(const CTivaneDoc& doc) {
+    std::vector<CTivaneFrame*> fresh;
+    std::set<std::pair<int, int>> taken;
+    for (QMdiSubWindow* w : m_mdi->subWindowList()) {
+        auto* frame = qobject_cast<CTivaneFrame*>(w);
+        if (!frame || !frame->View() || frame->isMinimized() || frame->isMaximized()) continue;
+        if (&CTivaneDoc::Of(*frame->View()) == &doc)
+            fresh.push_back(frame);
+        else
+            taken.insert({frame->x(), frame->y()});
+    }
+    if (fresh.empty()) return;
+    // One title bar down and right, as the Cascade command steps.
+    const int step = std::max(fresh.front()->widget() ? fresh.front()->widget()->y() : 0, 16);
+    const auto clash = [&] {
+        return std::any_of(fresh.begin(), fresh.end(), [&](CTivaneFrame* f) {
+            return taken.contains({f->x(), f->y()});
+        });
+    };
+    for (int k = 0; k < 50 && clash(); ++k) {
+        for (CTivaneFrame* f : fresh)
+            f->move(f->pos() + QPoint(step, step));
+    }
 }
 
 void CMainFrame::ActivateWindow(CTivaneFrame& frame, bool restoreMinimized) {

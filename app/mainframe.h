@@ -99,6 +99,9 @@ public:
     bool FrameClosing(CTivaneFrame& frame);
     // A new view's window joins the others, in front.
     void AddWindow(CTivaneFrame& frame);
+    // Moves the windows of a document just opened one step at a time, down and right, until
+    // none lies exactly on a window of another document.
+    void CascadeFromOthers(const CTivaneDoc& doc);
     // Brings a window to the front, restoring it first when asked and it is minimized.
     void ActivateWindow(CTivaneFrame& frame, bool restoreMinimized);
     // The toolbar's Execute lamp and the Execute item: red and "Stop" while a program runs;
@@ -131,6 +134,7 @@ private:
     void CreateStatusBar();
     void UpdateFileMenu();
     void UpdateViewMenu();
+    void UpdateWindowMenu();
 
     // Commands.
     void FileClose();

@@ -90,7 +90,7 @@ TEST_F(AppTest, TheMenusFollowTheDocumentAndListTheTemplatesViews) {
     for (QAction* a : frame->ViewMenu()->actions())
         titles << a->text();
     EXPECT_EQ(titles.mid(titles.size() - 3),
-              (QStringList{"&Main Input", "Table of values", "Phase plane"}));
+              (QStringList{"&Main Input", "&0 Table of values", "&1 Phase plane"}));
     frame->Action(static_cast<Command>(ID_VIEW_FIRST + 1))->trigger();
     frame->Action(static_cast<Command>(ID_VIEW_FIRST + 1))->trigger();
     EXPECT_EQ(doc.Views().size(), 5u);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -205,6 +206,39 @@ TEST_F(WindowsTest, RecentFilesShowSharedNamesFoldersAndDropMissingOnes) {
                                                          "the list of recent files."});
     EXPECT_TRUE(QSettings().value("recentFiles").toStringList().isEmpty());
     EXPECT_FALSE(entry->isVisible());
+}
+
+// A second document with the same layout opens its windows a step down and right of the
+// first's, not on top of them; the Window menu lists every window, the active one checked.
+TEST_F(WindowsTest, SecondDocumentCascadesAndTheWindowMenuListsWindows) {
+    CTivaneDoc& first = Open();
+    Write("model2.tvd", "40");
+    Write("model2.ini", Read("model.ini"));
+    CTivaneDoc* second = frame->OpenDocumentFile(root + "/model2.tvd");
+    ASSERT_NE(second, nullptr);
+    QApplication::processEvents();
+    // The first two windows have the same placement in both layouts; the third none.
+    for (size_t k = 0; k < first.Views().size(); ++k) {
+        const QPoint a = frame->FrameOf(*first.Views()[k])->pos();
+        const QPoint b = frame->FrameOf(*second->Views()[k])->pos();
+        EXPECT_NE(a, b) << k;
+        if (k < 2) EXPECT_EQ(b - a, QPoint(b.x() - a.x(), b.x() - a.x())) << k;
+    }
+    QMenu* window = nullptr;
+    for (QAction* a : frame->menuBar()->actions())
+        if (a->text() == "&Window") window = a->menu();
+    ASSERT_NE(window, nullptr);
+    Q_EMIT window->aboutToShow();
+    QStringList listed, checked;
+    for (QAction* a : window->actions()) {
+        if (a->isCheckable()) listed << a->text();
+        if (a->isChecked()) checked << a->text();
+    }
+    EXPECT_EQ(listed.size(), 6);
+    ASSERT_EQ(checked.size(), 1);
+    EXPECT_TRUE(
+        checked.front().endsWith(frame->findChild<QMdiArea*>()->activeSubWindow()->windowTitle()));
+    EXPECT_TRUE(listed.front().startsWith("&1 "));
 }
 
 } // namespace
