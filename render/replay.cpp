@@ -175,7 +175,7 @@ void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const Re
             const int32_t size = list.Operand(i);
             // The low half is hundredths of a point, signed.
             const int height = RndDevice(PointX(size) * unit * 0.01);
-            state.font = LookupFont(face, std::max(height, 1), FontFlags(size));
+            state.font = LookupFont(face, std::max(height, kMinTextPixels), FontFlags(size));
             painter.setFont(state.font);
             break;
         }

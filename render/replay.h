@@ -70,6 +70,10 @@ void CatchUp(const GraphModel& model, QPainter& painter, const QRect& pixels,
 // when `size` is empty.
 QImage RenderPicture(const DrawList& list, const DRect& clip, QSize size, double dpiX = 96);
 
+// Text that a small window or picture scales down stays readable: below this cell height in
+// pixels letters are blots.
+inline constexpr int kMinTextPixels = 7;
+
 // Style bits of a DI_FONTSIZE operand's high half.
 inline constexpr uint16_t kFontItalic = 1;
 inline constexpr uint16_t kFontUnderline = 2;

@@ -232,6 +232,14 @@ TEST(ReplayTest, TextHangsBelowRightOfThePointInTheForeColour) {
     }
 }
 
+// A small picture scales text down to 7 pixels and no further: 12 points at 150 wide are 4.
+TEST(ReplayTest, TextStaysAtLeastSevenPixelsHigh) {
+    Items items;
+    const Shot shot(items.Font("DejaVu Sans", 1200, 0).Move(10, 10).Text("x"), {0, 0, 150, 150},
+                    {{150, 150}, 96.0, false});
+    EXPECT_EQ(shot.state.font.pixelSize(), kMinTextPixels);
+}
+
 TEST(ReplayTest, TextBytesShowAsUtf8OrElseAsLatin1) {
     const auto picture = [](const std::string& text) {
         return RenderPicture(Items().Font("DejaVu Sans", 1800).Move(5, 5).Text(text).list,
