@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # e2e.sh [DOC]: the real application under Xvfb, driven like a person would: open a model,
 # Execute (Ctrl+E), wait for the run to end, look at the screen (screenshots and pixel
-# checks of the drawing), Save (Ctrl+S) and check the side files, then File/Exit and check
-# the exit status. Screenshots go to e2e-out/.
+# checks of the drawing), Save (Ctrl+S) and check the side files, copy a line of the main
+# input and paste it (Ctrl+V) at its end, answer Clear All's question (Ctrl+A) with No and
+# then Yes, then File/Exit and check the exit status. Screenshots go to e2e-out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -42,7 +43,8 @@ print(hits * 1000000 // max(n, 1))'
 app_pid=$!
 window=
 for _ in $(seq 100); do
-  window=$(xdotool search --name '^Tivane$' 2>/dev/null | head -1 || true)
+  # "Tivane", then "name.tvd — Tivane" once the document is open.
+  window=$(xdotool search --onlyvisible --name 'Tivane$' 2>/dev/null | head -1 || true)
   [ -n "$window" ] && break
   sleep 0.1
 done
@@ -79,7 +81,49 @@ for vs in "${doc%.*}".vs*; do
 done
 echo "e2e: saved $(ls "${doc%.*}".vs* | wc -l) contents files"
 
-# File, Exit.
+# The main input (the layout puts it at the top left): its first line copied and pasted at
+# its end marks the document modified in the title; Save writes the line into the document.
+first=$(head -1 "$doc" | tr -d '\r')
+xdotool mousemove 200 150 click 1
+sleep 0.3
+xdotool key ctrl+Home shift+End ctrl+c ctrl+End Return ctrl+v
+sleep 0.5
+title=$(xdotool getwindowname "$window")
+case $title in *'*'*) ;; *) fail "the title shows no modified mark after a paste: $title" ;; esac
+xdotool key ctrl+s
+sleep 1
+[ "$(tail -1 "$doc" | tr -d '\r')" = "$first" ] || fail "the pasted line was not saved"
+echo "e2e: pasted into the main input and saved"
+
+# Clear All in the table window (below the main input) asks first; No keeps the drawing.
+xdotool mousemove 200 500 click 1
+sleep 0.3
+xdotool key ctrl+a
+question=
+for _ in $(seq 30); do
+  question=$(xdotool search --onlyvisible --name '^Tivane$' 2>/dev/null | head -1 || true)
+  [ -n "$question" ] && break
+  sleep 0.2
+done
+[ -n "$question" ] || fail "Clear All asked nothing"
+shot 4-clear-question
+xdotool key alt+n
+sleep 1
+shot 5-kept
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+kept=$(coloured 5-kept 1280x700+0+60)
+[ "$kept" -gt $((before + 2000)) ] || fail "No to Clear All's question cleared the drawing"
+xdotool key ctrl+a
+sleep 1
+xdotool key alt+y
+sleep 1
+shot 6-cleared
+cleared=$(coloured 6-cleared 1280x700+0+60)
+echo "e2e: coloured pixels (ppm) after No $kept, after Yes $cleared"
+[ "$cleared" -lt "$kept" ] || fail "Yes to Clear All's question did not clear"
+
+# File, Exit. Without a window manager a closed dialog leaves no window with the focus.
+xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key alt+f
 sleep 0.3
 xdotool key x
