@@ -173,9 +173,14 @@ void GraphWidget::paintEvent(QPaintEvent*) {
     if (m_view) {
         // A resize, an erase or a cleared list starts the picture again; otherwise only the
         // new items are drawn.
+        // The picture sits in the middle of a window wider or higher than its aspect; when
+        // the middle moves (a new clip window), it is drawn again there.
+        const QPoint origin = CentredOrigin(m_view->Model().Clip(), size);
+        if (origin != m_origin) RedrawFromScratch();
+        m_origin = origin;
         QPainter painter(&m_image);
         CatchUp(m_view->Model(), painter, m_image.rect(),
-                ReplayTarget{size, static_cast<double>(logicalDpiX()), false}, m_state);
+                ReplayTarget{size, static_cast<double>(logicalDpiX()), false}, m_state, origin);
     }
     QPainter(this).drawImage(0, 0, m_image);
 }

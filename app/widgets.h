@@ -95,6 +95,7 @@ private:
     QImage m_image;
     // The window's own replay position in the view's model: only the widget writes it.
     ReplayState m_state;
+    QPoint m_origin; // where the picture was last drawn
 };
 
 } // namespace tivane

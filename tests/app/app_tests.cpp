@@ -36,7 +36,10 @@ TEST_F(AppTest, ARunFillsTheWindowsWhichPrintSaveAndClear) {
     ASSERT_FALSE(picture.isNull());
     // The red line from (0, 0) towards (400, 280) in a clip window fitted to the widget.
     const double scale = std::min(picture.width() / 400.0, picture.height() / 300.0);
-    const QPoint mid(static_cast<int>(200 * scale + 0.5), static_cast<int>(140 * scale + 0.5));
+    // The picture is centred in the window.
+    const QPoint mid =
+        QPoint(static_cast<int>(200 * scale + 0.5), static_cast<int>(140 * scale + 0.5)) +
+        CentredOrigin({0, 0, 400, 300}, picture.size());
     int red = 0;
     for (int d = 0; d < 25; ++d)
         red += picture.pixelColor(mid + QPoint(d % 5 - 2, d / 5 - 2)) == QColor(255, 0, 0);

@@ -222,7 +222,9 @@ TEST_F(WindowsTest, SecondDocumentCascadesAndTheWindowMenuListsWindows) {
         const QPoint a = frame->FrameOf(*first.Views()[k])->pos();
         const QPoint b = frame->FrameOf(*second->Views()[k])->pos();
         EXPECT_NE(a, b) << k;
-        if (k < 2) EXPECT_EQ(b - a, QPoint(b.x() - a.x(), b.x() - a.x())) << k;
+        if (k < 2) {
+            EXPECT_EQ(b - a, QPoint(b.x() - a.x(), b.x() - a.x())) << k;
+        }
     }
     QMenu* window = nullptr;
     for (QAction* a : frame->menuBar()->actions())
