@@ -50,6 +50,7 @@ void AppUi::PumpMessages() {
     // pass goes through, so the windows show the end of a run at once.
     if (CTivaneDoc::RunningCount() > 0 && m_pumpClock.elapsed() < m_pumpWaitMs) return;
     m_pumpClock.restart();
+    m_main.ShowRunProgress();
     const qint64 blockedBefore = m_blockedNs;
     ++m_pumpDepth;
     QApplication::processEvents(QEventLoop::AllEvents);

@@ -53,10 +53,14 @@ CTivaneFrame::CTivaneFrame(CMainFrame& main, CViewBase& view) : m_main(main), m_
     if (view.Kind() == ViewKind::Text) {
         m_text = new TextWidget(this);
         setWidget(m_text);
-        connect(m_text, &TextWidget::userEdited, this, [this] {
-            // Edits of the main input change the document; output windows are scratch.
-            if (m_view && m_view->IsMainInput()) m_view->Doc().SetModifiedFlag(true);
-        });
+        // Edits of the main input change the document, until undone; output windows are
+        // scratch.
+        connect(m_text->document(), &QTextDocument::modificationChanged, this,
+                [this](bool modified) {
+                    if (!m_view || !m_view->IsMainInput()) return;
+                    CTivaneDoc::Of(*m_view).SetInputEdited(modified);
+                    m_main.UpdateTitle();
+                });
         connect(m_text, &TextWidget::helpRequested, &main, &CMainFrame::ShowHelpTopic);
         connect(m_text, &TextWidget::clearAllRequested, &main,
                 [&main] { main.Action(ID_CLEAR_ALL)->trigger(); });
@@ -232,6 +236,11 @@ std::string FrameSurface::Text() const {
 void FrameSurface::SetText(std::string_view text) {
     m_text = text;
     if (m_frame && m_frame->Text()) m_frame->Text()->SetTextBytes(text);
+}
+
+void FrameSurface::ShowOutput(std::string_view text, size_t dropped) {
+    m_text = text;
+    if (m_frame && m_frame->Text()) m_frame->Text()->ShowOutputBytes(text, dropped);
 }
 
 void FrameSurface::SetFont(const FontSpec& font) {

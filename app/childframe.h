@@ -74,6 +74,7 @@ public:
     double LogicalDpiX() const override;
     std::string Text() const override;
     void SetText(std::string_view text) override;
+    void ShowOutput(std::string_view text, size_t dropped) override;
     void SetFont(const FontSpec& font) override;
 
 private:

@@ -15,10 +15,12 @@
 
 namespace tivane {
 
-QString BytesToText(std::string_view bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (utf8.hasError())
+QString BytesToText(std::string_view bytes, bool* utf8) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text =
+        decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8) *utf8 = !decoder.hasError();
+    if (decoder.hasError())
         return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return text;
 }
@@ -216,6 +218,12 @@ SaveAnswer QtDialogs::AskSaveChanges(const std::string& title) {
     return answer == QMessageBox::Yes  ? SaveAnswer::Yes
            : answer == QMessageBox::No ? SaveAnswer::No
                                        : SaveAnswer::Cancel;
+}
+
+bool QtDialogs::Confirm(const QString& question) {
+    // No is the default: Enter after a slip of the keys loses nothing.
+    return QMessageBox::question(m_parent, kAppName, question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 } // namespace tivane

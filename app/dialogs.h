@@ -29,6 +29,8 @@ public:
     virtual std::optional<std::string> PromptExample(const std::string& folder) = 0;
     // "Save changes to %1?"
     virtual SaveAnswer AskSaveChanges(const std::string& title) = 0;
+    // A question before something that cannot be undone: true for Yes.
+    virtual bool Confirm(const QString& question) = 0;
 };
 
 // A seam (`Ui` or `DialogSeam`) whose modal dialogs are those of another `DialogSeam`, chosen
@@ -79,6 +81,7 @@ public:
     std::optional<std::string> PromptSaveAs(const std::string& current) override;
     std::optional<std::string> PromptExample(const std::string& folder) override;
     SaveAnswer AskSaveChanges(const std::string& title) override;
+    bool Confirm(const QString& question) override;
 
 private:
     QWidget* m_parent;
@@ -88,8 +91,9 @@ private:
 // whose only ending is "" takes every file ("All files (*)").
 QStringList NameFilters(const std::vector<FileKind>& kinds);
 
-// Bytes of the language as text for widgets: UTF-8 when valid, else Latin-1.
-QString BytesToText(std::string_view bytes);
+// Bytes of the language as text for widgets: UTF-8 when valid, else Latin-1 (`utf8` says
+// which).
+QString BytesToText(std::string_view bytes, bool* utf8 = nullptr);
 std::string TextToBytes(const QString& text);
 
 // A report of more than 40 lines shows its first and last 20 with a line that says how many

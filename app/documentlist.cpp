@@ -1,9 +1,11 @@
 #include "documentlist.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTimer>
+#include <algorithm>
 
 #include "appui.h"
 #include "childframe.h"
@@ -11,7 +13,9 @@
 #include "mainframe.h"
 #include "savetransaction.h"
 #include "tivanedoc.h"
+#include "tivaneview.h"
 #include "viewbase.h"
+#include "widgets.h"
 
 namespace tivane {
 
@@ -41,7 +45,7 @@ DocumentList::DocumentList(CMainFrame& main, AppUi& ui, SearchContext search)
         auto* recent = new QAction(this);
         recent->setVisible(false);
         connect(recent, &QAction::triggered, this,
-                [this, recent] { Open(recent->data().toString().toStdString()); });
+                [this, recent] { OpenRecent(recent->data().toString()); });
         m_recentActions.push_back(recent);
     }
     UpdateRecentFiles();
@@ -74,6 +78,7 @@ CTivaneDoc* DocumentList::Open(const std::string& path) {
     CTivaneDoc* opened = doc.get();
     m_docs.push_back(std::move(doc));
     opened->RestoreLayout();
+    m_main.CascadeFromOthers(*opened);
     AddRecentFile(opened->PathName());
     if (!opened->Views().empty()) {
         if (CTivaneFrame* frame = m_main.FrameOf(*opened->Views().front()))
@@ -118,7 +123,13 @@ bool DocumentList::AskToSave(CTivaneDoc& doc) {
 
 bool DocumentList::Save(CTivaneDoc& doc, const std::string& path) {
     if (!doc.OnSaveDocument(path)) return false;
+    // Edits are counted from the text saved: undoing back past it modifies the document.
+    if (CTivaneView* input = doc.MainInputView()) {
+        if (CTivaneFrame* frame = m_main.FrameOf(*input); frame && frame->Text())
+            frame->Text()->document()->setModified(false);
+    }
     AddRecentFile(path);
+    Q_EMIT changed();
     return true;
 }
 
@@ -198,12 +209,53 @@ void DocumentList::StopRecordings(const CTivaneDoc& doc) {
     }
 }
 
+void DocumentList::OpenRecent(const QString& path) {
+    if (QFileInfo::exists(path)) {
+        Open(path.toStdString());
+        return;
+    }
+    QSettings settings;
+    QStringList files = settings.value("recentFiles").toStringList();
+    files.removeAll(path);
+    settings.setValue("recentFiles", files);
+    UpdateRecentFiles();
+    Q_EMIT changed();
+    m_ui.dialogs().MessageBox(
+        TextToBytes(QStringLiteral("The file %1 cannot be found. It is removed from the list of "
+                                   "recent files.")
+                        .arg(QDir::toNativeSeparators(path))),
+        MessageIcon::Stop, 0);
+}
+
+QStringList RecentFileLabels(const QStringList& paths) {
+    QStringList labels;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        // A name that two entries share comes with its folder, home as "~".
+        const bool shared = std::count_if(paths.begin(), paths.end(), [&](const QString& p) {
+                                return QFileInfo(p).fileName() == info.fileName();
+                            }) > 1;
+        QString label = info.fileName();
+        if (shared) {
+            QString folder = QDir::toNativeSeparators(info.path());
+            const QString home = QDir::toNativeSeparators(QDir::homePath());
+            if (folder == home || folder.startsWith(home + QDir::separator()))
+                folder = "~" + folder.mid(home.size());
+            label += QStringLiteral(" (%1)").arg(folder);
+        }
+        // A '&' in a name is a letter, not a menu mnemonic.
+        labels << label.replace('&', QStringLiteral("&&"));
+    }
+    return labels;
+}
+
 void DocumentList::UpdateRecentFiles() {
     const QStringList files = QSettings().value("recentFiles").toStringList();
+    const QStringList labels = RecentFileLabels(files);
     for (int k = 0; k < kRecentFiles; ++k) {
         QAction* a = m_recentActions[static_cast<size_t>(k)];
         if (k < files.size()) {
-            a->setText(QStringLiteral("&%1 %2").arg(k + 1).arg(QFileInfo(files[k]).fileName()));
+            a->setText(QStringLiteral("&%1 %2").arg(k + 1).arg(labels[k]));
             a->setData(files[k]);
             a->setVisible(true);
         } else {

@@ -4,6 +4,7 @@
 // used files, and the deletion of closed documents once nothing on the stack uses them.
 
 #include <QObject>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ class AppUi;
 class CMainFrame;
 class CTivaneDoc;
 class CTivaneFrame;
+
+// The recent files' menu texts: the file's name, and where two share it, its folder too.
+QStringList RecentFileLabels(const QStringList& paths);
 
 class DocumentList final : public QObject {
     Q_OBJECT
@@ -60,6 +64,8 @@ private:
     void StopRecordings(const CTivaneDoc& doc);
     // Deletes the closed documents once no message pass is running.
     void DeleteClosed();
+    // A recent file that is gone is said so and taken off the list.
+    void OpenRecent(const QString& path);
     void UpdateRecentFiles();
     void AddRecentFile(const std::string& path);
 

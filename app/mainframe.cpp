@@ -9,6 +9,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QWhatsThis>
+#include <algorithm>
+#include <set>
 
 #include "about.h"
 #include "appui.h"
@@ -20,6 +22,7 @@
 #include "movierecorder.h"
 #include "printing.h"
 #include "tivanedoc.h"
+#include "tivanegraph.h"
 #include "tivaneview.h"
 #include "widgets.h"
 
@@ -44,16 +47,16 @@ std::span<const CMainFrame::ActionRow> CMainFrame::ActionRows() {
         {ID_FILE_NEW, "&New", "Create a new document", "Ctrl+N", &M::OpenOrCreateDocument, Nothing},
         {ID_FILE_OPEN, "&Open...", "Open an existing document", "Ctrl+O", &M::OpenOrCreateDocument,
          Nothing},
-        {ID_FILE_CLOSE, "&Close", "Close the active document", "", &M::FileClose, Document},
+        {ID_FILE_CLOSE, "&Close", "Close the active document", "Ctrl+W", &M::FileClose, Document},
         {ID_FILE_SAVE, "&Save", "Save the active document", "Ctrl+S", &M::FileSave, Document},
         {ID_FILE_SAVE_AS, "Save &As...", "Save the active document with a new name", "",
          &M::FileSaveAs, Document},
         {ID_CHANGE_TEMPLATE, "Change &Template",
-         "Change the template used with the actual ducument", "", &M::ChangeTemplate, Document},
+         "Change the template used with the current document", "", &M::ChangeTemplate, Document},
         {ID_EXECUTE, "&Execute", "Execute template with the given input", "Ctrl+E", &M::Execute,
          Document},
         {ID_COMPUTE_EXPRESSION, "Co&mpute Expression",
-         "Execute a program (for checking programming enviroment state)", "Ctrl+M",
+         "Execute a program (for checking programming environment state)", "Ctrl+M",
          &M::ComputeExpression, Document},
         {ID_SAVE_AVI, "Save as AV&I", "Save as an AVI file", "Ctrl+I", &M::SaveAvi, GraphicsWindow},
         {ID_FILE_PRINT, "&Print...", "Print the active window", "Ctrl+P", &M::Print, Document},
@@ -61,8 +64,8 @@ std::span<const CMainFrame::ActionRow> CMainFrame::ActionRows() {
          Document},
         {ID_FILE_PRINT_SETUP, "P&rint Setup...", "Change the printer and printing options", "",
          &M::PrintSetup, Nothing},
-        {ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents", "", &M::Exit,
-         Nothing},
+        {ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents", "Ctrl+Q",
+         &M::Exit, Nothing},
         {ID_EDIT_UNDO, "&Undo", "Undo the last action", "Ctrl+Z; Alt+Backspace", &M::Undo,
          TextWindow},
         {ID_EDIT_CUT, "Cu&t", "Cut the selection and put it on the Clipboard", "Ctrl+X; Shift+Del",
@@ -74,7 +77,9 @@ std::span<const CMainFrame::ActionRow> CMainFrame::ActionRows() {
         {ID_EDIT_SELECT_ALL, "Select &All", "Select the entire text", "", &M::SelectAll,
          TextWindow},
         {ID_EDIT_FIND, "&Find", "Find the specified text", "Alt+F3", &M::Find, TextWindow},
-        {ID_EDIT_REPLACE, "R&eplace", "Replace specific text with different text", "Alt+F4",
+        {ID_EDIT_REPEAT, "Find &Next", "Find the next occurrence of the text last looked for", "F3",
+         &M::FindNext, TextWindow},
+        {ID_EDIT_REPLACE, "R&eplace", "Replace specific text with different text", "Alt+F4; Ctrl+H",
          &M::Replace, TextWindow},
         {ID_SAVE_CONTENTS, "Sa&ve Contents", "Save the contents of the active view", "",
          &M::SaveContents, Document},
@@ -214,14 +219,14 @@ void CMainFrame::CreateMenus() {
         edit->addAction(Action(c));
     edit->addSeparator();
     edit->addAction(Action(ID_EDIT_FIND));
+    edit->addAction(Action(ID_EDIT_REPEAT));
     edit->addAction(Action(ID_EDIT_REPLACE));
 
     m_viewMenu = menuBar()->addMenu("&View");
     connect(m_viewMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateMenus);
 
-    QMenu* window = m_windowMenu = menuBar()->addMenu("&Window");
-    for (Command c : {ID_WINDOW_CASCADE, ID_WINDOW_TILE, ID_WINDOW_ARRANGE})
-        window->addAction(Action(c));
+    m_windowMenu = menuBar()->addMenu("&Window");
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateWindowMenu);
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction(Action(ID_HELP_INDEX));
@@ -251,6 +256,10 @@ void CMainFrame::CreateToolBar() {
 
 void CMainFrame::CreateStatusBar() {
     statusBar()->showMessage("For Help, press F1");
+    m_runLabel = new QLabel(this);
+    m_runLabel->setObjectName("runLabel");
+    m_runLabel->setVisible(false);
+    statusBar()->addPermanentWidget(m_runLabel);
     // The platform does not report the lock keys' states: the indicators stay blank.
     for (QLabel** label : {&m_capLabel, &m_numLabel, &m_scrlLabel}) {
         *label = new QLabel(this);
@@ -296,6 +305,8 @@ void CMainFrame::UpdateMenus() {
     m_windowMenu->menuAction()->setVisible(doc != nullptr);
     UpdateFileMenu();
     UpdateViewMenu();
+    UpdateWindowMenu();
+    UpdateTitle();
 }
 
 void CMainFrame::UpdateFileMenu() {
@@ -335,9 +346,33 @@ void CMainFrame::UpdateViewMenu() {
     m_viewMenu->addAction(Action(ID_MAIN_INPUT));
     for (int n = 0; n < doc->Template().viewCount && n < 10; ++n) {
         QAction* item = Action(static_cast<Command>(ID_VIEW_FIRST + n));
-        item->setText(BytesToText(doc->Template().views[static_cast<size_t>(n)].titleText));
+        // The view's number is its key; a '&' in a title is a letter.
+        QString title = BytesToText(doc->Template().views[static_cast<size_t>(n)].titleText);
+        item->setText(QStringLiteral("&%1 %2").arg(n).arg(title.replace('&', "&&")));
         item->setEnabled(true);
         m_viewMenu->addAction(item);
+    }
+}
+
+void CMainFrame::UpdateWindowMenu() {
+    // As Qt's MDI example: the arrangements, then every open window, the active one checked.
+    m_windowMenu->clear();
+    for (Command c : {ID_WINDOW_CASCADE, ID_WINDOW_TILE, ID_WINDOW_ARRANGE})
+        m_windowMenu->addAction(Action(c));
+    const QList<QMdiSubWindow*> windows = m_mdi->subWindowList();
+    if (!windows.isEmpty()) m_windowMenu->addSeparator();
+    for (qsizetype k = 0; k < windows.size(); ++k) {
+        QPointer<QMdiSubWindow> window = windows[k];
+        QString title = window->windowTitle();
+        title.replace('&', "&&");
+        QAction* item =
+            m_windowMenu->addAction(k < 9 ? QStringLiteral("&%1 %2").arg(k + 1).arg(title)
+                                          : QStringLiteral("%1 %2").arg(k + 1).arg(title),
+                                    this, [this, window] {
+                                        if (window) m_mdi->setActiveSubWindow(window);
+                                    });
+        item->setCheckable(true);
+        item->setChecked(window == m_mdi->activeSubWindow());
     }
 }
 
@@ -367,6 +402,31 @@ void CMainFrame::AddWindow(CTivaneFrame& frame) {
     m_mdi->setActiveSubWindow(&frame);
 }
 
+void CMainFrame::CascadeFromOthers(const CTivaneDoc& doc) {
+    std::vector<CTivaneFrame*> fresh;
+    std::set<std::pair<int, int>> taken;
+    for (QMdiSubWindow* w : m_mdi->subWindowList()) {
+        auto* frame = qobject_cast<CTivaneFrame*>(w);
+        if (!frame || !frame->View() || frame->isMinimized() || frame->isMaximized()) continue;
+        if (&CTivaneDoc::Of(*frame->View()) == &doc)
+            fresh.push_back(frame);
+        else
+            taken.insert({frame->x(), frame->y()});
+    }
+    if (fresh.empty()) return;
+    // One title bar down and right, as the Cascade command steps.
+    const int step = std::max(fresh.front()->widget() ? fresh.front()->widget()->y() : 0, 16);
+    const auto clash = [&] {
+        return std::any_of(fresh.begin(), fresh.end(), [&](CTivaneFrame* f) {
+            return taken.contains({f->x(), f->y()});
+        });
+    };
+    for (int k = 0; k < 50 && clash(); ++k) {
+        for (CTivaneFrame* f : fresh)
+            f->move(f->pos() + QPoint(step, step));
+    }
+}
+
 void CMainFrame::ActivateWindow(CTivaneFrame& frame, bool restoreMinimized) {
     if (restoreMinimized && frame.isMinimized()) frame.showNormal();
     m_mdi->setActiveSubWindow(&frame);
@@ -374,10 +434,38 @@ void CMainFrame::ActivateWindow(CTivaneFrame& frame, bool restoreMinimized) {
 
 void CMainFrame::ShowRunningLook(bool running) {
     m_runningLook = running;
+    if (running) {
+        m_runClock.start();
+        m_runTitle.clear();
+        for (const auto& doc : Documents()) {
+            if (doc->Running()) m_runTitle = BytesToText(doc->Title());
+        }
+        ShowRunProgress();
+    } else if (m_runClock.isValid()) {
+        ShowStatus(QStringLiteral("%1 ran for %2 s.")
+                       .arg(m_runTitle)
+                       .arg(m_runClock.elapsed() / 1000.0, 0, 'f', 1));
+        m_runClock.invalidate();
+    }
+    m_runLabel->setVisible(running);
     Action(ID_EXECUTE)->setIcon(ToolIcon(ID_EXECUTE, running));
     UpdateMenus();
     // The lamp shows at once: only its button is painted now, not every window.
     if (QWidget* button = m_toolBar->widgetForAction(Action(ID_EXECUTE))) button->repaint();
+}
+
+void CMainFrame::ShowRunProgress() {
+    if (!m_runClock.isValid()) return;
+    m_runLabel->setText(QStringLiteral("Running %1: %2 s")
+                            .arg(m_runTitle)
+                            .arg(m_runClock.elapsed() / 1000.0, 0, 'f', 1));
+}
+
+void CMainFrame::UpdateTitle() {
+    const CTivaneDoc* doc = ActiveDocument();
+    setWindowTitle(doc ? QStringLiteral("%1[*] \u2014 %2").arg(BytesToText(doc->Title()), kAppName)
+                       : QString(kAppName));
+    setWindowModified(doc && doc->IsModified());
 }
 
 // ---- Commands ----
@@ -477,22 +565,52 @@ void CMainFrame::SelectAll() {
     if (TextWidget* t = ActiveText(*this)) t->selectAll();
 }
 void CMainFrame::Find() {
-    if (TextWidget* t = ActiveText(*this)) ShowFindDialog(this, t, false);
+    if (TextWidget* t = ActiveText(*this)) ShowFindDialog(this, t, false, m_lastFind, dialogs());
+}
+void CMainFrame::FindNext() {
+    TextWidget* t = ActiveText(*this);
+    if (t && m_lastFind.text.isEmpty())
+        Find();
+    else if (t)
+        tivane::FindNext(*t, m_lastFind, dialogs());
 }
 void CMainFrame::Replace() {
-    if (TextWidget* t = ActiveText(*this)) ShowFindDialog(this, t, true);
+    if (TextWidget* t = ActiveText(*this)) ShowFindDialog(this, t, true, m_lastFind, dialogs());
 }
 
 void CMainFrame::SaveContents() {
     if (CViewBase* view = ActiveView()) view->SaveContents();
 }
 
+namespace {
+// True when clearing would lose something: a text or a drawing in an output window.
+bool HoldsOutput(const CTivaneDoc& doc) {
+    for (const auto& view : doc.Views()) {
+        if (view->IsMainInput()) continue;
+        if (const auto* graph = dynamic_cast<const CTivaneGraph*>(view.get())) {
+            if (graph->List().HasDrawingItems()) return true;
+        } else if (!view->Surface().Text().empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
 void CMainFrame::ClearAll() {
-    if (CTivaneDoc* doc = ActiveDocument()) doc->ClearAll();
+    CTivaneDoc* doc = ActiveDocument();
+    if (!doc) return;
+    // No question when there is nothing to lose, or when a run refuses the command anyway.
+    if (!doc->Busy() && HoldsOutput(*doc) &&
+        !dialogs().Confirm(QStringLiteral("Clear the contents of all windows of %1?")
+                               .arg(BytesToText(doc->Title()))))
+        return;
+    doc->ClearAll();
 }
 
 void CMainFrame::Configure() {
     if (CViewBase* view = ActiveView()) view->Configure();
+    UpdateTitle();
 }
 
 void CMainFrame::ShowMainInput() {

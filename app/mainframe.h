@@ -4,6 +4,7 @@
 // document and view operations here; the open documents, the dialog seam and printing are
 // classes of their own that it owns.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <map>
@@ -13,6 +14,7 @@
 
 #include "dialogs.h"
 #include "filesearch.h"
+#include "finddialog.h"
 
 class QAction;
 class QLabel;
@@ -44,6 +46,7 @@ enum Command : int {
     ID_EDIT_CUT = 0xE123,
     ID_EDIT_FIND = 0xE124,
     ID_EDIT_PASTE = 0xE125,
+    ID_EDIT_REPEAT = 0xE128, // Find Next
     ID_EDIT_REPLACE = 0xE129,
     ID_EDIT_SELECT_ALL = 0xE12A,
     ID_EDIT_UNDO = 0xE12B,
@@ -97,10 +100,18 @@ public:
     bool FrameClosing(CTivaneFrame& frame);
     // A new view's window joins the others, in front.
     void AddWindow(CTivaneFrame& frame);
+    // Moves the windows of a document just opened one step at a time, down and right, until
+    // none lies exactly on a window of another document.
+    void CascadeFromOthers(const CTivaneDoc& doc);
     // Brings a window to the front, restoring it first when asked and it is minimized.
     void ActivateWindow(CTivaneFrame& frame, bool restoreMinimized);
-    // The toolbar's Execute lamp and the Execute item: red and "Stop" while a program runs.
+    // The toolbar's Execute lamp and the Execute item: red and "Stop" while a program runs;
+    // the status bar names the running document and the time it has run.
     void ShowRunningLook(bool running);
+    // The message pass brings the run's time in the status bar up to date.
+    void ShowRunProgress();
+    // "name.tvd[*] — Tivane" for the active document, with Qt's modified mark.
+    void UpdateTitle();
 
 public Q_SLOTS:
     void ShowHelpTopic(int32_t topic);
@@ -124,6 +135,7 @@ private:
     void CreateStatusBar();
     void UpdateFileMenu();
     void UpdateViewMenu();
+    void UpdateWindowMenu();
 
     // Commands.
     void FileClose();
@@ -143,6 +155,7 @@ private:
     void Paste();
     void SelectAll();
     void Find();
+    void FindNext();
     void Replace();
     void SaveContents();
     void ClearAll();
@@ -172,9 +185,13 @@ private:
     QLabel* m_capLabel = nullptr;
     QLabel* m_numLabel = nullptr;
     QLabel* m_scrlLabel = nullptr;
+    QLabel* m_runLabel = nullptr;
+    QElapsedTimer m_runClock;
+    QString m_runTitle; // the document that started the run
     QPointer<HelpWindow> m_help;
     // The application's data folder: the examples and the help pages; may be empty.
     std::string m_dataDir;
+    FindRequest m_lastFind;
     bool m_runningLook = false;
 };
 

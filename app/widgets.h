@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "replay.h"
 #include "ui.h"
@@ -39,13 +40,20 @@ public:
     // comes back byte for byte as it was set.
     std::string TextBytes() const;
     void SetTextBytes(std::string_view bytes);
+    // Program output: `bytes` is the text last shown with its first `dropped` bytes cut and
+    // more appended. The window takes it at the next turn of the event loop (the next
+    // message pass of a run), so a program that shows after every line pays for one update
+    // per pass; it then only drops whole lines at its start and appends. TextBytes gives
+    // the new text at once.
+    void ShowOutputBytes(std::string_view bytes, size_t dropped);
+    // Shows the output that waits for the event loop now.
+    void ShowPendingOutput();
     void SetFontSpec(const FontSpec& font);
 
     // F1: the help topic of the word at the caret.
     int32_t HelpTopicAtCaret() const;
 
 Q_SIGNALS:
-    void userEdited();
     void helpRequested(int32_t topic);
     void clearAllRequested();
 
@@ -53,7 +61,15 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // ShowOutputBytes when cutting and appending shows what SetTextBytes would; false when
+    // it would not and nothing was changed.
+    bool CutAndAppend(std::string_view bytes, size_t dropped);
+
     std::string m_bytes; // what was set, while unedited
+    // Output that waits to be shown, and how much of m_bytes it cut from the front.
+    std::optional<std::string> m_pending;
+    size_t m_pendingDropped = 0;
+    bool m_utf8 = true; // how m_bytes was decoded: UTF-8, or Latin-1
     bool m_edited = false;
     bool m_setting = false;
 };
@@ -82,6 +98,7 @@ private:
     bool m_paintRequested = false;
     // The window's own replay position in the view's model: only the widget writes it.
     ReplayState m_state;
+    QPoint m_origin; // where the picture was last drawn
 };
 
 } // namespace tivane

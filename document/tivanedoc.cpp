@@ -72,7 +72,7 @@ void CTivaneDoc::DeleteContents() {
     m_mainContext.reset();
     m_mainInput.clear();
     m_running = false;
-    m_modified = false;
+    m_modified = m_inputEdited = false;
 }
 
 bool CTivaneDoc::OpenDocument(const std::string& path) {
@@ -84,6 +84,12 @@ bool CTivaneDoc::OpenDocument(const std::string& path) {
     std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
         MessageBox(doctext::kFailedToOpen, MessageIcon::Stop, 0);
+        return false;
+    }
+    // A document is the text of its main input: a NUL byte means a picture, an archive or
+    // another program's file, which would open as a window full of binary bytes.
+    if (bytes->find('\0') != std::string::npos) {
+        MessageBox("The file " + path + " is not a Tivane document.", MessageIcon::Stop, 0);
         return false;
     }
     std::error_code ec;
@@ -216,7 +222,7 @@ void CTivaneDoc::RestoreLayout() {
         std::stable_sort(m_views.begin(), m_views.end(),
                          [&](const auto& a, const auto& b) { return sectionOf(a) < sectionOf(b); });
     }
-    m_modified = false;
+    m_modified = m_inputEdited = false;
 }
 
 bool CTivaneDoc::OnSaveDocument(const std::string& path) {
@@ -251,7 +257,7 @@ bool CTivaneDoc::OnSaveDocument(const std::string& path) {
     }
     for (const auto& view : m_views)
         view->UpdateTitle();
-    m_modified = false;
+    m_modified = m_inputEdited = false;
     return true;
 }
 
@@ -418,8 +424,8 @@ bool CTivaneDoc::ChangeTemplate() {
         "Description", "DescriptionText", "", kDescriptionLength);
     const std::string question =
         "You are about to change the template used with this document.\n" + description +
-        "\nIn order to the changes to take effect we now save, close and reopen the document.\n"
-        "Note, that if the new template has different input values and/or different views then "
+        "\nFor the changes to take effect we now save, close and reopen the document.\n"
+        "Note that if the new template has different input values and/or different views then "
         "you might get error messages when trying to execute.";
     if (m_ui.AskOkCancel(question, MessageIcon::None) != Answer::Ok) {
         MessageBox(doctext::kTemplateNotChanged, MessageIcon::None, 0);

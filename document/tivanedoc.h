@@ -52,8 +52,11 @@ public:
     const std::string& PathName() const override { return m_path; }
     // The file name of the path, as captions show it.
     std::string Title() const override;
-    bool IsModified() const { return m_modified; }
+    bool IsModified() const { return m_modified || m_inputEdited; }
     void SetModifiedFlag(bool modified = true) override { m_modified = modified; }
+    // Whether the main input's window holds a text other than the one last opened or saved:
+    // its undo stack decides, so undoing every edit leaves nothing to save.
+    void SetInputEdited(bool edited) { m_inputEdited = edited; }
 
     // Opening: DeleteContents, then the document file as the main input. False after showing
     // "Failed to open document." (or the template-file refusal); the document is then empty.
@@ -185,6 +188,7 @@ private:
     bool m_bare = false;
     bool m_templateFound = false;
     bool m_modified = false;
+    bool m_inputEdited = false;
     bool m_running = false;
     bool m_stopRequested = false;
     int32_t m_busy = 0;

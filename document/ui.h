@@ -57,6 +57,12 @@ public:
     // Text windows: their text, with every line break as CR LF; and their font.
     virtual std::string Text() const { return {}; }
     virtual void SetText(std::string_view text) { (void)text; }
+    // Program output: `text` is what was shown before with its first `dropped` characters
+    // cut and new text appended. A window may update only the two ends; it shows `text`.
+    virtual void ShowOutput(std::string_view text, size_t dropped) {
+        (void)dropped;
+        SetText(text);
+    }
     virtual void SetFont(const FontSpec& font) { (void)font; }
 };
 

@@ -220,6 +220,12 @@ double ReplayScale(const DRect& clip, QSize size) {
     return rh * w < rw * h ? rh / h : rw / w;
 }
 
+QPoint CentredOrigin(const DRect& clip, QSize size) {
+    const double scale = ReplayScale(clip, size);
+    return QPoint(static_cast<int>((size.width() - (clip.x2 - clip.x1) * scale) / 2),
+                  static_cast<int>((size.height() - (clip.y2 - clip.y1) * scale) / 2));
+}
+
 double ReplaySizeUnit(const DRect& clip, const ReplayTarget& target) {
     const double k = target.dpiX / 72.0;
     if (target.printing) return k;
@@ -246,7 +252,7 @@ QFont LookupFont(std::string_view face, int pixelHeight, uint16_t flags) {
 }
 
 void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const ReplayTarget& target,
-            ReplayState& state) {
+            ReplayState& state, QPoint origin) {
     if (state.drawnIndex < 0) ResetState(state, target);
     const int32_t count = list.Count();
     if (state.drawnIndex >= count) return;
@@ -256,10 +262,12 @@ void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const Re
     // The back colour fills the clip window's own numbers as device pixels, unscaled: pictures
     // have always been made against that, so it stays.
     const int fillX1 = TruncDevice(clip.x1), fillY1 = TruncDevice(clip.y1);
-    const QRect fillRect(fillX1, fillY1, TruncDevice(clip.x2) - fillX1,
-                         TruncDevice(clip.y2) - fillY1);
+    const QRect fillRect =
+        QRect(fillX1, fillY1, TruncDevice(clip.x2) - fillX1, TruncDevice(clip.y2) - fillY1)
+            .adjusted(-origin.x(), -origin.y(), origin.x(), origin.y());
 
     painter.save();
+    painter.translate(origin);
     // Aliased, so that a point lands on exactly one pixel and a picture replayed in pieces
     // equals one replayed at once.
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -307,7 +315,7 @@ void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const Re
             const int32_t size = list.Operand(i);
             // The low half is hundredths of a point, signed.
             const int height = RndDevice(PointX(size) * unit * 0.01);
-            state.font = LookupFont(face, std::max(height, 1), FontFlags(size));
+            state.font = LookupFont(face, std::max(height, kMinTextPixels), FontFlags(size));
             painter.setFont(state.font);
             break;
         }
@@ -336,22 +344,23 @@ void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const Re
 }
 
 void CatchUp(const GraphModel& model, QPainter& painter, const QRect& pixels,
-             const ReplayTarget& target, ReplayState& state) {
+             const ReplayTarget& target, ReplayState& state, QPoint origin) {
     if (state.drawnIndex < 0 || state.generation != model.Generation()) {
         painter.fillRect(pixels, Qt::white);
         state.generation = model.Generation();
         state.drawnIndex = -1;
     }
-    Replay(model.List(), model.Clip(), painter, target, state);
+    Replay(model.List(), model.Clip(), painter, target, state, origin);
 }
 
-QImage RenderPicture(const DrawList& list, const DRect& clip, QSize size, double dpiX) {
+QImage RenderPicture(const DrawList& list, const DRect& clip, QSize size, double dpiX,
+                     QPoint origin) {
     if (size.isEmpty()) return QImage();
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     ReplayState state;
-    Replay(list, clip, painter, ReplayTarget{size, dpiX, false}, state);
+    Replay(list, clip, painter, ReplayTarget{size, dpiX, false}, state, origin);
     return image;
 }
 

@@ -57,18 +57,29 @@ double ReplaySizeUnit(const DRect& clip, const ReplayTarget& target);
 // top-left corner, and advances state.drawnIndex past them. A trailing DI_FONTNAME is left
 // for the next call, which takes it together with its DI_FONTSIZE. The painter's own pen,
 // font and render hints are restored on return; its clip is left to the caller.
+// `origin` is where the picture's top-left corner lies in the painter (a window centres the
+// picture its aspect leaves narrower or lower than itself); back colour fills reach out by as
+// much on every side, so the margins take the picture's background.
 void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const ReplayTarget& target,
-            ReplayState& state);
+            ReplayState& state, QPoint origin = QPoint());
+
+// Where a window of `size` puts a picture of `clip` to centre it.
+QPoint CentredOrigin(const DRect& clip, QSize size);
 
 // Brings a target that keeps its pixels up to date with `model`: when `state` is new, reset
 // (drawnIndex -1) or of another generation, `pixels` (the target's whole device rectangle) is
 // filled white and the list replayed from its start; otherwise only the items added since.
 void CatchUp(const GraphModel& model, QPainter& painter, const QRect& pixels,
-             const ReplayTarget& target, ReplayState& state);
+             const ReplayTarget& target, ReplayState& state, QPoint origin = QPoint());
 
 // The whole list replayed afresh at `size` onto white (export, headless runs). A null image
 // when `size` is empty.
-QImage RenderPicture(const DrawList& list, const DRect& clip, QSize size, double dpiX = 96);
+QImage RenderPicture(const DrawList& list, const DRect& clip, QSize size, double dpiX = 96,
+                     QPoint origin = QPoint());
+
+// Text that a small window or picture scales down stays readable: below this cell height in
+// pixels letters are blots.
+inline constexpr int kMinTextPixels = 7;
 
 // Style bits of a DI_FONTSIZE operand's high half.
 inline constexpr uint16_t kFontItalic = 1;

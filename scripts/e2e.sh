@@ -3,7 +3,9 @@
 # Execute (Ctrl+E), wait for the run to end, look at the screen (screenshots and pixel
 # checks of the drawing), Save (Ctrl+S) and check the side files, save the graphics window's
 # picture with View/Save Contents through the file dialog (a name typed without its ending,
-# the size proposed), then File/Exit and check the exit status. Screenshots go to e2e-out/.
+# the size proposed), copy a line of the main input and paste it (Ctrl+V) at its end, answer
+# Clear All's question (Ctrl+A) with No and then Yes, then File/Exit and check the exit
+# status. Screenshots go to e2e-out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -43,7 +45,8 @@ print(hits * 1000000 // max(n, 1))'
 app_pid=$!
 window=
 for _ in $(seq 100); do
-  window=$(xdotool search --name '^Tivane$' 2>/dev/null | head -1 || true)
+  # "Tivane", then "name.tvd — Tivane" once the document is open.
+  window=$(xdotool search --onlyvisible --name 'Tivane$' 2>/dev/null | head -1 || true)
   [ -n "$window" ] && break
   sleep 0.1
 done
@@ -119,7 +122,49 @@ assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
 print("%dx%d" % struct.unpack(">II", data[16:24]))' "$picture") || fail "e2e-picture.png is no PNG"
 echo "e2e: Save Contents wrote a $size PNG through the file dialog"
 
-# File, Exit.
+# The main input (the layout puts it at the top left): its first line copied and pasted at
+# its end marks the document modified in the title; Save writes the line into the document.
+first=$(head -1 "$doc" | tr -d '\r')
+xdotool mousemove 200 150 click 1
+sleep 0.3
+xdotool key ctrl+Home shift+End ctrl+c ctrl+End Return ctrl+v
+sleep 0.5
+title=$(xdotool getwindowname "$window")
+case $title in *'*'*) ;; *) fail "the title shows no modified mark after a paste: $title" ;; esac
+xdotool key ctrl+s
+sleep 1
+[ "$(tail -1 "$doc" | tr -d '\r')" = "$first" ] || fail "the pasted line was not saved"
+echo "e2e: pasted into the main input and saved"
+
+# Clear All in the table window (below the main input) asks first; No keeps the drawing.
+xdotool mousemove 200 500 click 1
+sleep 0.3
+xdotool key ctrl+a
+question=
+for _ in $(seq 30); do
+  question=$(xdotool search --onlyvisible --name '^Tivane$' 2>/dev/null | head -1 || true)
+  [ -n "$question" ] && break
+  sleep 0.2
+done
+[ -n "$question" ] || fail "Clear All asked nothing"
+shot 6-clear-question
+xdotool key alt+n
+sleep 1
+shot 7-kept
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+kept=$(coloured 7-kept 1280x700+0+60)
+[ "$kept" -gt $((before + 2000)) ] || fail "No to Clear All's question cleared the drawing"
+xdotool key ctrl+a
+sleep 1
+xdotool key alt+y
+sleep 1
+shot 8-cleared
+cleared=$(coloured 8-cleared 1280x700+0+60)
+echo "e2e: coloured pixels (ppm) after No $kept, after Yes $cleared"
+[ "$cleared" -lt "$kept" ] || fail "Yes to Clear All's question did not clear"
+
+# File, Exit. Without a window manager a closed dialog leaves no window with the focus.
+xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key alt+f
 sleep 0.3
 xdotool key x

@@ -32,7 +32,9 @@ void OutputBuffer::Append(std::string_view text) {
     const size_t before = m_text.size() - text.size();
     const size_t need =
         std::max(std::min(before, text.size() + kCut), m_text.size() - (kLimit - kCut));
-    m_text.erase(0, WholeLinesCut(m_text, need, 0));
+    const size_t cut = WholeLinesCut(m_text, need, 0);
+    m_text.erase(0, cut);
+    m_dropped += cut;
     m_truncated = true;
 }
 
@@ -47,10 +49,14 @@ std::string OutputBuffer::Show() {
     auto grew = [&] {
         if (out.size() + (n - r) <= kLimit) return;
         if (out.size() >= kCut) {
-            out.erase(0, WholeLinesCut(out, kCut, n - r));
+            const size_t cut = WholeLinesCut(out, kCut, n - r);
+            out.erase(0, cut);
+            m_dropped += cut;
         } else {
             const std::string_view rest = std::string_view(m_text).substr(r);
-            r += WholeLinesCut(rest, kCut - out.size(), 0);
+            const size_t cut = WholeLinesCut(rest, kCut - out.size(), 0);
+            r += cut;
+            m_dropped += out.size() + cut;
             out.clear();
         }
         m_truncated = true;
@@ -71,6 +77,9 @@ std::string OutputBuffer::Show() {
     }
     m_text = std::move(out);
     m_truncated = false;
+    m_lastDropped = std::min(m_dropped, m_shownSize);
+    m_shownSize = m_text.size();
+    m_dropped = 0;
     return m_text;
 }
 

@@ -25,12 +25,18 @@ public:
     // least the first 2700 characters, to a line's end, whenever the buffer passes the limit
     // while growing, and returns the buffer. Clears the truncated mark.
     std::string Show();
+    // How many characters the last Show cut from the front of what was shown or assigned
+    // before it (all of it when no character of it is left): a window that holds that text
+    // shows the new one by dropping as many and appending the rest.
+    size_t DroppedByLastShow() const { return m_lastDropped; }
     // The number of characters after the last CR or LF; length - 1 when there is none.
     int32_t Column() const;
 
     void Assign(std::string_view text) {
         m_text = text;
         m_truncated = false;
+        m_shownSize = m_text.size();
+        m_dropped = m_lastDropped = 0;
     }
     void Clear() { Assign({}); }
     const std::string& Text() const { return m_text; }
@@ -39,6 +45,10 @@ public:
 private:
     std::string m_text;
     bool m_truncated = false;
+    // The size of the text last shown or assigned, and how much was cut from the front since.
+    size_t m_shownSize = 0;
+    size_t m_dropped = 0;
+    size_t m_lastDropped = 0;
 };
 
 } // namespace tivane

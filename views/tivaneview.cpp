@@ -22,7 +22,8 @@ void CTivaneView::AppendText(std::string_view text) {
 
 void CTivaneView::ShowText() {
     if (IsMainInput()) return;
-    Surface().SetText(m_buffer.Show());
+    const std::string text = m_buffer.Show();
+    Surface().ShowOutput(text, m_buffer.DroppedByLastShow());
     Doc().PumpMessages();
 }
 

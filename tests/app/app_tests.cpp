@@ -37,7 +37,10 @@ TEST_F(AppTest, ARunFillsTheWindowsWhichPrintSaveAndClear) {
     ASSERT_FALSE(picture.isNull());
     // The red line from (0, 0) towards (400, 280) in a clip window fitted to the widget.
     const double scale = std::min(picture.width() / 400.0, picture.height() / 300.0);
-    const QPoint mid(static_cast<int>(200 * scale + 0.5), static_cast<int>(140 * scale + 0.5));
+    // The picture is centred in the window.
+    const QPoint mid =
+        QPoint(static_cast<int>(200 * scale + 0.5), static_cast<int>(140 * scale + 0.5)) +
+        CentredOrigin({0, 0, 400, 300}, picture.size());
     int red = 0;
     for (int d = 0; d < 25; ++d)
         red += picture.pixelColor(mid + QPoint(d % 5 - 2, d / 5 - 2)) == QColor(255, 0, 0);
@@ -73,6 +76,7 @@ TEST_F(AppTest, ARunFillsTheWindowsWhichPrintSaveAndClear) {
     Activate(*doc.Views()[2]);
     frame->activateWindow();
     editor->setFocus();
+    dialogs->answers.push_back(Answer::Ok);
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(editor->toPlainText().isEmpty());
     EXPECT_EQ(dynamic_cast<CTivaneGraph&>(*doc.Views()[1]).List().Count(), 0);
@@ -90,7 +94,7 @@ TEST_F(AppTest, TheMenusFollowTheDocumentAndListTheTemplatesViews) {
     for (QAction* a : frame->ViewMenu()->actions())
         titles << a->text();
     EXPECT_EQ(titles.mid(titles.size() - 3),
-              (QStringList{"&Main Input", "Table of values", "Phase plane"}));
+              (QStringList{"&Main Input", "&0 Table of values", "&1 Phase plane"}));
     frame->Action(static_cast<Command>(ID_VIEW_FIRST + 1))->trigger();
     frame->Action(static_cast<Command>(ID_VIEW_FIRST + 1))->trigger();
     EXPECT_EQ(doc.Views().size(), 5u);

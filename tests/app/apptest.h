@@ -30,6 +30,10 @@ public:
         return Next();
     }
     std::vector<std::string> exampleFolders;
+    // Recorded as a box; Yes for an Ok in `answers`, No when they run out.
+    bool Confirm(const QString& question) override {
+        return AskOkCancel(TextToBytes(question), MessageIcon::Question) == Answer::Ok;
+    }
 };
 
 // The model's files lie in the tree's root; the current folder is root/cwd.

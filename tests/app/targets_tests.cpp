@@ -35,8 +35,11 @@ TEST_F(TargetsTest, WindowExportAndMovieShowTheSamePictureAfterAnyHistory) {
     doc.RestoreLayout();
     auto& view = dynamic_cast<CTivaneGraph&>(*doc.Views().at(1));
     // The picture export at `size`, as a bitmap.
-    const auto exported = [&view](QSize size, double dpi) {
-        return RenderPicture(view.List(), view.Model().Clip(), size, dpi);
+    // The window centres its picture; exports and movie frames start at the top left.
+    const auto exported = [&view](QSize size, double dpi, bool centred = false) {
+        const DRect& clip = view.Model().Clip();
+        return RenderPicture(view.List(), clip, size, dpi,
+                             centred ? CentredOrigin(clip, size) : QPoint());
     };
     const QSize size(400, 304); // a multiple of 8: the movie's frame is the client area
     GraphWidget window;
@@ -79,7 +82,7 @@ TEST_F(TargetsTest, WindowExportAndMovieShowTheSamePictureAfterAnyHistory) {
         },
         [&] {
             window.repaint();
-            ASSERT_TRUE(window.Picture() == exported(window.size(), dpi)) << step;
+            ASSERT_TRUE(window.Picture() == exported(window.size(), dpi, true)) << step;
         },
         [&] {
             window.resize(50 + pick(600), 50 + pick(400));
@@ -99,7 +102,7 @@ TEST_F(TargetsTest, WindowExportAndMovieShowTheSamePictureAfterAnyHistory) {
         window.repaint();
         movie.CaptureFrame();
         ASSERT_TRUE(movie.Recording());
-        EXPECT_TRUE(window.Picture() == exported(size, dpi));
+        EXPECT_TRUE(window.Picture() == exported(size, dpi, true));
         EXPECT_TRUE(movie.Frame() == exported(size, dpi));
     }
 }

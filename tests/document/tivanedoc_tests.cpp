@@ -243,7 +243,8 @@ TEST_F(DocTest, ChangeTemplateAsksAndWritesTheNewOneIntoTheLayout) {
     Open();
     ui.chosenTemplate = root + "/cwd/other.tml";
     EXPECT_FALSE(doc->ChangeTemplate());
-    EXPECT_NE(ui.boxes.at(0).text.find("this document.\nOther views\nIn order"), std::string::npos);
+    EXPECT_NE(ui.boxes.at(0).text.find("this document.\nOther views\nFor the changes"),
+              std::string::npos);
     EXPECT_EQ(ui.boxes.at(1).text, "Template has not been changed.");
     EXPECT_EQ(doc->Template().viewCount, 2);
     ui.answers = {Answer::Ok};
@@ -280,12 +281,17 @@ TEST_F(DocTest, RestoreSkipsWindowsBeyondTheTemplateAndMissingSections) {
 TEST_F(DocTest, OpeningRefusesTemplatesAndUnreadableFilesAndNeedsNoLayout) {
     Write("cwd/t.tml", "[Description]\n");
     Write("cwd/dir.tvd/");
-    for (const char* name : {"t.tml", "T.TmL", "absent.tvd", "dir.tvd"}) {
+    Write("cwd/p.png", std::string("\x89PNG\r\n\x1a\n\0\0", 10));
+    const std::pair<const char*, std::string> rows[] = {
+        {"t.tml", doctext::kTemplateAsDocument},
+        {"T.TmL", doctext::kTemplateAsDocument},
+        {"absent.tvd", doctext::kFailedToOpen},
+        {"dir.tvd", doctext::kFailedToOpen},
+        {"p.png", "The file p.png is not a Tivane document."}};
+    for (const auto& [name, refusal] : rows) {
         ui.boxes.clear();
         EXPECT_FALSE(CTivaneDoc(ui, Context()).OpenDocument(name)) << name;
-        const bool templ = name[0] == 't' || name[0] == 'T';
-        EXPECT_EQ(ui.Texts(), std::vector<std::string>{templ ? doctext::kTemplateAsDocument
-                                                             : doctext::kFailedToOpen});
+        EXPECT_EQ(ui.Texts(), std::vector<std::string>{refusal});
     }
     Write("cwd/lone.tvd", "x\r\ny\n");
     Open("lone.tvd");

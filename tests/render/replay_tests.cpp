@@ -232,6 +232,24 @@ TEST(ReplayTest, TextHangsBelowRightOfThePointInTheForeColour) {
     }
 }
 
+// A window centres a picture its aspect leaves narrower: the background fills the margins.
+TEST(ReplayTest, ACentredPictureKeepsItsBackgroundInTheMargins) {
+    const QPoint origin = CentredOrigin({0, 0, 100, 100}, {300, 100});
+    EXPECT_EQ(origin, QPoint(100, 0));
+    const QImage picture = RenderPicture(Items().Back(0, 0, 80).Move(0, 50).Line(99, 50).list,
+                                         {0, 0, 100, 100}, {300, 100}, 96, origin);
+    EXPECT_EQ(picture.pixelColor(10, 40), QColor(0, 0, 80));
+    EXPECT_EQ(picture.pixelColor(150, 50), QColor(Qt::black));
+}
+
+// A small picture scales text down to 7 pixels and no further: 12 points at 150 wide are 4.
+TEST(ReplayTest, TextStaysAtLeastSevenPixelsHigh) {
+    Items items;
+    const Shot shot(items.Font("DejaVu Sans", 1200, 0).Move(10, 10).Text("x"), {0, 0, 150, 150},
+                    {{150, 150}, 96.0, false});
+    EXPECT_EQ(shot.state.font.pixelSize(), kMinTextPixels);
+}
+
 TEST(ReplayTest, TextBytesShowAsUtf8OrElseAsLatin1) {
     const auto picture = [](const std::string& text) {
         return RenderPicture(Items().Font("DejaVu Sans", 1800).Move(5, 5).Text(text).list,

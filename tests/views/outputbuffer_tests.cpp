@@ -192,5 +192,29 @@ TEST(OutputBufferTest, ShowNearTheLimitMatchesTheSlowWalk) {
     }
 }
 
+// A window that held the last shown text shows the next one by cutting what DroppedByLastShow
+// says and appending: shows after appends of PRINT-like lines, with cuts in Append and in Show.
+TEST(OutputBufferTest, EachShowIsTheLastWithItsFrontCutAndTextAppended) {
+    // Appended between two shows, in pieces of this many lines of `width` characters.
+    const std::tuple<const char*, size_t, size_t, size_t> rows[] = {
+        {"cut in Append", 300, 31, 12},
+        {"cut in Show", 300, 8, 1},
+        {"everything shown goes", 40000, 2, 1}};
+    for (const auto& [what, lines, width, pieces] : rows) {
+        OutputBuffer buffer;
+        buffer.Assign(Lines(970, 30) + "open line");
+        std::string shown = buffer.Show();
+        for (int round = 0; round < 3; ++round) {
+            for (size_t k = 0; k < pieces; ++k)
+                buffer.Append(Lines(lines, width));
+            const std::string next = buffer.Show();
+            const size_t dropped = buffer.DroppedByLastShow();
+            ASSERT_LE(dropped, shown.size()) << what;
+            EXPECT_EQ(next.substr(0, shown.size() - dropped), shown.substr(dropped)) << what;
+            shown = next;
+        }
+    }
+}
+
 } // namespace
 } // namespace tivane::test
