@@ -295,9 +295,11 @@ void CMainFrame::UpdateMenus() {
     };
     for (const ActionRow& row : ActionRows()) {
         QAction* action = Action(row.id);
-        action->setEnabled(enabled(row.needs));
-        // Save as AVI is in the menu only while a graphics window is active.
-        if (row.needs == Needs::GraphicsWindow) action->setVisible(action->isEnabled());
+        const bool on = enabled(row.needs);
+        // Save as AVI is in the menu only while a graphics window is active. Qt keeps a hidden
+        // action disabled whatever setEnabled says, so it is shown before it is enabled.
+        if (row.needs == Needs::GraphicsWindow) action->setVisible(on);
+        action->setEnabled(on);
     }
     // The Execute item follows the running state; Ctrl+E works in both.
     Action(ID_EXECUTE)->setText(doc && doc->Running() ? "Stop &Execution" : "&Execute");

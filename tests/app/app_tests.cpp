@@ -99,6 +99,13 @@ TEST_F(AppTest, TheMenusFollowTheDocumentAndListTheTemplatesViews) {
     frame->Action(static_cast<Command>(ID_VIEW_FIRST + 1))->trigger();
     EXPECT_EQ(doc.Views().size(), 5u);
     EXPECT_EQ(VisibleMenus(), (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
+    // Regression: Save as AVI, hidden while a text window was active, came back disabled.
+    for (const size_t k : {0, 1, 0, 1}) {
+        Activate(*doc.Views()[k]);
+        frame->UpdateMenus();
+        QAction* avi = frame->Action(ID_SAVE_AVI);
+        EXPECT_EQ(avi->isVisible() && avi->isEnabled(), k == 1) << k;
+    }
 }
 
 TEST_F(AppTest, ConfigureAndComputeExpressionGoThroughTheDialogs) {
