@@ -6,6 +6,8 @@ desktop_start() {
   work=$(mktemp -d)
   cp -r "$(dirname "$1")"/. "$work/"
   doc=$work/$(basename "$1")
+  # The application's settings (recent files) stay with the copy, not in the user's own.
+  export XDG_CONFIG_HOME=$work/.config
   # Xvfb picks a free display itself and writes its number once it accepts connections, so
   # that runs side by side (and stale locks) never collide.
   local number=$work.display
