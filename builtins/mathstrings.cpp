@@ -47,28 +47,6 @@ CellIndex Unary(CInterpreter& in, CellIndex* stack, int32_t& sp) {
     return DoubleOf(in, x, Fn(CellAt(x).d));
 }
 
-double Sin(double x) {
-    return std::sin(x);
-}
-double Cos(double x) {
-    return std::cos(x);
-}
-double Tan(double x) {
-    return std::tan(x);
-}
-double Atan(double x) {
-    return std::atan(x);
-}
-double Log(double x) {
-    return std::log(x);
-}
-double Log10(double x) {
-    return std::log10(x);
-}
-double Exp(double x) {
-    return std::exp(x);
-}
-
 locale_t CLocale() {
     static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     return c;
@@ -76,26 +54,48 @@ locale_t CLocale() {
 
 } // namespace
 
+double MathSin(double x) {
+    return std::sin(x);
+}
+double MathCos(double x) {
+    return std::cos(x);
+}
+double MathTan(double x) {
+    return std::tan(x);
+}
+double MathAtan(double x) {
+    return std::atan(x);
+}
+double MathLog(double x) {
+    return std::log(x);
+}
+double MathLog10(double x) {
+    return std::log10(x);
+}
+double MathExp(double x) {
+    return std::exp(x);
+}
+
 TIVANE_HANDLER(BiSin) {
-    return Unary<Sin>(in, stack, sp);
+    return Unary<MathSin>(in, stack, sp);
 }
 TIVANE_HANDLER(BiCos) {
-    return Unary<Cos>(in, stack, sp);
+    return Unary<MathCos>(in, stack, sp);
 }
 TIVANE_HANDLER(BiTan) {
-    return Unary<Tan>(in, stack, sp);
+    return Unary<MathTan>(in, stack, sp);
 }
 TIVANE_HANDLER(BiAtan) {
-    return Unary<Atan>(in, stack, sp);
+    return Unary<MathAtan>(in, stack, sp);
 }
 TIVANE_HANDLER(BiLog) {
-    return Unary<Log>(in, stack, sp);
+    return Unary<MathLog>(in, stack, sp);
 }
 TIVANE_HANDLER(BiLog10) {
-    return Unary<Log10>(in, stack, sp);
+    return Unary<MathLog10>(in, stack, sp);
 }
 TIVANE_HANDLER(BiExp) {
-    return Unary<Exp>(in, stack, sp);
+    return Unary<MathExp>(in, stack, sp);
 }
 
 TIVANE_HANDLER(BiPow) {

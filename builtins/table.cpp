@@ -23,12 +23,11 @@ enum class Same { None, Pair01 };
 // Masks are given in the order a program writes the arguments; the stored record counts
 // from the top of the stack, so they are reversed here.
 constexpr BuiltinEntry Row(const char* name, std::initializer_list<uint16_t> written,
-                           BuiltinHandler handler, Same same = Same::None) {
-    BuiltinEntry e{name,
-                   static_cast<uint16_t>(written.size()),
-                   {0, 0, 0, 0},
-                   {kSameTypeEnd, 0, 0, 0, 0},
-                   handler};
+                           BuiltinHandler handler, Same same = Same::None,
+                           double (*number)(double) = nullptr) {
+    BuiltinEntry e{name,         static_cast<uint16_t>(written.size()),
+                   {0, 0, 0, 0}, {kSameTypeEnd, 0, 0, 0, 0},
+                   handler,      number};
     int k = static_cast<int>(written.size());
     for (uint16_t m : written)
         e.argMask[--k] = m;
@@ -62,17 +61,17 @@ constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
     Row(":=", {L, 0x480, ANY}, OpAssignElement),
     Row(":=", {0x100, P}, OpDefine),
     // Named functions.
-    Row("SIN", {D}, BiSin),
-    Row("COS", {D}, BiCos),
-    Row("TAN", {D}, BiTan),
-    Row("ATAN", {D}, BiAtan),
-    Row("LOG", {D}, BiLog),
-    Row("EXP", {D}, BiExp),
+    Row("SIN", {D}, BiSin, Same::None, MathSin),
+    Row("COS", {D}, BiCos, Same::None, MathCos),
+    Row("TAN", {D}, BiTan, Same::None, MathTan),
+    Row("ATAN", {D}, BiAtan, Same::None, MathAtan),
+    Row("LOG", {D}, BiLog, Same::None, MathLog),
+    Row("EXP", {D}, BiExp, Same::None, MathExp),
     Row("MIN", {0x03, 0x03}, BiMin, Same::Pair01),
     Row("MAX", {0x03, 0x03}, BiMax, Same::Pair01),
     Row("ABS", {0x03}, BiAbs),
     Row("IF", {L, 0x17, 0x17}, BiIf, Same::Pair01),
-    Row("LOG10", {D}, BiLog10),
+    Row("LOG10", {D}, BiLog10, Same::None, MathLog10),
     Row("POW", {D, D}, BiPow),
     Row("LONG", {D}, BiLong),
     Row("STRMID", {S, L, L}, BiStrMid),
@@ -138,7 +137,8 @@ constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
 // Rows other code relies on by number.
 static_assert(BuiltinTable.size() == 88);
 static_assert(std::string_view(BuiltinTable[17].name) == "SIN");
-static_assert(std::string_view(BuiltinTable[26].name) == "IF");
+static_assert(std::string_view(BuiltinTable[kRowIf].name) == "IF");
+static_assert(std::string_view(BuiltinTable[kRowWhile].name) == "WHILE");
 static_assert(std::string_view(BuiltinTable[49].name) == "EXECUTE");
 static_assert(std::string_view(BuiltinTable[87].name) == "CLEARVIEW");
 static_assert(BuiltinTable[OP_ASSIGN_ELEMENT].argMask[1] == 0x480);

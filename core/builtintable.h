@@ -25,9 +25,15 @@ struct BuiltinEntry {
     uint16_t argMask[4];  // argMask[0] is the last argument as written
     uint16_t sameType[5]; // pairs of argument depths whose types must agree, then 0xFFFF
     BuiltinHandler handler;
+    // For a function of one double that cannot fail (SIN, LOG...): the function itself, which
+    // the evaluator calls on a number directly, sparing the handler's cells.
+    double (*number)(double);
 };
 
 inline constexpr int32_t kBuiltinRows = 88;
+// Rows the evaluator runs itself.
+inline constexpr uint32_t kRowIf = 26;
+inline constexpr uint32_t kRowWhile = 48;
 inline constexpr int32_t kFirstNamedRow = 17;
 
 // Defined with the handlers of the named functions (builtins/table.cpp): the compiler and

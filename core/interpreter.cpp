@@ -106,14 +106,14 @@ void CInterpreter::ClearFunction(int32_t f) {
 bool CInterpreter::StoreElement(int32_t a, int32_t i, CellIndex value) {
     ArrayEntry& arr = arrays[a];
     if (i < 0) {
-        SetError(*this, 3);
+        SetError(*this, ERR_NO_MEMORY);
         return false;
     }
     if (i >= arr.slotCount) {
         // The smallest multiple of 2048 above i.
         const int64_t slots = (static_cast<int64_t>(i) / kArraySlotStep + 1) * kArraySlotStep;
         if (slots > kMaxArraySlots) {
-            SetError(*this, 3);
+            SetError(*this, ERR_NO_MEMORY);
             return false;
         }
         // Storage grows geometrically while the visible slot count keeps its 2048 steps.
@@ -124,14 +124,14 @@ bool CInterpreter::StoreElement(int32_t a, int32_t i, CellIndex value) {
                 std::max(wanted, std::min(2 * capacity, static_cast<size_t>(kMaxArraySlots)));
             const size_t bytes = capacity * sizeof(CellIndex);
             if (!Pool().TakeBytes(bytes - arr.budgetBytes)) {
-                SetError(*this, 3);
+                SetError(*this, ERR_NO_MEMORY);
                 return false;
             }
             try {
                 arr.slots.reserve(capacity);
             } catch (const std::bad_alloc&) {
                 Pool().GiveBytes(bytes - arr.budgetBytes);
-                SetError(*this, 3);
+                SetError(*this, ERR_NO_MEMORY);
                 return false;
             }
             arr.budgetBytes = bytes;
@@ -142,6 +142,18 @@ bool CInterpreter::StoreElement(int32_t a, int32_t i, CellIndex value) {
     const CellIndex old = arr.slots[i];
     arr.slots[i] = value;
     Release(old);
+    return true;
+}
+
+bool CheckAssignable(CInterpreter& in, bool toParent, uint16_t type) {
+    if (!(type & MASK_ANY)) {
+        SetError(in, ERR_INVALID_TYPE);
+        return false;
+    }
+    if (toParent && type == TYPE_PROGRAM) {
+        SetError(in, ERR_PROGRAM_TO_PARENT);
+        return false;
+    }
     return true;
 }
 

@@ -40,6 +40,12 @@ struct ArrayEntry {
     // 2048-slot steps costs amortised constant time per element.
     std::vector<CellIndex> slots;
     size_t budgetBytes = 0; // what the slot storage has taken of the pool's memory budget
+
+    // Slot i, read as an unsigned number: NOT VALID beyond the slot count.
+    CellIndex Read(int32_t i) const {
+        const auto u = static_cast<uint32_t>(i);
+        return u < static_cast<uint32_t>(slotCount) ? slots[u] : kNotValid;
+    }
 };
 
 // A name table that finds entries by name in constant time.
@@ -117,6 +123,17 @@ public:
 // Sets the document's error code (the one place that writes it on failure paths).
 inline void SetError(CInterpreter& in, uint32_t code) {
     in.document->errorCode = code;
+}
+
+// Whether a value of `type` may be assigned: any value to an own variable or array, anything
+// but a PROGRAM to the parent's. Sets the error when not.
+bool CheckAssignable(CInterpreter& in, bool toParent, uint16_t type);
+
+// Stores `value` (whose reference passes to the variable) into variable v of `owner`.
+inline void StoreVariable(CInterpreter& owner, uint32_t v, CellIndex value) {
+    const CellIndex old = owner.variableValues[v];
+    owner.variableValues[v] = value;
+    Release(old);
 }
 
 // The default program file of an interpreter's kind of owner.

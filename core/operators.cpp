@@ -154,26 +154,21 @@ CellIndex OpNegate(CInterpreter& in, CellIndex* stack, int32_t& sp) {
     return r;
 }
 
+// The assignments as written; the evaluator's direct assignments use the same checks and
+// stores (CheckAssignable, StoreVariable, StoreElement).
 CellIndex OpAssign(CInterpreter& in, CellIndex* stack, int32_t& sp) {
     const CellIndex value = stack[sp--];
     const CellIndex target = stack[sp--];
     const ValueCell& t = CellAt(target);
-    CInterpreter* owner = &in;
-    if (t.type == TYPE_PARENTVARREF) {
-        if (CellAt(value).type == TYPE_PROGRAM) {
-            Release(target);
-            Release(value);
-            SetError(in, ERR_PROGRAM_TO_PARENT);
-            return kNoCell;
-        }
-        owner = in.parent;
-    }
-    CellIndex& slot = owner->variableValues[t.number];
-    AddRef(value);
-    const CellIndex old = slot;
-    slot = value;
-    Release(old);
+    const bool toParent = t.type == TYPE_PARENTVARREF;
+    const uint32_t number = t.number;
     Release(target);
+    if (!CheckAssignable(in, toParent, CellAt(value).type)) {
+        Release(value);
+        return kNoCell;
+    }
+    AddRef(value);
+    StoreVariable(toParent ? *in.parent : in, number, value);
     return value; // the reference taken from the stack
 }
 
@@ -189,23 +184,17 @@ CellIndex OpAssignElement(CInterpreter& in, CellIndex* stack, int32_t& sp) {
     const CellIndex target = stack[sp--];
     const CellIndex index = stack[sp--];
     const ValueCell& t = CellAt(target);
-    CInterpreter* owner = &in;
-    bool ok = true;
-    if (t.type == TYPE_PARENTARRAYREF) {
-        owner = in.parent;
-        if (CellAt(value).type == TYPE_PROGRAM) {
-            SetError(in, ERR_PROGRAM_TO_PARENT);
-            ok = false;
-        }
-    }
-    if (ok) {
-        AddRef(value);
-        ok = owner->StoreElement(t.number, CellAt(index).l, value);
-        if (!ok) Release(value);
-    }
+    const bool toParent = t.type == TYPE_PARENTARRAYREF;
+    const uint32_t number = t.number;
+    const int32_t i = CellAt(index).l;
     Release(target);
     Release(index);
-    if (ok) return value;
+    if (CheckAssignable(in, toParent, CellAt(value).type)) {
+        AddRef(value);
+        if ((toParent ? *in.parent : in).StoreElement(static_cast<int32_t>(number), i, value))
+            return value;
+        Release(value);
+    }
     Release(value);
     return kNoCell;
 }

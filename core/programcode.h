@@ -93,6 +93,9 @@ inline const uint32_t* ProgramFuse(const ProgramBlock* p) {
     return p->items + 2 * p->count;
 }
 
+// The plain operation of one item.
+uint32_t DecodeItem(const ValueCell& c);
+
 // Decodes a freshly compiled program of `in` (its items are final).
 void PrepareProgram(const CInterpreter& in, ProgramBlock* block);
 
