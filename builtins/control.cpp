@@ -89,8 +89,8 @@ public:
         const ArrayEntry& arr = m_in.arrays[a];
         std::string text;
         for (int32_t i = 0; i < arr.slotCount; ++i) {
-            if (!Saveable(arr.slots[i])) continue;
-            if (!FormatValue(m_in, arr.slots[i], text)) return false;
+            if (!Saveable(arr.Read(i))) continue;
+            if (!FormatValue(m_in, arr.Read(i), text)) return false;
             std::fprintf(m_stream, "%s[%lu]:=%s;\n", arr.name.c_str(),
                          static_cast<unsigned long>(i), text.c_str());
         }

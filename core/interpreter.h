@@ -4,6 +4,8 @@
 // reports through.
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -36,16 +38,27 @@ struct UserFunction {
 struct ArrayEntry {
     std::string name;
     int32_t slotCount = 0; // what programs see: 0, then a multiple of 2048
-    // slots.size() == slotCount; the vector's capacity may run ahead so that growth in
-    // 2048-slot steps costs amortised constant time per element.
-    std::vector<CellIndex> slots;
-    size_t budgetBytes = 0; // what the slot storage has taken of the pool's memory budget
 
     // Slot i, read as an unsigned number: NOT VALID beyond the slot count.
     CellIndex Read(int32_t i) const {
         const auto u = static_cast<uint32_t>(i);
-        return u < static_cast<uint32_t>(slotCount) ? slots[u] : kNotValid;
+        return u < static_cast<uint32_t>(slotCount) ? slots.get()[u] : kNotValid;
     }
+    // Whether any slot of block b (kArraySlotStep slots) was ever written.
+    bool Written(size_t b) const { return b < written.size() && written[b]; }
+
+    // The storage comes zeroed from the system, and zero is NOT VALID: slots never written
+    // cost no memory, their pages staying untouched. Capacity may run ahead of the slot count
+    // so that growth in 2048-slot steps costs amortised constant time per element.
+    struct Free {
+        void operator()(CellIndex* p) const { std::free(p); }
+    };
+    std::unique_ptr<CellIndex, Free> slots;
+    size_t capacity = 0;
+    // Blocks ever written; the memory budget is charged a block's bytes when it is first
+    // written, which is when its memory is first used.
+    std::vector<bool> written;
+    size_t budgetBytes = 0;
 };
 
 // A name table that finds entries by name in constant time.
