@@ -1,8 +1,10 @@
 #include "compiler.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "builtintable.h"
@@ -502,30 +504,48 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
     return program;
 }
 
+namespace {
+
+// The double nearest to digits x 10^scale (digits without leading zeros, at least one),
+// correctly rounded; past the range of doubles, infinity or zero.
+double DecimalToDouble(const std::string& digits, int64_t scale) {
+    const std::string text = digits + "e" + std::to_string(scale);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range)
+        return static_cast<int64_t>(digits.size()) + scale > 0 ? HUGE_VAL : 0.0;
+    return value;
+}
+
+} // namespace
+
 size_t ScanNumber(std::string_view text, NumberLiteral& out) {
     out = NumberLiteral{};
     size_t k = 0;
     auto peek = [&] { return k < text.size() ? text[k] : '\0'; };
     const bool negative = peek() == '-';
     if (negative) ++k;
-    // All mantissa digits form one integer, accumulated in extended precision.
+    // A long is the integer of all its digits, accumulated in extended precision; a double is
+    // read from its significant digits and their power of ten.
     long double mantissa = 0;
+    std::string significant;
+    int64_t scale = 0;
     int32_t digits = 0;
-    int32_t fractionDigits = 0;
-    while (IsDigit(peek())) {
-        mantissa = mantissa * 10 + (peek() - '0');
+    const auto digit = [&](bool fraction) {
+        const char c = peek();
+        mantissa = mantissa * 10 + (c - '0');
+        if (c != '0' || !significant.empty()) significant += c;
+        if (fraction) --scale;
         ++digits;
         ++k;
-    }
+    };
+    while (IsDigit(peek()))
+        digit(false);
     if (peek() == '.') {
         out.isDouble = true;
         ++k;
-        while (IsDigit(peek())) {
-            mantissa = mantissa * 10 + (peek() - '0');
-            ++digits;
-            ++fractionDigits;
-            ++k;
-        }
+        while (IsDigit(peek()))
+            digit(true);
     }
     if (digits == 0) return 0;
     int32_t exponent = 0;
@@ -548,12 +568,13 @@ size_t ScanNumber(std::string_view text, NumberLiteral& out) {
         }
         if (negativeExponent) exponent = -exponent;
     }
-    long double value = mantissa;
-    if (fractionDigits) value /= std::pow(10.0L, fractionDigits);
-    if (negative) value = -value;
-    if (exponent > 0) value *= std::pow(10.0L, exponent);
-    if (exponent < 0) value /= std::pow(10.0L, -exponent);
-    out.value = value;
+    if (out.isDouble) {
+        // Zero scaled by any power of ten stays zero.
+        const double d = significant.empty() ? 0.0 : DecimalToDouble(significant, scale + exponent);
+        out.value = negative ? -d : d;
+    } else {
+        out.value = negative ? -mantissa : mantissa;
+    }
     return k;
 }
 
