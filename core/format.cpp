@@ -204,6 +204,8 @@ struct Piece {
     std::string text;
     int32_t precedence;
     size_t mark = std::string::npos;
+    // An assignment target, negated or not ("n", "-n"): "--n:=1" compiles, "-(-n):=1" not.
+    bool target = false;
 };
 
 constexpr int32_t kOperandPrecedence = 9999;
@@ -303,6 +305,7 @@ bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std:
             p.text += '[';
             Append(p, index);
             p.text += ']';
+            p.target = c.type == TYPE_ARRAYREF || c.type == TYPE_PARENTARRAYREF;
             stack.push_back(std::move(p));
             continue;
         }
@@ -322,6 +325,7 @@ bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std:
                     pending = Piece{{}, kSequencePrecedence};
                 }
                 AppendItemText(p, text, marked);
+                p.target = (c.type & (TYPE_VARREF | TYPE_PARENTVARREF)) != 0;
                 stack.push_back(std::move(p));
                 continue;
             }
@@ -338,6 +342,7 @@ bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std:
                 Append(result, stack[a]);
             }
             result.text += ')';
+            result.target = c.type == TYPE_FUNCREF;
             stack.resize(stack.size() - k);
             stack.push_back(std::move(result));
             continue;
@@ -350,18 +355,18 @@ bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std:
             Piece operand = std::move(stack.back());
             stack.pop_back();
             if (row == OP_NEGATE) {
-                // The prefix minus groups to the right: "--a", whose items are those of
-                // "- -a", while "-(-a):=1" would no longer compile. A negated number keeps
-                // its parentheses, since the scanner reads a minus before a digit or "." as
-                // part of the literal: "-(0)" would list back as "0".
+                // An operand of any operator, a negation included, is parenthesised:
+                // "- -a" lists as "-(-a)", which reads back the same. Not so a negated
+                // assignment target, which parentheses would make no target. A negated number
+                // keeps its parentheses too, since the scanner reads a minus before a digit
+                // or "." as part of the literal: "-(0)" would list back as "0".
                 const char first = operand.text.empty() ? '\0' : operand.text[0];
-                const bool parens =
-                    operand.precedence < prec ||
-                    (operand.precedence == prec && op.associativity == Associativity::Left) ||
-                    IsDigit(first) || first == '.';
+                const bool parens = (operand.precedence <= prec && !operand.target) ||
+                                    IsDigit(first) || first == '.';
                 AppendItemText(result, "-", marked);
                 AppendOperand(result, operand, parens);
                 result.precedence = prec;
+                result.target = operand.target;
                 stack.push_back(std::move(result));
             } else {
                 // A whole statement goes to the output at once; one inside an operand waits.

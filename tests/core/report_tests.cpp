@@ -112,8 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   "{a:=(b+e)*2;x[i]:=-(a-1);f(p,q):={p/(q*2)};sin(x)}"},
                       ListingCase{"a - (b - c)", "{a-(b-c)}"},
                       ListingCase{"(a - b) - c", "{a-b-c}"}, ListingCase{"a/(b/c)", "{a/(b/c)}"},
-                      ListingCase{"a*(b*c)", "{a*(b*c)}"}, ListingCase{"- -a", "{--a}"},
-                      ListingCase{"-(a*b)", "{-(a*b)}"}, ListingCase{"a:=(b:=1)", "{a:=(b:=1)}"},
+                      ListingCase{"a*(b*c)", "{a*(b*c)}"}, ListingCase{"- -a", "{-(-a)}"},
+                      ListingCase{"-(-a)", "{-(-a)}"}, ListingCase{"-(a*b)", "{-(a*b)}"},
+                      ListingCase{"a:=(b:=1)", "{a:=(b:=1)}"},
                       ListingCase{"(a||b)&&c", "{a||b&&c}"},
                       ListingCase{"\"A b\"+2.50;", "{\"A b\"+2.5;}"}));
 
