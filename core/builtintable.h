@@ -74,6 +74,13 @@ enum OperatorRow : uint16_t {
     OP_LPAREN = 18,
 };
 
+// The ranges that code relies on: rows up to OP_OR are the binary operators the evaluator
+// computes itself, up to OP_DIV the arithmetic ones, OP_GE..OP_EQ the comparisons.
+static_assert(OP_ADD == 0 && OP_SUB == 1 && OP_MUL == 2 && OP_DIV == 3);
+static_assert(OP_GE == OP_DIV + 1 && OP_LE == OP_GE + 1 && OP_NE == OP_LE + 1 &&
+              OP_LT == OP_NE + 1 && OP_GT == OP_LT + 1 && OP_EQ == OP_GT + 1);
+static_assert(OP_AND == OP_EQ + 1 && OP_OR == OP_AND + 1 && OP_NEGATE == OP_OR + 1);
+
 inline constexpr int32_t kOperatorCount = 19;
 inline constexpr uint16_t kPrecedenceNone = 65535;
 

@@ -109,8 +109,6 @@ public:
 
     std::string source; // normalised copy of the last compiled text
     int32_t position = 0;
-    std::string message; // last error report
-    bool hasMessage = false;
 
     // Own-table lookups; -1 when absent.
     int32_t FindVariable(const std::string& name) const { return variableIndex.Find(name); }
