@@ -84,6 +84,9 @@ private:
     bool CloseParenthesis(CellList& out, CellList& ops);
     bool CloseBracket(CellList& out, CellList& ops);
     bool FinishSequence(CellList& out, CellList& ops, bool endsWithOperator);
+    bool PlaceOperator(CellIndex token, bool expectOperand, CellList& out, CellList& ops);
+    bool ParseBlock(int depth, CellList& out);
+    CellIndex MakeProgram(CellList& out);
 
     CInterpreter& m_in;
     const std::string& m_src;
@@ -93,7 +96,7 @@ private:
 CellIndex Compiler::NewToken(uint16_t kind, uint32_t number) {
     const CellIndex c = Pool().NewCell();
     if (c == kNoCell) {
-        SetError(m_in, 3);
+        SetError(m_in, ERR_NO_MEMORY);
         return kNoCell;
     }
     ValueCell& v = CellAt(c);
@@ -326,6 +329,82 @@ bool Compiler::FinishSequence(CellList& out, CellList& ops, bool endsWithOperato
     return true;
 }
 
+// An operator token: the operators before it that bind at least as tightly go out first.
+bool Compiler::PlaceOperator(CellIndex token, bool expectOperand, CellList& out, CellList& ops) {
+    uint16_t op = CellAt(token).number;
+    if (expectOperand) {
+        Release(token);
+        Fail(ERR_OPERAND_EXPECTED);
+        return false;
+    }
+    if (op == OP_LPAREN) { // "(" after an operand, as in 2(3)
+        Release(token);
+        Fail(ERR_OPERATOR_EXPECTED);
+        return false;
+    }
+    if (op == OP_ASSIGN && !ResolveAssignmentTarget(out, op)) {
+        Release(token);
+        return false;
+    }
+    CellAt(token).number = op;
+    // The operators before this one that bind at least as tightly are complete; of
+    // its own precedence only when the level groups to the left.
+    const OperatorEntry& entry = OperatorTable[op];
+    while (!ops.Empty()) {
+        const ValueCell& top = CellAt(ops.Top());
+        if (top.type != TOK_OPERATOR || top.number == OP_COMMA) break;
+        const uint16_t topPrec = OperatorTable[top.number].precedence;
+        if (topPrec < entry.precedence ||
+            (topPrec == entry.precedence && entry.associativity == Associativity::Right))
+            break;
+        MoveOperator(out, ops);
+    }
+    if (op == OP_SEQUENCE) {
+        CellAt(token).type = TOK_BUILTIN;
+        out.Push(token);
+    } else {
+        ops.Push(token);
+    }
+    return true;
+}
+
+// A block in braces: a program of its own, which stands as a literal operand.
+bool Compiler::ParseBlock(int depth, CellList& out) {
+    const CellIndex block = ParseSequence(depth + 1);
+    if (block == kNoCell) return false;
+    if (Peek() != '}' || AtEnd()) {
+        Release(block);
+        return Fail(ERR_TOO_MANY_BRACES);
+    }
+    ++m_pos;
+    out.Push(block);
+    return true;
+}
+
+// The program of the items in postfix order, decoded for the evaluator.
+CellIndex Compiler::MakeProgram(CellList& out) {
+    if (out.Size() > static_cast<size_t>(kMaxTableEntries)) {
+        Fail(ERR_NO_MEMORY);
+        return kNoCell;
+    }
+    ProgramBlock* block = AllocProgram(static_cast<int32_t>(out.Size()));
+    if (block) block->owner = m_in.serial;
+    if (!block) {
+        Fail(ERR_NO_MEMORY);
+        return kNoCell;
+    }
+    const CellIndex program = NewToken(TYPE_PROGRAM, 0);
+    if (program == kNoCell) {
+        std::free(block);
+        return kNoCell;
+    }
+    std::vector<CellIndex> items = out.Take();
+    std::copy(items.begin(), items.end(), block->items);
+    PrepareProgram(m_in, block);
+    CellAt(program).prog = block;
+    return program;
+}
+
 CellIndex Compiler::ParseSequence(int depth) {
     if (depth > kMaxBlockDepth) {
         Fail(ERR_NO_MEMORY);
@@ -341,45 +420,11 @@ CellIndex Compiler::ParseSequence(int depth) {
         if (token == kNoCell) break;
         ValueCell& t = CellAt(token);
         switch (t.type) {
-        case TOK_OPERATOR: {
-            uint16_t op = t.number;
-            if (expectOperand) {
-                Release(token);
-                Fail(ERR_OPERAND_EXPECTED);
-                return kNoCell;
-            }
-            if (op == OP_LPAREN) { // "(" after an operand, as in 2(3)
-                Release(token);
-                Fail(ERR_OPERATOR_EXPECTED);
-                return kNoCell;
-            }
-            if (op == OP_ASSIGN && !ResolveAssignmentTarget(out, op)) {
-                Release(token);
-                return kNoCell;
-            }
-            CellAt(token).number = op;
-            // The operators before this one that bind at least as tightly are complete; of
-            // its own precedence only when the level groups to the left.
-            const OperatorEntry& entry = OperatorTable[op];
-            while (!ops.Empty()) {
-                const ValueCell& top = CellAt(ops.Top());
-                if (top.type != TOK_OPERATOR || top.number == OP_COMMA) break;
-                const uint16_t topPrec = OperatorTable[top.number].precedence;
-                if (topPrec < entry.precedence ||
-                    (topPrec == entry.precedence && entry.associativity == Associativity::Right))
-                    break;
-                MoveOperator(out, ops);
-            }
-            if (op == OP_SEQUENCE) {
-                CellAt(token).type = TOK_BUILTIN;
-                out.Push(token);
-            } else {
-                ops.Push(token);
-            }
+        case TOK_OPERATOR:
+            if (!PlaceOperator(token, expectOperand, out, ops)) return kNoCell;
             expectOperand = true;
-            endsWithOperator = op != OP_SEQUENCE;
+            endsWithOperator = CellAt(token).number != OP_SEQUENCE;
             continue;
-        }
         case TOK_LPAREN:
             ops.Push(token);
             break;
@@ -391,20 +436,11 @@ CellIndex Compiler::ParseSequence(int depth) {
             Release(token);
             if (!CloseBracket(out, ops)) return kNoCell;
             break;
-        case TOK_LBRACE: {
+        case TOK_LBRACE:
             Release(token);
-            const CellIndex block = ParseSequence(depth + 1);
-            if (block == kNoCell) return kNoCell;
-            if (Peek() != '}' || AtEnd()) {
-                Release(block);
-                Fail(ERR_TOO_MANY_BRACES);
-                return kNoCell;
-            }
-            ++m_pos;
-            out.Push(block);
+            if (!ParseBlock(depth, out)) return kNoCell;
             expectOperand = false;
             break;
-        }
         case TYPE_LONG:
         case TYPE_DOUBLE:
         case TYPE_STRING:
@@ -428,26 +464,7 @@ CellIndex Compiler::ParseSequence(int depth) {
         endsWithOperator = false;
     }
     if (!FinishSequence(out, ops, endsWithOperator)) return kNoCell;
-    if (out.Size() > static_cast<size_t>(kMaxTableEntries)) {
-        Fail(ERR_NO_MEMORY);
-        return kNoCell;
-    }
-    ProgramBlock* block = AllocProgram(static_cast<int32_t>(out.Size()));
-    if (block) block->owner = m_in.serial;
-    if (!block) {
-        Fail(ERR_NO_MEMORY);
-        return kNoCell;
-    }
-    const CellIndex program = NewToken(TYPE_PROGRAM, 0);
-    if (program == kNoCell) {
-        std::free(block);
-        return kNoCell;
-    }
-    std::vector<CellIndex> items = out.Take();
-    std::copy(items.begin(), items.end(), block->items);
-    PrepareProgram(m_in, block);
-    CellAt(program).prog = block;
-    return program;
+    return MakeProgram(out);
 }
 
 } // namespace

@@ -504,11 +504,10 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
     return true;
 }
 
-// Runs the items of one program. The plain evaluation takes each item as the compiler wrote
-// it and calls a handler for every operator; the other uses the evaluator's code: fused
-// operations, assignments that store directly, and numbers held by value.
-template <bool Held, bool Plain>
-bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
+// The checks and the message pass that start a run: false, with the error set and a trace
+// record added, when the run cannot start.
+template <bool Held>
+bool StartRun(CInterpreter& in, CellIndex program) {
     DocumentHost& doc = *in.document;
     if (doc.errorCode) ClearErrors(doc);
     doc.errorPhase = ErrorPhase::Run;
@@ -523,8 +522,9 @@ bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
         PushTrace(doc, program, 0);
         return false;
     }
-    // The run holds the program, so that it outlives a redefinition or CLEAR from inside,
-    // including one made by a program that runs during the message pass just below.
+    // The run holds the program (unless its caller does), so that it outlives a
+    // redefinition or CLEAR from inside, including one made by a program that runs during
+    // the message pass just below.
     if constexpr (!Held) AddRef(program);
     if (g_runCounter++ % kMessagePassInterval == 0) {
         doc.PumpMessages();
@@ -534,7 +534,17 @@ bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
             return false;
         }
     }
-    const ProgramBlock* block = pc.prog;
+    return true;
+}
+
+// Runs the items of one program. The plain evaluation takes each item as the compiler wrote
+// it and calls a handler for every operator; the other uses the evaluator's code: fused
+// operations, assignments that store directly, and numbers held by value.
+template <bool Held, bool Plain>
+bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
+    if (!StartRun<Held>(in, program)) return false;
+    DocumentHost& doc = *in.document;
+    const ProgramBlock* block = CellAt(program).prog;
     const int32_t n = block->count;
     const CellIndex* items = block->items;
     const uint32_t* ops = ProgramOps(block);
