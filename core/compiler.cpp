@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "builtintable.h"
@@ -60,7 +61,9 @@ private:
 
 class Compiler {
 public:
-    explicit Compiler(CInterpreter& in) : m_in(in), m_src(in.source), m_pos(in.position) {}
+    // `origins` gives, for each byte of the normalised source, its offset in the text.
+    Compiler(CInterpreter& in, const std::vector<int32_t>& origins)
+        : m_in(in), m_src(in.source), m_pos(in.position), m_origins(origins) {}
 
     CellIndex ParseSequence(int depth);
 
@@ -78,6 +81,7 @@ private:
     CellIndex NewToken(uint16_t kind, uint32_t number);
     // Reads one token; `token` is kNoCell at the end of the text or at "}". False on error.
     bool NextToken(bool& expectOperand, CellIndex& token);
+    bool ReadToken(bool& expectOperand, CellIndex& token);
     bool ReadName(CellIndex& token);
     bool ReadNumber(CellIndex& token);
     bool ResolveAssignmentTarget(CellList& out, uint16_t& op);
@@ -85,12 +89,16 @@ private:
     bool CloseBracket(CellList& out, CellList& ops);
     bool FinishSequence(CellList& out, CellList& ops, bool endsWithOperator);
     bool PlaceOperator(CellIndex token, bool expectOperand, CellList& out, CellList& ops);
-    bool ParseBlock(int depth, CellList& out);
+    bool ParseBlock(int depth, int32_t start, CellList& out);
     CellIndex MakeProgram(CellList& out);
 
     CInterpreter& m_in;
     const std::string& m_src;
     int32_t& m_pos;
+    const std::vector<int32_t>& m_origins;
+    // Where each token and block in the making starts in the normalised source, for the
+    // programs' table of item offsets. A cell freed and made again is entered again.
+    std::unordered_map<CellIndex, int32_t> m_starts;
 };
 
 CellIndex Compiler::NewToken(uint16_t kind, uint32_t number) {
@@ -170,6 +178,13 @@ bool Compiler::ReadNumber(CellIndex& token) {
 }
 
 bool Compiler::NextToken(bool& expectOperand, CellIndex& token) {
+    const int32_t start = m_pos;
+    if (!ReadToken(expectOperand, token)) return false;
+    if (token != kNoCell) m_starts[token] = start;
+    return true;
+}
+
+bool Compiler::ReadToken(bool& expectOperand, CellIndex& token) {
     token = kNoCell;
     if (AtEnd() || Peek() == '}') return true;
     const char c = Peek();
@@ -369,9 +384,10 @@ bool Compiler::PlaceOperator(CellIndex token, bool expectOperand, CellList& out,
 }
 
 // A block in braces: a program of its own, which stands as a literal operand.
-bool Compiler::ParseBlock(int depth, CellList& out) {
+bool Compiler::ParseBlock(int depth, int32_t start, CellList& out) {
     const CellIndex block = ParseSequence(depth + 1);
     if (block == kNoCell) return false;
+    m_starts[block] = start;
     if (Peek() != '}' || AtEnd()) {
         Release(block);
         return Fail(ERR_TOO_MANY_BRACES);
@@ -400,6 +416,11 @@ CellIndex Compiler::MakeProgram(CellList& out) {
     }
     std::vector<CellIndex> items = out.Take();
     std::copy(items.begin(), items.end(), block->items);
+    int32_t* offsets = ProgramSourceOffsets(block);
+    for (size_t k = 0; k < items.size(); ++k) {
+        const auto at = m_starts.find(items[k]);
+        offsets[k] = at == m_starts.end() ? -1 : m_origins[at->second];
+    }
     PrepareProgram(m_in, block);
     CellAt(program).prog = block;
     return program;
@@ -436,11 +457,13 @@ CellIndex Compiler::ParseSequence(int depth) {
             Release(token);
             if (!CloseBracket(out, ops)) return kNoCell;
             break;
-        case TOK_LBRACE:
+        case TOK_LBRACE: {
+            const int32_t start = m_starts[token];
             Release(token);
-            if (!ParseBlock(depth, out)) return kNoCell;
+            if (!ParseBlock(depth, start, out)) return kNoCell;
             expectOperand = false;
             break;
+        }
         case TYPE_LONG:
         case TYPE_DOUBLE:
         case TYPE_STRING:
@@ -487,6 +510,8 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
     std::string& src = in.source;
     src.clear();
     src.reserve(std::min(length, kMaxSourceLength + 1));
+    std::vector<int32_t> origins; // the text offset of each byte of the copy
+    origins.reserve(std::min(length, kMaxSourceLength + 1));
     bool inString = false;
     for (size_t k = 0; k < length && src.size() <= kMaxSourceLength; ++k) {
         const char c = text[k];
@@ -495,7 +520,10 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
             src.push_back(c);
         } else if (static_cast<signed char>(c) >= 33) {
             src.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+        } else {
+            continue;
         }
+        origins.push_back(static_cast<int32_t>(k));
     }
     if (src.size() > kMaxSourceLength) {
         src.clear();
@@ -507,7 +535,7 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
         SetError(in, ERR_NO_END_QUOTE);
         return kNoCell;
     }
-    Compiler compiler(in);
+    Compiler compiler(in, origins);
     const CellIndex program = compiler.ParseSequence(0);
     if (program == kNoCell) return kNoCell;
     if (in.position < static_cast<int32_t>(src.size())) { // a "}" stopped the parse
@@ -593,6 +621,24 @@ size_t ScanNumber(std::string_view text, NumberLiteral& out) {
         out.value = negative ? -mantissa : mantissa;
     }
     return k;
+}
+
+int32_t ItemSourceOffset(CellIndex program, int32_t position) {
+    const ValueCell& c = CellAt(program);
+    if (c.type != TYPE_PROGRAM || position < 1 || position > c.prog->count) return -1;
+    return ProgramSourceOffsets(c.prog)[position - 1];
+}
+
+bool ItemLineAndColumn(std::string_view text, CellIndex program, int32_t position, int32_t& line,
+                       int32_t& column) {
+    const int32_t offset = ItemSourceOffset(program, position);
+    if (offset < 0 || static_cast<size_t>(offset) >= text.size()) return false;
+    const std::string_view before = text.substr(0, static_cast<size_t>(offset));
+    const size_t lineStart = before.rfind('\n');
+    line = 1 + static_cast<int32_t>(std::count(before.begin(), before.end(), '\n'));
+    column = offset + 1 -
+             (lineStart == std::string_view::npos ? 0 : static_cast<int32_t>(lineStart) + 1);
+    return true;
 }
 
 } // namespace tivane
