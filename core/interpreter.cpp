@@ -176,18 +176,6 @@ bool CInterpreter::StoreElement(int32_t a, int32_t i, CellIndex value) {
     return true;
 }
 
-bool CheckAssignable(CInterpreter& in, bool toParent, uint16_t type) {
-    if (!(type & MASK_ANY)) {
-        SetError(in, ERR_INVALID_TYPE);
-        return false;
-    }
-    if (toParent && type == TYPE_PROGRAM) {
-        SetError(in, ERR_PROGRAM_TO_PARENT);
-        return false;
-    }
-    return true;
-}
-
 const char* DefaultProgramName(const CInterpreter& in) {
     if (!in.parent) return "default.prg";
     return in.view->Kind() == ViewKind::Text ? "defaultt.prg" : "defaultg.prg";

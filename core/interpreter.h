@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cellpool.h"
+#include "errors.h"
 #include "hosts.h"
 #include "recordstack.h"
 
@@ -138,7 +139,17 @@ inline void SetError(CInterpreter& in, uint32_t code) {
 
 // Whether a value of `type` may be assigned: any value to an own variable or array, anything
 // but a PROGRAM to the parent's. Sets the error when not.
-bool CheckAssignable(CInterpreter& in, bool toParent, uint16_t type);
+inline bool CheckAssignable(CInterpreter& in, bool toParent, uint16_t type) {
+    if (!(type & MASK_ANY)) {
+        SetError(in, ERR_INVALID_TYPE);
+        return false;
+    }
+    if (toParent && type == TYPE_PROGRAM) {
+        SetError(in, ERR_PROGRAM_TO_PARENT);
+        return false;
+    }
+    return true;
+}
 
 // Stores `value` (whose reference passes to the variable) into variable v of `owner`.
 inline void StoreVariable(CInterpreter& owner, uint32_t v, CellIndex value) {
