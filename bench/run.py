@@ -4,7 +4,10 @@
 Each program is run RUNS times per language; the table shows the median wall time, the
 ratios Tivane/Lua and Tivane/Python, and each language's peak resident memory. Checksums must agree across the three languages, or the script says so and fails.
 
-Usage: bench/run.py [--runs N] [--tivane PATH]
+Usage: bench/run.py [--runs N] [--tivane PATH] [--core]
+
+--core runs build-release/tivane-corerun, the interpreter without the window and movie
+libraries, so that process start-up does not hide the language's own speed.
 """
 
 import argparse
@@ -51,10 +54,14 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--tivane", default=os.path.join(HERE, "..", "build-release", "tivane-run"))
+    parser.add_argument("--core", action="store_true")
     args = parser.parse_args()
+    tivane = [args.tivane, "--bare"]
+    if args.core:
+        tivane = [os.path.join(HERE, "..", "build-release", "tivane-corerun")]
 
     languages = [
-        ("Tivane", lambda p: [args.tivane, "--bare", os.path.join(HERE, "programs", p + ".prg")]),
+        ("Tivane", lambda p: tivane + [os.path.join(HERE, "programs", p + ".prg")]),
         ("Lua 5.4", lambda p: ["lua5.4", os.path.join(HERE, "programs", p + ".lua")]),
         ("Python 3", lambda p: ["/usr/bin/python3", os.path.join(HERE, "programs", p + ".py")]),
     ]

@@ -12,6 +12,13 @@ namespace tivane {
 #define TIVANE_HANDLER(name) CellIndex name(CInterpreter& in, CellIndex* stack, int32_t& sp)
 
 // Mathematics and strings.
+double MathSin(double x);
+double MathCos(double x);
+double MathTan(double x);
+double MathAtan(double x);
+double MathLog(double x);
+double MathLog10(double x);
+double MathExp(double x);
 TIVANE_HANDLER(BiSin);
 TIVANE_HANDLER(BiCos);
 TIVANE_HANDLER(BiTan);

@@ -89,8 +89,8 @@ public:
         const ArrayEntry& arr = m_in.arrays[a];
         std::string text;
         for (int32_t i = 0; i < arr.slotCount; ++i) {
-            if (!Saveable(arr.slots[i])) continue;
-            if (!FormatValue(m_in, arr.slots[i], text)) return false;
+            if (!Saveable(arr.Read(i))) continue;
+            if (!FormatValue(m_in, arr.Read(i), text)) return false;
             std::fprintf(m_stream, "%s[%lu]:=%s;\n", arr.name.c_str(),
                          static_cast<unsigned long>(i), text.c_str());
         }
@@ -154,33 +154,7 @@ TIVANE_HANDLER(BiIf) {
 TIVANE_HANDLER(BiWhile) {
     const CellIndex body = PopArg(stack, sp);
     const CellIndex condition = PopArg(stack, sp);
-    bool ok = true;
-    for (;;) {
-        bool goOn;
-        if (!QuickCondition(in, condition, goOn)) {
-            const CellIndex test = RunHeld(in, condition);
-            if (test == kNoCell) {
-                ok = false;
-                break;
-            }
-            const ValueCell& t = CellAt(test);
-            const bool isLong = t.type == TYPE_LONG;
-            goOn = isLong && t.l != 0;
-            Release(test);
-            if (!isLong) {
-                SetError(in, ERR_INVALID_TYPE);
-                ok = false;
-                break;
-            }
-        }
-        if (!goOn) break;
-        const CellIndex value = RunHeld(in, body);
-        if (value == kNoCell) {
-            ok = false;
-            break;
-        }
-        Release(value);
-    }
+    const bool ok = RunWhileLoop(in, condition, body);
     Release(body);
     Release(condition);
     return ok ? kNotValid : kNoCell;

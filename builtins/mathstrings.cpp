@@ -18,55 +18,10 @@ namespace tivane {
 
 namespace {
 
-// The argument cell is reused for the result when only the stack holds it.
-CellIndex DoubleOf(CInterpreter& in, CellIndex x, double v) {
-    ValueCell& c = CellAt(x);
-    if (c.refs == 1 && (c.type == TYPE_DOUBLE || c.type == TYPE_LONG)) {
-        c.type = TYPE_DOUBLE;
-        c.d = v;
-        return x;
-    }
-    Release(x);
-    return NewDouble(in, v);
-}
-
-CellIndex LongOf(CInterpreter& in, CellIndex x, int32_t v) {
-    ValueCell& c = CellAt(x);
-    if (c.refs == 1 && (c.type == TYPE_DOUBLE || c.type == TYPE_LONG)) {
-        c.type = TYPE_LONG;
-        c.l = v;
-        return x;
-    }
-    Release(x);
-    return NewLong(in, v);
-}
-
 template <double (*Fn)(double)>
 CellIndex Unary(CInterpreter& in, CellIndex* stack, int32_t& sp) {
     const CellIndex x = PopArg(stack, sp);
-    return DoubleOf(in, x, Fn(CellAt(x).d));
-}
-
-double Sin(double x) {
-    return std::sin(x);
-}
-double Cos(double x) {
-    return std::cos(x);
-}
-double Tan(double x) {
-    return std::tan(x);
-}
-double Atan(double x) {
-    return std::atan(x);
-}
-double Log(double x) {
-    return std::log(x);
-}
-double Log10(double x) {
-    return std::log10(x);
-}
-double Exp(double x) {
-    return std::exp(x);
+    return DoubleResult(in, x, Fn(CellAt(x).d));
 }
 
 locale_t CLocale() {
@@ -76,26 +31,48 @@ locale_t CLocale() {
 
 } // namespace
 
+double MathSin(double x) {
+    return std::sin(x);
+}
+double MathCos(double x) {
+    return std::cos(x);
+}
+double MathTan(double x) {
+    return std::tan(x);
+}
+double MathAtan(double x) {
+    return std::atan(x);
+}
+double MathLog(double x) {
+    return std::log(x);
+}
+double MathLog10(double x) {
+    return std::log10(x);
+}
+double MathExp(double x) {
+    return std::exp(x);
+}
+
 TIVANE_HANDLER(BiSin) {
-    return Unary<Sin>(in, stack, sp);
+    return Unary<MathSin>(in, stack, sp);
 }
 TIVANE_HANDLER(BiCos) {
-    return Unary<Cos>(in, stack, sp);
+    return Unary<MathCos>(in, stack, sp);
 }
 TIVANE_HANDLER(BiTan) {
-    return Unary<Tan>(in, stack, sp);
+    return Unary<MathTan>(in, stack, sp);
 }
 TIVANE_HANDLER(BiAtan) {
-    return Unary<Atan>(in, stack, sp);
+    return Unary<MathAtan>(in, stack, sp);
 }
 TIVANE_HANDLER(BiLog) {
-    return Unary<Log>(in, stack, sp);
+    return Unary<MathLog>(in, stack, sp);
 }
 TIVANE_HANDLER(BiLog10) {
-    return Unary<Log10>(in, stack, sp);
+    return Unary<MathLog10>(in, stack, sp);
 }
 TIVANE_HANDLER(BiExp) {
-    return Unary<Exp>(in, stack, sp);
+    return Unary<MathExp>(in, stack, sp);
 }
 
 TIVANE_HANDLER(BiPow) {
@@ -110,7 +87,7 @@ TIVANE_HANDLER(BiPow) {
     const bool failed = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) != 0;
     if (failed) r = 1.0;
     Release(exponent);
-    const CellIndex result = DoubleOf(in, base, r);
+    const CellIndex result = DoubleResult(in, base, r);
     if (failed) SetError(in, ERR_MATH);
     return result;
 }
@@ -123,11 +100,11 @@ TIVANE_HANDLER(BiMin) {
     if (ca.type == TYPE_LONG) {
         const int32_t v = cb.l <= ca.l ? cb.l : ca.l;
         Release(b);
-        return LongOf(in, a, v);
+        return LongResult(in, a, v);
     }
     const double v = (cb.d <= ca.d || std::isnan(ca.d) || std::isnan(cb.d)) ? cb.d : ca.d;
     Release(b);
-    return DoubleOf(in, a, v);
+    return DoubleResult(in, a, v);
 }
 
 TIVANE_HANDLER(BiMax) {
@@ -138,11 +115,11 @@ TIVANE_HANDLER(BiMax) {
     if (ca.type == TYPE_LONG) {
         const int32_t v = cb.l < ca.l ? ca.l : cb.l;
         Release(b);
-        return LongOf(in, a, v);
+        return LongResult(in, a, v);
     }
     const double v = (cb.d < ca.d || std::isnan(ca.d) || std::isnan(cb.d)) ? ca.d : cb.d;
     Release(b);
-    return DoubleOf(in, a, v);
+    return DoubleResult(in, a, v);
 }
 
 TIVANE_HANDLER(BiAbs) {
@@ -151,19 +128,19 @@ TIVANE_HANDLER(BiAbs) {
     if (c.type == TYPE_LONG) {
         // The smallest long stays itself, as in two's complement negation.
         const int32_t v = c.l >= 0 ? c.l : static_cast<int32_t>(0u - static_cast<uint32_t>(c.l));
-        return LongOf(in, x, v);
+        return LongResult(in, x, v);
     }
-    return DoubleOf(in, x, c.d >= 0 ? c.d : -c.d);
+    return DoubleResult(in, x, c.d >= 0 ? c.d : -c.d);
 }
 
 TIVANE_HANDLER(BiLong) {
     const CellIndex x = PopArg(stack, sp);
-    return LongOf(in, x, RoundToLong(CellAt(x).d));
+    return LongResult(in, x, RoundToLong(CellAt(x).d));
 }
 
 TIVANE_HANDLER(BiTrunc) {
     const CellIndex x = PopArg(stack, sp);
-    return LongOf(in, x, FloorToLong(CellAt(x).d));
+    return LongResult(in, x, FloorToLong(CellAt(x).d));
 }
 
 TIVANE_HANDLER(BiStrMid) {

@@ -17,18 +17,23 @@ constexpr uint16_t S = TYPE_STRING;
 constexpr uint16_t F = TYPE_FILEID;
 constexpr uint16_t P = TYPE_PROGRAM;
 constexpr uint16_t ANY = MASK_ANY;
+constexpr uint16_t NUM = L | D;                                        // 0x03
+constexpr uint16_t NUM_S = L | D | S;                                  // 0x07
+constexpr uint16_t NUM_SP = L | D | S | P;                             // 0x17
+constexpr uint16_t SP = S | P;                                         // 0x14
+constexpr uint16_t VAR_TARGET = TYPE_VARREF | TYPE_PARENTVARREF;       // 0x240
+constexpr uint16_t ARRAY_TARGET = TYPE_ARRAYREF | TYPE_PARENTARRAYREF; // 0x480
 
 enum class Same { None, Pair01 };
 
 // Masks are given in the order a program writes the arguments; the stored record counts
 // from the top of the stack, so they are reversed here.
 constexpr BuiltinEntry Row(const char* name, std::initializer_list<uint16_t> written,
-                           BuiltinHandler handler, Same same = Same::None) {
-    BuiltinEntry e{name,
-                   static_cast<uint16_t>(written.size()),
-                   {0, 0, 0, 0},
-                   {kSameTypeEnd, 0, 0, 0, 0},
-                   handler};
+                           BuiltinHandler handler, Same same = Same::None,
+                           double (*number)(double) = nullptr) {
+    BuiltinEntry e{name,         static_cast<uint16_t>(written.size()),
+                   {0, 0, 0, 0}, {kSameTypeEnd, 0, 0, 0, 0},
+                   handler,      number};
     int k = static_cast<int>(written.size());
     for (uint16_t m : written)
         e.argMask[--k] = m;
@@ -44,35 +49,35 @@ constexpr BuiltinEntry Row(const char* name, std::initializer_list<uint16_t> wri
 
 constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
     // Operators, in the order of the operator table.
-    Row("+", {0x07, 0x07}, OpAdd, Same::Pair01),
-    Row("-", {0x03, 0x03}, OpSub, Same::Pair01),
-    Row("*", {0x03, 0x03}, OpMul, Same::Pair01),
-    Row("/", {0x03, 0x03}, OpDiv, Same::Pair01),
-    Row(">=", {0x07, 0x07}, OpGe, Same::Pair01),
-    Row("<=", {0x07, 0x07}, OpLe, Same::Pair01),
-    Row("!=", {0x07, 0x07}, OpNe, Same::Pair01),
-    Row("<", {0x07, 0x07}, OpLt, Same::Pair01),
-    Row(">", {0x07, 0x07}, OpGt, Same::Pair01),
-    Row("==", {0x07, 0x07}, OpEq, Same::Pair01),
+    Row("+", {NUM_S, NUM_S}, OpAdd, Same::Pair01),
+    Row("-", {NUM, NUM}, OpSub, Same::Pair01),
+    Row("*", {NUM, NUM}, OpMul, Same::Pair01),
+    Row("/", {NUM, NUM}, OpDiv, Same::Pair01),
+    Row(">=", {NUM_S, NUM_S}, OpGe, Same::Pair01),
+    Row("<=", {NUM_S, NUM_S}, OpLe, Same::Pair01),
+    Row("!=", {NUM_S, NUM_S}, OpNe, Same::Pair01),
+    Row("<", {NUM_S, NUM_S}, OpLt, Same::Pair01),
+    Row(">", {NUM_S, NUM_S}, OpGt, Same::Pair01),
+    Row("==", {NUM_S, NUM_S}, OpEq, Same::Pair01),
     Row("&&", {L, L}, OpAnd),
     Row("||", {L, L}, OpOr),
-    Row("--", {0x03}, OpNegate),
-    Row(":=", {0x240, ANY}, OpAssign),
+    Row("--", {NUM}, OpNegate),
+    Row(":=", {VAR_TARGET, ANY}, OpAssign),
     Row(";", {ANY}, OpSequence),
-    Row(":=", {L, 0x480, ANY}, OpAssignElement),
-    Row(":=", {0x100, P}, OpDefine),
+    Row(":=", {L, ARRAY_TARGET, ANY}, OpAssignElement),
+    Row(":=", {TYPE_FUNCREF, P}, OpDefine),
     // Named functions.
-    Row("SIN", {D}, BiSin),
-    Row("COS", {D}, BiCos),
-    Row("TAN", {D}, BiTan),
-    Row("ATAN", {D}, BiAtan),
-    Row("LOG", {D}, BiLog),
-    Row("EXP", {D}, BiExp),
-    Row("MIN", {0x03, 0x03}, BiMin, Same::Pair01),
-    Row("MAX", {0x03, 0x03}, BiMax, Same::Pair01),
-    Row("ABS", {0x03}, BiAbs),
-    Row("IF", {L, 0x17, 0x17}, BiIf, Same::Pair01),
-    Row("LOG10", {D}, BiLog10),
+    Row("SIN", {D}, BiSin, Same::None, MathSin),
+    Row("COS", {D}, BiCos, Same::None, MathCos),
+    Row("TAN", {D}, BiTan, Same::None, MathTan),
+    Row("ATAN", {D}, BiAtan, Same::None, MathAtan),
+    Row("LOG", {D}, BiLog, Same::None, MathLog),
+    Row("EXP", {D}, BiExp, Same::None, MathExp),
+    Row("MIN", {NUM, NUM}, BiMin, Same::Pair01),
+    Row("MAX", {NUM, NUM}, BiMax, Same::Pair01),
+    Row("ABS", {NUM}, BiAbs),
+    Row("IF", {L, NUM_SP, NUM_SP}, BiIf, Same::Pair01),
+    Row("LOG10", {D}, BiLog10, Same::None, MathLog10),
     Row("POW", {D, D}, BiPow),
     Row("LONG", {D}, BiLong),
     Row("STRMID", {S, L, L}, BiStrMid),
@@ -94,7 +99,7 @@ constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
     Row("FINDCHAR", {S, S}, BiFindChar),
     Row("FSEEK", {F, L, L}, BiFSeek),
     Row("WHILE", {P, P}, BiWhile),
-    Row("EXECUTE", {0x14}, BiExecute),
+    Row("EXECUTE", {SP}, BiExecute),
     Row("UPDATEVIEWS", {L}, BiUpdateViews),
     Row("LINETO", {D, D}, BiLineTo),
     Row("MOVETO", {D, D}, BiMoveTo),
@@ -138,7 +143,8 @@ constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
 // Rows other code relies on by number.
 static_assert(BuiltinTable.size() == 88);
 static_assert(std::string_view(BuiltinTable[17].name) == "SIN");
-static_assert(std::string_view(BuiltinTable[26].name) == "IF");
+static_assert(std::string_view(BuiltinTable[kRowIf].name) == "IF");
+static_assert(std::string_view(BuiltinTable[kRowWhile].name) == "WHILE");
 static_assert(std::string_view(BuiltinTable[49].name) == "EXECUTE");
 static_assert(std::string_view(BuiltinTable[87].name) == "CLEARVIEW");
 static_assert(BuiltinTable[OP_ASSIGN_ELEMENT].argMask[1] == 0x480);

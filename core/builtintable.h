@@ -25,9 +25,15 @@ struct BuiltinEntry {
     uint16_t argMask[4];  // argMask[0] is the last argument as written
     uint16_t sameType[5]; // pairs of argument depths whose types must agree, then 0xFFFF
     BuiltinHandler handler;
+    // For a function of one double that cannot fail (SIN, LOG...): the function itself, which
+    // the evaluator calls on a number directly, sparing the handler's cells.
+    double (*number)(double);
 };
 
 inline constexpr int32_t kBuiltinRows = 88;
+// Rows the evaluator runs itself.
+inline constexpr uint32_t kRowIf = 26;
+inline constexpr uint32_t kRowWhile = 48;
 inline constexpr int32_t kFirstNamedRow = 17;
 
 // Defined with the handlers of the named functions (builtins/table.cpp): the compiler and
@@ -67,6 +73,13 @@ enum OperatorRow : uint16_t {
     OP_COMMA = 17,
     OP_LPAREN = 18,
 };
+
+// The ranges that code relies on: rows up to OP_OR are the binary operators the evaluator
+// computes itself, up to OP_DIV the arithmetic ones, OP_GE..OP_EQ the comparisons.
+static_assert(OP_ADD == 0 && OP_SUB == 1 && OP_MUL == 2 && OP_DIV == 3);
+static_assert(OP_GE == OP_DIV + 1 && OP_LE == OP_GE + 1 && OP_NE == OP_LE + 1 &&
+              OP_LT == OP_NE + 1 && OP_GT == OP_LT + 1 && OP_EQ == OP_GT + 1);
+static_assert(OP_AND == OP_EQ + 1 && OP_OR == OP_AND + 1 && OP_NEGATE == OP_OR + 1);
 
 inline constexpr int32_t kOperatorCount = 19;
 inline constexpr uint16_t kPrecedenceNone = 65535;

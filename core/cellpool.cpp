@@ -142,7 +142,7 @@ void FreeString(StringBlock* block) {
 
 ProgramBlock* AllocProgram(int32_t count) {
     auto* p = static_cast<ProgramBlock*>(std::malloc(
-        offsetof(ProgramBlock, items) + 3 * sizeof(CellIndex) * (count > 0 ? count : 1)));
+        offsetof(ProgramBlock, items) + 4 * sizeof(CellIndex) * (count > 0 ? count : 1)));
     if (p) p->count = count;
     return p;
 }

@@ -79,7 +79,6 @@ struct ValueCell {
         OpenFile* file;
         uint16_t number; // table number of references and token kinds
         CellIndex nextFree;
-        const char* name; // name tokens while the compiler resolves them
         uint64_t raw;
     };
 };

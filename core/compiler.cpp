@@ -1,8 +1,11 @@
 #include "compiler.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "builtintable.h"
@@ -58,7 +61,9 @@ private:
 
 class Compiler {
 public:
-    explicit Compiler(CInterpreter& in) : m_in(in), m_src(in.source), m_pos(in.position) {}
+    // `origins` gives, for each byte of the normalised source, its offset in the text.
+    Compiler(CInterpreter& in, const std::vector<int32_t>& origins)
+        : m_in(in), m_src(in.source), m_pos(in.position), m_origins(origins) {}
 
     CellIndex ParseSequence(int depth);
 
@@ -76,22 +81,30 @@ private:
     CellIndex NewToken(uint16_t kind, uint32_t number);
     // Reads one token; `token` is kNoCell at the end of the text or at "}". False on error.
     bool NextToken(bool& expectOperand, CellIndex& token);
+    bool ReadToken(bool& expectOperand, CellIndex& token);
     bool ReadName(CellIndex& token);
     bool ReadNumber(CellIndex& token);
     bool ResolveAssignmentTarget(CellList& out, uint16_t& op);
     bool CloseParenthesis(CellList& out, CellList& ops);
     bool CloseBracket(CellList& out, CellList& ops);
     bool FinishSequence(CellList& out, CellList& ops, bool endsWithOperator);
+    bool PlaceOperator(CellIndex token, bool expectOperand, CellList& out, CellList& ops);
+    bool ParseBlock(int depth, int32_t start, CellList& out);
+    CellIndex MakeProgram(CellList& out);
 
     CInterpreter& m_in;
     const std::string& m_src;
     int32_t& m_pos;
+    const std::vector<int32_t>& m_origins;
+    // Where each token and block in the making starts in the normalised source, for the
+    // programs' table of item offsets. A cell freed and made again is entered again.
+    std::unordered_map<CellIndex, int32_t> m_starts;
 };
 
 CellIndex Compiler::NewToken(uint16_t kind, uint32_t number) {
     const CellIndex c = Pool().NewCell();
     if (c == kNoCell) {
-        SetError(m_in, 3);
+        SetError(m_in, ERR_NO_MEMORY);
         return kNoCell;
     }
     ValueCell& v = CellAt(c);
@@ -165,6 +178,13 @@ bool Compiler::ReadNumber(CellIndex& token) {
 }
 
 bool Compiler::NextToken(bool& expectOperand, CellIndex& token) {
+    const int32_t start = m_pos;
+    if (!ReadToken(expectOperand, token)) return false;
+    if (token != kNoCell) m_starts[token] = start;
+    return true;
+}
+
+bool Compiler::ReadToken(bool& expectOperand, CellIndex& token) {
     token = kNoCell;
     if (AtEnd() || Peek() == '}') return true;
     const char c = Peek();
@@ -324,6 +344,88 @@ bool Compiler::FinishSequence(CellList& out, CellList& ops, bool endsWithOperato
     return true;
 }
 
+// An operator token: the operators before it that bind at least as tightly go out first.
+bool Compiler::PlaceOperator(CellIndex token, bool expectOperand, CellList& out, CellList& ops) {
+    uint16_t op = CellAt(token).number;
+    if (expectOperand) {
+        Release(token);
+        Fail(ERR_OPERAND_EXPECTED);
+        return false;
+    }
+    if (op == OP_LPAREN) { // "(" after an operand, as in 2(3)
+        Release(token);
+        Fail(ERR_OPERATOR_EXPECTED);
+        return false;
+    }
+    if (op == OP_ASSIGN && !ResolveAssignmentTarget(out, op)) {
+        Release(token);
+        return false;
+    }
+    CellAt(token).number = op;
+    // The operators before this one that bind at least as tightly are complete; of
+    // its own precedence only when the level groups to the left.
+    const OperatorEntry& entry = OperatorTable[op];
+    while (!ops.Empty()) {
+        const ValueCell& top = CellAt(ops.Top());
+        if (top.type != TOK_OPERATOR || top.number == OP_COMMA) break;
+        const uint16_t topPrec = OperatorTable[top.number].precedence;
+        if (topPrec < entry.precedence ||
+            (topPrec == entry.precedence && entry.associativity == Associativity::Right))
+            break;
+        MoveOperator(out, ops);
+    }
+    if (op == OP_SEQUENCE) {
+        CellAt(token).type = TOK_BUILTIN;
+        out.Push(token);
+    } else {
+        ops.Push(token);
+    }
+    return true;
+}
+
+// A block in braces: a program of its own, which stands as a literal operand.
+bool Compiler::ParseBlock(int depth, int32_t start, CellList& out) {
+    const CellIndex block = ParseSequence(depth + 1);
+    if (block == kNoCell) return false;
+    m_starts[block] = start;
+    if (Peek() != '}' || AtEnd()) {
+        Release(block);
+        return Fail(ERR_TOO_MANY_BRACES);
+    }
+    ++m_pos;
+    out.Push(block);
+    return true;
+}
+
+// The program of the items in postfix order, decoded for the evaluator.
+CellIndex Compiler::MakeProgram(CellList& out) {
+    if (out.Size() > static_cast<size_t>(kMaxTableEntries)) {
+        Fail(ERR_NO_MEMORY);
+        return kNoCell;
+    }
+    ProgramBlock* block = AllocProgram(static_cast<int32_t>(out.Size()));
+    if (block) block->owner = m_in.serial;
+    if (!block) {
+        Fail(ERR_NO_MEMORY);
+        return kNoCell;
+    }
+    const CellIndex program = NewToken(TYPE_PROGRAM, 0);
+    if (program == kNoCell) {
+        std::free(block);
+        return kNoCell;
+    }
+    std::vector<CellIndex> items = out.Take();
+    std::copy(items.begin(), items.end(), block->items);
+    int32_t* offsets = ProgramSourceOffsets(block);
+    for (size_t k = 0; k < items.size(); ++k) {
+        const auto at = m_starts.find(items[k]);
+        offsets[k] = at == m_starts.end() ? -1 : m_origins[at->second];
+    }
+    PrepareProgram(m_in, block);
+    CellAt(program).prog = block;
+    return program;
+}
+
 CellIndex Compiler::ParseSequence(int depth) {
     if (depth > kMaxBlockDepth) {
         Fail(ERR_NO_MEMORY);
@@ -339,45 +441,11 @@ CellIndex Compiler::ParseSequence(int depth) {
         if (token == kNoCell) break;
         ValueCell& t = CellAt(token);
         switch (t.type) {
-        case TOK_OPERATOR: {
-            uint16_t op = t.number;
-            if (expectOperand) {
-                Release(token);
-                Fail(ERR_OPERAND_EXPECTED);
-                return kNoCell;
-            }
-            if (op == OP_LPAREN) { // "(" after an operand, as in 2(3)
-                Release(token);
-                Fail(ERR_OPERATOR_EXPECTED);
-                return kNoCell;
-            }
-            if (op == OP_ASSIGN && !ResolveAssignmentTarget(out, op)) {
-                Release(token);
-                return kNoCell;
-            }
-            CellAt(token).number = op;
-            // The operators before this one that bind at least as tightly are complete; of
-            // its own precedence only when the level groups to the left.
-            const OperatorEntry& entry = OperatorTable[op];
-            while (!ops.Empty()) {
-                const ValueCell& top = CellAt(ops.Top());
-                if (top.type != TOK_OPERATOR || top.number == OP_COMMA) break;
-                const uint16_t topPrec = OperatorTable[top.number].precedence;
-                if (topPrec < entry.precedence ||
-                    (topPrec == entry.precedence && entry.associativity == Associativity::Right))
-                    break;
-                MoveOperator(out, ops);
-            }
-            if (op == OP_SEQUENCE) {
-                CellAt(token).type = TOK_BUILTIN;
-                out.Push(token);
-            } else {
-                ops.Push(token);
-            }
+        case TOK_OPERATOR:
+            if (!PlaceOperator(token, expectOperand, out, ops)) return kNoCell;
             expectOperand = true;
-            endsWithOperator = op != OP_SEQUENCE;
+            endsWithOperator = CellAt(token).number != OP_SEQUENCE;
             continue;
-        }
         case TOK_LPAREN:
             ops.Push(token);
             break;
@@ -390,16 +458,9 @@ CellIndex Compiler::ParseSequence(int depth) {
             if (!CloseBracket(out, ops)) return kNoCell;
             break;
         case TOK_LBRACE: {
+            const int32_t start = m_starts[token];
             Release(token);
-            const CellIndex block = ParseSequence(depth + 1);
-            if (block == kNoCell) return kNoCell;
-            if (Peek() != '}' || AtEnd()) {
-                Release(block);
-                Fail(ERR_TOO_MANY_BRACES);
-                return kNoCell;
-            }
-            ++m_pos;
-            out.Push(block);
+            if (!ParseBlock(depth, start, out)) return kNoCell;
             expectOperand = false;
             break;
         }
@@ -426,26 +487,7 @@ CellIndex Compiler::ParseSequence(int depth) {
         endsWithOperator = false;
     }
     if (!FinishSequence(out, ops, endsWithOperator)) return kNoCell;
-    if (out.Size() > static_cast<size_t>(kMaxTableEntries)) {
-        Fail(ERR_NO_MEMORY);
-        return kNoCell;
-    }
-    ProgramBlock* block = AllocProgram(static_cast<int32_t>(out.Size()));
-    if (block) block->owner = m_in.serial;
-    if (!block) {
-        Fail(ERR_NO_MEMORY);
-        return kNoCell;
-    }
-    const CellIndex program = NewToken(TYPE_PROGRAM, 0);
-    if (program == kNoCell) {
-        std::free(block);
-        return kNoCell;
-    }
-    std::vector<CellIndex> items = out.Take();
-    std::copy(items.begin(), items.end(), block->items);
-    PrepareProgram(m_in, block);
-    CellAt(program).prog = block;
-    return program;
+    return MakeProgram(out);
 }
 
 } // namespace
@@ -468,6 +510,8 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
     std::string& src = in.source;
     src.clear();
     src.reserve(std::min(length, kMaxSourceLength + 1));
+    std::vector<int32_t> origins; // the text offset of each byte of the copy
+    origins.reserve(std::min(length, kMaxSourceLength + 1));
     bool inString = false;
     for (size_t k = 0; k < length && src.size() <= kMaxSourceLength; ++k) {
         const char c = text[k];
@@ -476,7 +520,10 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
             src.push_back(c);
         } else if (static_cast<signed char>(c) >= 33) {
             src.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+        } else {
+            continue;
         }
+        origins.push_back(static_cast<int32_t>(k));
     }
     if (src.size() > kMaxSourceLength) {
         src.clear();
@@ -488,7 +535,7 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
         SetError(in, ERR_NO_END_QUOTE);
         return kNoCell;
     }
-    Compiler compiler(in);
+    Compiler compiler(in, origins);
     const CellIndex program = compiler.ParseSequence(0);
     if (program == kNoCell) return kNoCell;
     if (in.position < static_cast<int32_t>(src.size())) { // a "}" stopped the parse
@@ -502,30 +549,48 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
     return program;
 }
 
+namespace {
+
+// The double nearest to digits x 10^scale (digits without leading zeros, at least one),
+// correctly rounded; past the range of doubles, infinity or zero.
+double DecimalToDouble(const std::string& digits, int64_t scale) {
+    const std::string text = digits + "e" + std::to_string(scale);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range)
+        return static_cast<int64_t>(digits.size()) + scale > 0 ? HUGE_VAL : 0.0;
+    return value;
+}
+
+} // namespace
+
 size_t ScanNumber(std::string_view text, NumberLiteral& out) {
     out = NumberLiteral{};
     size_t k = 0;
     auto peek = [&] { return k < text.size() ? text[k] : '\0'; };
     const bool negative = peek() == '-';
     if (negative) ++k;
-    // All mantissa digits form one integer, accumulated in extended precision.
+    // A long is the integer of all its digits, accumulated in extended precision; a double is
+    // read from its significant digits and their power of ten.
     long double mantissa = 0;
+    std::string significant;
+    int64_t scale = 0;
     int32_t digits = 0;
-    int32_t fractionDigits = 0;
-    while (IsDigit(peek())) {
-        mantissa = mantissa * 10 + (peek() - '0');
+    const auto digit = [&](bool fraction) {
+        const char c = peek();
+        mantissa = mantissa * 10 + (c - '0');
+        if (c != '0' || !significant.empty()) significant += c;
+        if (fraction) --scale;
         ++digits;
         ++k;
-    }
+    };
+    while (IsDigit(peek()))
+        digit(false);
     if (peek() == '.') {
         out.isDouble = true;
         ++k;
-        while (IsDigit(peek())) {
-            mantissa = mantissa * 10 + (peek() - '0');
-            ++digits;
-            ++fractionDigits;
-            ++k;
-        }
+        while (IsDigit(peek()))
+            digit(true);
     }
     if (digits == 0) return 0;
     int32_t exponent = 0;
@@ -548,13 +613,32 @@ size_t ScanNumber(std::string_view text, NumberLiteral& out) {
         }
         if (negativeExponent) exponent = -exponent;
     }
-    long double value = mantissa;
-    if (fractionDigits) value /= std::pow(10.0L, fractionDigits);
-    if (negative) value = -value;
-    if (exponent > 0) value *= std::pow(10.0L, exponent);
-    if (exponent < 0) value /= std::pow(10.0L, -exponent);
-    out.value = value;
+    if (out.isDouble) {
+        // Zero scaled by any power of ten stays zero.
+        const double d = significant.empty() ? 0.0 : DecimalToDouble(significant, scale + exponent);
+        out.value = negative ? -d : d;
+    } else {
+        out.value = negative ? -mantissa : mantissa;
+    }
     return k;
+}
+
+int32_t ItemSourceOffset(CellIndex program, int32_t position) {
+    const ValueCell& c = CellAt(program);
+    if (c.type != TYPE_PROGRAM || position < 1 || position > c.prog->count) return -1;
+    return ProgramSourceOffsets(c.prog)[position - 1];
+}
+
+bool ItemLineAndColumn(std::string_view text, CellIndex program, int32_t position, int32_t& line,
+                       int32_t& column) {
+    const int32_t offset = ItemSourceOffset(program, position);
+    if (offset < 0 || static_cast<size_t>(offset) >= text.size()) return false;
+    const std::string_view before = text.substr(0, static_cast<size_t>(offset));
+    const size_t lineStart = before.rfind('\n');
+    line = 1 + static_cast<int32_t>(std::count(before.begin(), before.end(), '\n'));
+    column = offset + 1 -
+             (lineStart == std::string_view::npos ? 0 : static_cast<int32_t>(lineStart) + 1);
+    return true;
 }
 
 } // namespace tivane

@@ -1,6 +1,7 @@
 #pragma once
 // Program text to a PROGRAM value: a flat list of items in postfix order.
 
+#include <cstdint>
 #include <string_view>
 
 #include "cellpool.h"
@@ -33,5 +34,13 @@ struct NumberLiteral {
     bool badExponent = false;
 };
 size_t ScanNumber(std::string_view text, NumberLiteral& out);
+
+// Where item `position` (from 1, as the error trace counts) of a compiled program stands in
+// the text it was compiled from: its offset, or -1 when there is no such item. Blocks stand
+// at their "{".
+int32_t ItemSourceOffset(CellIndex program, int32_t position);
+// The same as a line and a column, both counted from 1, in that text; false when unknown.
+bool ItemLineAndColumn(std::string_view text, CellIndex program, int32_t position, int32_t& line,
+                       int32_t& column);
 
 } // namespace tivane

@@ -41,6 +41,8 @@ constexpr std::array<const char*, kErrorCodeCount> kMessages = {
     "Invalid ClipWindow size",
 };
 
+static_assert(kMessages.back() != nullptr, "one message for each ErrorCode");
+
 // Characters of context shown before and after the failing place.
 constexpr size_t kContextBefore = 30;
 constexpr size_t kContextSpan = 60;
@@ -114,8 +116,6 @@ std::optional<TraceRecord> PopTrace(DocumentHost& doc) {
 
 std::optional<std::string> ErrorReport(CInterpreter& in) {
     DocumentHost& doc = *in.document;
-    in.message.clear();
-    in.hasMessage = false;
     const uint32_t code = doc.errorCode;
     std::optional<std::string> report;
     if (doc.errorPhase != ErrorPhase::None && code == ERR_USER_STOP)
@@ -150,8 +150,6 @@ std::optional<std::string> ErrorReport(CInterpreter& in) {
     ClearTrace(doc);
     doc.errorPhase = ErrorPhase::None;
     if (report) {
-        in.message = *report;
-        in.hasMessage = true;
     }
     return report;
 }

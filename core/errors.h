@@ -42,7 +42,7 @@ enum ErrorCode : uint32_t {
     ERR_CLIP_SIZE = 26,
 };
 
-inline constexpr int32_t kErrorCodeCount = 27;
+inline constexpr int32_t kErrorCodeCount = ERR_CLIP_SIZE + 1;
 
 // The message of a code; "General error" for any other number.
 const char* ErrorMessage(uint32_t code);

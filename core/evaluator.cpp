@@ -1,5 +1,6 @@
 #include "evaluator.h"
 
+#include <algorithm>
 #include <cassert>
 #include <memory>
 #include <new>
@@ -18,6 +19,14 @@ namespace tivane {
 
 namespace {
 
+// An evaluation-stack slot, laid out as a cell so that the arithmetic reads both alike. A
+// number is held by value (type TYPE_LONG or TYPE_DOUBLE), which spares arithmetic the pool
+// and the reference counts; `self` then names the cell it was read from, a hint that holds
+// no reference. Anything else is a cell the slot holds one reference to (type kBoxed, `self`
+// the cell).
+using Slot = ValueCell;
+constexpr uint16_t kBoxed = 0;
+
 // Evaluation-stack storage shared by all runs. Nested runs take frames above their caller's;
 // blocks never move, so a handler's stack pointer stays valid while it runs nested programs,
 // and a run allocates nothing once the blocks it needs exist.
@@ -28,10 +37,10 @@ public:
         size_t used;
     };
 
-    CellIndex* Acquire(size_t n, Mark& mark) {
+    Slot* Acquire(size_t n, Mark& mark) {
         mark = {m_block, m_used};
         if (m_used + n <= m_size) {
-            CellIndex* frame = m_data + m_used;
+            Slot* frame = m_data + m_used;
             m_used += n;
             return frame;
         }
@@ -48,11 +57,11 @@ public:
     }
 
 private:
-    [[gnu::noinline]] CellIndex* AcquireInNextBlock(size_t n) {
+    [[gnu::noinline]] Slot* AcquireInNextBlock(size_t n) {
         const size_t next = m_data ? m_block + 1 : 0;
         if (next >= m_blocks.size() || m_blocks[next].size < n) {
             const size_t size = std::max(n, kBlockSlots);
-            std::unique_ptr<CellIndex[]> data(new (std::nothrow) CellIndex[size]);
+            std::unique_ptr<Slot[]> data(new (std::nothrow) Slot[size]);
             if (!data) return nullptr;
             try {
                 if (next >= m_blocks.size()) m_blocks.push_back({nullptr, 0});
@@ -71,18 +80,19 @@ private:
     // Two frames of the largest program fit in one block.
     static constexpr size_t kBlockSlots = 65536;
     struct Block {
-        std::unique_ptr<CellIndex[]> data;
+        std::unique_ptr<Slot[]> data;
         size_t size;
     };
     std::vector<Block> m_blocks;
     size_t m_block = 0;
-    CellIndex* m_data = nullptr; // the current block
+    Slot* m_data = nullptr; // the current block
     size_t m_size = 0;
     size_t m_used = 0;
 };
 
 StackArena g_arena;
 uint16_t g_runCounter = 0;
+bool g_plain = false;
 int32_t g_runDepth = 0;
 
 // The machine stack a chain of nested runs may use, measured from the outermost run. The
@@ -118,47 +128,184 @@ bool StackExhausted(size_t margin = 0) {
     return here < g_stackFloor + margin;
 }
 
-// Replaces a long on the stack by a double of the same value.
-bool Widen(CInterpreter& in, CellIndex& slot) {
-    ValueCell& c = CellAt(slot);
-    if (c.refs == 1) { // only the stack holds it: convert in place
-        c.d = static_cast<double>(c.l);
-        c.type = TYPE_DOUBLE;
-        return true;
+bool IsNumber(uint16_t type) {
+    return type == TYPE_LONG || type == TYPE_DOUBLE;
+}
+
+// The value a slot stands for.
+[[gnu::always_inline]] inline const ValueCell& Val(const Slot& s) {
+    return s.type != kBoxed ? s : CellAt(s.self);
+}
+
+[[gnu::always_inline]] inline void Drop(const Slot& s) {
+    if (s.type == kBoxed) Release(s.self);
+}
+
+[[gnu::always_inline]] inline void SetNumber(Slot& s, const ValueCell& value, CellIndex from) {
+    s.type = value.type;
+    s.self = from;
+    s.raw = value.raw;
+}
+
+[[gnu::always_inline]] inline void SetCell(Slot& s, CellIndex c) {
+    s.type = kBoxed;
+    s.self = c;
+}
+
+// Pushes the value of a cell that a table or the program holds: a number by value, anything
+// else with a reference of its own. The plain evaluation holds every value as a cell.
+template <bool Plain>
+[[gnu::always_inline]] inline void PushHeld(Slot* stack, int32_t& sp, CellIndex c) {
+    const ValueCell& v = CellAt(c);
+    Slot& s = stack[++sp];
+    if (!Plain && IsNumber(v.type)) {
+        SetNumber(s, v, c);
+        return;
     }
-    const CellIndex d = NewDouble(in, static_cast<double>(c.l));
-    if (d == kNoCell) return false;
-    Release(slot);
-    slot = d;
+    AddRef(c);
+    SetCell(s, c);
+}
+
+// Pushes a cell whose reference passes to the stack.
+template <bool Plain>
+[[gnu::always_inline]] inline void PushOwned(Slot* stack, int32_t& sp, CellIndex c) {
+    const ValueCell& v = CellAt(c);
+    Slot& s = stack[++sp];
+    if (!Plain && IsNumber(v.type)) {
+        SetNumber(s, v, c);
+        Release(c);
+        return;
+    }
+    SetCell(s, c);
+}
+
+// A cell with one reference for the caller holding the slot's value; `take` passes the
+// slot's own reference instead of adding one. A number shares the cell it was read from when
+// that still holds the same number: a cell with more than one holder is never changed in
+// place, so the share cannot be told from a copy. kNoCell with error 3 set when a cell is
+// needed and none can be had.
+CellIndex Box(CInterpreter& in, const Slot& s, bool take) {
+    if (s.type == kBoxed) {
+        if (!take) AddRef(s.self);
+        return s.self;
+    }
+    if (s.self != kNoCell) {
+        const ValueCell& from = CellAt(s.self);
+        if (from.refs != 0 && from.type == s.type &&
+            (s.type == TYPE_LONG ? from.l == s.l : from.raw == s.raw)) {
+            AddRef(s.self);
+            return s.self;
+        }
+    }
+    const CellIndex c = Pool().NewCell();
+    if (c == kNoCell) {
+        SetError(in, ERR_NO_MEMORY);
+        return kNoCell;
+    }
+    ValueCell& t = CellAt(c);
+    t.type = s.type;
+    t.raw = s.raw;
+    return c;
+}
+
+// Turns slots [from, to] into cells in place, so that they can be handed on as cells. On
+// failure the slots stay consistent (some boxed, the rest numbers) for the caller to drop.
+bool BoxInPlace(CInterpreter& in, Slot* stack, int32_t from, int32_t to) {
+    for (int32_t k = from; k <= to; ++k) {
+        Slot& s = stack[k];
+        if (s.type == kBoxed) continue;
+        const CellIndex c = Box(in, s, true);
+        if (c == kNoCell) return false;
+        SetCell(s, c);
+    }
     return true;
 }
 
+// Replaces a long argument by a double of the same value.
+void Widen(Slot& s) {
+    const double d = static_cast<double>(Val(s).l);
+    Drop(s);
+    s.type = TYPE_DOUBLE;
+    s.self = kNoCell;
+    s.d = d;
+}
+
 // Checks and widens the arguments of a built-in row in place.
-bool CheckArguments(CInterpreter& in, const BuiltinEntry& e, CellIndex* stack, int32_t sp) {
+bool CheckArguments(CInterpreter& in, const BuiltinEntry& e, Slot* stack, int32_t sp) {
     for (int32_t k = e.nargs - 1; k >= 0; --k) {
-        CellIndex& slot = stack[sp - k];
-        const uint16_t type = CellAt(slot).type;
+        Slot& slot = stack[sp - k];
+        const uint16_t type = Val(slot).type;
         if (type & e.argMask[k]) continue;
         if (type == TYPE_LONG && (e.argMask[k] & TYPE_DOUBLE)) {
-            if (!Widen(in, slot)) return false;
+            Widen(slot);
             continue;
         }
         SetError(in, ERR_INVALID_TYPE);
         return false;
     }
     for (int p = 0; e.sameType[p] != kSameTypeEnd && p < 4; p += 2) {
-        CellIndex& a = stack[sp - e.sameType[p]];
-        CellIndex& b = stack[sp - e.sameType[p + 1]];
-        if (CellAt(a).type & CellAt(b).type) continue;
-        if (CellAt(a).type == TYPE_LONG && !Widen(in, a)) return false;
-        if (CellAt(b).type == TYPE_LONG && !Widen(in, b)) return false;
-        if (CellAt(a).type != CellAt(b).type) {
+        Slot& a = stack[sp - e.sameType[p]];
+        Slot& b = stack[sp - e.sameType[p + 1]];
+        if (Val(a).type & Val(b).type) continue;
+        if (Val(a).type == TYPE_LONG) Widen(a);
+        if (Val(b).type == TYPE_LONG) Widen(b);
+        if (Val(a).type != Val(b).type) {
             SetError(in, ERR_INVALID_TYPE);
             return false;
         }
     }
     return true;
 }
+
+// How many stack entries a row's handler takes: its arguments, and for a definition also the
+// parameter names below them.
+int32_t HandlerTakes(const CInterpreter& in, uint32_t row, const Slot* stack, int32_t sp) {
+    const int32_t n = BuiltinTable[row].nargs;
+    if (row != OP_DEFINE) return n;
+    const int32_t params = in.functions[Val(stack[sp - 1]).number].nargs;
+    return n + (params > 0 ? params : 0);
+}
+
+// Calls a built-in row's handler on the cells of the top entries, and pushes its result.
+template <bool Plain>
+bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
+    const BuiltinEntry& e = BuiltinTable[row];
+    assert(sp + 1 >= e.nargs);
+    if constexpr (!Plain) {
+        Slot& x = stack[sp];
+        if (e.number && x.type != kBoxed) {
+            x.d = e.number(x.type == TYPE_LONG ? static_cast<double>(x.l) : x.d);
+            x.type = TYPE_DOUBLE;
+            x.self = kNoCell;
+            return true;
+        }
+    }
+    if (!CheckArguments(in, e, stack, sp)) return false;
+    const int32_t count = HandlerTakes(in, row, stack, sp);
+    const int32_t base = sp - count + 1;
+    if (!BoxInPlace(in, stack, base, sp)) return false;
+    // The handler works on a stack of cells of its own; what it leaves there is dropped.
+    CellIndex local[8];
+    std::vector<CellIndex> many;
+    CellIndex* cells = local;
+    if (count > 8) {
+        many.resize(static_cast<size_t>(count));
+        cells = many.data();
+    }
+    for (int32_t k = 0; k < count; ++k)
+        cells[k] = stack[base + k].self;
+    sp = base - 1;
+    int32_t top = count - 1;
+    const CellIndex r = e.handler(in, cells, top);
+    while (top >= 0)
+        Release(cells[top--]);
+    if (r == kNoCell) return false;
+    PushOwned<Plain>(stack, sp, r);
+    return in.document->errorCode == 0;
+}
+
+template <bool Held>
+bool RunEither(CInterpreter& in, CellIndex program, Slot* result);
 
 // Parameter numbers are copied before the call: the body may redefine its own function.
 class ParamCopy {
@@ -181,106 +328,93 @@ private:
     const int16_t* m_data;
 };
 
-// Replaces the two operands on top of the stack by the result. An operand that only the
-// stack holds takes the result in place, which saves a free and an allocation.
-[[gnu::always_inline]] inline bool StoreBinaryResult(CInterpreter& in, CellIndex* stack,
-                                                     int32_t& sp, const ValueCell& value) {
-    const CellIndex li = stack[sp - 1];
-    const CellIndex ri = stack[sp];
-    ValueCell& l = CellAt(li);
-    ValueCell& r = CellAt(ri);
-    CellIndex target;
-    if (l.refs == 1) {
-        target = li;
-        Release(ri);
-    } else if (r.refs == 1) {
-        target = ri;
-        Release(li);
-    } else {
-        target = Pool().NewCell();
-        if (target == kNoCell) {
-            SetError(in, ERR_NO_MEMORY);
-            return false;
+// Calls a user function of `owner` with its arguments on top of the stack: the parameter
+// variables are bound by exchange with the stack and restored afterwards.
+template <bool Plain>
+bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Slot* stack,
+                      int32_t& sp) {
+    const UserFunction& f = owner.functions[function];
+    const int32_t n = f.nargs;
+    const CellIndex body = f.body;
+    if (body == kNotValid) { // called but never defined: not an error
+        for (int32_t k = 0; k < n; ++k)
+            Drop(stack[sp--]);
+        SetCell(stack[++sp], kNotValid);
+        return true;
+    }
+    if (static_cast<int32_t>(f.params.size()) != n) {
+        SetError(owner, ERR_NOT_IMPLEMENTED);
+        return false;
+    }
+    // Binding gives each argument to a parameter variable of the function's interpreter: for
+    // a parent's function that is the parent's variable, which takes no PROGRAM.
+    if (parentCall) {
+        for (int32_t k = 0; k < n; ++k) {
+            if (Val(stack[sp - k]).type == TYPE_PROGRAM) {
+                SetError(owner, ERR_PROGRAM_TO_PARENT);
+                return false;
+            }
         }
-        Release(li);
-        Release(ri);
     }
-    ValueCell& t = CellAt(target);
-    t.type = value.type;
-    t.raw = value.raw;
-    stack[--sp] = target;
+    if (!BoxInPlace(owner, stack, sp - n + 1, sp)) return false;
+    const ParamCopy params(f.params);
+    std::vector<CellIndex>& vars = owner.variableValues;
+    // Bind: the parameter variables take the arguments, the stack keeps their old values.
+    for (int32_t k = n - 1; k >= 0; --k)
+        std::swap(stack[sp - k].self, vars[params[k]]);
+    Slot result;
+    if (!RunEither<false>(owner, body, &result)) return false; // the parameters keep the arguments
+    for (int32_t k = 0; k < n; ++k) {
+        const CellIndex old = vars[params[k]];
+        vars[params[k]] = stack[sp--].self;
+        Release(old);
+    }
+    if (parentCall && Val(result).type == TYPE_PROGRAM) {
+        Drop(result);
+        SetError(owner, ERR_PROGRAM_FROM_PARENT);
+        return false;
+    }
+    stack[++sp] = result;
     return true;
 }
 
-[[gnu::always_inline]] inline bool AssignVariable(CInterpreter& in, bool parentVariable,
-                                                  uint32_t number, bool drop, CellIndex* stack,
-                                                  int32_t& sp) {
-    const CellIndex value = stack[sp];
-    const uint16_t type = CellAt(value).type;
-    if (!(type & MASK_ANY)) {
-        SetError(in, ERR_INVALID_TYPE);
-        return false;
+// IF and WHILE as their handlers run them, but without cells for their arguments and values:
+// the condition and a branch's value stay slots, and the loop body's value is dropped.
+bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
+    if (!CheckArguments(in, BuiltinTable[row], stack, sp)) return false;
+    if (row == kRowWhile) {
+        const CellIndex body = stack[sp--].self;
+        const CellIndex condition = stack[sp--].self;
+        const bool ok = RunWhileLoop(in, condition, body);
+        Release(body);
+        Release(condition);
+        if (!ok) return false;
+        SetCell(stack[++sp], kNotValid);
+        return in.document->errorCode == 0;
     }
-    if (parentVariable && type == TYPE_PROGRAM) {
-        SetError(in, ERR_PROGRAM_TO_PARENT);
-        return false;
+    const Slot otherwise = stack[sp--];
+    const Slot then = stack[sp--];
+    const Slot condition = stack[sp--];
+    const bool yes = Val(condition).l != 0;
+    const Slot chosen = yes ? then : otherwise;
+    Drop(yes ? otherwise : then);
+    Drop(condition);
+    if (Val(chosen).type != TYPE_PROGRAM) {
+        stack[++sp] = chosen;
+        return true;
     }
-    CellIndex& slot = (parentVariable ? *in.parent : in).variableValues[number];
-    const CellIndex old = slot;
-    if (drop)
-        --sp; // the stack's reference passes to the variable
-    else
-        AddRef(value);
-    slot = value;
-    Release(old);
-    return true;
+    Slot value;
+    const bool ok = RunEither<true>(in, chosen.self, &value);
+    Release(chosen.self);
+    if (!ok) return false;
+    stack[++sp] = value;
+    return in.document->errorCode == 0;
 }
 
-bool AssignElement(CInterpreter& in, bool parentArray, uint32_t number, bool drop, CellIndex* stack,
-                   int32_t& sp) {
-    const CellIndex value = stack[sp];
-    const CellIndex index = stack[sp - 1];
-    const uint16_t type = CellAt(value).type;
-    if (CellAt(index).type != TYPE_LONG || !(type & MASK_ANY)) {
-        SetError(in, ERR_INVALID_TYPE);
-        return false;
-    }
-    if (parentArray && type == TYPE_PROGRAM) {
-        SetError(in, ERR_PROGRAM_TO_PARENT);
-        return false;
-    }
-    AddRef(value);
-    if (!(parentArray ? *in.parent : in).StoreElement(number, CellAt(index).l, value)) {
-        Release(value);
-        return false;
-    }
-    Release(index);
-    if (drop) {
-        Release(value);
-        sp -= 2;
-    } else {
-        stack[--sp] = value;
-    }
-    return true;
-}
-
-[[gnu::always_inline]] inline CellIndex NewNumber(CInterpreter& in, const ValueCell& value) {
-    const CellIndex c = Pool().NewCell();
-    if (c == kNoCell) {
-        SetError(in, ERR_NO_MEMORY);
-        return kNoCell;
-    }
-    ValueCell& t = CellAt(c);
-    t.type = value.type;
-    t.raw = value.raw;
-    return c;
-}
-
-// The fast path of a fused operation; false when its items must run one by one (the error
-// code is then set only when a cell could not be had).
+// The fast path of a fused operation; false when its items must run one by one.
 template <typename Variable>
 [[gnu::always_inline]] inline bool RunFused(CInterpreter& in, uint32_t f, const CellIndex* items,
-                                            const uint32_t* ops, CellIndex* stack, int32_t& sp,
+                                            const uint32_t* ops, Slot* stack, int32_t& sp,
                                             Variable variable) {
     ValueCell v;
     switch (FuseKindOf(f)) {
@@ -289,26 +423,16 @@ template <typename Variable>
         const ValueCell& a = CellAt(variable(ops[0]));
         const ValueCell& b = CellAt(FuseKindOf(f) == F_VAR_LIT ? items[1] : variable(ops[1]));
         if (!Compute(NumberOf(ops[2]), a, b, v)) return false;
-        const CellIndex c = NewNumber(in, v);
-        if (c == kNoCell) return false;
-        stack[++sp] = c;
+        SetNumber(stack[++sp], v, kNoCell);
         return true;
     }
     case F_LIT_BINARY:
     case F_VAR_BINARY: {
-        const CellIndex li = stack[sp];
-        ValueCell& a = CellAt(li);
+        Slot& top = stack[sp];
         const ValueCell& b = CellAt(FuseKindOf(f) == F_LIT_BINARY ? items[0] : variable(ops[0]));
-        if (!Compute(NumberOf(ops[1]), a, b, v)) return false;
-        if (a.refs == 1) { // a temporary only the stack holds takes the result
-            a.type = v.type;
-            a.raw = v.raw;
-            return true;
-        }
-        const CellIndex c = NewNumber(in, v);
-        if (c == kNoCell) return false;
-        Release(li);
-        stack[sp] = c;
+        if (!Compute(NumberOf(ops[1]), Val(top), b, v)) return false;
+        Drop(top);
+        SetNumber(top, v, kNoCell);
         return true;
     }
     case F_UPDATE_LIT:
@@ -321,10 +445,7 @@ template <typename Variable>
         if (!Compute(NumberOf(ops[3]), a, b, v)) return false;
         a.type = v.type;
         a.raw = v.raw;
-        if (!DropsOf(f)) {
-            AddRef(slot);
-            stack[++sp] = slot;
-        }
+        if (!DropsOf(f)) SetNumber(stack[++sp], v, slot);
         return true;
     }
     default:
@@ -332,56 +453,61 @@ template <typename Variable>
     }
 }
 
-// Calls a user function of `owner` with its arguments on top of the stack: the parameter
-// variables are bound by exchange with the stack and restored afterwards.
-bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, CellIndex* stack,
-                      int32_t& sp) {
-    const UserFunction& f = owner.functions[function];
-    const int32_t n = f.nargs;
-    const CellIndex body = f.body;
-    if (body == kNotValid) { // called but never defined: not an error
-        for (int32_t k = 0; k < n; ++k)
-            Release(stack[sp--]);
-        stack[++sp] = kNotValid;
-        return true;
-    }
-    if (static_cast<int32_t>(f.params.size()) != n) {
-        SetError(owner, ERR_NOT_IMPLEMENTED);
-        return false;
-    }
-    // Binding gives each argument to a parameter variable of the function's interpreter: for
-    // a parent's function that is the parent's variable, which takes no PROGRAM.
-    if (parentCall) {
-        for (int32_t k = 0; k < n; ++k) {
-            if (CellAt(stack[sp - k]).type == TYPE_PROGRAM) {
-                SetError(owner, ERR_PROGRAM_TO_PARENT);
-                return false;
-            }
+// The assignments the compiler marked, on their own kind of target. A number assigned to a
+// variable whose cell no one else holds is written into that cell.
+[[gnu::always_inline]] inline bool AssignVariableOp(CInterpreter& in, bool parentVariable,
+                                                    uint32_t number, bool drop, Slot* stack,
+                                                    int32_t& sp) {
+    Slot& s = stack[sp];
+    const uint16_t type = Val(s).type;
+    if (!CheckAssignable(in, parentVariable, type)) return false;
+    CInterpreter& owner = parentVariable ? *in.parent : in;
+    if (s.type != kBoxed) {
+        ValueCell& old = CellAt(owner.variableValues[number]);
+        if (old.refs == 1 && IsNumber(old.type)) {
+            old.type = s.type;
+            old.raw = s.raw;
+            if (drop) --sp;
+            return true;
         }
     }
-    const ParamCopy params(f.params);
-    std::vector<CellIndex>& vars = owner.variableValues;
-    // Bind: the parameter variables take the arguments, the stack keeps their old values.
-    for (int32_t k = n - 1; k >= 0; --k)
-        std::swap(stack[sp - k], vars[params[k]]);
-    const CellIndex result = Run(owner, body);
-    if (result == kNoCell) return false; // the parameters keep the arguments
-    for (int32_t k = 0; k < n; ++k) {
-        const CellIndex old = vars[params[k]];
-        vars[params[k]] = stack[sp--];
-        Release(old);
-    }
-    if (parentCall && CellAt(result).type == TYPE_PROGRAM) {
-        Release(result);
-        SetError(owner, ERR_PROGRAM_FROM_PARENT);
-        return false;
-    }
-    stack[++sp] = result;
+    const CellIndex value = Box(in, s, drop);
+    if (value == kNoCell) return false;
+    if (drop) --sp;
+    StoreVariable(owner, number, value);
     return true;
 }
 
+bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool drop, Slot* stack,
+                     int32_t& sp) {
+    const Slot& s = stack[sp];
+    const Slot& index = stack[sp - 1];
+    if (Val(index).type != TYPE_LONG) {
+        SetError(in, ERR_INVALID_TYPE);
+        return false;
+    }
+    if (!CheckAssignable(in, parentArray, Val(s).type)) return false;
+    const CellIndex value = Box(in, s, false);
+    if (value == kNoCell) return false;
+    if (!(parentArray ? *in.parent : in).StoreElement(number, Val(index).l, value)) {
+        Release(value);
+        return false;
+    }
+    Drop(index);
+    if (drop) {
+        Drop(s);
+        sp -= 2;
+    } else {
+        stack[sp - 1] = s;
+        --sp;
+    }
+    return true;
+}
+
+// The checks and the message pass that start a run: false, with the error set and a trace
+// record added, when the run cannot start.
 template <bool Held>
-CellIndex RunProgram(CInterpreter& in, CellIndex program) {
+bool StartRun(CInterpreter& in, CellIndex program) {
     DocumentHost& doc = *in.document;
     if (doc.errorCode) ClearErrors(doc);
     doc.errorPhase = ErrorPhase::Run;
@@ -389,35 +515,46 @@ CellIndex RunProgram(CInterpreter& in, CellIndex program) {
     // A program runs only in the interpreter that compiled it: its items index those tables.
     if (pc.type != TYPE_PROGRAM || pc.prog->owner != in.serial) {
         SetError(in, ERR_INVALID_TYPE);
-        return kNoCell;
+        return false;
     }
     if (g_runDepth >= kMaxRunDepth || StackExhausted()) {
         SetError(in, ERR_NO_MEMORY);
         PushTrace(doc, program, 0);
-        return kNoCell;
+        return false;
     }
-    // The run holds the program, so that it outlives a redefinition or CLEAR from inside,
-    // including one made by a program that runs during the message pass just below.
+    // The run holds the program (unless its caller does), so that it outlives a
+    // redefinition or CLEAR from inside, including one made by a program that runs during
+    // the message pass just below.
     if constexpr (!Held) AddRef(program);
-    if (g_runCounter++ % 4096 == 0) {
+    if (g_runCounter++ % kMessagePassInterval == 0) {
         doc.PumpMessages();
         if (doc.errorCode) {
             PushTrace(doc, program, 0);
             if constexpr (!Held) Release(program);
-            return kNoCell;
+            return false;
         }
     }
-    const ProgramBlock* block = pc.prog;
+    return true;
+}
+
+// Runs the items of one program. The plain evaluation takes each item as the compiler wrote
+// it and calls a handler for every operator; the other uses the evaluator's code: fused
+// operations, assignments that store directly, and numbers held by value.
+template <bool Held, bool Plain>
+bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
+    if (!StartRun<Held>(in, program)) return false;
+    DocumentHost& doc = *in.document;
+    const ProgramBlock* block = CellAt(program).prog;
     const int32_t n = block->count;
     const CellIndex* items = block->items;
     const uint32_t* ops = ProgramOps(block);
     StackArena::Mark mark;
-    CellIndex* stack = g_arena.Acquire(static_cast<size_t>(n) + 1, mark);
+    Slot* stack = g_arena.Acquire(static_cast<size_t>(n) + 1, mark);
     if (!stack) {
         if constexpr (!Held) Release(program);
         SetError(in, ERR_NO_MEMORY);
         PushTrace(doc, program, 0);
-        return kNoCell;
+        return false;
     }
     ++g_runDepth;
     const uint32_t* fuse = ProgramFuse(block);
@@ -430,34 +567,31 @@ CellIndex RunProgram(CInterpreter& in, CellIndex program) {
                                         : parent->variableValues[NumberOf(op)];
     };
     while (pos < n) {
-        uint32_t op = ops[pos];
-        if (KindOf(op) == K_FUSED) {
-            if (RunFused(in, op, items + pos, fuse + pos, stack, sp, variable)) {
-                pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0));
-                continue;
-            }
-            if (in.document->errorCode) { // only "Not enough memory" can get here
-                fail = pos + static_cast<int32_t>(SpanOf(op)); // the operator's item
-                break;
-            }
-            op = fuse[pos]; // the item's own operation
-        }
         const CellIndex item = items[pos];
+        uint32_t op;
+        if constexpr (Plain) {
+            op = DecodeItem(CellAt(item));
+        } else {
+            op = ops[pos];
+            if (KindOf(op) == K_FUSED) {
+                if (RunFused(in, op, items + pos, fuse + pos, stack, sp, variable)) {
+                    pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0));
+                    continue;
+                }
+                op = fuse[pos]; // the item's own operation
+            }
+        }
         const uint32_t number = NumberOf(op);
         bool ok = true;
         switch (KindOf(op)) {
         case K_LITERAL:
-            AddRef(item);
-            stack[++sp] = item;
+            PushHeld<Plain>(stack, sp, item);
             break;
         case K_SKIP:
             break;
-        case K_VARIABLE: {
-            const CellIndex v = in.variableValues[number];
-            AddRef(v);
-            stack[++sp] = v;
+        case K_VARIABLE:
+            PushHeld<Plain>(stack, sp, in.variableValues[number]);
             break;
-        }
         case K_PARENTVARIABLE: {
             const CellIndex v = parent->variableValues[number];
             if (CellAt(v).type == TYPE_PROGRAM) {
@@ -465,75 +599,68 @@ CellIndex RunProgram(CInterpreter& in, CellIndex program) {
                 ok = false;
                 break;
             }
-            AddRef(v);
-            stack[++sp] = v;
+            PushHeld<Plain>(stack, sp, v);
             break;
         }
         case K_ARRAY:
         case K_PARENTARRAY: {
-            const ValueCell& index = CellAt(stack[sp]);
-            if (index.type != TYPE_LONG) {
+            const Slot index = stack[sp];
+            if (Val(index).type != TYPE_LONG) {
                 SetError(in, ERR_INVALID_TYPE);
                 ok = false;
                 break;
             }
             const bool own = KindOf(op) == K_ARRAY;
-            const ArrayEntry& a = (own ? in : *parent).arrays[number];
-            const auto i = static_cast<uint32_t>(index.l);
-            const CellIndex v = i < static_cast<uint32_t>(a.slotCount) ? a.slots[i] : kNotValid;
+            const CellIndex v = (own ? in : *parent).arrays[number].Read(Val(index).l);
             if (!own && CellAt(v).type == TYPE_PROGRAM) {
                 SetError(in, ERR_PROGRAM_FROM_PARENT);
                 ok = false;
                 break;
             }
-            AddRef(v);
-            Release(stack[sp]);
-            stack[sp] = v;
+            --sp;
+            PushHeld<Plain>(stack, sp, v);
+            Drop(index);
             break;
         }
         case K_USERFUNC:
-            ok = CallUserFunction(in, static_cast<int32_t>(number), false, stack, sp);
+            ok = CallUserFunction<Plain>(in, static_cast<int32_t>(number), false, stack, sp);
             break;
         case K_PARENTUSERFUNC:
-            ok = CallUserFunction(*parent, static_cast<int32_t>(number), true, stack, sp);
+            ok = CallUserFunction<Plain>(*parent, static_cast<int32_t>(number), true, stack, sp);
             break;
         case K_SEQUENCE:
-            Release(stack[sp--]);
+            Drop(stack[sp--]);
             break;
         case K_ASSIGN_VAR:
         case K_ASSIGN_PARENTVAR:
-            ok = AssignVariable(in, KindOf(op) == K_ASSIGN_PARENTVAR, number, ExtraOf(op) != 0,
-                                stack, sp);
+            ok = AssignVariableOp(in, KindOf(op) == K_ASSIGN_PARENTVAR, number, ExtraOf(op) != 0,
+                                  stack, sp);
             break;
         case K_ASSIGN_ELEMENT:
         case K_ASSIGN_PARENTELEM:
-            ok = AssignElement(in, KindOf(op) == K_ASSIGN_PARENTELEM, number, ExtraOf(op) != 0,
-                               stack, sp);
+            ok = AssignElementOp(in, KindOf(op) == K_ASSIGN_PARENTELEM, number, ExtraOf(op) != 0,
+                                 stack, sp);
             break;
-        case K_BINARY: {
-            ValueCell value;
-            if (Compute(number, CellAt(stack[sp - 1]), CellAt(stack[sp]), value)) {
-                ok = StoreBinaryResult(in, stack, sp, value);
-                break;
+        case K_BINARY:
+            if constexpr (!Plain) {
+                ValueCell value;
+                if (Compute(number, Val(stack[sp - 1]), Val(stack[sp]), value)) {
+                    Drop(stack[sp]);
+                    Drop(stack[--sp]);
+                    SetNumber(stack[sp], value, kNoCell);
+                    break;
+                }
             }
             [[fallthrough]];
-        }
-        case K_BUILTIN: {
-            const BuiltinEntry& e = BuiltinTable[number];
-            assert(sp + 1 >= e.nargs);
-            if (!CheckArguments(in, e, stack, sp)) {
-                ok = false;
-                break;
+        case K_BUILTIN:
+            if constexpr (!Plain) {
+                if (number == kRowIf || number == kRowWhile) {
+                    ok = RunControl(in, number, stack, sp);
+                    break;
+                }
             }
-            const CellIndex r = e.handler(in, stack, sp);
-            if (r == kNoCell) {
-                ok = false;
-                break;
-            }
-            stack[++sp] = r;
-            ok = doc.errorCode == 0;
+            ok = CallBuiltin<Plain>(in, number, stack, sp);
             break;
-        }
         case K_FUSED: // replaced above by the item's own operation
         case K_UNKNOWN:
             SetError(in, ERR_NOT_IMPLEMENTED);
@@ -547,18 +674,40 @@ CellIndex RunProgram(CInterpreter& in, CellIndex program) {
         pos += 1 + static_cast<int32_t>(ExtraOf(op));
     }
     --g_runDepth;
-    CellIndex result = kNotValid;
-    if (fail == 0) {
-        if (sp >= 0) result = stack[sp--];
-    } else {
-        result = kNoCell;
+    if (fail != 0) {
         PushTrace(doc, program, static_cast<int16_t>(in.parent ? fail : -fail));
+    } else if (result) {
+        if (sp >= 0)
+            *result = stack[sp--];
+        else
+            SetCell(*result, kNotValid);
     }
     while (sp >= 0)
-        Release(stack[sp--]);
+        Drop(stack[sp--]);
     g_arena.ReleaseTo(mark);
     if constexpr (!Held) Release(program);
-    return result;
+    return fail == 0;
+}
+
+// A run's value as a slot (nullptr drops it), in the evaluation the switch selects.
+template <bool Held>
+bool RunEither(CInterpreter& in, CellIndex program, Slot* result) {
+    return g_plain ? RunSlots<Held, true>(in, program, result)
+                   : RunSlots<Held, false>(in, program, result);
+}
+
+// A run's value as a cell. A number that ends the run needs one; without one the run's last
+// item fails.
+template <bool Held>
+CellIndex RunToCell(CInterpreter& in, CellIndex program) {
+    Slot value;
+    if (!RunEither<Held>(in, program, &value)) return kNoCell;
+    const CellIndex c = Box(in, value, true);
+    if (c == kNoCell) {
+        const int32_t n = CellAt(program).prog->count;
+        PushTrace(*in.document, program, static_cast<int16_t>(in.parent ? n : -n));
+    }
+    return c;
 }
 
 } // namespace
@@ -567,17 +716,41 @@ void SetRunCounter(uint16_t value) {
     g_runCounter = value;
 }
 
+void SetPlainEvaluation(bool plain) {
+    g_plain = plain;
+}
+
 CellIndex Run(CInterpreter& in, CellIndex program) {
-    return RunProgram<false>(in, program);
+    return RunToCell<false>(in, program);
 }
 
 CellIndex RunHeld(CInterpreter& in, CellIndex program) {
-    return RunProgram<true>(in, program);
+    return RunToCell<true>(in, program);
+}
+
+bool RunWhileLoop(CInterpreter& in, CellIndex condition, CellIndex body) {
+    for (;;) {
+        bool goOn;
+        if (!QuickCondition(in, condition, goOn)) {
+            Slot test;
+            if (!RunEither<true>(in, condition, &test)) return false;
+            const ValueCell& t = Val(test);
+            const bool isLong = t.type == TYPE_LONG;
+            goOn = isLong && t.l != 0;
+            Drop(test);
+            if (!isLong) {
+                SetError(in, ERR_INVALID_TYPE);
+                return false;
+            }
+        }
+        if (!goOn) return true;
+        if (!RunEither<true>(in, body, nullptr)) return false;
+    }
 }
 
 bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     const ProgramBlock* block = CellAt(program).prog;
-    if (block->count != 3 || block->owner != in.serial) return false;
+    if (g_plain || block->count != 3 || block->owner != in.serial) return false;
     const uint32_t op = ProgramOps(block)[0];
     if (KindOf(op) != K_FUSED || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR))
         return false;
@@ -585,8 +758,8 @@ bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     const uint32_t row = NumberOf(plain[2]);
     if (row < OP_GE || row > OP_EQ) return false;
     // The message pass and the nesting limits belong to a real run: leave those to Run.
-    if (g_runCounter % 4096 == 0 || g_runDepth >= kMaxRunDepth - kQuickDepthMargin ||
-        StackExhausted(kQuickStackMargin))
+    if (g_runCounter % kMessagePassInterval == 0 ||
+        g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
         return false;
     const auto variable = [&](uint32_t v) {
         return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]

@@ -204,6 +204,8 @@ struct Piece {
     std::string text;
     int32_t precedence;
     size_t mark = std::string::npos;
+    // An assignment target, negated or not ("n", "-n"): "--n:=1" compiles, "-(-n):=1" not.
+    bool target = false;
 };
 
 constexpr int32_t kOperandPrecedence = 9999;
@@ -269,113 +271,142 @@ std::string DoubleLiteral(double d) {
 
 } // namespace
 
-bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std::string& out,
-                 size_t* markOffset) {
-    if (markOffset) *markOffset = std::string::npos;
-    const ValueCell& pc = CellAt(program);
-    if (pc.type != TYPE_PROGRAM) return Fail(in, ERR_INVALID_TYPE);
-    const ProgramBlock* block = pc.prog;
-    std::vector<Piece> stack;
-    Piece output{"{", 0};
-    // The statements of a ";" met while an operand is still open (inside parentheses, an
-    // index or an argument list). They go in front of the next item, which starts the operand
-    // the ";" leads to: "x*(a;b)" is listed in place, and not as "{a;x*b}", which would read
-    // x after running a.
-    Piece pending{{}, kSequencePrecedence};
-    std::string text;
-    for (int32_t i = 1; i <= block->count; ++i) {
-        const ValueCell& c = CellAt(block->items[i - 1]);
-        if (c.type == TYPE_DOUBLE)
-            text = DoubleLiteral(c.d);
-        else if (!FormatValue(in, block->items[i - 1], text))
-            return false;
-        const bool marked = i == markPosition;
+namespace {
+
+// Lists a program's postfix items back into infix text, one item at a time.
+class Lister {
+public:
+    explicit Lister(CInterpreter& in) : m_in(in) {}
+
+    bool Item(const ValueCell& c, const std::string& text, bool marked) {
         switch (c.type) {
         case TOK_ARRAY:
         case TYPE_ARRAYREF:
         case TOK_PARENTARRAY:
-        case TYPE_PARENTARRAYREF: {
-            if (stack.empty()) return Fail(in, ERR_INVALID_TYPE);
-            Piece index = std::move(stack.back());
-            stack.pop_back();
-            Piece p{{}, kOperandPrecedence};
-            AppendItemText(p, text, marked);
-            p.text += '[';
-            Append(p, index);
-            p.text += ']';
-            stack.push_back(std::move(p));
-            continue;
-        }
+        case TYPE_PARENTARRAYREF:
+            return Element(c, text, marked);
         case TOK_USERFUNC:
         case TYPE_FUNCREF:
         case TOK_PARENTUSERFUNC:
-            break;
+            return Call(c, text, marked);
         case TOK_BUILTIN:
-            if (c.number >= kFirstNamedRow) break;
-            [[fallthrough]];
-        default:
-            if (c.type != TOK_BUILTIN) { // literals and variables
-                Piece p{{}, kOperandPrecedence};
-                if (!pending.text.empty()) {
-                    p.precedence = kSequencePrecedence;
-                    Append(p, pending);
-                    pending = Piece{{}, kSequencePrecedence};
-                }
-                AppendItemText(p, text, marked);
-                stack.push_back(std::move(p));
-                continue;
-            }
-            break;
+            if (c.number >= kFirstNamedRow) return Call(c, text, marked);
+            if (c.number == OP_NEGATE) return Negation(marked);
+            if (c.number == OP_SEQUENCE) return Sequence(marked);
+            return Binary(c.number, text, marked);
+        default: // literals and variables
+            Operand(c, text, marked);
+            return true;
         }
+    }
+
+    // The listing, and the offset of the mark in it.
+    std::string Finish(size_t& mark) {
+        Append(m_output, m_pending);
+        while (!m_stack.empty()) {
+            Append(m_output, m_stack.back());
+            m_stack.pop_back();
+        }
+        m_output.text += '}';
+        mark = m_output.mark;
+        return std::move(m_output.text);
+    }
+
+private:
+    bool Fail() {
+        SetError(m_in, ERR_INVALID_TYPE);
+        return false;
+    }
+
+    Piece Pop() {
+        Piece p = std::move(m_stack.back());
+        m_stack.pop_back();
+        return p;
+    }
+
+    // An array element: the name, then its index.
+    bool Element(const ValueCell& c, const std::string& text, bool marked) {
+        if (m_stack.empty()) return Fail();
+        const Piece index = Pop();
+        Piece p{{}, kOperandPrecedence};
+        AppendItemText(p, text, marked);
+        p.text += '[';
+        Append(p, index);
+        p.text += ']';
+        p.target = c.type == TYPE_ARRAYREF || c.type == TYPE_PARENTARRAYREF;
+        m_stack.push_back(std::move(p));
+        return true;
+    }
+
+    // A literal or variable starts an operand, after the statements waiting for it.
+    void Operand(const ValueCell& c, const std::string& text, bool marked) {
+        Piece p{{}, kOperandPrecedence};
+        if (!m_pending.text.empty()) {
+            p.precedence = kSequencePrecedence;
+            Append(p, m_pending);
+            m_pending = Piece{{}, kSequencePrecedence};
+        }
+        AppendItemText(p, text, marked);
+        p.target = (c.type & (TYPE_VARREF | TYPE_PARENTVARREF)) != 0;
+        m_stack.push_back(std::move(p));
+    }
+
+    bool Call(const ValueCell& c, const std::string& text, bool marked) {
+        const int32_t k = CallArgumentCount(m_in, c);
+        if (k < 0 || static_cast<size_t>(k) > m_stack.size()) return Fail();
         Piece result{{}, kOperandPrecedence};
-        if (c.type != TOK_BUILTIN || c.number >= kFirstNamedRow) { // a call
-            const int32_t k = CallArgumentCount(in, c);
-            if (k < 0 || static_cast<size_t>(k) > stack.size()) return Fail(in, ERR_INVALID_TYPE);
-            AppendItemText(result, text, marked);
-            result.text += '(';
-            for (size_t a = stack.size() - k; a < stack.size(); ++a) {
-                if (a != stack.size() - k) result.text += ',';
-                Append(result, stack[a]);
-            }
-            result.text += ')';
-            stack.resize(stack.size() - k);
-            stack.push_back(std::move(result));
-            continue;
+        AppendItemText(result, text, marked);
+        result.text += '(';
+        for (size_t a = m_stack.size() - k; a < m_stack.size(); ++a) {
+            if (a != m_stack.size() - k) result.text += ',';
+            Append(result, m_stack[a]);
         }
-        const uint16_t row = c.number;
+        result.text += ')';
+        result.target = c.type == TYPE_FUNCREF;
+        m_stack.resize(m_stack.size() - k);
+        m_stack.push_back(std::move(result));
+        return true;
+    }
+
+    bool Negation(bool marked) {
+        if (m_stack.empty()) return Fail();
+        const Piece operand = Pop();
+        const int32_t prec = OperatorTable[OP_NEGATE].precedence;
+        // An operand of any operator, a negation included, is parenthesised: "- -a" lists
+        // as "-(-a)", which reads back the same. Not so a negated assignment target, which
+        // parentheses would make no target. A negated number keeps its parentheses too,
+        // since the scanner reads a minus before a digit or "." as part of the literal:
+        // "-(0)" would list back as "0".
+        const char first = operand.text.empty() ? '\0' : operand.text[0];
+        const bool parens =
+            (operand.precedence <= prec && !operand.target) || IsDigit(first) || first == '.';
+        Piece result{{}, prec};
+        AppendItemText(result, "-", marked);
+        AppendOperand(result, operand, parens);
+        result.target = operand.target;
+        m_stack.push_back(std::move(result));
+        return true;
+    }
+
+    // A whole statement goes to the output at once; one inside an operand (parentheses, an
+    // index or an argument list) waits in front of the next item, which starts the operand
+    // the ";" leads to: "x*(a;b)" is listed in place, and not as "{a;x*b}", which would read
+    // x after running a.
+    bool Sequence(bool marked) {
+        if (m_stack.empty()) return Fail();
+        const Piece operand = Pop();
+        Piece& to = m_stack.empty() ? m_output : m_pending;
+        Append(to, operand);
+        AppendItemText(to, ";", marked);
+        return true;
+    }
+
+    bool Binary(uint16_t row, const std::string& text, bool marked) {
+        if (m_stack.size() < 2) return Fail();
+        const Piece right = Pop();
+        const Piece left = Pop();
         const OperatorEntry& op = OperatorTable[row];
         const int32_t prec = op.precedence;
-        if (row == OP_NEGATE || row == OP_SEQUENCE) {
-            if (stack.empty()) return Fail(in, ERR_INVALID_TYPE);
-            Piece operand = std::move(stack.back());
-            stack.pop_back();
-            if (row == OP_NEGATE) {
-                // The prefix minus groups to the right: "--a", whose items are those of
-                // "- -a", while "-(-a):=1" would no longer compile. A negated number keeps
-                // its parentheses, since the scanner reads a minus before a digit or "." as
-                // part of the literal: "-(0)" would list back as "0".
-                const char first = operand.text.empty() ? '\0' : operand.text[0];
-                const bool parens =
-                    operand.precedence < prec ||
-                    (operand.precedence == prec && op.associativity == Associativity::Left) ||
-                    IsDigit(first) || first == '.';
-                AppendItemText(result, "-", marked);
-                AppendOperand(result, operand, parens);
-                result.precedence = prec;
-                stack.push_back(std::move(result));
-            } else {
-                // A whole statement goes to the output at once; one inside an operand waits.
-                Piece& to = stack.empty() ? output : pending;
-                Append(to, operand);
-                AppendItemText(to, ";", marked);
-            }
-            continue;
-        }
-        if (stack.size() < 2) return Fail(in, ERR_INVALID_TYPE);
-        Piece right = std::move(stack.back());
-        stack.pop_back();
-        Piece left = std::move(stack.back());
-        stack.pop_back();
         // Parentheses where the compiler would otherwise group differently: around a weaker
         // operand, and around one of the same precedence on the side the level does not
         // group to ("a-(b-c)", "a<(b<c)", "a*(b*c)").
@@ -385,20 +416,41 @@ bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std:
         const bool rightParens =
             right.precedence < prec ||
             (right.precedence == prec && op.associativity == Associativity::Left);
+        Piece result{{}, prec};
         AppendOperand(result, left, leftParens);
         AppendItemText(result, text, marked);
         AppendOperand(result, right, rightParens);
-        result.precedence = prec;
-        stack.push_back(std::move(result));
+        m_stack.push_back(std::move(result));
+        return true;
     }
-    Append(output, pending);
-    while (!stack.empty()) {
-        Append(output, stack.back());
-        stack.pop_back();
+
+    CInterpreter& m_in;
+    std::vector<Piece> m_stack;
+    Piece m_output{"{", 0};
+    Piece m_pending{{}, kSequencePrecedence};
+};
+
+} // namespace
+
+bool ListProgram(CInterpreter& in, CellIndex program, int32_t markPosition, std::string& out,
+                 size_t* markOffset) {
+    if (markOffset) *markOffset = std::string::npos;
+    const ValueCell& pc = CellAt(program);
+    if (pc.type != TYPE_PROGRAM) return Fail(in, ERR_INVALID_TYPE);
+    const ProgramBlock* block = pc.prog;
+    Lister lister(in);
+    std::string text;
+    for (int32_t i = 1; i <= block->count; ++i) {
+        const ValueCell& c = CellAt(block->items[i - 1]);
+        if (c.type == TYPE_DOUBLE)
+            text = DoubleLiteral(c.d);
+        else if (!FormatValue(in, block->items[i - 1], text))
+            return false;
+        if (!lister.Item(c, text, i == markPosition)) return false;
     }
-    output.text += '}';
-    out = std::move(output.text);
-    if (markOffset) *markOffset = output.mark;
+    size_t mark;
+    out = lister.Finish(mark);
+    if (markOffset) *markOffset = mark;
     return true;
 }
 

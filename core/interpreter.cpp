@@ -1,7 +1,9 @@
 #include "interpreter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
+#include <utility>
 
 #include "compiler.h"
 #include "errors.h"
@@ -31,11 +33,8 @@ CInterpreter::~CInterpreter() {
         Release(f.body);
     for (CellIndex v : variableValues)
         Release(v);
-    for (ArrayEntry& a : arrays) {
-        for (CellIndex v : a.slots)
-            Release(v);
-        Pool().GiveBytes(a.budgetBytes);
-    }
+    for (size_t a = 0; a < arrays.size(); ++a)
+        ClearArray(static_cast<int32_t>(a));
     CellIndex v;
     while (pushStack.Pop(v))
         Release(v);
@@ -72,7 +71,11 @@ int32_t CInterpreter::AddVariable(const std::string& name) {
 }
 
 int32_t CInterpreter::AddArray(const std::string& name) {
-    return Append(arrays, arrayIndex, name, [&] { return ArrayEntry{name, 0, {}}; });
+    return Append(arrays, arrayIndex, name, [&] {
+        ArrayEntry entry;
+        entry.name = name;
+        return entry;
+    });
 }
 
 int32_t CInterpreter::AddFunction(const std::string& name) {
@@ -87,60 +90,88 @@ void CInterpreter::ClearVariable(int32_t v) {
     Release(old);
 }
 
-void CInterpreter::ClearArray(int32_t a) {
-    std::vector<CellIndex> old;
-    old.swap(arrays[a].slots);
-    arrays[a].slotCount = 0;
-    Pool().GiveBytes(arrays[a].budgetBytes);
-    arrays[a].budgetBytes = 0;
-    for (CellIndex v : old)
-        Release(v);
-}
-
 void CInterpreter::ClearFunction(int32_t f) {
     const CellIndex old = functions[f].body;
     functions[f].body = kNotValid;
     Release(old);
 }
 
+namespace {
+
+constexpr size_t kBlockBytes = kArraySlotStep * sizeof(CellIndex);
+
+// Zeroed storage for `capacity` slots holding the written blocks of the old storage.
+CellIndex* Regrow(const ArrayEntry& arr, size_t capacity) {
+    auto* grown = static_cast<CellIndex*>(std::calloc(capacity, sizeof(CellIndex)));
+    if (!grown) return nullptr;
+    for (size_t b = 0; b < arr.written.size(); ++b) {
+        if (arr.written[b])
+            std::memcpy(grown + b * kArraySlotStep, arr.slots.get() + b * kArraySlotStep,
+                        kBlockBytes);
+    }
+    return grown;
+}
+
+} // namespace
+
+void CInterpreter::ClearArray(int32_t a) {
+    ArrayEntry& arr = arrays[a];
+    for (size_t b = 0; b < arr.written.size(); ++b) {
+        if (!arr.written[b]) continue;
+        for (size_t k = b * kArraySlotStep; k < (b + 1) * kArraySlotStep; ++k)
+            Release(std::exchange(arr.slots.get()[k], kNotValid));
+    }
+    arr.slots.reset();
+    arr.capacity = 0;
+    arr.written.clear();
+    arr.slotCount = 0;
+    Pool().GiveBytes(arr.budgetBytes);
+    arr.budgetBytes = 0;
+}
+
 bool CInterpreter::StoreElement(int32_t a, int32_t i, CellIndex value) {
     ArrayEntry& arr = arrays[a];
-    if (i < 0) {
-        SetError(*this, 3);
+    // The smallest multiple of 2048 above i.
+    const int64_t slots = (static_cast<int64_t>(i) / kArraySlotStep + 1) * kArraySlotStep;
+    if (i < 0 || slots > kMaxArraySlots) {
+        SetError(*this, ERR_NO_MEMORY);
         return false;
     }
-    if (i >= arr.slotCount) {
-        // The smallest multiple of 2048 above i.
-        const int64_t slots = (static_cast<int64_t>(i) / kArraySlotStep + 1) * kArraySlotStep;
-        if (slots > kMaxArraySlots) {
-            SetError(*this, 3);
+    const size_t block = static_cast<size_t>(i) / kArraySlotStep;
+    const bool firstWrite = !arr.Written(block);
+    if (firstWrite) {
+        try {
+            if (block >= arr.written.size()) arr.written.resize(block + 1, false);
+        } catch (const std::bad_alloc&) {
+            SetError(*this, ERR_NO_MEMORY);
             return false;
         }
-        // Storage grows geometrically while the visible slot count keeps its 2048 steps.
-        const size_t wanted = static_cast<size_t>(slots);
-        size_t capacity = arr.budgetBytes / sizeof(CellIndex);
-        if (wanted > capacity) {
-            capacity =
-                std::max(wanted, std::min(2 * capacity, static_cast<size_t>(kMaxArraySlots)));
-            const size_t bytes = capacity * sizeof(CellIndex);
-            if (!Pool().TakeBytes(bytes - arr.budgetBytes)) {
-                SetError(*this, 3);
-                return false;
-            }
-            try {
-                arr.slots.reserve(capacity);
-            } catch (const std::bad_alloc&) {
-                Pool().GiveBytes(bytes - arr.budgetBytes);
-                SetError(*this, 3);
-                return false;
-            }
-            arr.budgetBytes = bytes;
+        if (!Pool().TakeBytes(kBlockBytes)) {
+            SetError(*this, ERR_NO_MEMORY);
+            return false;
         }
-        arr.slots.resize(wanted, kNotValid);
-        arr.slotCount = static_cast<int32_t>(slots);
     }
-    const CellIndex old = arr.slots[i];
-    arr.slots[i] = value;
+    const auto wanted = static_cast<size_t>(slots);
+    if (wanted > arr.capacity) {
+        const size_t capacity =
+            std::max(wanted, std::min(2 * arr.capacity, static_cast<size_t>(kMaxArraySlots)));
+        CellIndex* grown = Regrow(arr, capacity);
+        if (!grown) {
+            if (firstWrite) Pool().GiveBytes(kBlockBytes);
+            SetError(*this, ERR_NO_MEMORY);
+            return false;
+        }
+        arr.slots.reset(grown);
+        arr.capacity = capacity;
+    }
+    if (slots > arr.slotCount) arr.slotCount = static_cast<int32_t>(slots);
+    if (firstWrite) {
+        arr.written[block] = true;
+        arr.budgetBytes += kBlockBytes;
+    }
+    CellIndex& slot = arr.slots.get()[i];
+    const CellIndex old = slot;
+    slot = value;
     Release(old);
     return true;
 }

@@ -4,11 +4,14 @@
 // reports through.
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "cellpool.h"
+#include "errors.h"
 #include "hosts.h"
 #include "recordstack.h"
 
@@ -36,10 +39,27 @@ struct UserFunction {
 struct ArrayEntry {
     std::string name;
     int32_t slotCount = 0; // what programs see: 0, then a multiple of 2048
-    // slots.size() == slotCount; the vector's capacity may run ahead so that growth in
-    // 2048-slot steps costs amortised constant time per element.
-    std::vector<CellIndex> slots;
-    size_t budgetBytes = 0; // what the slot storage has taken of the pool's memory budget
+
+    // Slot i, read as an unsigned number: NOT VALID beyond the slot count.
+    CellIndex Read(int32_t i) const {
+        const auto u = static_cast<uint32_t>(i);
+        return u < static_cast<uint32_t>(slotCount) ? slots.get()[u] : kNotValid;
+    }
+    // Whether any slot of block b (kArraySlotStep slots) was ever written.
+    bool Written(size_t b) const { return b < written.size() && written[b]; }
+
+    // The storage comes zeroed from the system, and zero is NOT VALID: slots never written
+    // cost no memory, their pages staying untouched. Capacity may run ahead of the slot count
+    // so that growth in 2048-slot steps costs amortised constant time per element.
+    struct Free {
+        void operator()(CellIndex* p) const { std::free(p); }
+    };
+    std::unique_ptr<CellIndex, Free> slots;
+    size_t capacity = 0;
+    // Blocks ever written; the memory budget is charged a block's bytes when it is first
+    // written, which is when its memory is first used.
+    std::vector<bool> written;
+    size_t budgetBytes = 0;
 };
 
 // A name table that finds entries by name in constant time.
@@ -90,8 +110,6 @@ public:
 
     std::string source; // normalised copy of the last compiled text
     int32_t position = 0;
-    std::string message; // last error report
-    bool hasMessage = false;
 
     // Own-table lookups; -1 when absent.
     int32_t FindVariable(const std::string& name) const { return variableIndex.Find(name); }
@@ -117,6 +135,27 @@ public:
 // Sets the document's error code (the one place that writes it on failure paths).
 inline void SetError(CInterpreter& in, uint32_t code) {
     in.document->errorCode = code;
+}
+
+// Whether a value of `type` may be assigned: any value to an own variable or array, anything
+// but a PROGRAM to the parent's. Sets the error when not.
+inline bool CheckAssignable(CInterpreter& in, bool toParent, uint16_t type) {
+    if (!(type & MASK_ANY)) {
+        SetError(in, ERR_INVALID_TYPE);
+        return false;
+    }
+    if (toParent && type == TYPE_PROGRAM) {
+        SetError(in, ERR_PROGRAM_TO_PARENT);
+        return false;
+    }
+    return true;
+}
+
+// Stores `value` (whose reference passes to the variable) into variable v of `owner`.
+inline void StoreVariable(CInterpreter& owner, uint32_t v, CellIndex value) {
+    const CellIndex old = owner.variableValues[v];
+    owner.variableValues[v] = value;
+    Release(old);
 }
 
 // The default program file of an interpreter's kind of owner.

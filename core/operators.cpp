@@ -14,12 +14,6 @@ namespace tivane {
 
 namespace {
 
-// A temporary that only the stack holds (a fresh result of an earlier operator) is reused
-// for the result, which saves a free and an allocation in arithmetic chains.
-bool Reusable(const ValueCell& c) {
-    return c.refs == 1 && (c.type == TYPE_LONG || c.type == TYPE_DOUBLE);
-}
-
 // Rows 0..11 on two numbers (the argument check made their types agree). The left operand's
 // cell takes the result when only the stack holds it.
 CellIndex NumberOperator(CInterpreter& in, uint32_t row, CellIndex* stack, int32_t& sp) {
@@ -34,13 +28,7 @@ CellIndex NumberOperator(CInterpreter& in, uint32_t row, CellIndex* stack, int32
         SetError(in, ERR_MATH);
         return kNoCell;
     }
-    if (Reusable(l)) {
-        l.type = value.type;
-        l.raw = value.raw;
-        return left;
-    }
-    Release(left);
-    return value.type == TYPE_LONG ? NewLong(in, value.l) : NewDouble(in, value.d);
+    return NumberResult(in, left, value.type, value.raw);
 }
 
 // Unsigned byte-wise order; a text that is a prefix of the other is the smaller.
@@ -140,40 +128,26 @@ CellIndex OpOr(CInterpreter& in, CellIndex* stack, int32_t& sp) {
 
 CellIndex OpNegate(CInterpreter& in, CellIndex* stack, int32_t& sp) {
     const CellIndex x = stack[sp--];
-    ValueCell& c = CellAt(x);
-    if (Reusable(c)) {
-        if (c.type == TYPE_LONG)
-            c.l = Wrap(0u - static_cast<uint32_t>(c.l));
-        else
-            c.d = -c.d;
-        return x;
-    }
-    const CellIndex r = c.type == TYPE_LONG ? NewLong(in, Wrap(0u - static_cast<uint32_t>(c.l)))
-                                            : NewDouble(in, -c.d);
-    Release(x);
-    return r;
+    const ValueCell& c = CellAt(x);
+    if (c.type == TYPE_LONG) return LongResult(in, x, Wrap(0u - static_cast<uint32_t>(c.l)));
+    return DoubleResult(in, x, -c.d);
 }
 
+// The assignments as written; the evaluator's direct assignments use the same checks and
+// stores (CheckAssignable, StoreVariable, StoreElement).
 CellIndex OpAssign(CInterpreter& in, CellIndex* stack, int32_t& sp) {
     const CellIndex value = stack[sp--];
     const CellIndex target = stack[sp--];
     const ValueCell& t = CellAt(target);
-    CInterpreter* owner = &in;
-    if (t.type == TYPE_PARENTVARREF) {
-        if (CellAt(value).type == TYPE_PROGRAM) {
-            Release(target);
-            Release(value);
-            SetError(in, ERR_PROGRAM_TO_PARENT);
-            return kNoCell;
-        }
-        owner = in.parent;
-    }
-    CellIndex& slot = owner->variableValues[t.number];
-    AddRef(value);
-    const CellIndex old = slot;
-    slot = value;
-    Release(old);
+    const bool toParent = t.type == TYPE_PARENTVARREF;
+    const uint32_t number = t.number;
     Release(target);
+    if (!CheckAssignable(in, toParent, CellAt(value).type)) {
+        Release(value);
+        return kNoCell;
+    }
+    AddRef(value);
+    StoreVariable(toParent ? *in.parent : in, number, value);
     return value; // the reference taken from the stack
 }
 
@@ -189,23 +163,17 @@ CellIndex OpAssignElement(CInterpreter& in, CellIndex* stack, int32_t& sp) {
     const CellIndex target = stack[sp--];
     const CellIndex index = stack[sp--];
     const ValueCell& t = CellAt(target);
-    CInterpreter* owner = &in;
-    bool ok = true;
-    if (t.type == TYPE_PARENTARRAYREF) {
-        owner = in.parent;
-        if (CellAt(value).type == TYPE_PROGRAM) {
-            SetError(in, ERR_PROGRAM_TO_PARENT);
-            ok = false;
-        }
-    }
-    if (ok) {
-        AddRef(value);
-        ok = owner->StoreElement(t.number, CellAt(index).l, value);
-        if (!ok) Release(value);
-    }
+    const bool toParent = t.type == TYPE_PARENTARRAYREF;
+    const uint32_t number = t.number;
+    const int32_t i = CellAt(index).l;
     Release(target);
     Release(index);
-    if (ok) return value;
+    if (CheckAssignable(in, toParent, CellAt(value).type)) {
+        AddRef(value);
+        if ((toParent ? *in.parent : in).StoreElement(static_cast<int32_t>(number), i, value))
+            return value;
+        Release(value);
+    }
     Release(value);
     return kNoCell;
 }

@@ -8,9 +8,7 @@
 
 namespace tivane {
 
-namespace {
-
-uint32_t Decode(const ValueCell& c) {
+uint32_t DecodeItem(const ValueCell& c) {
     switch (c.type) {
     case TOK_VARIABLE:
         return MakeOp(K_VARIABLE, c.number);
@@ -32,6 +30,8 @@ uint32_t Decode(const ValueCell& c) {
         return MakeOp(c.type < TOK_VARIABLE ? K_LITERAL : K_UNKNOWN, 0);
     }
 }
+
+namespace {
 
 // Finds, by following the stack effect of every item, the item that pushed each assignment's
 // target; a target pushed only to be assigned is skipped and its assignment stores directly.
@@ -160,7 +160,7 @@ void PrepareProgram(const CInterpreter& in, ProgramBlock* block) {
     uint32_t* ops = ProgramOps(block);
     uint32_t* fuse = ProgramFuse(block);
     for (int32_t k = 0; k < block->count; ++k) {
-        ops[k] = Decode(CellAt(block->items[k]));
+        ops[k] = DecodeItem(CellAt(block->items[k]));
         fuse[k] = ops[k];
     }
     FuseAssignments(in, block, ops);

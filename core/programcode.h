@@ -93,6 +93,17 @@ inline const uint32_t* ProgramFuse(const ProgramBlock* p) {
     return p->items + 2 * p->count;
 }
 
+// The plain operation of one item.
+uint32_t DecodeItem(const ValueCell& c);
+
+// Then, beside what runs, each item's offset in the text it was compiled from (-1 unknown).
+inline int32_t* ProgramSourceOffsets(ProgramBlock* p) {
+    return reinterpret_cast<int32_t*>(p->items + 3 * p->count);
+}
+inline const int32_t* ProgramSourceOffsets(const ProgramBlock* p) {
+    return reinterpret_cast<const int32_t*>(p->items + 3 * p->count);
+}
+
 // Decodes a freshly compiled program of `in` (its items are final).
 void PrepareProgram(const CInterpreter& in, ProgramBlock* block);
 

@@ -28,22 +28,6 @@ public:
         return true;
     }
 
-    // depth 0 is the top.
-    bool Peek(size_t depth, Record& out) const {
-        if (depth >= m_items.size()) {
-            out = Record{};
-            return false;
-        }
-        out = m_items[m_items.size() - 1 - depth];
-        return true;
-    }
-
-    bool Poke(size_t depth, const Record& r) {
-        if (depth >= m_items.size()) return false;
-        m_items[m_items.size() - 1 - depth] = r;
-        return true;
-    }
-
     size_t Count() const { return m_items.size(); }
     bool Empty() const { return m_items.empty(); }
     void Clear() { m_items.clear(); }

@@ -2,13 +2,15 @@
 
 #include <cmath>
 
+#include "errors.h"
+
 namespace tivane {
 
 namespace {
 
 CellIndex NewCellOrFail(CInterpreter& in) {
     const CellIndex c = Pool().NewCell();
-    if (c == kNoCell) SetError(in, 3);
+    if (c == kNoCell) SetError(in, ERR_NO_MEMORY);
     return c;
 }
 
@@ -32,6 +34,22 @@ CellIndex NewLong(CInterpreter& in, int32_t value) {
     return c;
 }
 
+CellIndex NumberResult(CInterpreter& in, CellIndex x, uint16_t type, uint64_t raw) {
+    ValueCell& c = CellAt(x);
+    if (c.refs == 1 && (c.type == TYPE_LONG || c.type == TYPE_DOUBLE)) {
+        c.type = type;
+        c.raw = raw;
+        return x;
+    }
+    Release(x);
+    const CellIndex r = NewCellOrFail(in);
+    if (r != kNoCell) {
+        CellAt(r).type = type;
+        CellAt(r).raw = raw;
+    }
+    return r;
+}
+
 CellIndex NewDouble(CInterpreter& in, double value) {
     const CellIndex c = NewCellOrFail(in);
     if (c != kNoCell) {
@@ -44,7 +62,7 @@ CellIndex NewDouble(CInterpreter& in, double value) {
 
 CellIndex NewStringFromBlock(CInterpreter& in, StringBlock* block) {
     if (!block) {
-        SetError(in, 3);
+        SetError(in, ERR_NO_MEMORY);
         return kNoCell;
     }
     const CellIndex c = NewCellOrFail(in);

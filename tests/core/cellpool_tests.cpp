@@ -61,15 +61,15 @@ TEST_F(CellPoolTest, ReferenceCountsDoNotOverflow) {
 }
 
 // With no chunk to be had, a compile or run fails with "Not enough memory", and programs work
-// again once cells are free. A fused operation fails at its operator, as the operator's own
-// handler does: the report marks the operator, not the name or literal that starts the run.
+// again once cells are free. Numbers on the evaluation stack need no cell: a run fails where
+// its value must become one, at its last item, whose mark is the last operator.
 TEST_F(CellPoolTest, ExhaustedPoolFailsWithError3AtTheOperator) {
     ASSERT_TRUE(Eval("a:=1; b:=2; x[0]:=3").ok);
     const struct {
         const char* text;
         const char* listing;
     } rows[] = {
-        {"a+1", "{a+#1}"}, {"a+b", "{a+#b}"}, {"0+a+1", "{0+#a+1}"}, {"x[0]+1", "{x[0]+#1}"}};
+        {"a+1", "{a+#1}"}, {"a+b", "{a+#b}"}, {"0+a+1", "{0+a+#1}"}, {"x[0]+1", "{x[0]+#1}"}};
     std::vector<CellIndex> programs, held;
     for (const auto& r : rows)
         programs.push_back(Compile(*main, r.text));

@@ -36,12 +36,23 @@ TEST_F(ArrayTest, RefusedElementAssignmentWritesNothing) {
     EXPECT_EQ(SlotCount("a"), 2048);
     const int32_t a = main->FindArray("a");
     for (int32_t k = 1; k < 2048; ++k)
-        ASSERT_EQ(main->arrays[a].slots[k], kNotValid) << "slot " << k;
+        ASSERT_EQ(main->arrays[a].Read(k), kNotValid) << "slot " << k;
     EXPECT_EQ(Value("a[15998975]:=9"), "9");
     EXPECT_EQ(SlotCount("a"), 15998976);
     EXPECT_EQ(ErrorOf("a[15998976]:=1"), 3u);
     EXPECT_EQ(SlotCount("a"), 15998976);
     EXPECT_EQ(Value("a[0]+a[15998975]"), "16");
+}
+
+// The memory budget is charged by the block of 2048 slots when a block is first written: an
+// array's slots that were never written take none of it.
+TEST_F(ArrayTest, SlotsNeverWrittenTakeNoBudget) {
+    const size_t before = Pool().BytesUsed();
+    Value("z[15998975]:=0; z[15998974]:=1");
+    EXPECT_EQ(Pool().BytesUsed() - before, 8192u);
+    Value("z[0]:=1; z[2047]:=2");
+    EXPECT_EQ(Pool().BytesUsed() - before, 16384u);
+    EXPECT_EQ(Value("z[0]+z[2047]+z[15998974]+VALID(z[5000])"), "4");
 }
 
 TEST_F(LanguageTest, FailedCallLeavesArgumentsInParameters) {

@@ -1,6 +1,7 @@
 // The compiler's item order, what programs compute, and which errors stop them where.
 
 #include <string>
+#include <utility>
 
 #include "testsupport.h"
 
@@ -70,6 +71,24 @@ INSTANTIATE_TEST_SUITE_P(Numbers, ValueTest,
                                            ValueCase{"2147483648", L, "-2147483648"},
                                            ValueCase{"4294967296", L, "0"},
                                            ValueCase{"e5:=3; e5*2", L, "6"}));
+
+// Decimal numbers read correctly rounded whatever their digits; zero scaled stays zero, and
+// past the range of doubles a number is infinite or zero.
+TEST_F(LanguageTest, NumbersReadCorrectlyRounded) {
+    const std::string zeros(5000, '0');
+    const std::pair<std::string, const char*> rows[] = {{"4.219e21==4219e18", "1"},
+                                                        {"1." + zeros, "1"},
+                                                        {"0." + zeros + "1e5000", "0.1"},
+                                                        {"1" + zeros + "e-5000", "1"},
+                                                        {"0e4933", "0"},
+                                                        {"0." + zeros + "e99999", "0"},
+                                                        {"0.1+0.2==0.3", "0"},
+                                                        {"4.9e-324>0", "1"},
+                                                        {"1e-400==0", "1"},
+                                                        {"1e400>1.7976931348623157e308", "1"}};
+    for (const auto& [text, value] : rows)
+        EXPECT_EQ(Eval(text).value, value) << text.substr(0, 40);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Operators, ValueTest,

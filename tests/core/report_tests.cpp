@@ -112,8 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   "{a:=(b+e)*2;x[i]:=-(a-1);f(p,q):={p/(q*2)};sin(x)}"},
                       ListingCase{"a - (b - c)", "{a-(b-c)}"},
                       ListingCase{"(a - b) - c", "{a-b-c}"}, ListingCase{"a/(b/c)", "{a/(b/c)}"},
-                      ListingCase{"a*(b*c)", "{a*(b*c)}"}, ListingCase{"- -a", "{--a}"},
-                      ListingCase{"-(a*b)", "{-(a*b)}"}, ListingCase{"a:=(b:=1)", "{a:=(b:=1)}"},
+                      ListingCase{"a*(b*c)", "{a*(b*c)}"}, ListingCase{"- -a", "{-(-a)}"},
+                      ListingCase{"-(-a)", "{-(-a)}"}, ListingCase{"-(a*b)", "{-(a*b)}"},
+                      ListingCase{"a:=(b:=1)", "{a:=(b:=1)}"},
                       ListingCase{"(a||b)&&c", "{a||b&&c}"},
                       ListingCase{"\"A b\"+2.50;", "{\"A b\"+2.5;}"}));
 
@@ -135,6 +136,34 @@ INSTANTIATE_TEST_SUITE_P(
                       ListingCase{"max(x,(a:=1;a))", "{max(x,a:=1;a)}"},
                       ListingCase{"(a;b)*x;c", "{a;b*x;c}"},
                       ListingCase{"sin((a;b))", "{a;sin(b)}"}));
+
+// Each compiled item knows where it stands in the text it came from, blanks and line breaks
+// included: operators at their sign, calls at their name, blocks at their "{".
+TEST_F(LanguageTest, ItemsKnowTheirLineAndColumn) {
+    const std::string text = "a := 1;\n  b := A + 2.5;\n\tIF(b, {\n  x}, {\"s t\"} )";
+    const CellIndex program = Compile(*main, text);
+    ASSERT_NE(program, kNoCell);
+    const ProgramBlock* block = CellAt(program).prog;
+    const struct {
+        int32_t position;
+        int32_t line, column;
+    } rows[] = {{1, 1, 1},  {2, 1, 6}, {3, 1, 3},   {4, 1, 7},  {5, 2, 3},  {6, 2, 8},  {7, 2, 12},
+                {8, 2, 10}, {9, 2, 5}, {10, 2, 15}, {11, 3, 5}, {12, 3, 8}, {13, 4, 7}, {14, 3, 2}};
+    for (const auto& r : rows) {
+        int32_t line = 0, column = 0;
+        EXPECT_TRUE(ItemLineAndColumn(text, program, r.position, line, column)) << r.position;
+        EXPECT_EQ(line, r.line) << "item " << r.position;
+        EXPECT_EQ(column, r.column) << "item " << r.position;
+    }
+    // The block {x} is item 12; its own item x stands on line 4.
+    int32_t line = 0, column = 0;
+    EXPECT_TRUE(ItemLineAndColumn(text, block->items[11], 1, line, column));
+    EXPECT_EQ(line, 4);
+    EXPECT_EQ(column, 3);
+    EXPECT_EQ(ItemSourceOffset(program, 0), -1);
+    EXPECT_EQ(ItemSourceOffset(program, block->count + 1), -1);
+    Release(program);
+}
 
 } // namespace
 } // namespace tivane::test

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <string>
 #include <unistd.h>
 
@@ -67,29 +68,69 @@ void SetUpOnce() {
     Pool().EnsureNotValid();
 }
 
+// What a run shows: its value or its error code and report.
+struct Outcome {
+    bool ok = false;
+    std::string value;
+    uint32_t error = 0;
+    std::string report;
+    bool operator==(const Outcome&) const = default;
+};
+
+// Files written by the previous run of the same input are removed first.
+void EmptyFileDir() {
+    DIR* dir = opendir(g_fileDir.c_str());
+    if (!dir) return;
+    while (const dirent* e = readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            unlink((g_fileDir + "/" + e->d_name).c_str());
+    }
+    closedir(dir);
+}
+
+Outcome RunOnce(const std::string& text, bool plain) {
+    EmptyFileDir();
+    SetPlainEvaluation(plain);
+    SetRunCounter(1);
+    Outcome o;
+    FuzzDocument doc;
+    CInterpreter main(doc);
+    const CellIndex program = Compile(main, text);
+    if (program != kNoCell) {
+        std::string listing;
+        ListProgram(main, program, 1, listing);
+        const CellIndex result = Run(main, program);
+        if (result != kNoCell) {
+            o.ok = true;
+            FormatValue(main, result, o.value);
+            Release(result);
+        }
+        Release(program);
+    }
+    o.error = doc.errorCode;
+    o.report = ErrorReport(main).value_or("");
+    return o;
+}
+
 } // namespace
 
 void RunInput(const uint8_t* data, size_t size) {
     SetUpOnce();
     const size_t liveAtStart = Pool().LiveCells();
     const size_t bytesAtStart = Pool().BytesUsed();
-    {
-        FuzzDocument doc;
-        CInterpreter main(doc);
-        const std::string text(reinterpret_cast<const char*>(data), size);
-        const CellIndex program = Compile(main, text);
-        if (program != kNoCell) {
-            std::string listing;
-            ListProgram(main, program, 1, listing);
-            const CellIndex result = Run(main, program);
-            if (result != kNoCell) {
-                std::string value;
-                FormatValue(main, result, value);
-                Release(result);
-            }
-            Release(program);
-        }
-        ErrorReport(main);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    // The evaluator's fast paths against the plain item-by-item evaluation.
+    const Outcome fast = RunOnce(text, false);
+    const Outcome plain = RunOnce(text, true);
+    SetPlainEvaluation(false);
+    // Where a run runs out of memory depends on the evaluation's own machine-stack frames
+    // and cells, so such runs are not compared.
+    const bool exhausted = fast.error == ERR_NO_MEMORY || plain.error == ERR_NO_MEMORY;
+    if (!exhausted && !(fast == plain)) {
+        std::fprintf(stderr, "fast and plain evaluation differ:\n%d %u [%s] %s\n%d %u [%s] %s\n",
+                     fast.ok, fast.error, fast.value.c_str(), fast.report.c_str(), plain.ok,
+                     plain.error, plain.value.c_str(), plain.report.c_str());
+        std::abort();
     }
     if (Pool().LiveCells() != liveAtStart || Pool().BytesUsed() != bytesAtStart) {
         std::fprintf(stderr, "cells or bytes not given back: %zu -> %zu cells, %zu -> %zu bytes\n",
