@@ -404,6 +404,7 @@ TEST_F(DocTest, ErrorDetailsPointAtTheLineTheUserWrote) {
         {"", "a := 1;\nb := \"x\" + a", "", "", "Main program file main.prg, line 2, column 10:\nb := \"x\" + a\n         ^\n"},
         {"", "EXECVIEWTEMPLATES(0)", "u := 2;  1 + \"a\"", "", "View program file text.prg, line 1, column 12:\nu := 2;  1 + \"a\"\n           ^\n"},
         {"v := 1", "", "", "v *", "Compute Expression, line 1, column 4:\nv *\n   ^\n"},
+        {"Y := \"A  B\" */ 2", "", "", "", "Main input, line 1, column 14:\nY := \"A  B\" */ 2\n             ^\n"},
         {"a := 1;\nb := 2;\n\tc := a / \"x\"", "", "", "", "Main input, line 3, column 9:\n\tc := a / \"x\"\n\t       ^\n"},
         {"f(x) := {\n  x + \"s\"\n};\nf(2)", "", "", "", "Main input, line 4, column 1:\nf(2)\n^\n\nMain input, line 2, column 5:\n  x + \"s\"\n    ^\n"},
         {"x := \"s\";\nEXECUTE(\"1 +\n 2 + x\")", "", "", "", "Main input, line 2, column 1:\nEXECUTE(\"1 +\n^\n\nText run by EXECUTE, line 2, column 4:\n 2 + x\n   ^\n"},
