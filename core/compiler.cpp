@@ -492,7 +492,16 @@ CellIndex Compiler::ParseSequence(int depth) {
 
 } // namespace
 
+namespace {
+uint64_t g_compileCount = 0;
+} // namespace
+
+uint64_t CompileCount() {
+    return g_compileCount;
+}
+
 CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
+    ++g_compileCount;
     DocumentHost& doc = *in.document;
     const ErrorPhase outerPhase = doc.errorPhase;
     doc.errorPhase = ErrorPhase::Compile;

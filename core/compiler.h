@@ -35,6 +35,9 @@ struct NumberLiteral {
 };
 size_t ScanNumber(std::string_view text, NumberLiteral& out);
 
+// How many compiles have started in the process: tells whether a failed compile was the
+// latest one.
+uint64_t CompileCount();
 // What byte `c` of a program text becomes in the normalised copy the compiler works on: -1
 // when it is dropped (blanks, control bytes and bytes from 0x80 outside strings), else the
 // byte, letters lowered outside strings. `inString` follows the double quotes.

@@ -14,15 +14,13 @@ struct Source {
     std::string name;
     std::string text;
     CellIndex program = kNoCell; // none after a failed compile
-    uint64_t stamp = 0;          // the latest compile has the highest
+    uint64_t compile = 0;        // its CompileCount
 };
 
 std::vector<Source>& Sources() {
     static std::vector<Source> sources;
     return sources;
 }
-
-uint64_t g_stamp = 0;
 
 bool Holds(CellIndex program, CellIndex wanted) {
     if (program == wanted) return true;
@@ -77,8 +75,8 @@ CellIndex CompileSource(CInterpreter& in, SourceSlot slot, std::string name,
     if (it->program != kNoCell) Release(std::exchange(it->program, kNoCell));
     it->name = std::move(name);
     it->text.assign(text);
-    it->stamp = ++g_stamp;
     const CellIndex program = Compile(in, it->text);
+    it->compile = CompileCount();
     if (program != kNoCell) {
         AddRef(program);
         it->program = program;
@@ -99,19 +97,16 @@ void ForgetSources(const void* object) {
 }
 
 std::string CompileErrorDetails(std::string_view source, int32_t position) {
-    const Source* latest = nullptr;
-    int32_t offset = -1;
+    // Only the latest compile can have failed here: an older failed text is another error.
     for (const Source& s : Sources()) {
-        if (s.program != kNoCell || (latest && s.stamp < latest->stamp)) continue;
-        const int32_t at = TextOffsetOfSource(s.text, source, position);
-        if (at < 0) continue;
-        latest = &s;
-        offset = at;
+        if (s.program != kNoCell || s.compile != CompileCount()) continue;
+        const int32_t offset = TextOffsetOfSource(s.text, source, position);
+        if (offset < 0) break;
+        std::string out;
+        AppendPlace(s.name, s.text, offset, out);
+        return out;
     }
-    if (!latest) return std::string(kUnknownPlace);
-    std::string out;
-    AppendPlace(latest->name, latest->text, offset, out);
-    return out;
+    return std::string(kUnknownPlace);
 }
 
 std::string RunErrorDetails(const std::vector<TraceRecord>& trace) {
