@@ -4,11 +4,13 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringDecoder>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "widgets.h"
@@ -102,11 +104,29 @@ private:
 } // namespace
 
 void QtDialogs::MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) {
+    ShowBox(text, {}, icon, helpContext);
+}
+
+void QtDialogs::ErrorReportBox(std::string_view report, std::string_view details,
+                               uint32_t helpContext) {
+    ShowBox(report, details, MessageIcon::Stop, helpContext);
+}
+
+void QtDialogs::ShowBox(std::string_view text, std::string_view details, MessageIcon icon,
+                        uint32_t helpContext) {
     QMessageBox box(IconOf(icon), kAppName, QString(), QMessageBox::Ok, m_parent);
     bool elided = false;
     const QString full = BytesToText(text);
     box.setText(ElideReport(full, &elided));
-    if (elided) box.setDetailedText(full);
+    // The place in the user's text comes first; an elided report follows it whole.
+    QString more = BytesToText(details);
+    if (elided) more += (more.isEmpty() ? "" : "\n") + full;
+    if (!more.isEmpty()) {
+        box.setDetailedText(more);
+        // The caret under the failing item lines up only in a fixed-width font.
+        if (auto* edit = box.findChild<QTextEdit*>())
+            edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    }
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     QPushButton* help = nullptr;
     if (helpContext != 0 && showHelp) help = box.addButton(QMessageBox::Help);

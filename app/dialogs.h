@@ -42,6 +42,10 @@ public:
     void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) override {
         Target().MessageBox(text, icon, helpContext);
     }
+    void ErrorReportBox(std::string_view report, std::string_view details,
+                        uint32_t helpContext) override {
+        Target().ErrorReportBox(report, details, helpContext);
+    }
     Answer AskOkCancel(std::string_view text, MessageIcon icon) override {
         return Target().AskOkCancel(text, icon);
     }
@@ -70,6 +74,8 @@ public:
     std::function<void(uint32_t)> showHelp;
 
     void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) override;
+    void ErrorReportBox(std::string_view report, std::string_view details,
+                        uint32_t helpContext) override;
     Answer AskOkCancel(std::string_view text, MessageIcon icon) override;
     std::optional<std::string> GetUserInput(std::string_view prompt,
                                             std::string_view initial) override;
@@ -84,6 +90,8 @@ public:
     bool Confirm(const QString& question) override;
 
 private:
+    void ShowBox(std::string_view text, std::string_view details, MessageIcon icon,
+                 uint32_t helpContext);
     QWidget* m_parent;
 };
 

@@ -11,6 +11,7 @@
 #include "evaluator.h"
 #include "format.h"
 #include "openfile.h"
+#include "sources.h"
 #include "values.h"
 
 namespace tivane {
@@ -163,7 +164,9 @@ TIVANE_HANDLER(BiWhile) {
 TIVANE_HANDLER(BiExecute) {
     const CellIndex arg = PopArg(stack, sp);
     if (CellAt(arg).type == TYPE_PROGRAM) return RunAndRelease(in, arg);
-    const CellIndex program = Compile(in, StrView(CellAt(arg)));
+    // Remembered in the interpreter's own slot, so that a report can point into this text.
+    const CellIndex program =
+        CompileSource(in, {&in, 1}, "Text run by EXECUTE", StrView(CellAt(arg)));
     Release(arg);
     if (program == kNoCell) return kNoCell;
     // The error trace holds its own reference, so a failed program stays listable for the

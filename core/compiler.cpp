@@ -492,7 +492,16 @@ CellIndex Compiler::ParseSequence(int depth) {
 
 } // namespace
 
+namespace {
+uint64_t g_compileCount = 0;
+} // namespace
+
+uint64_t CompileCount() {
+    return g_compileCount;
+}
+
 CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
+    ++g_compileCount;
     DocumentHost& doc = *in.document;
     const ErrorPhase outerPhase = doc.errorPhase;
     doc.errorPhase = ErrorPhase::Compile;
@@ -514,15 +523,9 @@ CellIndex Compile(CInterpreter& in, const char* text, size_t length) {
     origins.reserve(std::min(length, kMaxSourceLength + 1));
     bool inString = false;
     for (size_t k = 0; k < length && src.size() <= kMaxSourceLength; ++k) {
-        const char c = text[k];
-        if (c == '"') inString = !inString;
-        if (inString || c == '"') {
-            src.push_back(c);
-        } else if (static_cast<signed char>(c) >= 33) {
-            src.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
-        } else {
-            continue;
-        }
+        const int kept = NormalisedByte(text[k], inString);
+        if (kept < 0) continue;
+        src.push_back(static_cast<char>(kept));
         origins.push_back(static_cast<int32_t>(k));
     }
     if (src.size() > kMaxSourceLength) {
@@ -621,6 +624,30 @@ size_t ScanNumber(std::string_view text, NumberLiteral& out) {
         out.value = negative ? -mantissa : mantissa;
     }
     return k;
+}
+
+int NormalisedByte(char c, bool& inString) {
+    if (c == '"') inString = !inString;
+    if (inString || c == '"') return static_cast<unsigned char>(c);
+    if (static_cast<signed char>(c) < 33) return -1;
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+
+int32_t TextOffsetOfSource(std::string_view text, std::string_view normalised, int32_t position) {
+    bool inString = false;
+    size_t kept = 0;
+    int32_t found = -1;
+    int32_t after = 0; // just after the last byte kept
+    for (size_t k = 0; k < text.size(); ++k) {
+        const int c = NormalisedByte(text[k], inString);
+        if (c < 0) continue;
+        if (kept >= normalised.size() || static_cast<char>(c) != normalised[kept]) return -1;
+        if (kept == static_cast<size_t>(position)) found = static_cast<int32_t>(k);
+        ++kept;
+        after = static_cast<int32_t>(k) + 1;
+    }
+    if (kept != normalised.size()) return -1;
+    return static_cast<size_t>(position) == kept ? after : found;
 }
 
 int32_t ItemSourceOffset(CellIndex program, int32_t position) {

@@ -35,6 +35,17 @@ struct NumberLiteral {
 };
 size_t ScanNumber(std::string_view text, NumberLiteral& out);
 
+// How many compiles have started in the process: tells whether a failed compile was the
+// latest one.
+uint64_t CompileCount();
+// What byte `c` of a program text becomes in the normalised copy the compiler works on: -1
+// when it is dropped (blanks, control bytes and bytes from 0x80 outside strings), else the
+// byte, letters lowered outside strings. `inString` follows the double quotes.
+int NormalisedByte(char c, bool& inString);
+// The offset in `text` of byte `position` of its normalised copy `normalised` (the copy's end
+// stands just after the last byte kept); -1 when `normalised` is not the copy of `text` or the
+// position lies outside it.
+int32_t TextOffsetOfSource(std::string_view text, std::string_view normalised, int32_t position);
 // Where item `position` (from 1, as the error trace counts) of a compiled program stands in
 // the text it was compiled from: its offset, or -1 when there is no such item. Blocks stand
 // at their "{".

@@ -6,6 +6,7 @@
 
 #include "format.h"
 #include "interpreter.h"
+#include "sources.h"
 
 namespace tivane {
 
@@ -114,10 +115,11 @@ std::optional<TraceRecord> PopTrace(DocumentHost& doc) {
     return r;
 }
 
-std::optional<std::string> ErrorReport(CInterpreter& in) {
+std::optional<std::string> ErrorReport(CInterpreter& in, std::string* details) {
     DocumentHost& doc = *in.document;
     const uint32_t code = doc.errorCode;
     std::optional<std::string> report;
+    if (details) details->clear();
     if (doc.errorPhase != ErrorPhase::None && code == ERR_USER_STOP)
         report = "User stopped execution.";
     if (code == ERR_ABORT || code == ERR_USER_STOP) doc.errorPhase = ErrorPhase::None;
@@ -130,6 +132,10 @@ std::optional<std::string> ErrorReport(CInterpreter& in) {
             trace.push_back(*record);
         const std::string source = phase == ErrorPhase::Compile ? in.source : std::string();
         const int32_t position = in.position;
+        if (details) {
+            *details = phase == ErrorPhase::Compile ? CompileErrorDetails(source, position)
+                                                    : RunErrorDetails(trace);
+        }
         // Output made before the error becomes visible first.
         doc.DisplayViews();
         std::string text = ErrorMessage(code);
@@ -149,8 +155,6 @@ std::optional<std::string> ErrorReport(CInterpreter& in) {
     doc.errorCode = code;
     ClearTrace(doc);
     doc.errorPhase = ErrorPhase::None;
-    if (report) {
-    }
     return report;
 }
 

@@ -58,7 +58,8 @@ void ClearTrace(DocumentHost& doc);
 
 // Builds the report of the document's current error, keeps it as the interpreter's message
 // and returns it (none when there is nothing to report). Resets the error phase to None and
-// empties the trace.
-std::optional<std::string> ErrorReport(CInterpreter& in);
+// empties the trace. `details`, when given, receives where in the user's texts the error
+// happened (CompileErrorDetails, RunErrorDetails); "" when there is no report.
+std::optional<std::string> ErrorReport(CInterpreter& in, std::string* details = nullptr);
 
 } // namespace tivane

@@ -58,7 +58,10 @@ public:
     virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
     // The report of a language error (ErrorReport's text) for error `code`: a message box
     // with the stop icon and the error's help context. Hosts that count errors count these.
-    virtual void ShowErrorReport(std::string_view report, uint32_t code) {
+    // `details` say where in the user's texts it happened; hosts may show them on request.
+    virtual void ShowErrorReport(std::string_view report, uint32_t code,
+                                 std::string_view details = {}) {
+        (void)details;
         MessageBox(report, MessageIcon::Stop, kHelpLanguageError + code);
     }
 

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <utility>
 
 #include "compiler.h"
 #include "errors.h"
 #include "evaluator.h"
+#include "sources.h"
 
 namespace tivane {
 
@@ -29,6 +31,7 @@ CInterpreter::CInterpreter(CInterpreter& parentInterpreter, ViewHost& ownerView)
 }
 
 CInterpreter::~CInterpreter() {
+    ForgetSources(this);
     for (UserFunction& f : functions)
         Release(f.body);
     for (CellIndex v : variableValues)
@@ -187,7 +190,9 @@ void RunDefaultProgram(CInterpreter& in) {
     std::string name = DefaultProgramName(in);
     doc.LocateFile(name, "");
     const std::string text = doc.ReadTextFile(name, ReadFailure::Report);
-    const CellIndex program = Compile(in, text);
+    const CellIndex program = CompileSource(
+        in, {&in, 0}, "Default program file " + std::filesystem::path(name).filename().string(),
+        text);
     if (program != kNoCell) {
         const CellIndex result = Run(in, program);
         Release(program);
@@ -200,7 +205,8 @@ void RunDefaultProgram(CInterpreter& in) {
     // A Stop that lands in a default program is reported once, by the run the user stopped;
     // the code stays set and ends that run too.
     if (code == ERR_USER_STOP) return;
-    if (auto report = ErrorReport(in)) doc.ShowErrorReport(*report, code);
+    std::string details;
+    if (auto report = ErrorReport(in, &details)) doc.ShowErrorReport(*report, code, details);
 }
 
 } // namespace tivane

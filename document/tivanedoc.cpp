@@ -9,6 +9,7 @@
 #include "format.h"
 #include "inifile.h"
 #include "savetransaction.h"
+#include "sources.h"
 #include "tivanegraph.h"
 #include "tivaneview.h"
 
@@ -20,6 +21,10 @@ namespace {
 // message pass, and only the first start and the last end switch the running look.
 int16_t g_runningCount = 0;
 
+// The document's program texts a report can point into: the main program (or the main input
+// that stands in for it) and the Compute Expression text.
+constexpr int32_t kMainSlot = 0;
+constexpr int32_t kComputeSlot = 1;
 constexpr size_t kNumberLength = 9;
 constexpr size_t kFileNameLength = 127;
 constexpr size_t kDescriptionLength = 499;
@@ -56,6 +61,7 @@ CTivaneDoc::~CTivaneDoc() {
     m_views.clear();
     m_mainContext.reset();
     ClearTrace(*this);
+    ForgetSources(this);
 }
 
 std::string CTivaneDoc::Title() const {
@@ -300,11 +306,13 @@ void CTivaneDoc::EndRun() {
 
 void CTivaneDoc::ReportFailure(CInterpreter& in) {
     ++m_failedRuns;
-    if (auto report = ErrorReport(in)) ShowErrorReport(*report, errorCode);
+    std::string details;
+    if (auto report = ErrorReport(in, &details)) ShowErrorReport(*report, errorCode, details);
 }
 
-CellIndex CTivaneDoc::Evaluate(CInterpreter& in, std::string_view text) {
-    const CellIndex program = Compile(in, text);
+CellIndex CTivaneDoc::Evaluate(CInterpreter& in, std::string_view text, int32_t slot,
+                               std::string name) {
+    const CellIndex program = CompileSource(in, {this, slot}, std::move(name), text);
     CellIndex result = kNoCell;
     if (program != kNoCell) {
         result = Run(in, program);
@@ -361,7 +369,10 @@ void CTivaneDoc::Execute() {
     m_mainContext = std::make_unique<CInterpreter>(*this);
     // Stored before default.prg runs, so that the views it starts hang from it.
     RunDefaultProgramOf(*m_mainContext);
-    const CellIndex result = Evaluate(*m_mainContext, text.empty() ? m_mainInput : text);
+    const CellIndex result = text.empty()
+                                 ? Evaluate(*m_mainContext, m_mainInput, kMainSlot, "Main input")
+                                 : Evaluate(*m_mainContext, text, kMainSlot,
+                                            "Main program file " + m_tmpl.mainProgramFileName);
     if (result != kNoCell) Release(result);
     EndRun();
 }
@@ -373,7 +384,7 @@ void CTivaneDoc::ComputeIn(CInterpreter& in, const std::function<void()>& afterV
     const auto text = m_ui.GetUserInput(doctext::kComputePrompt, "");
     if (!text) return;
     BeginRun();
-    const CellIndex result = Evaluate(in, *text);
+    const CellIndex result = Evaluate(in, *text, kComputeSlot, "Compute Expression");
     if (result == kNoCell) {
         // This is the run a Stop was meant for, so even a Stop was reported.
         ClearErrors(*this);
@@ -389,14 +400,15 @@ void CTivaneDoc::ComputeExpression() {
     if (m_mainContext) ComputeIn(*m_mainContext, nullptr);
 }
 
-std::optional<std::string> CTivaneDoc::RunProgramText(std::string_view text) {
+std::optional<std::string> CTivaneDoc::RunProgramText(std::string_view text, std::string name) {
     if (RefuseSecondRun()) return std::nullopt;
     BusyScope busy(*this);
     BeginRun();
     m_mainContext = std::make_unique<CInterpreter>(*this);
     RunDefaultProgramOf(*m_mainContext);
     std::optional<std::string> shown;
-    if (const CellIndex result = Evaluate(*m_mainContext, text); result != kNoCell) {
+    if (const CellIndex result = Evaluate(*m_mainContext, text, kMainSlot, std::move(name));
+        result != kNoCell) {
         shown.emplace();
         if (!FormatValue(*m_mainContext, result, *shown)) {
             MessageBox(std::string(ErrorMessage(errorCode)) + ".", MessageIcon::Stop,
@@ -487,9 +499,9 @@ void CTivaneDoc::MessageBox(std::string_view text, MessageIcon icon, uint32_t he
     m_ui.MessageBox(text, icon, helpContext);
 }
 
-void CTivaneDoc::ShowErrorReport(std::string_view report, uint32_t code) {
+void CTivaneDoc::ShowErrorReport(std::string_view report, uint32_t code, std::string_view details) {
     ++m_reportedErrors;
-    MessageBox(report, MessageIcon::Stop, kHelpLanguageError + code);
+    m_ui.ErrorReportBox(report, details, kHelpLanguageError + code);
 }
 
 std::string CTivaneDoc::GetUserInput(std::string_view prompt) {

@@ -99,7 +99,8 @@ public:
     // program, with no template and no views; the main input stays what it was (empty, so
     // GETCONFIG gives ""). The value as the language prints it, or nothing after the failure
     // was reported.
-    std::optional<std::string> RunProgramText(std::string_view text);
+    std::optional<std::string> RunProgramText(std::string_view text,
+                                              std::string name = "Program text");
     // Compute Expression in an interpreter of this document (the main one or a view's): asks
     // for a program, runs it as a run of the document, shows its value; `afterValue` runs
     // once a value was shown.
@@ -123,8 +124,9 @@ public:
     // Shows the report of the interpreter's current error, if any, with the stop icon.
     void ReportFailure(CInterpreter& in) override;
     // Compiles and runs `text` in `in`: the result (the caller's reference), or kNoCell after
-    // the failure was reported.
-    CellIndex Evaluate(CInterpreter& in, std::string_view text);
+    // the failure was reported. `name` is what reports call the text; it is remembered in the
+    // document's slot `slot` (SourceSlot).
+    CellIndex Evaluate(CInterpreter& in, std::string_view text, int32_t slot, std::string name);
     CInterpreter& MainInterpreter() override;
     void RunDefaultProgramOf(CInterpreter& in) override;
     // Language errors reported since the document was made (compile, run, default programs),
@@ -138,7 +140,8 @@ public:
     // Every message box of the document goes through here; a language error's report comes
     // through ShowErrorReport, which counts it in ReportedErrors.
     void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) override;
-    void ShowErrorReport(std::string_view report, uint32_t code) override;
+    void ShowErrorReport(std::string_view report, uint32_t code,
+                         std::string_view details = {}) override;
     std::string GetUserInput(std::string_view prompt) override;
     bool AskUserYesNo(std::string_view question) override;
     void PumpMessages() override;

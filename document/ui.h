@@ -93,6 +93,13 @@ public:
 
     // A message box with OK, an icon and a help context (0: no Help button).
     virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
+    // A language error's report, with the stop icon, and its details (where in the user's
+    // texts it happened) for a box that shows them on request.
+    virtual void ErrorReportBox(std::string_view report, std::string_view details,
+                                uint32_t helpContext) {
+        (void)details;
+        MessageBox(report, MessageIcon::Stop, helpContext);
+    }
     virtual Answer AskOkCancel(std::string_view text, MessageIcon icon) = 0;
     // The User Input dialog: the text entered, or nothing for Cancel.
     virtual std::optional<std::string> GetUserInput(std::string_view prompt,

@@ -97,6 +97,11 @@ public:
         std::cout.flush();
         std::cerr << text << '\n';
     }
+    void ErrorReportBox(std::string_view report, std::string_view details, uint32_t) override {
+        std::cout.flush();
+        std::cerr << report << '\n';
+        if (!details.empty()) std::cerr << details;
+    }
     Answer AskOkCancel(std::string_view text, MessageIcon) override {
         const std::string answer = Ask(text);
         return answer == "ok" || IsYes(answer) ? Answer::Ok : Answer::Cancel;
@@ -223,7 +228,8 @@ int RunProgram(const std::string& file, const std::optional<std::string>& evalTe
         }
         text = std::move(content.bytes);
     }
-    const std::optional<std::string> value = doc.RunProgramText(text);
+    const std::optional<std::string> value =
+        doc.RunProgramText(text, evalText ? "Program text" : "Program file " + file);
     if (!value) return 1;
     std::cout << *value << '\n';
     return 0;

@@ -166,7 +166,7 @@ bool CTivaneGraph::StartView() {
         RunSetupText();
         return true;
     }
-    return CompileAndRun(text);
+    return CompileAndRun(text, ViewProgramName(programFile));
 }
 
 bool CTivaneGraph::RunUpdateProgram() {

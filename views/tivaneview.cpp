@@ -68,7 +68,7 @@ bool CTivaneView::StartView() {
         RunSetupText();
         return true;
     }
-    return CompileAndRun(text);
+    return CompileAndRun(text, ViewProgramName(programFile));
 }
 
 void CTivaneView::UpdateTitle() {

@@ -1,6 +1,7 @@
 #include "viewbase.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <utility>
 
 #include "compiler.h"
@@ -11,6 +12,7 @@
 #include "headlesssurface.h"
 #include "inifile.h"
 #include "savetransaction.h"
+#include "sources.h"
 
 namespace tivane {
 
@@ -19,6 +21,7 @@ CViewBase::CViewBase(ViewDocument& doc, int16_t viewIndex)
 
 CViewBase::~CViewBase() {
     DropInterpreter();
+    ForgetSources(this);
 }
 
 DocumentHost& CViewBase::Document() {
@@ -79,8 +82,8 @@ bool CViewBase::RunProgram(CellIndex program) {
     return true;
 }
 
-bool CViewBase::CompileAndRun(std::string_view text) {
-    const CellIndex program = Compile(*m_interpreter, text);
+bool CViewBase::CompileAndRun(std::string_view text, std::string name) {
+    const CellIndex program = CompileSource(*m_interpreter, {this, 0}, std::move(name), text);
     if (program == kNoCell) {
         ReportFailure();
         return false;
@@ -108,9 +111,13 @@ bool CViewBase::CallViewFunction(std::string_view name) {
     return RunProgram(program);
 }
 
+std::string CViewBase::ViewProgramName(const std::string& path) {
+    return "View program file " + std::filesystem::path(path).filename().string();
+}
+
 void CViewBase::RunSetupText() {
     if (!m_interpreter) return;
-    CompileAndRun(m_setupText);
+    CompileAndRun(m_setupText, "View setup text");
 }
 
 void CViewBase::UpdateTitle() {

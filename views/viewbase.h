@@ -88,8 +88,10 @@ protected:
     // reported the failure.
     bool RunProgram(CellIndex program);
     // Compiles and runs `text` in the view's interpreter and releases what it made. False
-    // after the view reported the failure.
-    bool CompileAndRun(std::string_view text);
+    // after the view reported the failure. `name` is what error reports call the text.
+    bool CompileAndRun(std::string_view text, std::string name);
+    // What reports call the view's program file: "View program file" and the file's name.
+    static std::string ViewProgramName(const std::string& path);
     // Reports the current error of the view's interpreter in a message box. The failure is
     // the view's own: the error code is cleared so the program that asked goes on, unless
     // it is a Stop, which ends every run of the document and is reported once, by the run

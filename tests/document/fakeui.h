@@ -19,6 +19,7 @@ struct Box {
     std::string text;
     MessageIcon icon;
     uint32_t help;
+    std::string details = {}; // an error report's
 };
 
 // The dialogs, scripted: every box is recorded, questions and inputs take queued answers.
@@ -33,6 +34,10 @@ public:
 
     void MessageBox(std::string_view text, MessageIcon icon, uint32_t help) override {
         boxes.push_back({std::string(text), icon, help});
+        if (onMessage) onMessage();
+    }
+    void ErrorReportBox(std::string_view report, std::string_view details, uint32_t help) override {
+        boxes.push_back({std::string(report), MessageIcon::Stop, help, std::string(details)});
         if (onMessage) onMessage();
     }
     Answer AskOkCancel(std::string_view text, MessageIcon icon) override {

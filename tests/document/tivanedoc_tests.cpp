@@ -393,5 +393,44 @@ TEST_F(DocTest, AnEndlessDrawingLoopEndsWithNotEnoughMemory) {
     EXPECT_EQ(Pool().BytesUsed(), used);
 }
 
+// A report's details point into the text the user wrote: its name, the line and column, that
+// line and a caret; a call lists the caller's place first, then the body's.
+TEST_F(DocTest, ErrorDetailsPointAtTheLineTheUserWrote) {
+    const struct {
+        const char *input, *mainProgram, *viewProgram, *compute, *details;
+    } rows[] = {
+        // clang-format off
+        {"dt := 0.1;\ndt = abc", "", "", "", "Main input, line 2, column 4:\ndt = abc\n   ^\n"},
+        {"", "a := 1;\nb := \"x\" + a", "", "", "Main program file main.prg, line 2, column 10:\nb := \"x\" + a\n         ^\n"},
+        {"", "EXECVIEWTEMPLATES(0)", "u := 2;  1 + \"a\"", "", "View program file text.prg, line 1, column 12:\nu := 2;  1 + \"a\"\n           ^\n"},
+        {"v := 1", "", "", "v *", "Compute Expression, line 1, column 4:\nv *\n   ^\n"},
+        {"Y := \"A  B\" */ 2", "", "", "", "Main input, line 1, column 14:\nY := \"A  B\" */ 2\n             ^\n"},
+        {"a := 1;\nb := 2;\n\tc := a / \"x\"", "", "", "", "Main input, line 3, column 9:\n\tc := a / \"x\"\n\t       ^\n"},
+        {"f(x) := {\n  x + \"s\"\n};\nf(2)", "", "", "", "Main input, line 4, column 1:\nf(2)\n^\n\nMain input, line 2, column 5:\n  x + \"s\"\n    ^\n"},
+        {"x := \"s\";\nEXECUTE(\"1 +\n 2 + x\")", "", "", "", "Main input, line 2, column 1:\nEXECUTE(\"1 +\n^\n\nText run by EXECUTE, line 2, column 4:\n 2 + x\n   ^\n"},
+        // clang-format on
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.details);
+        const std::string mainProgram = *r.mainProgram ? "MainProgramFileName=main.prg\n" : "";
+        Model(r.input,
+              "[Description]\nNoOfViews=1\n" + mainProgram + "[View0]\nProgramFileName=text.prg\n",
+              "[Description]\nNoOfWindows=2\nTemplateFile=model.tml\n[Window0]\nWindowType=9999\n"
+              "[Window1]\nWindowType=0\n");
+        Write("cwd/main.prg", r.mainProgram);
+        Write("cwd/text.prg", r.viewProgram);
+        Open();
+        ui.boxes.clear();
+        doc->Execute();
+        if (*r.compute) {
+            ui.inputs = {r.compute};
+            doc->ComputeExpression();
+        }
+        ASSERT_FALSE(ui.boxes.empty());
+        EXPECT_EQ(ui.boxes.back().details, r.details) << ui.boxes.back().text;
+        doc.reset();
+    }
+}
+
 } // namespace
 } // namespace tivane::testing
