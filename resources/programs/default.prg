@@ -3,7 +3,8 @@
  functions are seen by the main program and, through the parent link, by every view program.
  It keeps the helpers that read the main input:
    squeeze(text)          the text without blanks, in small letters
-   param(name, default)   the number after 'name =' in the main input, or the default
+   param(name, default)   the number after 'name =' in the main input, or the default;
+                          a value that is no number stops the run with a message
  Names starting with p. belong to the helpers.";
 
 "squeeze(text): the text without blanks, in small letters.";
@@ -30,8 +31,14 @@ param(p.name, p.default) := {
         p.rest := STRMID(p.rest, p.end + 1, STRLEN(p.rest));
         p.eq := FINDCHAR(p.line, "=");
         IF(p.eq > 0, {
-            IF(squeeze(STRMID(p.line, 0, p.eq)) == squeeze(p.name),
-               {p.value := ATOF(STRMID(p.line, p.eq + 1, STRLEN(p.line)))}, {0})
+            IF(squeeze(STRMID(p.line, 0, p.eq)) == squeeze(p.name), {
+                p.text := STRMID(p.line, p.eq + 1, STRLEN(p.line));
+                "A value that is no number stops the run at its own line, not later in the model.";
+                p.first := squeeze(p.text);
+                IF(p.first == "" || FINDCHAR("0123456789.+-", p.first) < 0,
+                   {ABORT("The main input gives no number for " + p.name + ": " + p.line)}, {0});
+                p.value := ATOF(p.text)
+            }, {0})
         }, {0})
     });
     p.value

@@ -61,6 +61,25 @@ TEST(TivaneRunTest, NewDocumentInAnEmptyFolderRunsWithoutAMessage) {
     EXPECT_EQ(RunTool({"--eval", "param(\"x\", 2) + 1"}, "", empty.path()).out, "3\n");
 }
 
+// The application's param() reads a number from the main input, and stops the run at a value
+// that is none, naming its line, rather than letting the model fail later on a zero.
+TEST(TivaneRunTest, ParamRefusesAValueThatIsNoNumber) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"x = 4.5 m", ""},
+        {"x = abc", "The main input gives no number for x: x = abc"},
+        {"x =", "The main input gives no number for x: x ="},
+        {"y = abc", ""}};
+    for (const auto& [input, err] : rows) {
+        TempDir dir;
+        dir.Write("t.tml", "[Description]\nNoOfViews=0\nMainProgramFileName=main.prg\n");
+        dir.Write("new.ini", "[Description]\nTemplateFile=t.tml\n");
+        dir.Write("main.prg", "param(\"x\", 2)");
+        const Exit e = RunTool({dir.Write("new.tvd", input)}, "", dir.path());
+        EXPECT_EQ(e.status, *err ? 1 : 0) << input << e.err;
+        EXPECT_NE(e.err.find(err), std::string::npos) << e.err;
+    }
+}
+
 // Without --bare, default.prg next to the program file runs first; the working directory is
 // elsewhere, so only the file's directory can supply it.
 TEST(TivaneRunTest, DefaultProgramNextToTheFile) {
