@@ -82,6 +82,7 @@ struct DirectPixels {
     uint32_t* bits = nullptr;
     qsizetype stride = 0; // pixels a row
     int width = 0, height = 0;
+    QPoint offset; // the painter's translation, whole pixels (a window centres its picture)
 };
 
 // Sides up to this keep the line arithmetic below (26.6 fixed point shifted to 16.16) inside
@@ -95,13 +96,17 @@ DirectPixels DirectTarget(QPainter& painter) {
     const bool rgb32 = image->format() == QImage::Format_RGB32 ||
                        image->format() == QImage::Format_ARGB32_Premultiplied;
     // A shared image would be copied by bits(), away from the buffer the painter draws into.
-    if (!rgb32 || !image->isDetached() || painter.hasClipping() ||
-        painter.transform().type() != QTransform::TxNone ||
+    const QTransform& t = painter.transform();
+    const bool wholeShift = t.type() == QTransform::TxNone ||
+                            (t.type() == QTransform::TxTranslate && t.dx() == std::trunc(t.dx()) &&
+                             t.dy() == std::trunc(t.dy()) && std::abs(t.dx()) <= kDirectMaxSide &&
+                             std::abs(t.dy()) <= kDirectMaxSide);
+    if (!rgb32 || !image->isDetached() || painter.hasClipping() || !wholeShift ||
         painter.compositionMode() != QPainter::CompositionMode_SourceOver ||
         image->width() > kDirectMaxSide || image->height() > kDirectMaxSide)
         return {};
     return {reinterpret_cast<uint32_t*>(image->bits()), image->bytesPerLine() / 4, image->width(),
-            image->height()};
+            image->height(), QPoint(static_cast<int>(t.dx()), static_cast<int>(t.dy()))};
 }
 
 // 16.16 fixed point quotient, truncated toward zero.
@@ -160,12 +165,12 @@ public:
 
     void Add(QPoint from, QPoint to) {
         if (m_direct.bits) {
-            if (from == to) {
-                if (to.x() >= 0 && to.y() >= 0 && to.x() < m_direct.width &&
-                    to.y() < m_direct.height)
-                    m_direct.bits[to.y() * m_direct.stride + to.x()] = m_argb;
-            } else if (Inside(from) && Inside(to)) {
-                SetLinePixels(m_direct, from, to, m_argb);
+            const QPoint a = from + m_direct.offset, b = to + m_direct.offset;
+            if (a == b) {
+                if (b.x() >= 0 && b.y() >= 0 && b.x() < m_direct.width && b.y() < m_direct.height)
+                    m_direct.bits[b.y() * m_direct.stride + b.x()] = m_argb;
+            } else if (Inside(a) && Inside(b)) {
+                SetLinePixels(m_direct, a, b, m_argb);
             } else {
                 m_lines.emplace_back(from, to); // the painter clips as it always has
             }

@@ -396,21 +396,31 @@ TEST(ReplayTest, BatchedSegmentsGiveThePixelsOfOneCallEach) {
         points.push_back(p);
     }
     const DRect clip{0, 0, 300, 200};
-    for (const QSize size : {QSize(450, 300), QSize(97, 61), QSize(1203, 802)}) {
+    // A window centres its picture: the replay is shifted by an origin, some segments past the
+    // image's edges.
+    for (const auto& [size, origin] : {std::pair{QSize(450, 300), QPoint()},
+                                       {QSize(97, 61), QPoint()},
+                                       {QSize(1203, 802), QPoint()},
+                                       {QSize(450, 300), QPoint(37, -11)}}) {
         SCOPED_TRACE(size.width());
         const double scale = ReplayScale(clip, size);
         QImage expected = WhiteImage(size);
         QPainter painter(&expected);
         painter.setPen(QPen(Qt::black, 0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         const auto device = [&](QPoint p) {
-            return QPoint(int(p.x() * scale + 0.5), int(p.y() * scale + 0.5));
+            return QPoint(int(p.x() * scale + 0.5), int(p.y() * scale + 0.5)) + origin;
         };
         for (size_t k = 1; k < points.size(); ++k) {
             const QPoint a = device(points[k - 1]), b = device(points[k]);
             a == b ? painter.drawPoint(b) : painter.drawLine(a, b);
         }
         painter.end();
-        EXPECT_EQ(Shot(items, clip, {size, 96, false}).image, expected);
+        QImage replayed = WhiteImage(size);
+        ReplayState state;
+        QPainter target(&replayed);
+        Replay(items.list, clip, target, {size, 96, false}, state, origin);
+        target.end();
+        EXPECT_EQ(replayed, expected);
     }
 }
 
