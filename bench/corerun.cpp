@@ -19,14 +19,17 @@ namespace {
 
 using namespace tivane;
 
-class BareDocument final : public DocumentHost {
+class BareDocument final : public DocumentHost, public RunDialogs {
 public:
     bool RunsDefaultPrograms() const override { return false; }
     bool LocateFile(std::string&, std::string_view) override { return false; }
     std::string ReadTextFile(const std::string&, ReadFailure) override { return {}; }
+    RunDialogs& dialogs() override { return *this; }
     void MessageBox(std::string_view, MessageIcon, uint32_t) override {}
-    std::string GetUserInput(std::string_view) override { return {}; }
-    bool AskUserYesNo(std::string_view) override { return false; }
+    std::optional<std::string> GetUserInput(std::string_view, std::string_view) override {
+        return std::string();
+    }
+    bool AskYesNo(std::string_view) override { return false; }
     void PumpMessages() override {}
     std::string MainInput() const override { return {}; }
     bool UpdateViews() override { return true; }

@@ -4,6 +4,7 @@
 // and still yields its usual result.
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "builtins.h"
@@ -233,12 +234,14 @@ TIVANE_HANDLER(BiForAllViews) {
 
 TIVANE_HANDLER(BiGetUserInput) {
     Args<1> args(stack, sp);
-    return NewString(in, in.document->GetUserInput(StrView(CellAt(args[0]))));
+    const std::optional<std::string> answer =
+        in.document->dialogs().GetUserInput(StrView(CellAt(args[0])), "");
+    return NewString(in, answer.value_or(std::string()));
 }
 
 TIVANE_HANDLER(BiAskUserYesNo) {
     Args<1> args(stack, sp);
-    return NewLong(in, in.document->AskUserYesNo(StrView(CellAt(args[0]))) ? -1 : 0);
+    return NewLong(in, in.document->dialogs().AskYesNo(StrView(CellAt(args[0]))) ? -1 : 0);
 }
 
 } // namespace tivane

@@ -4,6 +4,7 @@
 // tests' scripted fakes implement them.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,28 @@ enum class ReadFailure : uint8_t { Report, Silent };
 inline constexpr uint32_t kHelpLanguageError = 0x2900; // plus the error code
 inline constexpr uint32_t kHelpShowMessage = 0x202C;
 
+// The modal dialogs a run may raise: message boxes (SENDMSG, ABORT, reports) and the language's
+// two questions. The document's dialog seam extends them with its own; tests script them.
+class RunDialogs {
+public:
+    virtual ~RunDialogs() = default;
+
+    // A message box with OK, an icon and a help context (0: no Help button).
+    virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
+    // A language error's report, with the stop icon, and its details (where in the user's
+    // texts it happened) for a box that shows them on request.
+    virtual void ErrorReportBox(std::string_view report, std::string_view details,
+                                uint32_t helpContext) {
+        (void)details;
+        MessageBox(report, MessageIcon::Stop, helpContext);
+    }
+    // The User Input dialog: the text entered, or nothing for Cancel.
+    virtual std::optional<std::string> GetUserInput(std::string_view prompt,
+                                                    std::string_view initial) = 0;
+    // The language's yes/no question (ASKUSERYESNO): true for Yes.
+    virtual bool AskYesNo(std::string_view question) = 0;
+};
+
 class DocumentHost {
 public:
     virtual ~DocumentHost();
@@ -54,20 +77,15 @@ public:
     // The whole file, or "" (after showing why, unless asked to stay silent).
     virtual std::string ReadTextFile(const std::string& name, ReadFailure failure) = 0;
 
-    // A message box. The console runner writes the text to stderr.
-    virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
-    // The report of a language error (ErrorReport's text) for error `code`: a message box
-    // with the stop icon and the error's help context. Hosts that count errors count these.
-    // `details` say where in the user's texts it happened; hosts may show them on request.
+    // The dialogs of the document's runs; the console runner's write to stderr and read stdin.
+    virtual RunDialogs& dialogs() = 0;
+    // The report of a language error (ErrorReport's text) for error `code`, with the error's
+    // help context. Hosts that count errors count these. `details` say where in the user's
+    // texts it happened; hosts may show them on request.
     virtual void ShowErrorReport(std::string_view report, uint32_t code,
                                  std::string_view details = {}) {
-        (void)details;
-        MessageBox(report, MessageIcon::Stop, kHelpLanguageError + code);
+        dialogs().ErrorReportBox(report, details, kHelpLanguageError + code);
     }
-
-    // The user dialogs: the text entered ("" for Cancel); Yes (true) or anything else.
-    virtual std::string GetUserInput(std::string_view prompt) = 0;
-    virtual bool AskUserYesNo(std::string_view question) = 0;
 
     // The message pass: lets pending window messages (repaints, Stop) through.
     virtual void PumpMessages() = 0;

@@ -47,7 +47,7 @@ std::string TemplateNameFor(const std::string& documentPath, const std::string& 
 void ShowComputedValue(CTivaneDoc& doc, CInterpreter& in, CellIndex value) {
     std::string shown;
     if (FormatValue(in, value, shown)) {
-        doc.MessageBox(doctext::kProgramReturned + shown, MessageIcon::None, 0);
+        doc.ui().MessageBox(doctext::kProgramReturned + shown, MessageIcon::None, 0);
         return;
     }
     doc.ShowErrorReport(std::string(ErrorMessage(doc.errorCode)) + ".", doc.errorCode);
@@ -83,19 +83,19 @@ void CTivaneDoc::DeleteContents() {
 
 bool CTivaneDoc::OpenDocument(const std::string& path) {
     if (EndsWithIgnoringCase(path, ".tml")) {
-        MessageBox(doctext::kTemplateAsDocument, MessageIcon::Stop, 0);
+        m_ui.MessageBox(doctext::kTemplateAsDocument, MessageIcon::Stop, 0);
         return false;
     }
     DeleteContents();
     std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
-        MessageBox(doctext::kFailedToOpen, MessageIcon::Stop, 0);
+        m_ui.MessageBox(doctext::kFailedToOpen, MessageIcon::Stop, 0);
         return false;
     }
     // A document is the text of its main input: a NUL byte means a picture, an archive or
     // another program's file, which would open as a window full of binary bytes.
     if (bytes->find('\0') != std::string::npos) {
-        MessageBox("The file " + path + " is not a Tivane document.", MessageIcon::Stop, 0);
+        m_ui.MessageBox("The file " + path + " is not a Tivane document.", MessageIcon::Stop, 0);
         return false;
     }
     std::error_code ec;
@@ -257,8 +257,8 @@ bool CTivaneDoc::OnSaveDocument(const std::string& path) {
         m_path = previousPath;
         m_layoutFileName = previousLayout;
         m_tmpl.templateName = previousTemplateName;
-        MessageBox(std::string(doctext::kFailedToSave) + " " + save.FailureText(),
-                   MessageIcon::Stop, 0);
+        m_ui.MessageBox(std::string(doctext::kFailedToSave) + " " + save.FailureText(),
+                        MessageIcon::Stop, 0);
         return false;
     }
     for (const auto& view : m_views)
@@ -268,7 +268,7 @@ bool CTivaneDoc::OnSaveDocument(const std::string& path) {
 }
 
 bool CTivaneDoc::Refuse(bool condition, const char* message) {
-    if (condition) MessageBox(message, MessageIcon::Stop, 0);
+    if (condition) m_ui.MessageBox(message, MessageIcon::Stop, 0);
     return condition;
 }
 
@@ -355,7 +355,7 @@ void CTivaneDoc::Execute() {
         LocateFile(name, "");
         FileContents file = ReadProgramFile(name);
         if (!file) {
-            MessageBox(ReadFailureMessage(file.status, name), MessageIcon::Stop, 0);
+            m_ui.MessageBox(ReadFailureMessage(file.status, name), MessageIcon::Stop, 0);
             EndRun();
             return;
         }
@@ -411,8 +411,8 @@ std::optional<std::string> CTivaneDoc::RunProgramText(std::string_view text, std
         result != kNoCell) {
         shown.emplace();
         if (!FormatValue(*m_mainContext, result, *shown)) {
-            MessageBox(std::string(ErrorMessage(errorCode)) + ".", MessageIcon::Stop,
-                       kHelpLanguageError + errorCode);
+            m_ui.MessageBox(std::string(ErrorMessage(errorCode)) + ".", MessageIcon::Stop,
+                            kHelpLanguageError + errorCode);
             shown.reset();
         }
         Release(result);
@@ -440,7 +440,7 @@ bool CTivaneDoc::ChangeTemplate() {
         "Note that if the new template has different input values and/or different views then "
         "you might get error messages when trying to execute.";
     if (m_ui.AskOkCancel(question, MessageIcon::None) != Answer::Ok) {
-        MessageBox(doctext::kTemplateNotChanged, MessageIcon::None, 0);
+        m_ui.MessageBox(doctext::kTemplateNotChanged, MessageIcon::None, 0);
         return false;
     }
     UseTemplate(*chosen);
@@ -482,7 +482,7 @@ void CTivaneDoc::DisplayViews() {
 
 void CTivaneDoc::ShowMessage(std::string_view text) {
     DisplayViews();
-    MessageBox(text, MessageIcon::None, kHelpShowMessage);
+    m_ui.MessageBox(text, MessageIcon::None, kHelpShowMessage);
 }
 
 bool CTivaneDoc::LocateFile(std::string& name, std::string_view fallback) {
@@ -491,25 +491,13 @@ bool CTivaneDoc::LocateFile(std::string& name, std::string_view fallback) {
 
 std::string CTivaneDoc::ReadTextFile(const std::string& name, ReadFailure failure) {
     return tivane::ReadTextFile(name, failure, [this](const std::string& message) {
-        MessageBox(message, MessageIcon::Stop, 0);
+        m_ui.MessageBox(message, MessageIcon::Stop, 0);
     });
-}
-
-void CTivaneDoc::MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) {
-    m_ui.MessageBox(text, icon, helpContext);
 }
 
 void CTivaneDoc::ShowErrorReport(std::string_view report, uint32_t code, std::string_view details) {
     ++m_reportedErrors;
     m_ui.ErrorReportBox(report, details, kHelpLanguageError + code);
-}
-
-std::string CTivaneDoc::GetUserInput(std::string_view prompt) {
-    return m_ui.GetUserInput(prompt, "").value_or(std::string());
-}
-
-bool CTivaneDoc::AskUserYesNo(std::string_view question) {
-    return m_ui.AskYesNo(question);
 }
 
 void CTivaneDoc::PumpMessages() {

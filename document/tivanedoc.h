@@ -137,13 +137,11 @@ public:
     // DocumentHost.
     bool LocateFile(std::string& name, std::string_view fallback) override;
     std::string ReadTextFile(const std::string& name, ReadFailure failure) override;
-    // Every message box of the document goes through here; a language error's report comes
-    // through ShowErrorReport, which counts it in ReportedErrors.
-    void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) override;
+    // The document's dialog seam; a language error's report comes through ShowErrorReport,
+    // which counts it in ReportedErrors.
+    RunDialogs& dialogs() override { return m_ui; }
     void ShowErrorReport(std::string_view report, uint32_t code,
                          std::string_view details = {}) override;
-    std::string GetUserInput(std::string_view prompt) override;
-    bool AskUserYesNo(std::string_view question) override;
     void PumpMessages() override;
     // The main input: the document file's bytes, replaced by SetConfig and taken from the
     // main input view by Execute and by saves.

@@ -86,26 +86,11 @@ struct SaveFileRequest {
     size_t selected = 0;
 };
 
-// The modal dialogs that documents and views ask for; the application adds its own prompts.
-class DialogSeam {
+// The modal dialogs that documents and views ask for beyond those of a run; the application
+// adds its own prompts.
+class DialogSeam : public RunDialogs {
 public:
-    virtual ~DialogSeam() = default;
-
-    // A message box with OK, an icon and a help context (0: no Help button).
-    virtual void MessageBox(std::string_view text, MessageIcon icon, uint32_t helpContext) = 0;
-    // A language error's report, with the stop icon, and its details (where in the user's
-    // texts it happened) for a box that shows them on request.
-    virtual void ErrorReportBox(std::string_view report, std::string_view details,
-                                uint32_t helpContext) {
-        (void)details;
-        MessageBox(report, MessageIcon::Stop, helpContext);
-    }
     virtual Answer AskOkCancel(std::string_view text, MessageIcon icon) = 0;
-    // The User Input dialog: the text entered, or nothing for Cancel.
-    virtual std::optional<std::string> GetUserInput(std::string_view prompt,
-                                                    std::string_view initial) = 0;
-    // The language's yes/no question (ASKUSERYESNO): true for Yes.
-    virtual bool AskYesNo(std::string_view question) = 0;
     // The View Setup dialog: the edited setup text, or nothing for Cancel.
     virtual std::optional<std::string> EditViewSetup(std::string_view setupText) = 0;
     // "Choose template": a template file, or nothing for Cancel.

@@ -118,15 +118,15 @@ void CTivaneView::SaveContents() {
         SaveBesideDocument(doc.PathName(), kSaveContentsTitle, kinds, 0, "contents"));
     if (!name || name->empty() || !MayReplaceFile(doc.ui(), *name)) return;
     if (const WriteResult r = WriteFileAtomically(*name, Surface().Text()); !r.Ok()) {
-        doc.MessageBox(NotSavedMessage(kTextKind, *name, r.error), MessageIcon::Stop, 0);
+        doc.ui().MessageBox(NotSavedMessage(kTextKind, *name, r.error), MessageIcon::Stop, 0);
         return;
     }
-    doc.MessageBox(SavedMessage(kTextKind, *name), MessageIcon::None, 0);
+    doc.ui().MessageBox(SavedMessage(kTextKind, *name), MessageIcon::None, 0);
 }
 
 void CTivaneView::Configure() {
     if (IsMainInput()) {
-        Doc().MessageBox(kMainInputNoSetup, MessageIcon::None, 0);
+        Doc().ui().MessageBox(kMainInputNoSetup, MessageIcon::None, 0);
         return;
     }
     CViewBase::Configure();

@@ -134,7 +134,7 @@ void CViewBase::Configure() {
 
 void CViewBase::ComputeExpression() {
     if (m_doc.Running()) {
-        m_doc.MessageBox(doctext::kAnotherRunning, MessageIcon::Stop, 0);
+        m_doc.ui().MessageBox(doctext::kAnotherRunning, MessageIcon::Stop, 0);
         return;
     }
     if (IsMainInput()) {

@@ -35,10 +35,10 @@ public:
     void SetConfig(std::string_view text) override { Note(log, "SetConfig", text); }
     void DisplayViews() override { Note(log, "DisplayViews"); }
     void ShowMessage(std::string_view text) override { Note(log, "ShowMessage", text); }
-    std::string GetUserInput(std::string_view prompt) override {
+    std::optional<std::string> GetUserInput(std::string_view prompt, std::string_view) override {
         return Note(log, "GetUserInput", prompt), "42";
     }
-    bool AskUserYesNo(std::string_view question) override {
+    bool AskYesNo(std::string_view question) override {
         return Note(log, "AskUserYesNo", question), true;
     }
 };

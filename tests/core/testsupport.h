@@ -20,7 +20,7 @@
 namespace tivane::test {
 
 // A document without windows or default programs whose dialogs are scripted by the test.
-class FakeDocument : public DocumentHost {
+class FakeDocument : public DocumentHost, public RunDialogs {
 public:
     std::vector<std::string> boxes;   // every message box shown
     std::vector<std::string> answers; // dialog answers, in order
@@ -30,11 +30,14 @@ public:
     bool RunsDefaultPrograms() const override { return false; }
     bool LocateFile(std::string&, std::string_view) override { return false; }
     std::string ReadTextFile(const std::string&, ReadFailure) override { return {}; }
+    RunDialogs& dialogs() override { return *this; }
     void MessageBox(std::string_view text, MessageIcon, uint32_t) override {
         boxes.emplace_back(text);
     }
-    std::string GetUserInput(std::string_view) override { return NextAnswer(); }
-    bool AskUserYesNo(std::string_view) override { return NextAnswer() == "yes"; }
+    std::optional<std::string> GetUserInput(std::string_view, std::string_view) override {
+        return NextAnswer();
+    }
+    bool AskYesNo(std::string_view) override { return NextAnswer() == "yes"; }
     void PumpMessages() override {
         if (errorOnPump) errorCode = std::exchange(errorOnPump, 0);
     }

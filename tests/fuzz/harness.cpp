@@ -21,15 +21,18 @@ namespace {
 // Message passes (one every 4096 runs) before the run is stopped as if by the user.
 constexpr int kPumpBudget = 16;
 
-class FuzzDocument final : public DocumentHost {
+class FuzzDocument final : public DocumentHost, public RunDialogs {
 public:
     int pumps = 0;
     bool RunsDefaultPrograms() const override { return false; }
     bool LocateFile(std::string&, std::string_view) override { return false; }
     std::string ReadTextFile(const std::string&, ReadFailure) override { return {}; }
+    RunDialogs& dialogs() override { return *this; }
     void MessageBox(std::string_view, MessageIcon, uint32_t) override {}
-    std::string GetUserInput(std::string_view prompt) override { return std::string(prompt); }
-    bool AskUserYesNo(std::string_view question) override { return question.size() % 2 == 0; }
+    std::optional<std::string> GetUserInput(std::string_view prompt, std::string_view) override {
+        return std::string(prompt);
+    }
+    bool AskYesNo(std::string_view question) override { return question.size() % 2 == 0; }
     void PumpMessages() override {
         if (++pumps > kPumpBudget) errorCode = ERR_USER_STOP;
     }
