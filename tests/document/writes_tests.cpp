@@ -5,17 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include <unistd.h>
 
 #include "atomicfile.h"
-#include "fakeui.h"
+#include "docfixture.h"
 #include "filesizelimit.h"
 #include "savetransaction.h"
-#include "testtree.h"
-#include "tivanedoc.h"
 #include "tivaneview.h"
 
 namespace tivane::testing {
@@ -23,13 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class WritesTest : public TreeTest {
+class WritesTest : public DocTest {
 protected:
     std::string Path(const std::string& name) const { return root + "/cwd/" + name; }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     // The names in cwd that a writer left behind.
     std::vector<std::string> Temporaries() const {
         std::vector<std::string> found;
@@ -75,9 +68,9 @@ TEST_F(WritesTest, AWriteIsWholeOrLeavesTheOldFileAndNoTemporary) {
         }
         EXPECT_EQ(result.error, row.error);
         if (result.Ok()) {
-            EXPECT_EQ(Read(row.target), bytes);
+            EXPECT_EQ(ReadFile(row.target), bytes);
         } else if (*row.kept) {
-            EXPECT_EQ(Read(row.target), row.kept);
+            EXPECT_EQ(ReadFile(row.target), row.kept);
         }
         EXPECT_TRUE(Temporaries().empty());
     }
@@ -94,10 +87,9 @@ TEST_F(WritesTest, PermissionsAreKeptAndTemporariesHidden) {
     fs::permissions(Path("locked.txt"), fs::perms::owner_read);
     if (geteuid() != 0) { // root may write any file
         EXPECT_EQ(WriteFileAtomically(Path("locked.txt"), "new").error, "Permission denied");
-        EXPECT_EQ(Read("locked.txt"), "x");
+        EXPECT_EQ(ReadFile("locked.txt"), "x");
     }
     EXPECT_EQ(TemporaryPattern("/a/b/model.tvd"), "/a/b/.model.tvd.tivane-XXXXXX");
-    EXPECT_EQ(TemporaryPattern("model.tvd"), ".model.tvd.tivane-XXXXXX");
 }
 
 // ---- Killed saves -------------------------------------------------------------------------
@@ -173,7 +165,7 @@ TEST_F(WritesTest, ACommitReplacesAllOrPutsBackWhatItReplaced) {
             if (content == "-")
                 EXPECT_FALSE(fs::exists(Path(name))) << name;
             else
-                EXPECT_EQ(Read(name), content) << name;
+                EXPECT_EQ(ReadFile(name), content) << name;
         }
         EXPECT_TRUE(Temporaries().empty());
     }
@@ -200,23 +192,18 @@ TEST_F(WritesTest, SaveContentsOfTextAsksBeforeReplacingAndWritesWholeFiles) {
     for (const SaveTextRow& row : kSaveTextRows) {
         SCOPED_TRACE(row.existing ? row.existing : "none");
         Clear();
-        Write("cwd/model.tvd", "shown text");
-        Write("cwd/model.ini", "[Description]\nTemplateFile=model.tml\n");
-        Write("cwd/model.tml", "[Description]\nNoOfViews=0\n");
+        Model("shown text", "[Description]\nNoOfViews=0\n", LayoutOf({}));
         const std::string name = Path("out.txt");
         if (row.existing && std::string_view(row.existing) == "/")
             Write("cwd/out.txt/inside");
         else if (row.existing)
             Write("cwd/out.txt", row.existing);
-        FakeUi ui;
-        CTivaneDoc doc(ui, Context());
-        doc.SetBare(true);
-        ASSERT_TRUE(doc.OpenDocument("model.tvd"));
-        doc.RestoreLayout();
+        Open();
         ui.boxes.clear();
+        ui.saveRequests.clear();
         ui.inputs = {name};
         ui.answers = {row.answer};
-        doc.MainInputView()->SaveContents();
+        doc->MainInputView()->SaveContents();
         ASSERT_FALSE(ui.boxes.empty());
         // The save dialog opens in the document's folder and proposes its name as text.
         ASSERT_EQ(ui.saveRequests.size(), 1u);
@@ -227,7 +214,7 @@ TEST_F(WritesTest, SaveContentsOfTextAsksBeforeReplacingAndWritesWholeFiles) {
             expected.replace(at, 5, name);
         EXPECT_EQ(ui.boxes.back().text, expected);
         if (fs::is_regular_file(name)) {
-            EXPECT_EQ(Read("out.txt"), row.after);
+            EXPECT_EQ(ReadFile("out.txt"), row.after);
         }
         EXPECT_TRUE(Temporaries().empty());
     }
