@@ -71,34 +71,30 @@ TEST_F(DocTest, ADefaultProgramThatStartsTheViewsRunsInTheNewMainInterpreter) {
     }
 }
 
-// Execute while running asks: Cancel leaves the run going, Ok stops it with one report.
+// Execute while running asks: Cancel leaves the run going, Ok stops it with one report, also
+// when the stop lands in the default program (looping on j).
 TEST_F(DocTest, ExecuteWhileRunningAsksAndOkStopsTheRunWithOneReport) {
-    Model(kLoop, "", "");
-    Open();
-    ui.answers = {Answer::Cancel, Answer::Ok};
-    int asked = 0;
-    ui.everyPump = [&] {
-        if (doc->Running() && asked++ < 2) doc->Execute(); // the second Execute asks
-    };
-    SetRunCounter(1); // the first message pass comes inside the loop
-    doc->Execute();
-    EXPECT_EQ(ui.Count("The program is still executing the template.\nDo you want to stop it?"), 2);
-    EXPECT_EQ(ui.Count("User stopped execution."), 1);
-    EXPECT_EQ(ui.boxes.back().help, kHelpLanguageError + ERR_USER_STOP);
-    EXPECT_LT(std::stoi(Var("i")), 10000000);
-    EXPECT_FALSE(doc->StopRequested());
-}
-
-TEST_F(DocTest, AStopThatLandsInADefaultProgramIsReportedOnce) {
-    Model(kLoop, "", "");
-    Write("cwd/default.prg", "j := 0; WHILE({j < 10000000}, {j := j + 1})");
-    Open().SetBare(false);
-    ui.everyPump = [&] {
-        if (doc->Running()) doc->RequestStop();
-    };
-    SetRunCounter(1);
-    doc->Execute();
-    EXPECT_EQ(ui.Count("User stopped execution."), 1);
+    for (const char* loop : {"i", "j"}) {
+        SCOPED_TRACE(loop);
+        Model(kLoop, "", "");
+        Write("cwd/default.prg", *loop == 'j' ? "j := 0; WHILE({j < 10000000}, {j := j + 1})" : "");
+        Open().SetBare(false);
+        ui.boxes.clear();
+        ui.answers = {Answer::Cancel, Answer::Ok};
+        int asked = 0;
+        ui.everyPump = [&] {
+            if (doc->Running() && asked++ < 2) doc->Execute(); // the second Execute asks
+        };
+        SetRunCounter(1); // the first message pass comes inside the loop
+        doc->Execute();
+        EXPECT_EQ(ui.Count("The program is still executing the template.\nDo you want to stop it?"),
+                  2);
+        EXPECT_EQ(ui.Count("User stopped execution."), 1);
+        EXPECT_EQ(ui.boxes.back().help, kHelpLanguageError + ERR_USER_STOP);
+        EXPECT_LT(std::stoi(Var(loop)), 10000000);
+        EXPECT_FALSE(doc->StopRequested());
+        ui.everyPump = nullptr;
+    }
 }
 
 // A Stop must survive a view's run that starts in the same message pass (that run clears the
