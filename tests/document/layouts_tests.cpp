@@ -221,10 +221,7 @@ TEST_F(LayoutTest, AMainProgramThatCannotBeReadEndsTheRun) {
         Open();
         ui.boxes.clear();
         doc->Execute();
-        std::string expected = report;
-        if (const size_t at = expected.find("$ROOT"); at != std::string::npos)
-            expected.replace(at, 5, root);
-        EXPECT_EQ(ui.Texts(), std::vector<std::string>{expected});
+        EXPECT_EQ(ui.Texts(), std::vector<std::string>{Expand(report)});
         EXPECT_FALSE(doc->Running());
         EXPECT_EQ(CTivaneDoc::RunningCount(), 0);
         EXPECT_EQ(ui.looks.back(), false);

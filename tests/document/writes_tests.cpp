@@ -120,19 +120,18 @@ struct CommitRow {
     const char* staged;  // files written, in order, each with the content "new <name>"
     const char* removed; // files staged for removal
     const char* between; // made after staging, before the commit
-    const char* failure; // FailureText(), "$C" standing for the path of c
+    const char* failure; // FailureText(), "$ROOT" standing for the root
     const char* after;   // "name=content;..." of the files afterwards, "-" for none
 };
 
 const CommitRow kCommitRows[] = {
+    // clang-format off
     {"a.txt new.txt", "b.txt", "", "", "a.txt=new a.txt;b.txt=-;new.txt=new new.txt"},
     // A folder that holds a file takes c's place after staging: no file renames over it.
-    {"new.txt a.txt c b.txt", "b.txt", "cwd/c/inside",
-     "Could not replace $C: Is a directory; the files saved before it were put back.",
-     "a.txt=old a;b.txt=old b;new.txt=-"},
-    {"c a.txt", "", "cwd/c/inside", "Could not replace $C: Is a directory.",
-     "a.txt=old a;b.txt=old b"},
-    {"a.txt c/ b.txt", "", "", "Could not write $C: Is a directory.", "a.txt=old a;b.txt=old b"},
+    {"new.txt a.txt c b.txt", "b.txt", "cwd/c/inside", "Could not replace $ROOT/cwd/c: Is a directory; the files saved before it were put back.", "a.txt=old a;b.txt=old b;new.txt=-"},
+    {"c a.txt", "", "cwd/c/inside", "Could not replace $ROOT/cwd/c: Is a directory.", "a.txt=old a;b.txt=old b"},
+    {"a.txt c/ b.txt", "", "", "Could not write $ROOT/cwd/c: Is a directory.", "a.txt=old a;b.txt=old b"},
+    // clang-format on
 };
 
 TEST_F(WritesTest, ACommitReplacesAllOrPutsBackWhatItReplaced) {
@@ -154,10 +153,7 @@ TEST_F(WritesTest, ACommitReplacesAllOrPutsBackWhatItReplaced) {
             save.Remove(Path(name));
         Write(row.between);
         EXPECT_EQ(save.Commit(), !*row.failure);
-        std::string failure = row.failure;
-        if (const size_t at = failure.find("$C"); at != std::string::npos)
-            failure.replace(at, 2, Path("c"));
-        EXPECT_EQ(save.FailureText(), failure);
+        EXPECT_EQ(save.FailureText(), Expand(row.failure));
         std::istringstream after(row.after);
         for (std::string item; std::getline(after, item, ';');) {
             const std::string name = item.substr(0, item.find('='));
@@ -177,15 +173,16 @@ struct SaveTextRow {
     const char* existing; // the file before, or nullptr for none; "/" for a folder
     Answer answer;        // to "already exists"
     const char* after;    // the file afterwards
-    const char* lastBox;  // "" when no box, "$NAME" stands for the file name
+    const char* lastBox;  // "" when no box, "$ROOT" standing for the root
 };
 
 const SaveTextRow kSaveTextRows[] = {
-    {nullptr, Answer::Cancel, "shown text", "The text file $NAME has been saved successfully."},
-    {"earlier", Answer::Ok, "shown text", "The text file $NAME has been saved successfully."},
-    {"earlier", Answer::Cancel, "earlier",
-     "The file $NAME already exists.\nDo you want to replace it?"},
-    {"/", Answer::Ok, "", "Could not save the text file $NAME: Is a directory."},
+    // clang-format off
+    {nullptr, Answer::Cancel, "shown text", "The text file $ROOT/cwd/out.txt has been saved successfully."},
+    {"earlier", Answer::Ok, "shown text", "The text file $ROOT/cwd/out.txt has been saved successfully."},
+    {"earlier", Answer::Cancel, "earlier", "The file $ROOT/cwd/out.txt already exists.\nDo you want to replace it?"},
+    {"/", Answer::Ok, "", "Could not save the text file $ROOT/cwd/out.txt: Is a directory."},
+    // clang-format on
 };
 
 TEST_F(WritesTest, SaveContentsOfTextAsksBeforeReplacingAndWritesWholeFiles) {
@@ -209,10 +206,7 @@ TEST_F(WritesTest, SaveContentsOfTextAsksBeforeReplacingAndWritesWholeFiles) {
         ASSERT_EQ(ui.saveRequests.size(), 1u);
         EXPECT_EQ(std::pair(ui.saveRequests[0].folder, ui.saveRequests[0].name),
                   std::pair(fs::path(name).parent_path().string(), std::string("model.txt")));
-        std::string expected = row.lastBox;
-        if (const size_t at = expected.find("$NAME"); at != std::string::npos)
-            expected.replace(at, 5, name);
-        EXPECT_EQ(ui.boxes.back().text, expected);
+        EXPECT_EQ(ui.boxes.back().text, Expand(row.lastBox));
         if (fs::is_regular_file(name)) {
             EXPECT_EQ(ReadFile("out.txt"), row.after);
         }
