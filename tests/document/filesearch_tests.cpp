@@ -22,6 +22,7 @@ using FileSearchTest = testing::TreeTest;
 TEST_F(FileSearchTest, LocateFileTakesTheFirstExistingCandidate) {
     // Files (below $ROOT; "a/" is a directory), name, fallback, found, the name afterwards.
     const std::tuple<const char*, const char*, const char*, bool, const char*> rows[] = {
+        // clang-format off
         // The name as given comes before its bare name.
         {"cwd/sub/a.prg cwd/a.prg", "sub\\a.prg", "", true, "$ROOT/cwd/sub/a.prg"},
         // A missing directory part: the bare name in cwd, exe dir, command-line file's dir.
@@ -36,42 +37,30 @@ TEST_F(FileSearchTest, LocateFileTakesTheFirstExistingCandidate) {
         // Failure leaves the last candidate tried.
         {"", "sub/x.tml", "DEFAULT.TML", false, "$ROOT/cmd/DEFAULT.TML"},
         {"", "nodir/default.tml", "DEFAULT.TML", false, "$ROOT/cmd/default.tml"},
+        // The data folder holds the default programs of last resort: only they are looked for
+        // there, after every place of the document (the template's folder last).
+        {"data/default.prg", "default.prg", "", true, "$ROOT/data/default.prg"},
+        {"data/defaultg.prg", "DefaultG.prg", "", true, "$ROOT/data/defaultg.prg"},
+        {"data/defaultt.prg tmpl/defaultt.prg", "defaultt.prg", "", true, "$ROOT/tmpl/defaultt.prg"},
+        {"data/default.prg cmd/default.prg", "default.prg", "", true, "$ROOT/cmd/default.prg"},
+        {"data/model.prg", "model.prg", "", false, "$ROOT/cmd/model.prg"},
+        {"data/default0.prg", "default0.prg", "", false, "$ROOT/cmd/default0.prg"},
+        {"", "defaultg.prg", "", false, "$ROOT/cmd/defaultg.prg"},
+        // clang-format on
     };
+    SearchContext ctx = Context();
+    ctx.templateDir = root + "/tmpl";
+    ctx.dataDir = root + "/data";
     for (const auto& [files, given, fallback, found, expected] : rows) {
         Write(files);
         std::string name = given;
-        EXPECT_EQ(LocateFile(name, fallback, Context()), found) << given;
+        EXPECT_EQ(LocateFile(name, fallback, ctx), found) << given;
         EXPECT_EQ(name, Expand(expected)) << given;
         Clear();
     }
     std::string name = "nodir/x.prg"; // without a command-line file the last try is the bare name
     EXPECT_FALSE(LocateFile(name, "", {root + "/exe", ""}));
     EXPECT_EQ(name, "x.prg");
-}
-
-// The data folder holds the default programs of last resort: only they are looked for there,
-// after every place of the document, and a failed search names the document's folder.
-TEST_F(FileSearchTest, DefaultProgramsComeLastFromTheDataFolder) {
-    // Files, name, found, the name afterwards.
-    const std::tuple<const char*, const char*, bool, const char*> rows[] = {
-        {"data/default.prg", "default.prg", true, "$ROOT/data/default.prg"},
-        {"data/defaultg.prg", "DefaultG.prg", true, "$ROOT/data/defaultg.prg"},
-        {"data/defaultt.prg tmpl/defaultt.prg", "defaultt.prg", true, "$ROOT/tmpl/defaultt.prg"},
-        {"data/default.prg cmd/default.prg", "default.prg", true, "$ROOT/cmd/default.prg"},
-        {"data/model.prg", "model.prg", false, "$ROOT/cmd/model.prg"},
-        {"data/default0.prg", "default0.prg", false, "$ROOT/cmd/default0.prg"},
-        {"", "defaultg.prg", false, "$ROOT/cmd/defaultg.prg"},
-    };
-    SearchContext ctx = Context();
-    ctx.templateDir = root + "/tmpl";
-    ctx.dataDir = root + "/data";
-    for (const auto& [files, given, found, expected] : rows) {
-        Write(files);
-        std::string name = given;
-        EXPECT_EQ(LocateFile(name, "", ctx), found) << given;
-        EXPECT_EQ(name, Expand(expected)) << given;
-        Clear();
-    }
 }
 
 // An installed program's data folder is ../share/tivane; a build tree's is share/tivane
