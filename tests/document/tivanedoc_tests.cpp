@@ -173,7 +173,7 @@ TEST_F(DocTest, ChangeTemplateAsksAndWritesTheNewOneIntoTheLayout) {
     Model("", kTwoViews, kOwnLayout);
     Write("cwd/other.tml", "[Description]\nNoOfViews=0\nDescriptionText=Other views\n");
     Open();
-    ui.chosenTemplate = root + "/cwd/other.tml";
+    ui.inputs = {root + "/cwd/other.tml", root + "/cwd/other.tml"}; // the template chosen
     EXPECT_FALSE(doc->ChangeTemplate());
     EXPECT_NE(ui.boxes.at(0).text.find("this document.\nOther views\nFor the changes"),
               std::string::npos);
