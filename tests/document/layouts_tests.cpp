@@ -155,11 +155,6 @@ Picture PictureOf(const CViewBase& view) {
     return {graph.Model().Clip(), graph.Model().World(), graph.List().Serialize()};
 }
 
-void PrintTo(const Picture& p, std::ostream* out) {
-    *out << FormatRect(p.clip) << " / " << FormatRect(p.world) << " / " << p.list.size()
-         << " bytes";
-}
-
 // A picture comes back in the clip and world windows it was saved with; keys that no program
 // could have set, and layouts from before the keys, leave the picture in the whole area.
 TEST_F(LayoutTest, AReopenedPictureIsTheOneSavedOrInTheWholeArea) {
@@ -184,12 +179,15 @@ TEST_F(LayoutTest, AReopenedPictureIsTheOneSavedOrInTheWholeArea) {
     }
     // The keys of the section, as written by hand ("" for none), restored or the whole area.
     const std::tuple<const char*, const char*, bool> rows[] = {
-        // clang-format off
-        {"0,0,600,400", "-1,1,1,-1", true}, {"0,0,30000,30000", "0,0,30000,30000", true},
-        {"", "", false}, {"0,0,600,400", "", false}, {"0,0,600,400,5", "-1,1,1,-1", false},
-        {"0,0,30001,400", "-1,1,1,-1", false}, {"600,0,600,400", "-1,1,1,-1", false},
-        {"0,0,600.5,400", "-1,1,1,-1", false}, {"0,0,600,400", "nan,1,1,-1", false}};
-    // clang-format on
+        {"0,0,600,400", "-1,1,1,-1", true},
+        {"0,0,30000,30000", "0,0,30000,30000", true},
+        {"", "", false},
+        {"0,0,600,400", "", false},
+        {"0,0,600,400,5", "-1,1,1,-1", false},
+        {"0,0,30001,400", "-1,1,1,-1", false},
+        {"600,0,600,400", "-1,1,1,-1", false},
+        {"0,0,600.5,400", "-1,1,1,-1", false},
+        {"0,0,600,400", "nan,1,1,-1", false}};
     for (const auto& [clip, world, restored] : rows) {
         SCOPED_TRACE(std::string(clip) + " " + world);
         std::string layout = LayoutOf({9999, 0});
