@@ -59,7 +59,10 @@ TEST_F(AppTest, ARunFillsTheWindowsWhichPrintSaveAndClear) {
     // The file's name (from the save dialog), then the size of a picture; the format in the
     // message; how the file begins.
     const std::tuple<int, const char*, const char*, const char*, std::string> rows[] = {
-        {1, "p.png", "64,48", "PNG", "\x89PNG"}, {2, "t.txt", "", "text", "1\r\n2\r\n"}};
+        // clang-format off
+        {1, "p.png", "64,48", "PNG", "\x89PNG"},
+        {2, "t.txt", "", "text", "1\r\n2\r\n"}};
+    // clang-format on
     for (const auto& [view, name, size, kind, start] : rows) {
         SCOPED_TRACE(name);
         dialogs->boxes.clear();
