@@ -52,6 +52,13 @@ protected:
         doc->RestoreLayout();
         return *doc;
     }
+    // Opens the document and executes it once; what the opening reported (the windows' missing
+    // setup files) is dropped.
+    void OpenAndExecute(bool bare = true) {
+        Open().SetBare(bare);
+        ui.boxes.clear();
+        doc->Execute();
+    }
     // A variable of the main interpreter after a run, formatted.
     std::string Var(const std::string& name) {
         CInterpreter& in = *doc->MainContext();

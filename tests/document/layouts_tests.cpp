@@ -168,9 +168,7 @@ TEST_F(LayoutTest, AReopenedPictureIsTheOneSavedOrInTheWholeArea) {
         Model("", kOneGraph, LayoutOf({9999, 0}));
         Write("cwd/main.prg", "EXECVIEWTEMPLATES(0)");
         Write("cwd/graph.prg", std::string("CLEARVIEW(0); ") + program);
-        Open();
-        ui.boxes.clear(); // the missing setup file
-        doc->Execute();
+        OpenAndExecute();
         ASSERT_EQ(ui.Texts(), std::vector<std::string>{});
         const Picture before = PictureOf(*doc->Views()[1]);
         ASSERT_TRUE(doc->OnSaveDocument(doc->PathName()));
@@ -216,9 +214,7 @@ TEST_F(LayoutTest, AMainProgramThatCannotBeReadEndsTheRun) {
         Model("SENDMSG(\"main input ran\")",
               std::string("[Description]\nMainProgramFileName=") + mainProgram + "\n",
               LayoutOf({9999}));
-        Open();
-        ui.boxes.clear();
-        doc->Execute();
+        OpenAndExecute();
         EXPECT_EQ(ui.Texts(), std::vector<std::string>{Expand(report)});
         EXPECT_FALSE(doc->Running());
         EXPECT_EQ(CTivaneDoc::RunningCount(), 0);

@@ -21,9 +21,9 @@ protected:
 };
 
 // Titles are cut to 127 characters; TypeOfView keeps its low eight bits, and 2 is graphics.
-TEST_F(TemplateTest, ReadsDescriptionAndViews) {
+TEST_F(TemplateTest, ReadsDescriptionAndViewsAndARereadReplacesThem) {
     const std::string title(200, 'T');
-    const TemplateInfo t =
+    TemplateInfo t =
         Read("[Description]\r\nNoOfViews=3\r\nMainProgramFileName=model.prg\r\n"
              "DescriptionText=Pendulum with friction\r\n[View1]\r\nTitleText=Phase plane\r\n"
              "TypeOfView=258\r\n[View2]\r\nTypeOfView=7\r\n[View0]\r\n"
@@ -39,6 +39,17 @@ TEST_F(TemplateTest, ReadsDescriptionAndViews) {
     EXPECT_EQ(std::pair(int{t.views[1].type}, KindOf(t.views[1])),
               std::pair(2, ViewType::Graphics));
     EXPECT_EQ(std::pair(int{t.views[2].type}, KindOf(t.views[2])), std::pair(7, ViewType::Text));
+    // A template read again replaces the previous one; one not found keeps all but the name.
+    t = Read("[Description]\nNoOfViews=1\n[View0]\nTitleText=B0\nProgramFileName=b.prg", t);
+    EXPECT_EQ(t.mainProgramFileName + t.descriptionText, "");
+    t.mainProgramFileName = "old.prg";
+    t.templateFileName = "missing.tml";
+    EXPECT_FALSE(ReadTemplate(t, Context()));
+    EXPECT_EQ(t.templateFileName, root + "/cmd/DEFAULT.TML");
+    EXPECT_EQ(t.mainProgramFileName, "old.prg");
+    EXPECT_EQ(t.viewCount, 1);
+    ASSERT_EQ(t.views.size(), 1u);
+    EXPECT_EQ(t.views[0].titleText, "B0");
 }
 
 TEST_F(TemplateTest, NoOfViewsSaysHowManyViewSectionsAreRead) {
@@ -54,22 +65,6 @@ TEST_F(TemplateTest, NoOfViewsSaysHowManyViewSectionsAreRead) {
         for (size_t n = 0; n < t.views.size(); ++n)
             EXPECT_EQ(t.views[n].titleText, "V" + std::to_string(n));
     }
-}
-
-// A template read again replaces the previous one; one not found keeps all but the name.
-TEST_F(TemplateTest, RereadReplacesThePreviousTemplateAndNotFoundKeepsIt) {
-    TemplateInfo t = Read("[Description]\nNoOfViews=2\nMainProgramFileName=a.prg\n"
-                          "DescriptionText=two\n[View0]\n[View1]\n");
-    t = Read("[Description]\nNoOfViews=1\n[View0]\nTitleText=B0\nProgramFileName=b.prg", t);
-    EXPECT_EQ(t.mainProgramFileName + t.descriptionText, "");
-    t.mainProgramFileName = "old.prg";
-    t.templateFileName = "missing.tml";
-    EXPECT_FALSE(ReadTemplate(t, Context()));
-    EXPECT_EQ(t.templateFileName, root + "/cmd/DEFAULT.TML");
-    EXPECT_EQ(t.mainProgramFileName, "old.prg");
-    EXPECT_EQ(t.viewCount, 1);
-    ASSERT_EQ(t.views.size(), 1u);
-    EXPECT_EQ(t.views[0].titleText, "B0");
 }
 
 TEST_F(TemplateTest, ViewProgramFileNameFallsBackToDefault0) {

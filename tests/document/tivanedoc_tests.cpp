@@ -60,9 +60,7 @@ TEST_F(DocTest, ADefaultProgramThatStartsTheViewsRunsInTheNewMainInterpreter) {
         Write("cwd/defaultt.prg cwd/defaultg.prg", "");
         Write("cwd/main.prg", mainProgram);
         Write("cwd/text.prg cwd/graph.prg", "starts := starts + 1");
-        Open().SetBare(false);
-        ui.boxes.clear(); // the windows' missing setup files
-        doc->Execute();
+        OpenAndExecute(false);
         EXPECT_EQ(ui.Texts(), std::vector<std::string>{});
         EXPECT_EQ(Var("starts"), starts);
         for (size_t k = 1; k < doc->Views().size(); ++k)
@@ -187,7 +185,29 @@ TEST_F(DocTest, ChangeTemplateAsksAndWritesTheNewOneIntoTheLayout) {
     EXPECT_EQ(layout->GetString("Description", "TemplateFile", "", 200), root + "/cwd/other.tml");
 }
 
-TEST_F(DocTest, RestoreSkipsWindowsBeyondTheTemplateAndMissingSections) {
+// Opening refuses templates and unreadable files, needs no layout, and restores what a layout
+// names, skipping windows beyond the template and sections that are missing.
+TEST_F(DocTest, OpeningRefusesBadFilesAndRestoresWhatTheLayoutCan) {
+    Write("cwd/t.tml", "[Description]\n");
+    Write("cwd/dir.tvd/");
+    Write("cwd/p.png", std::string("\x89PNG\r\n\x1a\n\0\0", 10));
+    const std::pair<const char*, std::string> rows[] = {
+        {"t.tml", doctext::kTemplateAsDocument},
+        {"T.TmL", doctext::kTemplateAsDocument},
+        {"absent.tvd", doctext::kFailedToOpen},
+        {"dir.tvd", doctext::kFailedToOpen},
+        {"p.png", "The file p.png is not a Tivane document."}};
+    for (const auto& [name, refusal] : rows) {
+        ui.boxes.clear();
+        EXPECT_FALSE(CTivaneDoc(ui, Context()).OpenDocument(name)) << name;
+        EXPECT_EQ(ui.Texts(), std::vector<std::string>{refusal});
+    }
+    Write("cwd/lone.tvd", "x\r\ny\n");
+    Open("lone.tvd");
+    ASSERT_EQ(doc->Views().size(), 1u);
+    EXPECT_EQ(doc->MainInput(), "x\r\ny\n");
+    EXPECT_EQ(doc->Template().templateFileName, "DEFAULT.TML");
+    ui.boxes.clear();
     // Window sections: 9999 (the main input's placement), 4 (no such view), 1, 0; then a
     // count far beyond the sections that exist.
     Model("in", kTwoViews,
@@ -209,28 +229,6 @@ TEST_F(DocTest, RestoreSkipsWindowsBeyondTheTemplateAndMissingSections) {
     EXPECT_EQ(ui.Count("Could not open the file"), 2);
 }
 
-TEST_F(DocTest, OpeningRefusesTemplatesAndUnreadableFilesAndNeedsNoLayout) {
-    Write("cwd/t.tml", "[Description]\n");
-    Write("cwd/dir.tvd/");
-    Write("cwd/p.png", std::string("\x89PNG\r\n\x1a\n\0\0", 10));
-    const std::pair<const char*, std::string> rows[] = {
-        {"t.tml", doctext::kTemplateAsDocument},
-        {"T.TmL", doctext::kTemplateAsDocument},
-        {"absent.tvd", doctext::kFailedToOpen},
-        {"dir.tvd", doctext::kFailedToOpen},
-        {"p.png", "The file p.png is not a Tivane document."}};
-    for (const auto& [name, refusal] : rows) {
-        ui.boxes.clear();
-        EXPECT_FALSE(CTivaneDoc(ui, Context()).OpenDocument(name)) << name;
-        EXPECT_EQ(ui.Texts(), std::vector<std::string>{refusal});
-    }
-    Write("cwd/lone.tvd", "x\r\ny\n");
-    Open("lone.tvd");
-    ASSERT_EQ(doc->Views().size(), 1u);
-    EXPECT_EQ(doc->MainInput(), "x\r\ny\n");
-    EXPECT_EQ(doc->Template().templateFileName, "DEFAULT.TML");
-}
-
 TEST_F(DocTest, ExecuteWithViewsAndTheirUpdatesThenSaveAndReopen) {
     Model("3", kTwoViews, kBothWindows);
     Write("cwd/main.prg", "n := ATOL(GETCONFIG(0)); EXECVIEWTEMPLATES(0); i := 0;"
@@ -238,10 +236,8 @@ TEST_F(DocTest, ExecuteWithViewsAndTheirUpdatesThenSaveAndReopen) {
     Write("cwd/text.prg", "ONUPDATE({PRINTF(\"%ld\", i); PRINTF(\"%s\", CHR(13))})");
     Write("cwd/graph.prg", "CLEARVIEW(0); CHANGEFONT(\"DejaVu Sans\", 10, 1); MOVETO(0, 0);"
                            "ONUPDATE({LINETO(i * 1000, i * 500)}); SETCONFIG(\"graph setup\")");
-    Open();
+    OpenAndExecute();
     ASSERT_EQ(doc->Views().size(), 3u);
-    ui.boxes.clear(); // the windows' missing setup files
-    doc->Execute();
     ASSERT_EQ(ui.Texts(), std::vector<std::string>{});
     // The document's order is that of the window sections.
     const std::string picture = dynamic_cast<CTivaneGraph&>(*doc->Views()[2]).List().Serialize();
@@ -339,9 +335,7 @@ TEST_F(DocTest, ErrorDetailsPointAtTheLineTheUserWrote) {
         Model(r.input, templ, LayoutOf({9999, 0}));
         Write("cwd/main.prg", r.mainProgram);
         Write("cwd/text.prg", r.viewProgram);
-        Open();
-        ui.boxes.clear();
-        doc->Execute();
+        OpenAndExecute();
         if (*r.compute) {
             ui.inputs = {r.compute};
             doc->ComputeExpression();
