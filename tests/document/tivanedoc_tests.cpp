@@ -36,12 +36,9 @@ TEST_F(DocTest, ExecuteRunsTheMainInputAndComputeExpressionSeesItsVariables) {
     doc->Execute();
     EXPECT_EQ(ui.looks, (std::vector<bool>{true, false}));
     EXPECT_EQ(CTivaneDoc::RunningCount(), 0);
-    doc->ComputeExpression();
-    ui.inputs = {"1 +"};
-    doc->ComputeExpression();
-    ASSERT_EQ(ui.boxes.size(), 2u);
+    doc->ComputeExpression(); // a failing one is a row of the error details' test
+    ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "The program returned:\n43");
-    EXPECT_EQ(ui.Count("Operand expected."), 1);
     EXPECT_EQ(ui.boxes[0].icon, MessageIcon::None);
     EXPECT_FALSE(doc->Running());
 }
