@@ -58,10 +58,12 @@ TEST_F(AppTest, ARunFillsTheWindowsWhichPrintSaveAndClear) {
 
     // The file's name (from the save dialog), then the size of a picture; the format in the
     // message; how the file begins.
-    for (const auto& [view, name, size, kind, start] :
-         {std::tuple{1, "p.png", "64,48", "PNG", std::string("\x89PNG")},
-          std::tuple{1, "p.jpg", "64,48", "JPEG", std::string("\xFF\xD8\xFF")},
-          std::tuple{2, "t.txt", "", "text", std::string("1\r\n2\r\n")}}) {
+    const std::tuple<int, const char*, const char*, const char*, std::string> rows[] = {
+        // clang-format off
+        {1, "p.png", "64,48", "PNG", "\x89PNG"},
+        {2, "t.txt", "", "text", "1\r\n2\r\n"}};
+    // clang-format on
+    for (const auto& [view, name, size, kind, start] : rows) {
         SCOPED_TRACE(name);
         dialogs->boxes.clear();
         dialogs->inputs = {root + "/" + name, size};
@@ -168,9 +170,9 @@ TEST_F(AppTest, SaveAsAviRecordsBesideTheDocumentUntilItIsChosenAgainOrTheWindow
     const std::string movie = root + "/output1.avi";
     // Whether the model runs; whether the window is closed, else Save as AVI (Ctrl+I) chosen
     // again; the status text at the end.
+    const std::string saved = "The movie " + movie + " is saved.";
     for (const auto& [execute, closeWindow, status] :
-         {std::tuple{true, false, "The movie " + movie + " is saved."},
-          std::tuple{true, true, "The movie " + movie + " is saved."},
+         {std::tuple{true, false, saved}, std::tuple{true, true, saved},
           std::tuple{false, false, std::string("No frame was recorded; no movie was written.")}}) {
         SCOPED_TRACE(status);
         Write("output.avi", "earlier");
@@ -243,14 +245,13 @@ TEST_F(AppTest, SaveAsAviRefusesEndingsItCannotWriteAndAsksBeforeReplacing) {
     Write("kept.avi", "earlier");
     CTivaneDoc& doc = Open();
     Activate(*doc.Views()[1]);
-    const std::string mkv = root + "/m.mkv", kept = root + "/kept.avi";
-    for (const auto& [name, box, answer] :
-         {std::tuple{mkv,
-                     std::string("Movies cannot be written as .mkv files: use .avi, .mp4, .webm "
-                                 "or .gif."),
-                     Answer::Ok},
-          std::tuple{kept, "The file " + kept + " already exists.\nDo you want to replace it?",
-                     Answer::Cancel}}) {
+    const std::string kept = root + "/kept.avi";
+    const std::tuple<std::string, std::string, Answer> rows[] = {
+        // clang-format off
+        {root + "/m.mkv", "Movies cannot be written as .mkv files: use .avi, .mp4, .webm or .gif.", Answer::Ok},
+        {kept, "The file " + kept + " already exists.\nDo you want to replace it?", Answer::Cancel}};
+    // clang-format on
+    for (const auto& [name, box, answer] : rows) {
         dialogs->boxes.clear();
         dialogs->inputs = {name};
         dialogs->answers = {answer};
@@ -275,7 +276,9 @@ TEST_F(AppTest, LongReportsAreElidedInTheBox) {
     EXPECT_FALSE(elided);
 }
 
-TEST_F(AppTest, HelpTopicsOpenTheirPages) {
+// Topics open their pages; installed pages come from the data folder, and a folder without
+// them leaves the built-in copy.
+TEST_F(AppTest, HelpTopicsOpenTheirPagesFromTheDataFolderWhenItHasThem) {
     HelpWindow help(nullptr, QString());
     EXPECT_EQ(help.PageOf(kHelpIndexTopic), "index.html");
     EXPECT_EQ(help.PageOf(123456789), "index.html");
@@ -292,17 +295,13 @@ TEST_F(AppTest, HelpTopicsOpenTheirPages) {
     help.Browser()->setSource(QUrl("qrc:/help/getting-started.md"),
                               QTextDocument::MarkdownResource);
     EXPECT_TRUE(help.Browser()->toPlainText().contains("pendulum"));
-}
-
-// Installed pages come from the data folder; a folder without them leaves the built-in copy.
-TEST_F(AppTest, HelpPagesComeFromTheDataFolderWhenItHasThem) {
     Write("data/help/topics.txt", "10515 error-19.html\n");
     Write("data/help/error-19.html", "<p>Installed page</p>");
     for (const auto& [folder, shows] :
          {std::pair{"/data/help", "Installed page"}, std::pair{"/cwd", "User stopped execution"}}) {
-        HelpWindow help(nullptr, QString::fromStdString(root + folder));
-        help.ShowTopic(0x2900 + 19);
-        EXPECT_TRUE(help.Browser()->toPlainText().contains(shows)) << folder;
+        HelpWindow installed(nullptr, QString::fromStdString(root + folder));
+        installed.ShowTopic(0x2900 + 19);
+        EXPECT_TRUE(installed.Browser()->toPlainText().contains(shows)) << folder;
     }
 }
 

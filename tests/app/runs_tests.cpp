@@ -83,7 +83,10 @@ TEST_F(RunsTest, OneRunAtATimeUntilStopped) {
         EXPECT_EQ(frame->Action(ID_EXECUTE)->text(), "Stop &Execution");
         Activate(*other.Views().front());
         Trigger(ID_EXECUTE);
+        dialogs->inputs = {"1"};
         Trigger(ID_COMPUTE_EXPRESSION);
+        EXPECT_EQ(dialogs->inputs.size(), 1u)
+            << "the refused Compute Expression asked for a program";
         EXPECT_FALSE(other.Running());
         Activate(*doc.Views().front());
         dialogs->answers = {Answer::Ok};

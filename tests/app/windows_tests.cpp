@@ -141,10 +141,7 @@ TEST_F(WindowsTest, RecentFilesShowSharedNamesFoldersAndDropMissingOnes) {
               (QStringList{"p.tvd (/a)", "p.tvd (/b)", "R&&D.tvd"}));
     const QString gone = QString::fromStdString(root + "/gone.tvd");
     QSettings().setValue("recentFiles", QStringList{gone});
-    frame = std::make_unique<CMainFrame>(SearchContext{});
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    frame->SetDialogs(std::move(scripted));
+    MakeFrame(SearchContext{});
     for (QAction* a : frame->menuBar()->actions().front()->menu()->actions())
         if (a->data().toString() == gone) a->trigger();
     EXPECT_EQ(dialogs->Texts(), std::vector<std::string>{"The file " + gone.toStdString() +

@@ -50,26 +50,20 @@ INSTANTIATE_TEST_SUITE_P(Names, ControlTest, ::testing::ValuesIn(kNames));
 
 using ControlReportTest = LanguageTest;
 
-TEST_F(ControlReportTest, ExecuteReportsTheCompileErrorOfItsText) {
-    const Outcome o = Evaluate(*main, "EXECUTE(\"1+\")");
-    EXPECT_EQ(o.error, 1u);
-    EXPECT_EQ(o.phase, 1);
-    EXPECT_EQ(o.report, "Operand expected.\n\n1+#\n");
-}
-
-// Naming an object compiles a text inside the run; a later failure is still reported as a
-// run-time error with the running program's listing.
-TEST_F(ControlReportTest, FailureAfterNamingAnObjectListsTheRunningProgram) {
-    const Outcome o = Evaluate(*main, "GETFUNCDEF(\"x\");1/0");
-    EXPECT_EQ(o.phase, 2);
-    EXPECT_EQ(o.report,
-              "Invalid mathematical expression encountered.\n\n{getfuncdef(\"x\");1/#0}\n");
-}
-
-TEST_F(ControlReportTest, AbortShowsItsMessageOnceWithoutReport) {
-    const Outcome o = Evaluate(*main, "x := 1; EXECUTE({ABORT(\"stop here\")}); x := 2");
-    EXPECT_EQ(o.error, 18u);
-    EXPECT_EQ(o.report, "");
+// EXECUTE reports the compile error of its text; naming an object compiles a text inside the
+// run, and a later failure is still a run-time error with the running program's listing; ABORT
+// shows its message once, without a report, and stops at once.
+TEST_F(ControlReportTest, ReportsNameTheFailingTextAndAbortShowsOnlyItsMessage) {
+    const std::tuple<const char*, uint32_t, uint16_t, const char*> rows[] = {
+        // clang-format off
+        {"EXECUTE(\"1+\")", 1, 1, "Operand expected.\n\n1+#\n"},
+        {"GETFUNCDEF(\"x\");1/0", 24, 2, "Invalid mathematical expression encountered.\n\n{getfuncdef(\"x\");1/#0}\n"},
+        {"x := 1; EXECUTE({ABORT(\"stop here\")}); x := 2", 18, 2, ""}};
+    // clang-format on
+    for (const auto& [text, error, phase, report] : rows) {
+        const Outcome o = Evaluate(*main, text);
+        EXPECT_EQ(std::tuple(o.error, o.phase, o.report), std::tuple(error, phase, report)) << text;
+    }
     EXPECT_EQ(doc.boxes, std::vector<std::string>{"stop here"});
     EXPECT_EQ(Evaluate(*main, "x").value, "1");
 }

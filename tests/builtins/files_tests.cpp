@@ -25,10 +25,6 @@ struct FileRow {
     std::optional<std::string> after = std::nullopt; // the file after f is closed; unset: as before
 };
 
-void PrintTo(const FileRow& r, std::ostream* os) {
-    *os << r.call;
-}
-
 class FileTest : public LanguageTest, public ::testing::WithParamInterface<FileRow> {
 protected:
     void SetUp() override {
@@ -48,7 +44,7 @@ TEST_P(FileTest, ShowsAndLeavesBytes) {
     std::string text = "f := OPENFILE(\"@\", \"" + std::string(r.mode) + "\"); " + r.call;
     for (size_t at; (at = text.find('@')) != std::string::npos;)
         text.replace(at, 1, path);
-    EXPECT_EQ(Shown(Evaluate(*main, text)), r.shows);
+    EXPECT_EQ(Shown(Evaluate(*main, text)), r.shows) << r.call;
     Evaluate(*main, "CLOSEFILE(f)");
     std::ifstream in(path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), r.after.value_or(r.content));
@@ -87,10 +83,9 @@ const FileRow kText[] = {{"r", "one\ntwo\n", "READTEXT(f); READTEXT(f)", "\"two\
                          // A stream closed through another copy of its value.
                          {"r+b", "abc", "g := f; CLOSEFILE(g); READCHAR(f)", "error 10"},
                          {"r+b", "abc", "g := f; CLOSEFILE(g); WRITELONG(f, 1, 0)", "error 10"},
-                         {"r", "x",
-                          "i := 0; WHILE({i < 5000}, {OPENFILE(\"@\", \"r\"); i := i + 1}); "
-                          "VALID(OPENFILE(\"@\", \"r\"))",
-                          "-8"}};
+                         // clang-format off
+                         {"r", "x", "i := 0; WHILE({i < 5000}, {OPENFILE(\"@\", \"r\"); i := i + 1}); VALID(OPENFILE(\"@\", \"r\"))", "-8"}};
+// clang-format on
 
 // SAVEVALUE writes program text that defines the object again; it skips the open file f and
 // NOT VALID values.
@@ -98,8 +93,9 @@ const FileRow kSaveValue[] = {
     {"w", "", "x := 2.0; SAVEVALUE(f, \"x\")", "<NOT VALID>", "x:=2;\n"},
     {"w", "", "x := 3.14159265; SAVEVALUE(f, \"X\")", "<NOT VALID>", "x:=3.14159;\n"},
     {"w", "", "g(a, b) := {a - b}; SAVEVALUE(f, \"g(0,0)\")", "<NOT VALID>", "g(a,b):={a-b}\n"},
-    {"w", "", "s := \"t\"; n := POP(0); a[1] := 5; a[3] := 2.5; g(q) := {q}; SAVEVALUE(f, \"\")",
-     "<NOT VALID>", "s:=\"t\";\na[1]:=5;\na[3]:=2.5;\ng(q):={q}\n"}};
+    // clang-format off
+    {"w", "", "s := \"t\"; n := POP(0); a[1] := 5; a[3] := 2.5; g(q) := {q}; SAVEVALUE(f, \"\")", "<NOT VALID>", "s:=\"t\";\na[1]:=5;\na[3]:=2.5;\ng(q):={q}\n"}};
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Binary, FileTest, ::testing::ValuesIn(kBinary));
 INSTANTIATE_TEST_SUITE_P(Text, FileTest, ::testing::ValuesIn(kText));

@@ -129,10 +129,6 @@ struct DispatchRow {
     const char* graphics;
 };
 
-void PrintTo(const DispatchRow& r, std::ostream* os) {
-    *os << r.call;
-}
-
 class DispatchTest : public ViewsTest, public ::testing::WithParamInterface<DispatchRow> {};
 
 TEST_P(DispatchTest, ReachesItsHost) {
@@ -149,12 +145,12 @@ TEST_P(DispatchTest, ReachesItsHost) {
 }
 
 const DispatchRow kDispatch[] = {
+    // clang-format off
     {"PRINT(5)", "=> 5", "AppendText(5) => 5", "OutputText(5) => 5"},
     // The language has no escapes: the format holds a real line break.
     {"PRINTF(\"%ld\n\", 7)", "=> 7", "AppendText(7\n) => 7", "OutputText(7\n) => 7"},
     // Outside a view the format is not looked at; in a view a bad one prints nothing.
-    {"PRINTF(\"%ld\", 1.5)", "=> double 1.5", "DisplayViews() => error 23",
-     "DisplayViews() => error 23"},
+    {"PRINTF(\"%ld\", 1.5)", "=> double 1.5", "DisplayViews() => error 23", "DisplayViews() => error 23"},
     {"PRINTF(\"%ld %ld\", 1)", "=> 1", "DisplayViews() => error 22", "DisplayViews() => error 22"},
     {"POS(0)", "=> 0", "GetColumn() => 7", "=> 0"},
     {"MOVETO(1, 2.5)", "", "", "DrawMoveTo(1,2.5)"},
@@ -164,10 +160,8 @@ const DispatchRow kDispatch[] = {
     {"UPDFREQUENCY(4)", "", "", "SetUpdateFrequency(4)"},
     {"FGRCOLOR(-1, 300, 2147483647)", "", "", "SetForeColor(-1,300,2147483647)"},
     {"CLIPWINDOW(0, 0, 29999, 100)", "", "", "SetClipWindow(0,0,29999,100)"},
-    {"CLIPWINDOW(25, 0, 100, 100); PRINT(1)", "=> 1", "AppendText(1) => 1",
-     "SetClipWindow(25,0,100,100) | DisplayViews() => error 25"},
-    {"CLIPWINDOW(26, 0, 100, 100); PRINT(1)", "=> 1", "AppendText(1) => 1",
-     "SetClipWindow(26,0,100,100) | DisplayViews() => error 26"},
+    {"CLIPWINDOW(25, 0, 100, 100); PRINT(1)", "=> 1", "AppendText(1) => 1", "SetClipWindow(25,0,100,100) | DisplayViews() => error 25"},
+    {"CLIPWINDOW(26, 0, 100, 100); PRINT(1)", "=> 1", "AppendText(1) => 1", "SetClipWindow(26,0,100,100) | DisplayViews() => error 26"},
     // GETWINSIZE clamps its index to 0..11.
     {"GETWINSIZE(-5)", "=> double 0", "=> double 0", "GetWindowValue(0) => double 100"},
     {"GETWINSIZE(99)", "=> double 0", "=> double 0", "GetWindowValue(11) => double 111"},
@@ -180,10 +174,9 @@ const DispatchRow kDispatch[] = {
     {"SENDMSG(\"hi\")", "ShowMessage(hi)", "ShowMessage(hi)", "ShowMessage(hi)"},
     {"UPDATEVIEWS(0)", "UpdateViews()", "", ""},
     {"FORALLVIEWS(\"redraw\")", "ForAllViews(redraw)", "", ""},
-    {"GETUSERINPUT(\"n\")", "GetUserInput(n) => \"42\"", "GetUserInput(n) => \"42\"",
-     "GetUserInput(n) => \"42\""},
-    {"ASKUSERYESNO(\"q\")", "AskUserYesNo(q) => -1", "AskUserYesNo(q) => -1",
-     "AskUserYesNo(q) => -1"}};
+    {"GETUSERINPUT(\"n\")", "GetUserInput(n) => \"42\"", "GetUserInput(n) => \"42\"", "GetUserInput(n) => \"42\""},
+    {"ASKUSERYESNO(\"q\")", "AskUserYesNo(q) => -1", "AskUserYesNo(q) => -1", "AskUserYesNo(q) => -1"}};
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Calls, DispatchTest, ::testing::ValuesIn(kDispatch));
 

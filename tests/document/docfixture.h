@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cellpool.h"
 #include "compiler.h"
@@ -17,6 +18,15 @@
 #include "tivanedoc.h"
 
 namespace tivane::testing {
+
+// A layout naming `templ` whose window sections hold the view indexes `types`, in order.
+inline std::string LayoutOf(const std::vector<int>& types, const std::string& templ = "model.tml") {
+    std::string text = "[Description]\nNoOfWindows=" + std::to_string(types.size()) +
+                       "\nTemplateFile=" + templ + "\n";
+    for (size_t k = 0; k < types.size(); ++k)
+        text += "[Window" + std::to_string(k) + "]\nWindowType=" + std::to_string(types[k]) + "\n";
+    return text;
+}
 
 class DocTest : public TreeTest {
 protected:
@@ -41,6 +51,13 @@ protected:
         EXPECT_TRUE(doc->OpenDocument(name));
         doc->RestoreLayout();
         return *doc;
+    }
+    // Opens the document and executes it once; what the opening reported (the windows' missing
+    // setup files) is dropped.
+    void OpenAndExecute(bool bare = true) {
+        Open().SetBare(bare);
+        ui.boxes.clear();
+        doc->Execute();
     }
     // A variable of the main interpreter after a run, formatted.
     std::string Var(const std::string& name) {

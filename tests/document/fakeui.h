@@ -85,15 +85,11 @@ protected:
 
 class FakeUi : public Scripted<Ui> {
 public:
-    std::optional<std::string> chosenTemplate;
     // Runs at every message pass.
     std::function<void()> everyPump;
     std::vector<bool> looks; // every SetRunningLook
-    int pumps = 0;
 
-    std::optional<std::string> ChooseTemplate() override { return chosenTemplate; }
     void PumpMessages() override {
-        ++pumps;
         if (everyPump) everyPump();
     }
     void SetRunningLook(bool running) override { looks.push_back(running); }

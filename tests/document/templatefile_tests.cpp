@@ -21,9 +21,9 @@ protected:
 };
 
 // Titles are cut to 127 characters; TypeOfView keeps its low eight bits, and 2 is graphics.
-TEST_F(TemplateTest, ReadsDescriptionAndViews) {
+TEST_F(TemplateTest, ReadsDescriptionAndViewsAndARereadReplacesThem) {
     const std::string title(200, 'T');
-    const TemplateInfo t =
+    TemplateInfo t =
         Read("[Description]\r\nNoOfViews=3\r\nMainProgramFileName=model.prg\r\n"
              "DescriptionText=Pendulum with friction\r\n[View1]\r\nTitleText=Phase plane\r\n"
              "TypeOfView=258\r\n[View2]\r\nTypeOfView=7\r\n[View0]\r\n"
@@ -36,11 +36,20 @@ TEST_F(TemplateTest, ReadsDescriptionAndViews) {
     EXPECT_EQ(t.views[0].programFileName, "table.prg");
     EXPECT_EQ(t.views[0].titleText, title.substr(0, 127));
     EXPECT_EQ(t.views[1].titleText, "Phase plane");
-    const std::vector<ViewType> kinds = {KindOf(t.views[0]), KindOf(t.views[1]),
-                                         KindOf(t.views[2])};
-    EXPECT_EQ(kinds, (std::vector<ViewType>{ViewType::Text, ViewType::Graphics, ViewType::Text}));
-    EXPECT_EQ(t.views[1].type, 2);
-    EXPECT_EQ(t.views[2].type, 7);
+    EXPECT_EQ(std::pair(int{t.views[1].type}, KindOf(t.views[1])),
+              std::pair(2, ViewType::Graphics));
+    EXPECT_EQ(std::pair(int{t.views[2].type}, KindOf(t.views[2])), std::pair(7, ViewType::Text));
+    // A template read again replaces the previous one; one not found keeps all but the name.
+    t = Read("[Description]\nNoOfViews=1\n[View0]\nTitleText=B0\nProgramFileName=b.prg", t);
+    EXPECT_EQ(t.mainProgramFileName + t.descriptionText, "");
+    t.mainProgramFileName = "old.prg";
+    t.templateFileName = "missing.tml";
+    EXPECT_FALSE(ReadTemplate(t, Context()));
+    EXPECT_EQ(t.templateFileName, root + "/cmd/DEFAULT.TML");
+    EXPECT_EQ(t.mainProgramFileName, "old.prg");
+    EXPECT_EQ(t.viewCount, 1);
+    ASSERT_EQ(t.views.size(), 1u);
+    EXPECT_EQ(t.views[0].titleText, "B0");
 }
 
 TEST_F(TemplateTest, NoOfViewsSaysHowManyViewSectionsAreRead) {
@@ -58,22 +67,6 @@ TEST_F(TemplateTest, NoOfViewsSaysHowManyViewSectionsAreRead) {
     }
 }
 
-// A template read again replaces the previous one; one not found keeps all but the name.
-TEST_F(TemplateTest, RereadReplacesThePreviousTemplateAndNotFoundKeepsIt) {
-    TemplateInfo t = Read("[Description]\nNoOfViews=2\nMainProgramFileName=a.prg\n"
-                          "DescriptionText=two\n[View0]\n[View1]\n");
-    t = Read("[Description]\nNoOfViews=1\n[View0]\nTitleText=B0\nProgramFileName=b.prg", t);
-    EXPECT_EQ(t.mainProgramFileName + t.descriptionText, "");
-    t.mainProgramFileName = "old.prg";
-    t.templateFileName = "missing.tml";
-    EXPECT_FALSE(ReadTemplate(t, Context()));
-    EXPECT_EQ(t.templateFileName, root + "/cmd/DEFAULT.TML");
-    EXPECT_EQ(t.mainProgramFileName, "old.prg");
-    EXPECT_EQ(t.viewCount, 1);
-    ASSERT_EQ(t.views.size(), 1u);
-    EXPECT_EQ(t.views[0].titleText, "B0");
-}
-
 TEST_F(TemplateTest, ViewProgramFileNameFallsBackToDefault0) {
     TemplateInfo t;
     t.viewCount = 2;
@@ -82,7 +75,6 @@ TEST_F(TemplateTest, ViewProgramFileNameFallsBackToDefault0) {
         {0, "cwd/table.prg cwd/default0.prg", "$ROOT/cwd/table.prg"},
         {0, "cmd/default0.prg", "$ROOT/cmd/default0.prg"},
         {1, "exe/default0.prg", "$ROOT/exe/default0.prg"},
-        {-1, "cwd/default0.prg", "$ROOT/cwd/default0.prg"},
         {2, "cwd/default0.prg", "$ROOT/cwd/default0.prg"},
         {0, "", "$ROOT/cmd/default0.prg"}, // nothing found: the last candidate
     };

@@ -47,9 +47,11 @@ protected:
         }
     }
 
-    // `text` with a leading "$ROOT" replaced by the root.
+    // `text` with every "$ROOT" replaced by the root.
     std::string Expand(std::string text) const {
-        return text.starts_with("$ROOT") ? root + text.substr(5) : text;
+        for (size_t at; (at = text.find("$ROOT")) != std::string::npos;)
+            text.replace(at, 5, root);
+        return text;
     }
     SearchContext Context() const { return {root + "/exe", root + "/cmd/doc.tvd"}; }
 

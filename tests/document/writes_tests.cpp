@@ -5,17 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include <unistd.h>
 
 #include "atomicfile.h"
-#include "fakeui.h"
+#include "docfixture.h"
 #include "filesizelimit.h"
 #include "savetransaction.h"
-#include "testtree.h"
-#include "tivanedoc.h"
 #include "tivaneview.h"
 
 namespace tivane::testing {
@@ -23,13 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class WritesTest : public TreeTest {
+class WritesTest : public DocTest {
 protected:
     std::string Path(const std::string& name) const { return root + "/cwd/" + name; }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     // The names in cwd that a writer left behind.
     std::vector<std::string> Temporaries() const {
         std::vector<std::string> found;
@@ -75,9 +68,9 @@ TEST_F(WritesTest, AWriteIsWholeOrLeavesTheOldFileAndNoTemporary) {
         }
         EXPECT_EQ(result.error, row.error);
         if (result.Ok()) {
-            EXPECT_EQ(Read(row.target), bytes);
+            EXPECT_EQ(ReadFile(row.target), bytes);
         } else if (*row.kept) {
-            EXPECT_EQ(Read(row.target), row.kept);
+            EXPECT_EQ(ReadFile(row.target), row.kept);
         }
         EXPECT_TRUE(Temporaries().empty());
     }
@@ -94,10 +87,9 @@ TEST_F(WritesTest, PermissionsAreKeptAndTemporariesHidden) {
     fs::permissions(Path("locked.txt"), fs::perms::owner_read);
     if (geteuid() != 0) { // root may write any file
         EXPECT_EQ(WriteFileAtomically(Path("locked.txt"), "new").error, "Permission denied");
-        EXPECT_EQ(Read("locked.txt"), "x");
+        EXPECT_EQ(ReadFile("locked.txt"), "x");
     }
     EXPECT_EQ(TemporaryPattern("/a/b/model.tvd"), "/a/b/.model.tvd.tivane-XXXXXX");
-    EXPECT_EQ(TemporaryPattern("model.tvd"), ".model.tvd.tivane-XXXXXX");
 }
 
 // ---- Killed saves -------------------------------------------------------------------------
@@ -128,19 +120,18 @@ struct CommitRow {
     const char* staged;  // files written, in order, each with the content "new <name>"
     const char* removed; // files staged for removal
     const char* between; // made after staging, before the commit
-    const char* failure; // FailureText(), "$C" standing for the path of c
+    const char* failure; // FailureText(), "$ROOT" standing for the root
     const char* after;   // "name=content;..." of the files afterwards, "-" for none
 };
 
 const CommitRow kCommitRows[] = {
+    // clang-format off
     {"a.txt new.txt", "b.txt", "", "", "a.txt=new a.txt;b.txt=-;new.txt=new new.txt"},
     // A folder that holds a file takes c's place after staging: no file renames over it.
-    {"new.txt a.txt c b.txt", "b.txt", "cwd/c/inside",
-     "Could not replace $C: Is a directory; the files saved before it were put back.",
-     "a.txt=old a;b.txt=old b;new.txt=-"},
-    {"c a.txt", "", "cwd/c/inside", "Could not replace $C: Is a directory.",
-     "a.txt=old a;b.txt=old b"},
-    {"a.txt c/ b.txt", "", "", "Could not write $C: Is a directory.", "a.txt=old a;b.txt=old b"},
+    {"new.txt a.txt c b.txt", "b.txt", "cwd/c/inside", "Could not replace $ROOT/cwd/c: Is a directory; the files saved before it were put back.", "a.txt=old a;b.txt=old b;new.txt=-"},
+    {"c a.txt", "", "cwd/c/inside", "Could not replace $ROOT/cwd/c: Is a directory.", "a.txt=old a;b.txt=old b"},
+    {"a.txt c/ b.txt", "", "", "Could not write $ROOT/cwd/c: Is a directory.", "a.txt=old a;b.txt=old b"},
+    // clang-format on
 };
 
 TEST_F(WritesTest, ACommitReplacesAllOrPutsBackWhatItReplaced) {
@@ -162,10 +153,7 @@ TEST_F(WritesTest, ACommitReplacesAllOrPutsBackWhatItReplaced) {
             save.Remove(Path(name));
         Write(row.between);
         EXPECT_EQ(save.Commit(), !*row.failure);
-        std::string failure = row.failure;
-        if (const size_t at = failure.find("$C"); at != std::string::npos)
-            failure.replace(at, 2, Path("c"));
-        EXPECT_EQ(save.FailureText(), failure);
+        EXPECT_EQ(save.FailureText(), Expand(row.failure));
         std::istringstream after(row.after);
         for (std::string item; std::getline(after, item, ';');) {
             const std::string name = item.substr(0, item.find('='));
@@ -173,7 +161,7 @@ TEST_F(WritesTest, ACommitReplacesAllOrPutsBackWhatItReplaced) {
             if (content == "-")
                 EXPECT_FALSE(fs::exists(Path(name))) << name;
             else
-                EXPECT_EQ(Read(name), content) << name;
+                EXPECT_EQ(ReadFile(name), content) << name;
         }
         EXPECT_TRUE(Temporaries().empty());
     }
@@ -185,49 +173,42 @@ struct SaveTextRow {
     const char* existing; // the file before, or nullptr for none; "/" for a folder
     Answer answer;        // to "already exists"
     const char* after;    // the file afterwards
-    const char* lastBox;  // "" when no box, "$NAME" stands for the file name
+    const char* lastBox;  // "" when no box, "$ROOT" standing for the root
 };
 
 const SaveTextRow kSaveTextRows[] = {
-    {nullptr, Answer::Cancel, "shown text", "The text file $NAME has been saved successfully."},
-    {"earlier", Answer::Ok, "shown text", "The text file $NAME has been saved successfully."},
-    {"earlier", Answer::Cancel, "earlier",
-     "The file $NAME already exists.\nDo you want to replace it?"},
-    {"/", Answer::Ok, "", "Could not save the text file $NAME: Is a directory."},
+    // clang-format off
+    {nullptr, Answer::Cancel, "shown text", "The text file $ROOT/cwd/out.txt has been saved successfully."},
+    {"earlier", Answer::Ok, "shown text", "The text file $ROOT/cwd/out.txt has been saved successfully."},
+    {"earlier", Answer::Cancel, "earlier", "The file $ROOT/cwd/out.txt already exists.\nDo you want to replace it?"},
+    {"/", Answer::Ok, "", "Could not save the text file $ROOT/cwd/out.txt: Is a directory."},
+    // clang-format on
 };
 
 TEST_F(WritesTest, SaveContentsOfTextAsksBeforeReplacingAndWritesWholeFiles) {
     for (const SaveTextRow& row : kSaveTextRows) {
         SCOPED_TRACE(row.existing ? row.existing : "none");
         Clear();
-        Write("cwd/model.tvd", "shown text");
-        Write("cwd/model.ini", "[Description]\nTemplateFile=model.tml\n");
-        Write("cwd/model.tml", "[Description]\nNoOfViews=0\n");
+        Model("shown text", "[Description]\nNoOfViews=0\n", LayoutOf({}));
         const std::string name = Path("out.txt");
         if (row.existing && std::string_view(row.existing) == "/")
             Write("cwd/out.txt/inside");
         else if (row.existing)
             Write("cwd/out.txt", row.existing);
-        FakeUi ui;
-        CTivaneDoc doc(ui, Context());
-        doc.SetBare(true);
-        ASSERT_TRUE(doc.OpenDocument("model.tvd"));
-        doc.RestoreLayout();
+        Open();
         ui.boxes.clear();
+        ui.saveRequests.clear();
         ui.inputs = {name};
         ui.answers = {row.answer};
-        doc.MainInputView()->SaveContents();
+        doc->MainInputView()->SaveContents();
         ASSERT_FALSE(ui.boxes.empty());
         // The save dialog opens in the document's folder and proposes its name as text.
         ASSERT_EQ(ui.saveRequests.size(), 1u);
         EXPECT_EQ(std::pair(ui.saveRequests[0].folder, ui.saveRequests[0].name),
                   std::pair(fs::path(name).parent_path().string(), std::string("model.txt")));
-        std::string expected = row.lastBox;
-        if (const size_t at = expected.find("$NAME"); at != std::string::npos)
-            expected.replace(at, 5, name);
-        EXPECT_EQ(ui.boxes.back().text, expected);
+        EXPECT_EQ(ui.boxes.back().text, Expand(row.lastBox));
         if (fs::is_regular_file(name)) {
-            EXPECT_EQ(Read("out.txt"), row.after);
+            EXPECT_EQ(ReadFile("out.txt"), row.after);
         }
         EXPECT_TRUE(Temporaries().empty());
     }
