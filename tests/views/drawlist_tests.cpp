@@ -114,10 +114,19 @@ TEST(DrawListTest, ParseAcceptsTrailingBytesIgnoresStringOperandsAndEndsStringsA
     EXPECT_EQ(list.Text(0), "ab");
 }
 
+// The budget refuses items and whole parsed lists alike; cleared, moved and refused lists give
+// their bytes back.
 TEST(DrawListTest, RefusesItemsPastTheMemoryBudgetAndGivesBytesBack) {
+    DrawList big;
+    for (int32_t i = 0; i < 3 * DrawList::kStep; ++i)
+        ASSERT_TRUE(big.AddString(DI_TEXT, "some text"));
+    const std::string bytes = big.Serialize();
+    big.Clear();
     const size_t start = Pool().BytesUsed();
     {
         ByteLimitGuard guard(start + 64 * 1024);
+        EXPECT_FALSE(DrawList::Parse(bytes));
+        EXPECT_EQ(Pool().BytesUsed(), start);
         DrawList list;
         int32_t added = 0;
         while (added < 1000000 && list.Add(DI_LINETO, added))
@@ -134,18 +143,6 @@ TEST(DrawListTest, RefusesItemsPastTheMemoryBudgetAndGivesBytesBack) {
         DrawList moved(std::move(list));
         EXPECT_GT(Pool().BytesUsed(), start);
     }
-    EXPECT_EQ(Pool().BytesUsed(), start);
-}
-
-TEST(DrawListTest, ParseRefusesAListPastTheBudgetAndGivesBytesBack) {
-    DrawList big;
-    for (int32_t i = 0; i < 3 * DrawList::kStep; ++i)
-        ASSERT_TRUE(big.AddString(DI_TEXT, "some text"));
-    const std::string bytes = big.Serialize();
-    big.Clear();
-    const size_t start = Pool().BytesUsed();
-    ByteLimitGuard guard(start + 64 * 1024);
-    EXPECT_FALSE(DrawList::Parse(bytes));
     EXPECT_EQ(Pool().BytesUsed(), start);
 }
 

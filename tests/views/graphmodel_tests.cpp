@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -80,23 +81,17 @@ TEST_P(DrawTest, RecordsTheseItems) {
 }
 
 // With S as both windows, world points are clip units.
+// clang-format off
 const DrawRow kMoves[] = {
     {"FirstMoveAfterReset", A, A, "m0,0", "M0,0", 0, 0},
     {"RoundsHalfUp", S, S, "m10.5,20.49", "M11,20", 10.5, 20.49},
-    {"HalfUnitBorderIsInside", S, S, "m-0.4,50 m-0.5,-0.5 m100.5,100.5", "M0,50 M0,0 M101,101",
-     100.5, 100.5},
+    {"HalfUnitBorderIsInside", S, S, "m-0.4,50 m-0.5,-0.5 m100.5,100.5", "M0,50 M0,0 M101,101", 100.5, 100.5},
     {"PastTheBorderNothing", S, S, "m-0.6,50 m100.6,50", "", 100.6, 50},
     {"ToleranceOfOneUnit", S, S, "m50,50 m51,49 m50.8,50.8 m51.5,50", "M50,50 M52,50", 51.5, 50},
     {"TinyStepsAccumulate", S, S, "m50,50 m50.4,50 m50.8,50 m51.2,50", "M50,50 M51,50", 51.2, 50},
     {"OneAxisIsEnough", S, S, "m50,50 m50.2,51.1", "M50,50 M50,51", 50.2, 51.1},
     {"OutsideMovesTheLastPoint", S, S, "m-50,50 m-49.5,50.5 m-48.8,50 pt", "M-48,50 Tt", -48.8, 50},
-    {"WorldScalesNoFlip",
-     {0, 0, 200, 100},
-     {-1, -1, 1, 1},
-     "m0,0 m0.5,-0.5 m-1,1",
-     "M100,50 M150,25 M0,100",
-     0,
-     100},
+    {"WorldScalesNoFlip", {0, 0, 200, 100}, {-1, -1, 1, 1}, "m0,0 m0.5,-0.5 m-1,1", "M100,50 M150,25 M0,100", 0, 100},
     {"ClipOffsetDoesNotShift", {10, 20, 110, 70}, S, "m50,50 m100,100", "M50,25 M100,50", 100, 50},
     // The dropped move still set the world point that the relative move starts from.
     {"RelativeFromLastWorldPoint", S, S, "m10,10 m10.5,10 r1,0", "M10,10 M12,10", 11.5, 10},
@@ -116,8 +111,7 @@ const DrawRow kLines[] = {
     {"BothEndsClipped", S, S, "m-20,120 l120,-20", "M0,100 L100,0", 120, -20},
     {"MissingTheCorner", S, S, "m-10,-30 l30,-10", "", 30, -10},
     {"WhollyLeftMovesLastPoint", S, S, "m-30,10 l-20,20 l50,50", "M0,29 L50,50", 50, 50},
-    {"OutAcrossTheRightAndBackIn", S, S, "m50,50 l150,100 l150,20 l50,20",
-     "M50,50 L100,75 M100,20 L50,20", 50, 20},
+    {"OutAcrossTheRightAndBackIn", S, S, "m50,50 l150,100 l150,20 l50,20", "M50,50 L100,75 M100,20 L50,20", 50, 20},
     {"WithinToleranceNothing", S, S, "m50,50 l50.5,50.5 l52,50", "M50,50 L52,50", 52, 50},
     {"RelativeLines", S, S, "m10,10 d10,5 d-5,0", "M10,10 L20,15 L15,15", 15, 15},
     {"LineEndRoundsHalfUp", S, S, "m0.4,0.4 l10.5,20.5", "M0,0 L11,21", 10.5, 20.5},
@@ -133,6 +127,7 @@ const DrawRow kTexts[] = {
     {"FarNegativeClamped", S, {0, 0, 1, 1}, "m-1e6,-3e6 pg", "M-32699,-32699 Tg", -1e8, -3e8},
     {"NullTextNothing", S, S, "m-50,-50 n", "", -50, -50},
 };
+// clang-format on
 
 std::string RowName(const testing::TestParamInfo<DrawRow>& info) {
     return info.param.name;
@@ -241,11 +236,9 @@ TEST(GraphModelTest, PenSizeIsClampedTo0Through100) {
     for (const auto& [size, expected] : rows) {
         GraphModel model;
         ASSERT_TRUE(model.SetPenSize(size));
-        ASSERT_EQ(model.List().Code(0), DI_PENSIZE);
-        const int32_t operand = model.List().Operand(0);
-        float f;
-        std::memcpy(&f, &operand, sizeof f);
-        EXPECT_EQ(f, expected) << size;
+        EXPECT_EQ(ItemsOf(model.List()),
+                  (std::vector<Item>{{DI_PENSIZE, std::bit_cast<int32_t>(expected), {}}}))
+            << size;
     }
 }
 

@@ -95,28 +95,6 @@ TEST(OutputBufferTest, ShowAfterACutStartsWithAWholeLine) {
     }
 }
 
-TEST(OutputBufferTest, ShowCutsWhileConvertingAndLosesNoLineBreak) {
-    const std::string c(3000, 'c'), d(29696, 'd');
-    const std::tuple<const char*, std::string, std::string> rows[] = {
-        // The first line break pushes it past the limit while the position is still inside
-        // the 2700 characters that go.
-        {"cut reaches past the position", "ab\n" + std::string(32697, 'c'),
-         std::string(30001, 'c')},
-        {"cut behind the position", std::string(3000, 'x') + "\n" + std::string(29699, 'y'),
-         std::string(29699, 'y')},
-        {"cut on through the rest to a line's end", "ab\n" + c + "\n" + d, d},
-        {"cut into the last line keeps its end",
-         "ab\n" + std::string(2000, 'c') + "\n" + std::string(30696, 'd'),
-         std::string(30001, 'd')}};
-    for (const auto& [what, text, shown] : rows) {
-        OutputBuffer buffer;
-        buffer.Assign(text);
-        EXPECT_EQ(buffer.Show(), shown) << what;
-        EXPECT_EQ(buffer.Text(), shown) << what;
-        EXPECT_FALSE(buffer.Truncated()) << what;
-    }
-}
-
 // Show done the slow, obvious way: insert each missing CR or LF in place and, whenever the
 // buffer passes 32700 characters, drop its first 2700 and the rest of the line they end in
 // (unless that line is the last) and move the position back with them.
@@ -144,8 +122,37 @@ std::string ReferenceShow(std::string b) {
     return b;
 }
 
+// Show's result, checked against the slow walk: it is the same text, and its line breaks are all
+// CR LF.
+void ExpectShown(OutputBuffer& buffer, const std::string& text) {
+    const std::string shown = buffer.Show();
+    EXPECT_EQ(shown, ReferenceShow(text));
+    EXPECT_EQ(buffer.Text(), shown);
+    EXPECT_FALSE(buffer.Truncated());
+    for (size_t k = 0; k < shown.size(); ++k) {
+        ASSERT_TRUE(shown[k] != '\n' || (k > 0 && shown[k - 1] == '\r')) << "bare LF at " << k;
+        ASSERT_TRUE(shown[k] != '\r' || shown[k + 1] == '\n') << "bare CR at " << k;
+    }
+}
+
+// Show cuts while it converts: the first line break can push it past the limit while the
+// position is still inside the 2700 characters that go, and the cut goes on to a line's end.
+TEST(OutputBufferTest, ShowCutsWhileConvertingAndLosesNoLineBreak) {
+    const std::string rows[] = {
+        "ab\n" + std::string(32697, 'c'),                                 // past the position
+        std::string(3000, 'x') + "\n" + std::string(29699, 'y'),          // behind it
+        "ab\n" + std::string(3000, 'c') + "\n" + std::string(29696, 'd'), // on to a line's end
+        "ab\n" + std::string(2000, 'c') + "\n" + std::string(30696, 'd'), // into the last line
+    };
+    for (const std::string& text : rows) {
+        OutputBuffer buffer;
+        buffer.Assign(text);
+        ExpectShown(buffer, text);
+    }
+}
+
 // Buffers just below the limit, full of bare LF line breaks (what PRINT leaves), some built
-// by appending: whatever the walk cuts, the result is the slow walk's and shows only CR LF.
+// by appending: whatever the walk cuts, the result is the slow walk's.
 TEST(OutputBufferTest, ShowNearTheLimitMatchesTheSlowWalk) {
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
@@ -169,26 +176,13 @@ TEST(OutputBufferTest, ShowNearTheLimitMatchesTheSlowWalk) {
             for (size_t at = 0; at < text.size(); at += 997)
                 buffer.Append(text.substr(at, 997));
             const std::string& kept = buffer.Text();
-            ASSERT_LT(kept.size(), size_t{32700});
-            ASSERT_TRUE(text.ends_with(kept));
-            if (kept.size() < text.size()) {
-                const char before = text[text.size() - kept.size() - 1];
-                ASSERT_TRUE(before == '\n' || (before == '\r' && kept.front() != '\n'));
-            }
+            ASSERT_TRUE(kept.size() < 32700 && text.ends_with(kept));
+            const char before =
+                kept.size() < text.size() ? text[text.size() - kept.size() - 1] : '\n';
+            ASSERT_TRUE(before == '\n' || (before == '\r' && kept.front() != '\n'));
             text = kept;
         }
-        const std::string shown = buffer.Show();
-        EXPECT_EQ(shown, ReferenceShow(text));
-        EXPECT_EQ(buffer.Text(), shown);
-        EXPECT_FALSE(buffer.Truncated());
-        for (size_t k = 0; k < shown.size(); ++k) {
-            if (shown[k] == '\n') {
-                ASSERT_TRUE(k > 0 && shown[k - 1] == '\r') << "bare LF at " << k;
-            }
-            if (shown[k] == '\r') {
-                ASSERT_EQ(shown[k + 1], '\n') << "bare CR at " << k;
-            }
-        }
+        ExpectShown(buffer, text);
     }
 }
 
