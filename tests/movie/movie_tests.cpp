@@ -198,11 +198,6 @@ TEST_F(MovieTest, AviWriterRoundTripsFramesAndStopsAtTheFirstFailure) {
             if (row.accepted < int(row.sizes.size())) {
                 EXPECT_FALSE(writer.AppendFrame(Picture(row.sizes.front(), 9))); // even of its size
                 EXPECT_EQ(writer.CurrentState(), AviWriter::State::Closed);
-            } else {
-                const bool xvid = avcodec_find_encoder_by_name("libxvid") != nullptr;
-                EXPECT_EQ(writer.EncoderName(), *row.encoder ? row.encoder
-                                                : xvid       ? "libxvid"
-                                                             : "mpeg4");
             }
             if (!row.destroyed) {
                 EXPECT_TRUE(writer.Finish());
@@ -213,18 +208,6 @@ TEST_F(MovieTest, AviWriterRoundTripsFramesAndStopsAtTheFirstFailure) {
         EXPECT_EQ(fs::exists(file), row.accepted > 0); // a file without its header is removed
         if (row.accepted > 0) ExpectMovie(file, row.sizes.front(), pictures);
     }
-    // The absent folder fails the first append.
-    AviWriter writer(root + "/absent/m.avi", "XVID", 25);
-    EXPECT_FALSE(writer.AppendFrame(Picture(s64, 0)));
-    EXPECT_EQ(writer.LastErrorText(), "Unable to Create the Movie File");
-    EXPECT_FALSE(fs::exists(root + "/absent"));
-}
-
-TEST(MovieFrameSize, RoundsEachSideUpToAMultipleOf8) {
-    const std::pair<QSize, QSize> rows[] = {
-        {{301, 200}, {304, 200}}, {{800, 600}, {800, 600}}, {{1, 9}, {8, 16}}, {{0, 0}, {0, 0}}};
-    for (const auto& [client, frame] : rows)
-        EXPECT_EQ(MovieFrameSize(client), frame) << client.width() << " x " << client.height();
 }
 
 class RecorderTest : public TreeTest {
@@ -266,28 +249,6 @@ protected:
     QSize client{800, 600};
 };
 
-TEST_F(RecorderTest, OneFramePerCaptureMatchingTheReplayedPicture) {
-    // The width decides the scale; the frame is 304 x 304, wider and taller than the client.
-    client = {301, 300};
-    auto recorder = Recorder("output.avi");
-    ASSERT_TRUE(recorder->Start());
-    // A thick line across the whole clip window: what lies past the client area stays white.
-    view.SetPenSize(6);
-    view.DrawMoveTo(0, 300);
-    view.DrawLineTo(800, 300);
-    std::vector<QImage> expected;
-    for (int k = 0; k < 5; ++k) {
-        Draw(k);
-        recorder->CaptureFrame();
-        expected.push_back(Expected());
-        EXPECT_EQ(recorder->Frame(), expected.back()) << "incremental replay of frame " << k;
-    }
-    EXPECT_TRUE(recorder->Stop());
-    const Movie movie = ExpectMovie(File("output.avi"), {304, 304}, expected);
-    ASSERT_FALSE(movie.frames.empty());
-    EXPECT_LT(Psnr(movie.frames.front(), expected.back()), 30.0); // the measure tells frames apart
-}
-
 // Regression: a client size change stops the recording with a playable movie.
 TEST_F(RecorderTest, AClientSizeChangeStopsWithAPlayableMovie) {
     for (const QSize size : {QSize(800, 600), QSize(801, 600), QSize(0, 0)}) {
@@ -311,25 +272,9 @@ TEST_F(RecorderTest, AClientSizeChangeStopsWithAPlayableMovie) {
     }
 }
 
-// Regression: after a CLEARVIEW the next frame shows the new picture, whether the new list is
-// shorter or longer than what the frame had drawn; a recorder that outlives its view takes no
-// more frames and still finishes its movie.
-TEST_F(RecorderTest, AfterClearViewOrTheViewsEndTheFramesFollow) {
-    auto recorder = Recorder("clear.avi");
-    recorder->Start();
-    Draw(0);
-    recorder->CaptureFrame();
-    const int32_t drawn = view.List().Count();
-    for (const int lines : {1, 12}) {
-        Fresh();
-        Draw(lines % 7, lines);
-        ASSERT_EQ(view.List().Count() < drawn, lines == 1);
-        recorder->CaptureFrame();
-        EXPECT_EQ(recorder->Frame(), Expected()) << lines;
-    }
-    recorder->Stop();
-    EXPECT_EQ(Frames(File("clear.avi")), 3u);
-
+// Regression: a recorder that outlives its view takes no more frames and still finishes its
+// movie. (That a frame after a CLEARVIEW shows the new picture, the app's targets test checks.)
+TEST_F(RecorderTest, ARecorderThatOutlivesItsViewFinishesItsMovie) {
     CTivaneGraph& other = doc.CreateGraphView(1);
     auto gone = Recorder("gone.avi", &other);
     ASSERT_TRUE(gone->Start());
@@ -355,11 +300,10 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
         Reason reason;
         std::string error; // a part of LastErrorText()
     };
-    const auto large = [](int w, int h) {
-        return "A movie of " + std::to_string(w) + " x " + std::to_string(h) +
-               " pixels is larger than the encoder takes: at most 8184 pixels a side.";
-    };
+    const std::string large =
+        "A movie of 8185 x 16 pixels is larger than the encoder takes: at most 8184 pixels a side.";
     const std::string absent = "Unable to Create the Movie File (No such file or directory)";
+    // clang-format off
     const Row rows[] = {
         {"movie.avi", {800, 600}, 2, 0, Reason::Requested, "Method Succeeded"},
         {"movie.avi", {800, 600}, 0, 0, Reason::Requested, "Method Succeeded"},
@@ -368,8 +312,9 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
         {"movie.avi", {800, 600}, 20, 65536, Reason::WriteFailed, "File too large"},
         {"../absent/movie.avi", {800, 600}, 2, 0, Reason::WriteFailed, absent},
         {"movie.avi", {8184, 16}, 1, 0, Reason::Requested, "Method Succeeded"},
-        {"movie.avi", {8185, 16}, 1, 0, Reason::TooLarge, large(8185, 16)},
+        {"movie.avi", {8185, 16}, 1, 0, Reason::TooLarge, large},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message()
                      << row.name << " " << row.client.width() << " " << row.frames);
@@ -412,7 +357,8 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
 }
 
 // The name's ending picks the format: its codec at 25 frames a second, every frame, each close
-// to the picture that was replayed (a GIF has 256 colours, dithered).
+// to the picture that was replayed (a GIF has 256 colours, dithered). The width decides the
+// scale; the frame is 304 x 304, wider and taller than the client, and white past it.
 TEST_F(RecorderTest, EachFormatIsWrittenAsTheNamesEndingSays) {
     const struct Row {
         const char* name;
@@ -422,26 +368,34 @@ TEST_F(RecorderTest, EachFormatIsWrittenAsTheNamesEndingSays) {
                 {"m.mp4", AV_CODEC_ID_H264, 30},
                 {"m.WebM", AV_CODEC_ID_VP9, 30},
                 {"m.gif", AV_CODEC_ID_GIF, 20}};
-    client = {400, 304};
+    client = {301, 300};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Fresh();
         auto recorder = Recorder(row.name);
         ASSERT_TRUE(recorder->Start());
+        // A thick line across the whole clip window, partly past the client area.
+        view.SetPenSize(6);
+        view.DrawMoveTo(0, 300);
+        view.DrawLineTo(800, 300);
         std::vector<QImage> expected;
-        for (int k = 0; k < 8; ++k) {
-            Draw(k, 3);
+        for (int k = 0; k < 5; ++k) {
+            Draw(k);
             recorder->CaptureFrame();
             expected.push_back(Expected());
+            EXPECT_EQ(recorder->Frame(), expected.back()) << "incremental replay of frame " << k;
         }
         EXPECT_TRUE(recorder->Stop()) << recorder->LastErrorText();
+        if (row.codec == AV_CODEC_ID_MPEG4) ExpectMovie(File(row.name), {304, 304}, expected);
         const Movie movie = ReadMovie(File(row.name));
         EXPECT_EQ(movie.codec, row.codec);
         EXPECT_DOUBLE_EQ(movie.rate, 25.0);
-        EXPECT_EQ(movie.size, client);
+        EXPECT_EQ(movie.size, QSize(304, 304));
         ASSERT_EQ(movie.frames.size(), expected.size());
         for (size_t k : {size_t(0), expected.size() - 1})
             EXPECT_GE(Psnr(movie.frames[k], expected[k]), row.psnr) << "frame " << k;
+        // The measure tells frames apart.
+        EXPECT_LT(Psnr(movie.frames[0], expected.back()), row.psnr);
     }
 }
 
@@ -451,16 +405,12 @@ TEST(VideoFormatForName, TheEndingPicksTheFormatAndAnyOtherIsRefusedByName) {
         std::optional<VideoFormat> format;
         const char* refusal;
     } rows[] = {
-        {"output.avi", VideoFormat::Avi, ""},
-        {"/a.b/Run.MP4", VideoFormat::Mp4, ""},
-        {"x.webm", VideoFormat::Webm, ""},
-        {"x.tar.gif", VideoFormat::Gif, ""},
+        // clang-format off
+        {"/a.b/Run.MP4", VideoFormat::Mp4, ""}, // the recorder's tests write every format
         {"movie.mov", {}, "Movies cannot be written as .mov files: use .avi, .mp4, .webm or .gif."},
-        {"dir.avi/movie",
-         {},
-         "The movie file name movie has no ending: use .avi, .mp4, .webm or "
-         ".gif."},
+        {"dir.avi/movie", {}, "The movie file name movie has no ending: use .avi, .mp4, .webm or .gif."},
         {".avi", {}, "The movie file name .avi has no ending: use .avi, .mp4, .webm or .gif."},
+        // clang-format on
     };
     for (const Row& row : rows) {
         const VideoFormatChoice choice = VideoFormatForName(row.name);
