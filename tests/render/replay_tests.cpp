@@ -278,67 +278,6 @@ TEST(ReplayTest, FontNameWaitsForItsSizeAndItemsOutOfPairAreSkipped) {
     EXPECT_EQ(picture(Items().Move(10, 10).FontName("DejaVu Serif")), plain);
 }
 
-// A few hundred items of every kind, the same every run.
-Items MixedItems(int w, int h) {
-    std::mt19937 random(20240611);
-    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
-    const char* const faces[] = {"DejaVu Sans", "DejaVu Serif", "Fixedsys", "dejavu sans m", "No"};
-    const char* const texts[] = {"Tivane", "x = 12.5", "\xC3\xA9t\xC3\xA9", "\xE9t\xE9", ""};
-    Items items;
-    items.Back(255, 255, 255).Fore(0, 0, 0).Pen(1).Font("Fixedsys", 1200);
-    while (items.list.Count() < 400) {
-        const int x = pick(w + 1), y = pick(h + 1), kind = pick(12);
-        if (kind == 0) items.Move(x, y);
-        if (kind == 1) items.Fore(pick(256), pick(256), pick(256));
-        if (kind == 2) items.Pen(static_cast<float>(pick(60)) / 10);
-        if (kind == 3) items.Font(faces[pick(5)], 600 + pick(3000), pick(8));
-        if (kind == 4) items.Text(texts[pick(5)]);
-        if (kind == 5) items.Back(pick(256), pick(256), pick(256));
-        if (kind == 6) items.Move(x, y).Text(texts[pick(5)]);
-        if (kind > 6) items.Line(x, y);
-    }
-    return items;
-}
-
-TEST(ReplayTest, ReplayingInIncrementsGivesTheSamePixelsAsOneReplay) {
-    const DRect clip{0, 0, 300, 200};
-    const Items all = MixedItems(300, 200);
-    for (const auto& [format, target] :
-         {std::pair{QImage::Format_RGB32, ReplayTarget{{450, 300}, 96, false}},
-          {QImage::Format_ARGB32, {{450, 300}, 96, false}},
-          {QImage::Format_RGB32, {{301, 257}, 120, false}}, // a scale that rounds
-          {QImage::Format_RGB32, {{450, 300}, 150, true}}}) {
-        SCOPED_TRACE(::testing::Message() << format << " " << target.size.width());
-        QImage whole = WhiteImage(target.size, format);
-        ReplayState wholeState;
-        ReplayInto(whole, all.list, clip, target, wholeState);
-        ASSERT_EQ(wholeState.drawnIndex, all.list.Count());
-        // A picture worth comparing: many pixels of many colours.
-        EXPECT_GT(InkOf(whole).count, target.size.width() * target.size.height() / 10);
-
-        // The list grows as a program records it; each paint replays what is new, and some
-        // paints come right after a font name, before its size.
-        std::mt19937 random(7);
-        Items growing;
-        QImage pieces = WhiteImage(target.size, format);
-        ReplayState state;
-        int calls = 0, waitedForSize = 0;
-        for (int32_t i = 0; i < all.list.Count(); ++i) {
-            const uint8_t code = all.list.Code(i);
-            growing.Add(code, all.list.Operand(i), IsStringCode(code) ? all.list.Text(i) : "");
-            if (code == DI_FONTNAME ? random() % 2 != 0 : random() % 25 != 0) continue;
-            ReplayInto(pieces, growing.list, clip, target, state);
-            ++calls;
-            waitedForSize += code == DI_FONTNAME;
-            EXPECT_EQ(state.drawnIndex, code == DI_FONTNAME ? i : i + 1);
-        }
-        ReplayInto(pieces, growing.list, clip, target, state);
-        EXPECT_EQ(state.drawnIndex, all.list.Count());
-        EXPECT_TRUE(calls > 10 && waitedForSize > 0);
-        EXPECT_TRUE(pieces == whole);
-    }
-}
-
 // Segments of a one-pixel pen are handed to the painter in batches: the pixels must be those
 // of one drawLine (or, for a segment scaled to a point, one drawPoint) a segment.
 TEST(ReplayTest, BatchedSegmentsGiveThePixelsOfOneCallEach) {
