@@ -88,35 +88,48 @@ int ThicknessAt(const QImage& image, int x) {
     return InkOf(image.copy(x, 0, 1, image.height())).count;
 }
 
+// A one-pixel line covers both its end pixels, rnd(v * scale), and nothing else, each way along;
+// a line to its own start is a dot.
 TEST(ReplayTest, FitsTheClipWindowIntoTheTargetKeepingItsAspect) {
-    struct Row { // a horizontal line x0..x1 at y in clip units has end pixels rnd(v * scale)
+    struct Row {
         DRect clip;
         QSize size;
         double scale;
-        int x0, x1, y, dx0, dx1, dy;
+        QLine line, device; // in clip units, and its end pixels
     };
     // clang-format off
     const Row rows[] = {
-        {{0, 0, 100, 50}, {400, 400}, 4.0, 10, 90, 20, 40, 360, 80},    // width-bound
-        {{0, 0, 100, 50}, {400, 100}, 2.0, 10, 90, 20, 20, 180, 40},    // height-bound
-        {{50, 50, 150, 100}, {400, 400}, 4.0, 10, 90, 20, 40, 360, 80}, // points are clip-relative
-        {{0, 0, 300, 200}, {400, 400}, 4.0 / 3, 10, 101, 100, 13, 135, 133},
-        {{0, 0, 30, 70}, {100, 100}, 100.0 / 70, 7, 25, 10, 10, 36, 14},
-        {{0, 0, 100, 50}, {200, 100}, 2.0, 0, 100, 50, 0, 200, 100}, // both bounds agree
+        {{0, 0, 100, 50}, {400, 400}, 4.0, {10, 20, 90, 20}, {40, 80, 360, 80}},    // width-bound
+        {{0, 0, 100, 50}, {400, 100}, 2.0, {10, 20, 90, 20}, {20, 40, 180, 40}},    // height-bound
+        {{50, 50, 150, 100}, {400, 400}, 4.0, {10, 20, 90, 20}, {40, 80, 360, 80}}, // points are clip-relative
+        {{0, 0, 300, 200}, {400, 400}, 4.0 / 3, {10, 100, 101, 100}, {13, 133, 135, 133}},
+        {{0, 0, 30, 70}, {100, 100}, 100.0 / 70, {7, 10, 25, 10}, {10, 14, 36, 14}},
+        {{0, 0, 100, 50}, {200, 100}, 2.0, {0, 50, 100, 50}, {0, 100, 200, 100}}, // both bounds agree
+        {{0, 0, 100, 100}, {100, 100}, 1.0, {30, 20, 10, 20}, {30, 20, 10, 20}},
+        {{0, 0, 100, 100}, {100, 100}, 1.0, {40, 5, 40, 50}, {40, 5, 40, 50}},
+        {{0, 0, 100, 100}, {100, 100}, 1.0, {40, 50, 40, 5}, {40, 50, 40, 5}},
+        {{0, 0, 100, 100}, {100, 100}, 1.0, {60, 60, 60, 60}, {60, 60, 60, 60}},
         // An empty clip window or target has no scale.
-        {{0, 50, 100, 50}, {400, 400}, 0, 0, 0, 0, 0, 0, 0},
-        {{10, 0, 0, 50}, {400, 400}, 0, 0, 0, 0, 0, 0, 0},
-        {{0, 0, 100, 50}, {400, 0}, 0, 0, 0, 0, 0, 0, 0},
+        {{0, 50, 100, 50}, {400, 400}, 0, {}, {}},
+        {{10, 0, 0, 50}, {400, 400}, 0, {}, {}},
+        {{0, 0, 100, 50}, {400, 0}, 0, {}, {}},
     };
     // clang-format on
     for (const Row& r : rows) {
-        SCOPED_TRACE(::testing::Message() << r.size.width() << "x" << r.size.height());
+        const QLine& l = r.line;
+        SCOPED_TRACE(::testing::Message()
+                     << r.size.width() << "x" << r.size.height() << " " << l.x1() << "," << l.y1()
+                     << " " << l.x2() << "," << l.y2());
         EXPECT_DOUBLE_EQ(ReplayScale(r.clip, r.size), r.scale);
         if (r.scale == 0) continue;
-        const Shot shot(Items().Move(r.x0, r.y).Line(r.x1, r.y), r.clip, {r.size},
+        const Shot shot(Items().Move(l.x1(), l.y1()).Line(l.x2(), l.y2()), r.clip, {r.size},
                         r.size + QSize(2, 2));
-        EXPECT_EQ(InkOf(shot.image).box, QRect(QPoint(r.dx0, r.dy), QPoint(r.dx1, r.dy)));
-        EXPECT_EQ(shot.state.point, QPoint(r.dx1, r.dy));
+        const QRect span = QRect(r.device.p1(), QSize(1, 1)) | QRect(r.device.p2(), QSize(1, 1));
+        const Ink ink = InkOf(shot.image);
+        EXPECT_EQ(ink.box, span);
+        EXPECT_EQ(ink.count, span.width() * span.height());
+        EXPECT_EQ(ink.darkest, qRgb(0, 0, 0));
+        EXPECT_EQ(shot.state.point, r.device.p2());
     }
 }
 
@@ -130,20 +143,6 @@ TEST(ReplayTest, BackColorFillsTheClipWindowAsUnscaledDevicePixels) {
         EXPECT_EQ(ink.box, QRect(10, 10, 100, 50)) << size.width();
         EXPECT_EQ(ink.count, 100 * 50);
         EXPECT_EQ(ink.darkest, qRgb(0, 128, 255));
-    }
-}
-
-// Each way along, and a line to its own start: a dot.
-TEST(ReplayTest, OnePixelLinesCoverBothEndPixels) {
-    for (const QLine& l : {QLine(10, 20, 30, 20), QLine(30, 20, 10, 20), QLine(40, 5, 40, 50),
-                           QLine(40, 50, 40, 5), QLine(60, 60, 60, 60)}) {
-        const Shot shot(Items().Move(l.x1(), l.y1()).Line(l.x2(), l.y2()), {0, 0, 100, 100},
-                        {{100, 100}});
-        const QRect span = QRect(l.p1(), QSize(1, 1)) | QRect(l.p2(), QSize(1, 1));
-        const Ink ink = InkOf(shot.image);
-        EXPECT_EQ(ink.box, span) << l.x1() << "," << l.y1() << " -> " << l.x2() << "," << l.y2();
-        EXPECT_EQ(ink.count, span.width() * span.height());
-        EXPECT_EQ(ink.darkest, qRgb(0, 0, 0));
     }
 }
 
