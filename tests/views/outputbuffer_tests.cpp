@@ -46,49 +46,6 @@ std::string Letters(size_t n) {
     return text;
 }
 
-TEST(OutputBufferTest, AppendCutsWholeLinesOffTheFrontWhenItWouldReachTheLimit) {
-    const std::string h100(100, '#'), h2750(2750, '#');
-    const std::tuple<const char*, std::string, std::string, size_t> rows[] = {
-        // What, before, appended, how much of before + appended goes.
-        {"32750 would pass the limit", Letters(32650), h100, 2800},
-        {"32700 reaches it", Letters(32600), h100, 2800},
-        {"32699 stays below", Letters(32599), h100, 0},
-        {"one piece as long as the limit: its last 30000 stay", "ab", std::string(32700, '#'),
-         2702},
-        {"one large piece", "", std::string(100000, '#'), 70000},
-        {"the cut ends on a line break", Lines(326, 100), h100, 2800},
-        {"the cut goes on to its line's end", Lines(100, 300), h2750, 5700},
-        {"CR LF is one break", Lines(100, 300, "\r\n"), h2750, 5700},
-        {"lone CRs break lines", Lines(100, 300, "\r"), h2750, 5700},
-        {"one piece of many lines", "", Lines(1000, 100), 70000},
-        {"one piece, cut inside a line", "", Lines(300, 300) + "end", 60300},
-        {"one line: its end stays", "", std::string(99999, '#') + "\n", 70000},
-        {"last line too long", Lines(10, 100), std::string(40000, '#'), 11000}};
-    for (const auto& [what, before, appended, dropped] : rows) {
-        OutputBuffer buffer;
-        buffer.Assign(before);
-        buffer.Append(appended);
-        EXPECT_EQ(buffer.Text(), (before + appended).substr(dropped)) << what;
-        EXPECT_EQ(buffer.Truncated(), dropped > 0) << what;
-    }
-}
-
-TEST(OutputBufferTest, ShowAfterACutStartsWithAWholeLine) {
-    const std::string head = std::string(2800, 'x') + "partial\nline2\n";
-    const std::string body(32650 - head.size(), 'y'), tail(100, 'z');
-    for (const bool breaks : {true, false}) {
-        OutputBuffer buffer;
-        buffer.Assign(breaks ? head + body : std::string(32650, 'a'));
-        buffer.Append(tail);
-        ASSERT_TRUE(buffer.Truncated());
-        // Without a line break the cut part stays whole.
-        EXPECT_EQ(buffer.Show(),
-                  breaks ? "line2\r\n" + body + tail : std::string(29850, 'a') + tail);
-        EXPECT_EQ(buffer.Text(), buffer.Show());
-        EXPECT_FALSE(buffer.Truncated());
-    }
-}
-
 // Show done the slow, obvious way: insert each missing CR or LF in place and, whenever the
 // buffer passes 32700 characters, drop its first 2700 and the rest of the line they end in
 // (unless that line is the last) and move the position back with them.
@@ -126,6 +83,37 @@ void ExpectShown(OutputBuffer& buffer, const std::string& text) {
     for (size_t k = 0; k < shown.size(); ++k) {
         ASSERT_TRUE(shown[k] != '\n' || (k > 0 && shown[k - 1] == '\r')) << "bare LF at " << k;
         ASSERT_TRUE(shown[k] != '\r' || shown[k + 1] == '\n') << "bare CR at " << k;
+    }
+}
+
+// Append cuts whole lines off the front when the text would reach the limit.
+TEST(OutputBufferTest, AppendCutsWholeLinesOffTheFrontWhenItWouldReachTheLimit) {
+    const std::string h100(100, '#'), h2750(2750, '#');
+    const std::tuple<const char*, std::string, std::string, size_t> rows[] = {
+        // What, before, appended, how much of before + appended goes.
+        {"32750 would pass the limit", Letters(32650), h100, 2800},
+        {"32700 reaches it", Letters(32600), h100, 2800},
+        {"32699 stays below", Letters(32599), h100, 0},
+        {"one piece as long as the limit: its last 30000 stay", "ab", std::string(32700, '#'),
+         2702},
+        {"one large piece", "", std::string(100000, '#'), 70000},
+        {"the cut ends on a line break", Lines(326, 100), h100, 2800},
+        {"the cut goes on to its line's end", Lines(100, 300), h2750, 5700},
+        {"CR LF is one break", Lines(100, 300, "\r\n"), h2750, 5700},
+        {"lone CRs break lines", Lines(100, 300, "\r"), h2750, 5700},
+        {"one piece of many lines", "", Lines(1000, 100), 70000},
+        {"one piece, cut inside a line", "", Lines(300, 300) + "end", 60300},
+        {"one line: its end stays", "", std::string(99999, '#') + "\n", 70000},
+        {"last line too long", Lines(10, 100), std::string(40000, '#'), 11000}};
+    for (const auto& [what, before, appended, dropped] : rows) {
+        OutputBuffer buffer;
+        buffer.Assign(before);
+        buffer.Append(appended);
+        EXPECT_EQ(buffer.Text(), (before + appended).substr(dropped)) << what;
+        EXPECT_EQ(buffer.Truncated(), dropped > 0) << what;
+        // Then Show starts with the whole line the cut left, and clears the cut.
+        const std::string kept = buffer.Text();
+        ExpectShown(buffer, kept);
     }
 }
 
