@@ -253,14 +253,15 @@ TEST(ReplayTest, TextBytesShowAsUtf8OrElseAsLatin1) {
     EXPECT_FALSE(picture("\xC9T\xC9") == picture("ETE"));
 }
 
-TEST(ReplayTest, FontNameWaitsForItsSizeAndItemsOutOfPairAreSkipped) {
+TEST(ReplayTest, AReplayGoesOnWhereTheLastStoppedAndAFontNameWaitsForItsSize) {
     const DRect clip{0, 0, 200, 100};
     const ReplayTarget target{{400, 200}};
     Items items;
-    items.Move(10, 10).FontName("DejaVu Serif");
+    items.Fore(200, 0, 0).Pen(20).Move(10, 10).FontName("DejaVu Serif");
     Shot shot(items, clip, target);
-    EXPECT_EQ(shot.state.drawnIndex, 1);
-    items.FontSize(3600, kFontItalic).Text("Tivane");
+    EXPECT_EQ(shot.state.drawnIndex, 3);
+    // The second replay goes on with the colour, pen and point of the first.
+    items.FontSize(3600, kFontItalic).Text("Tivane").Line(190, 90);
     ReplayInto(shot.image, items.list, clip, target, shot.state);
     EXPECT_EQ(shot.state.drawnIndex, items.list.Count());
     EXPECT_TRUE(shot.state.font.family().startsWith(u"DejaVu Serif") && shot.state.font.italic());
