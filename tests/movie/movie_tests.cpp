@@ -1,5 +1,5 @@
-// Movies written by AviWriter and MovieRecorder, read back with FFmpeg: codec tag, rate, size,
-// frame count, and pictures within 30 dB of what was replayed.
+// Movies written by MovieRecorder and read back with FFmpeg: codec and tag, rate, size, frame
+// count, and pictures within 30 dB of what was replayed.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include <QPainter>
@@ -19,7 +20,6 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "aviwriter.h"
 #include "document/fakeui.h"
 #include "document/filesizelimit.h"
 #include "document/testtree.h"
@@ -41,7 +41,6 @@ using Reason = MovieRecorder::StopReason;
 struct Movie {
     uint32_t codecTag = 0;
     AVCodecID codec = AV_CODEC_ID_NONE;
-    double fps = 0;  // from the stream's time base
     double rate = 0; // the stream's frame rate, which every container keeps
     QSize size;
     int64_t declaredFrames = 0; // the header's count
@@ -79,7 +78,6 @@ Movie ReadMovie(const std::string& path) {
         movie.codecTag = st.codecpar->codec_tag;
         movie.codec = st.codecpar->codec_id;
         movie.rate = av_q2d(st.r_frame_rate);
-        movie.fps = av_q2d(av_inv_q(st.time_base));
         movie.size = QSize(st.codecpar->width, st.codecpar->height);
         movie.declaredFrames = st.nb_frames;
         decoder = avcodec_alloc_context3(avcodec_find_decoder(st.codecpar->codec_id));
@@ -124,109 +122,6 @@ double Psnr(const QImage& a, const QImage& b) {
     return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * 3 * x.width() * x.height() / sum);
 }
 
-// The movie in `file` is XVID-tagged at 25 frames a second, of `size`, and holds `pictures`
-// as key frames, each within 30 dB.
-Movie ExpectMovie(const std::string& file, QSize size, const std::vector<QImage>& pictures) {
-    Movie movie = ReadMovie(file);
-    EXPECT_EQ(movie.codecTag, MKTAG('X', 'V', 'I', 'D'));
-    EXPECT_DOUBLE_EQ(movie.fps, 25.0);
-    EXPECT_EQ(movie.size, size);
-    EXPECT_EQ(movie.declaredFrames, int64_t(pictures.size()));
-    EXPECT_EQ(movie.keyFrames, int(pictures.size()));
-    EXPECT_EQ(movie.frames.size(), pictures.size());
-    for (size_t k = 0; k < pictures.size() && k < movie.frames.size(); ++k)
-        EXPECT_GE(Psnr(movie.frames[k], pictures[k]), 30.0) << "frame " << k;
-    return movie;
-}
-
-// A picture that differs from frame to frame: a moving coloured bar, a line and a label.
-QImage Picture(QSize size, int k, QImage::Format format = QImage::Format_RGB32) {
-    QImage image(size, format);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.fillRect(k * 8 % size.width(), 0, size.width() / 4, size.height() / 2,
-                     QColor(200, 40 * k % 256, 30));
-    painter.drawLine(0, size.height() - 1, size.width() - 1, k % size.height());
-    painter.drawText(4, size.height() - 4, QString("frame %1").arg(k));
-    return image;
-}
-
-using MovieTest = TreeTest;
-
-// Every frame appended comes back until the first failure, which closes the writer for good
-// with its text and leaves a playable file of the frames before it, or no file.
-TEST_F(MovieTest, AviWriterRoundTripsFramesAndStopsAtTheFirstFailure) {
-    struct Row {
-        const char* encoder; // "": the preferred one
-        QImage::Format format;
-        const char* fourCC;
-        std::vector<QSize> sizes; // appended in order
-        int accepted;             // appends that succeed
-        const char* error;
-        bool destroyed = false; // finished by the destructor rather than Finish()
-    };
-    const char* const ok = "Method Succeeded";
-    const char* const write = "Unable to Write Video Stream to the output Movie File";
-    const char* const codec = "Unable to Create Compressed Stream: Check your CODEC options";
-    const QSize s64(64, 64), s800(800, 600);
-    const QImage::Format rgb = QImage::Format_RGB32;
-    const Row rows[] = {
-        {"", rgb, "XVID", {{304, 200}, {304, 200}, {304, 200}, {304, 200}}, 4, ok},
-        {"libxvid", QImage::Format_ARGB32, "XVID", {s800, s800}, 2, ok, true},
-        {"", rgb, "XVID", {s64, s64, {72, 64}}, 2, write}, // a later size differs
-        {"", rgb, "XVID", {{63, 64}}, 0, codec},
-        {"", rgb, "H264", {s64}, 0, "Unable to Set Video Stream Format"}, // another codec's tag
-        // MPEG-4 Part 2's 13-bit sizes: the recorder's kMaxFrameSide is the encoder's own limit.
-        {"", rgb, "XVID", {{8184, 16}, s64}, 1, write},
-    };
-    const std::string file = root + "/cwd/movie.avi";
-    for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::Message()
-                     << row.encoder << " " << row.fourCC << " " << row.sizes.back().width());
-        if (*row.encoder && !avcodec_find_encoder_by_name(row.encoder))
-            continue; // this FFmpeg lacks it
-        fs::remove(file);
-        std::vector<QImage> pictures;
-        {
-            AviWriter writer(file, row.fourCC, 25, row.encoder);
-            EXPECT_FALSE(fs::exists(file)) << "opened before the first frame";
-            for (size_t i = 0; i < row.sizes.size(); ++i) {
-                pictures.push_back(Picture(row.sizes[i], int(i), row.format));
-                EXPECT_EQ(writer.AppendFrame(pictures.back()), int(i) < row.accepted)
-                    << "append " << i;
-            }
-            if (row.accepted < int(row.sizes.size())) {
-                EXPECT_FALSE(writer.AppendFrame(Picture(row.sizes.front(), 9))); // even of its size
-                EXPECT_EQ(writer.CurrentState(), AviWriter::State::Closed);
-            } else {
-                const bool xvid = avcodec_find_encoder_by_name("libxvid") != nullptr;
-                EXPECT_EQ(writer.EncoderName(), *row.encoder ? row.encoder
-                                                : xvid       ? "libxvid"
-                                                             : "mpeg4");
-            }
-            if (!row.destroyed) {
-                EXPECT_TRUE(writer.Finish());
-            }
-            EXPECT_EQ(writer.LastErrorText(), row.error);
-        }
-        pictures.resize(size_t(row.accepted));
-        EXPECT_EQ(fs::exists(file), row.accepted > 0); // a file without its header is removed
-        if (row.accepted > 0) ExpectMovie(file, row.sizes.front(), pictures);
-    }
-    // The absent folder fails the first append.
-    AviWriter writer(root + "/absent/m.avi", "XVID", 25);
-    EXPECT_FALSE(writer.AppendFrame(Picture(s64, 0)));
-    EXPECT_EQ(writer.LastErrorText(), "Unable to Create the Movie File");
-    EXPECT_FALSE(fs::exists(root + "/absent"));
-}
-
-TEST(MovieFrameSize, RoundsEachSideUpToAMultipleOf8) {
-    const std::pair<QSize, QSize> rows[] = {
-        {{301, 200}, {304, 200}}, {{800, 600}, {800, 600}}, {{1, 9}, {8, 16}}, {{0, 0}, {0, 0}}};
-    for (const auto& [client, frame] : rows)
-        EXPECT_EQ(MovieFrameSize(client), frame) << client.width() << " x " << client.height();
-}
-
 class RecorderTest : public TreeTest {
 protected:
     RecorderTest() { Fresh(); }
@@ -266,28 +161,6 @@ protected:
     QSize client{800, 600};
 };
 
-TEST_F(RecorderTest, OneFramePerCaptureMatchingTheReplayedPicture) {
-    // The width decides the scale; the frame is 304 x 304, wider and taller than the client.
-    client = {301, 300};
-    auto recorder = Recorder("output.avi");
-    ASSERT_TRUE(recorder->Start());
-    // A thick line across the whole clip window: what lies past the client area stays white.
-    view.SetPenSize(6);
-    view.DrawMoveTo(0, 300);
-    view.DrawLineTo(800, 300);
-    std::vector<QImage> expected;
-    for (int k = 0; k < 5; ++k) {
-        Draw(k);
-        recorder->CaptureFrame();
-        expected.push_back(Expected());
-        EXPECT_EQ(recorder->Frame(), expected.back()) << "incremental replay of frame " << k;
-    }
-    EXPECT_TRUE(recorder->Stop());
-    const Movie movie = ExpectMovie(File("output.avi"), {304, 304}, expected);
-    ASSERT_FALSE(movie.frames.empty());
-    EXPECT_LT(Psnr(movie.frames.front(), expected.back()), 30.0); // the measure tells frames apart
-}
-
 // Regression: a client size change stops the recording with a playable movie.
 TEST_F(RecorderTest, AClientSizeChangeStopsWithAPlayableMovie) {
     for (const QSize size : {QSize(800, 600), QSize(801, 600), QSize(0, 0)}) {
@@ -311,25 +184,9 @@ TEST_F(RecorderTest, AClientSizeChangeStopsWithAPlayableMovie) {
     }
 }
 
-// Regression: after a CLEARVIEW the next frame shows the new picture, whether the new list is
-// shorter or longer than what the frame had drawn; a recorder that outlives its view takes no
-// more frames and still finishes its movie.
-TEST_F(RecorderTest, AfterClearViewOrTheViewsEndTheFramesFollow) {
-    auto recorder = Recorder("clear.avi");
-    recorder->Start();
-    Draw(0);
-    recorder->CaptureFrame();
-    const int32_t drawn = view.List().Count();
-    for (const int lines : {1, 12}) {
-        Fresh();
-        Draw(lines % 7, lines);
-        ASSERT_EQ(view.List().Count() < drawn, lines == 1);
-        recorder->CaptureFrame();
-        EXPECT_EQ(recorder->Frame(), Expected()) << lines;
-    }
-    recorder->Stop();
-    EXPECT_EQ(Frames(File("clear.avi")), 3u);
-
+// Regression: a recorder that outlives its view takes no more frames and still finishes its
+// movie. (That a frame after a CLEARVIEW shows the new picture, the app's targets test checks.)
+TEST_F(RecorderTest, ARecorderThatOutlivesItsViewFinishesItsMovie) {
     CTivaneGraph& other = doc.CreateGraphView(1);
     auto gone = Recorder("gone.avi", &other);
     ASSERT_TRUE(gone->Start());
@@ -353,23 +210,23 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
         int frames;
         rlim_t sizeLimit; // RLIMIT_FSIZE while recording (a full disk), 0 for none
         Reason reason;
-        std::string error; // a part of LastErrorText()
+        std::string error; // parts of LastErrorText(), separated by '|'
     };
-    const auto large = [](int w, int h) {
-        return "A movie of " + std::to_string(w) + " x " + std::to_string(h) +
-               " pixels is larger than the encoder takes: at most 8184 pixels a side.";
-    };
+    const std::string large =
+        "A movie of 8185 x 16 pixels is larger than the encoder takes: at most 8184 pixels a side.";
     const std::string absent = "Unable to Create the Movie File (No such file or directory)";
+    // clang-format off
     const Row rows[] = {
         {"movie.avi", {800, 600}, 2, 0, Reason::Requested, "Method Succeeded"},
         {"movie.avi", {800, 600}, 0, 0, Reason::Requested, "Method Succeeded"},
-        {"movie.avi", {800, 600}, 3, 4096, Reason::Requested, "File too large"}, // at the end
+        {"movie.avi", {800, 600}, 3, 4096, Reason::Requested, "Unable to Write Video Stream to the output Movie File (|: File too large)"}, // at the end
         // A frame in flight fails: a later capture hears of it and stops.
-        {"movie.avi", {800, 600}, 20, 65536, Reason::WriteFailed, "File too large"},
+        {"movie.avi", {800, 600}, 20, 65536, Reason::WriteFailed, "Unable to Write Video Stream to the output Movie File (|: File too large)"},
         {"../absent/movie.avi", {800, 600}, 2, 0, Reason::WriteFailed, absent},
         {"movie.avi", {8184, 16}, 1, 0, Reason::Requested, "Method Succeeded"},
-        {"movie.avi", {8185, 16}, 1, 0, Reason::TooLarge, large(8185, 16)},
+        {"movie.avi", {8185, 16}, 1, 0, Reason::TooLarge, large},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message()
                      << row.name << " " << row.client.width() << " " << row.frames);
@@ -395,8 +252,10 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
             EXPECT_EQ(recorder->LastStopReason(), row.reason);
             EXPECT_EQ(reported, row.reason == Reason::Requested ? Reason::None : row.reason);
             EXPECT_EQ(recorder->Saved(), saved);
-            EXPECT_NE(recorder->LastErrorText().find(row.error), std::string::npos)
-                << recorder->LastErrorText();
+            std::istringstream parts(row.error);
+            for (std::string part; std::getline(parts, part, '|');)
+                EXPECT_NE(recorder->LastErrorText().find(part), std::string::npos)
+                    << recorder->LastErrorText();
             EXPECT_FALSE(MovieFileInUse(recorder->FileName()));
         }
         if (saved) {
@@ -412,7 +271,8 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
 }
 
 // The name's ending picks the format: its codec at 25 frames a second, every frame, each close
-// to the picture that was replayed (a GIF has 256 colours, dithered).
+// to the picture that was replayed (a GIF has 256 colours, dithered). The width decides the
+// scale; the frame is 304 x 304, wider and taller than the client, and white past it.
 TEST_F(RecorderTest, EachFormatIsWrittenAsTheNamesEndingSays) {
     const struct Row {
         const char* name;
@@ -422,26 +282,37 @@ TEST_F(RecorderTest, EachFormatIsWrittenAsTheNamesEndingSays) {
                 {"m.mp4", AV_CODEC_ID_H264, 30},
                 {"m.WebM", AV_CODEC_ID_VP9, 30},
                 {"m.gif", AV_CODEC_ID_GIF, 20}};
-    client = {400, 304};
+    client = {301, 300};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Fresh();
         auto recorder = Recorder(row.name);
         ASSERT_TRUE(recorder->Start());
+        // A thick line across the whole clip window, partly past the client area.
+        view.SetPenSize(6);
+        view.DrawMoveTo(0, 300);
+        view.DrawLineTo(800, 300);
         std::vector<QImage> expected;
-        for (int k = 0; k < 8; ++k) {
-            Draw(k, 3);
+        for (int k = 0; k < 5; ++k) {
+            Draw(k);
             recorder->CaptureFrame();
             expected.push_back(Expected());
+            EXPECT_EQ(recorder->Frame(), expected.back()) << "incremental replay of frame " << k;
         }
         EXPECT_TRUE(recorder->Stop()) << recorder->LastErrorText();
         const Movie movie = ReadMovie(File(row.name));
         EXPECT_EQ(movie.codec, row.codec);
         EXPECT_DOUBLE_EQ(movie.rate, 25.0);
-        EXPECT_EQ(movie.size, client);
+        EXPECT_EQ(movie.size, QSize(304, 304));
         ASSERT_EQ(movie.frames.size(), expected.size());
-        for (size_t k : {size_t(0), expected.size() - 1})
+        for (size_t k = 0; k < expected.size(); ++k)
             EXPECT_GE(Psnr(movie.frames[k], expected[k]), row.psnr) << "frame " << k;
+        // The measure tells frames apart.
+        EXPECT_LT(Psnr(movie.frames[0], expected.back()), row.psnr);
+        if (row.codec != AV_CODEC_ID_MPEG4) continue;
+        // The AVI is XVID-tagged and every frame in it is a key frame, counted in the header.
+        EXPECT_EQ(movie.codecTag, MKTAG('X', 'V', 'I', 'D'));
+        EXPECT_EQ(std::pair(movie.declaredFrames, movie.keyFrames), std::pair(int64_t(5), 5));
     }
 }
 
@@ -451,16 +322,12 @@ TEST(VideoFormatForName, TheEndingPicksTheFormatAndAnyOtherIsRefusedByName) {
         std::optional<VideoFormat> format;
         const char* refusal;
     } rows[] = {
-        {"output.avi", VideoFormat::Avi, ""},
-        {"/a.b/Run.MP4", VideoFormat::Mp4, ""},
-        {"x.webm", VideoFormat::Webm, ""},
-        {"x.tar.gif", VideoFormat::Gif, ""},
+        // clang-format off
+        {"/a.b/Run.MP4", VideoFormat::Mp4, ""}, // the recorder's tests write every format
         {"movie.mov", {}, "Movies cannot be written as .mov files: use .avi, .mp4, .webm or .gif."},
-        {"dir.avi/movie",
-         {},
-         "The movie file name movie has no ending: use .avi, .mp4, .webm or "
-         ".gif."},
+        {"dir.avi/movie", {}, "The movie file name movie has no ending: use .avi, .mp4, .webm or .gif."},
         {".avi", {}, "The movie file name .avi has no ending: use .avi, .mp4, .webm or .gif."},
+        // clang-format on
     };
     for (const Row& row : rows) {
         const VideoFormatChoice choice = VideoFormatForName(row.name);

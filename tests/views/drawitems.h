@@ -3,8 +3,10 @@
 // The operand layouts are written out here by hand rather than taken from drawlist.h, so the
 // expectations do not depend on the packing code they check.
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <sstream>
@@ -33,19 +35,25 @@ inline int32_t HighHalf(int32_t operand) {
     return static_cast<int16_t>(static_cast<uint32_t>(operand) >> 16);
 }
 
-// "M3,4 L5,-6 Ttext": moves, lines and texts, separated by blanks.
+// "M3,4 L5,-6 Ttext Nface S1200,2 F0a0b0c Bffffff P2.5", separated by blanks: moves and lines
+// (x, y), texts, font names, font sizes (hundredths, flags), fore and back colours (hex), pens.
 inline std::vector<Item> Items(const std::string& text) {
     std::vector<Item> items;
     std::istringstream in(text);
     for (std::string t; in >> t;) {
+        const char k = t[0], *rest = t.c_str() + 1;
         int x = 0, y = 0;
-        if (t[0] == 'T') {
-            items.push_back({DI_TEXT, 0, t.substr(1)});
-            continue;
-        }
-        std::sscanf(t.c_str() + 1, "%d,%d", &x, &y);
-        const uint32_t bits = (static_cast<uint32_t>(x) & 0xFFFFu) | static_cast<uint32_t>(y) << 16;
-        items.push_back({t[0] == 'M' ? DI_MOVETO : DI_LINETO, static_cast<int32_t>(bits), {}});
+        std::sscanf(rest, "%d,%d", &x, &y);
+        const auto halves = static_cast<int32_t>((static_cast<uint32_t>(x) & 0xFFFFu) |
+                                                 static_cast<uint32_t>(y) << 16);
+        const auto hex = static_cast<int32_t>(std::strtol(rest, nullptr, 16));
+        if (k == 'T' || k == 'N') items.push_back({k == 'T' ? DI_TEXT : DI_FONTNAME, 0, rest});
+        if (k == 'M' || k == 'L') items.push_back({k == 'M' ? DI_MOVETO : DI_LINETO, halves, {}});
+        if (k == 'S') items.push_back({DI_FONTSIZE, halves, {}});
+        if (k == 'F' || k == 'B')
+            items.push_back({k == 'F' ? DI_FORECOLOR : DI_BACKCOLOR, hex, {}});
+        if (k == 'P')
+            items.push_back({DI_PENSIZE, std::bit_cast<int32_t>(std::strtof(rest, nullptr)), {}});
     }
     return items;
 }

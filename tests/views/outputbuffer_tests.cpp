@@ -14,26 +14,20 @@ namespace {
 
 TEST(OutputBufferTest, ShowMakesEveryLineBreakCrLfAndColumnCountsAfterTheLast) {
     // Text, shown, column of POS.
-    const std::tuple<std::string, std::string, int32_t> rows[] = {{"a\nb", "a\r\nb", 1},
-                                                                  {"a\r\nbc", "a\r\nbc", 2},
-                                                                  {"a\rbcd", "a\r\nbcd", 3},
-                                                                  {"\n\n", "\r\n\r\n", 0},
-                                                                  {"\r\r", "\r\n\r\n", 0},
-                                                                  {"\n\r", "\r\n\r\n", 0},
-                                                                  {"\r\n\n", "\r\n\r\n", 0},
-                                                                  {"\n\r\n", "\r\n\r\n", 0},
-                                                                  {"a\r", "a\r\n", 0},
-                                                                  {"", "", -1},
-                                                                  {"abc", "abc", 2},
-                                                                  {"x\nb\rcd", "x\r\nb\r\ncd", 2},
-                                                                  {"\r\r\n\n", "\r\n\r\n\r\n", 0}};
+    // clang-format off
+    const std::tuple<std::string, std::string, int32_t> rows[] = {
+        {"a\nb", "a\r\nb", 1}, {"a\r\nbc", "a\r\nbc", 2}, {"a\rbcd", "a\r\nbcd", 3}, {"a\r", "a\r\n", 0},
+        {"\n\n", "\r\n\r\n", 0}, {"\n\r", "\r\n\r\n", 0}, {"\n\r\n", "\r\n\r\n", 0}, {"\r\r\n\n", "\r\n\r\n\r\n", 0},
+        {"", "", -1}, {"abc", "abc", 2}, {"x\nb\rcd", "x\r\nb\r\ncd", 2}};
+    // clang-format on
     for (const auto& [text, shown, column] : rows) {
         OutputBuffer buffer;
         buffer.Assign(text);
-        EXPECT_EQ(buffer.Column(), column) << testing::PrintToString(text);
-        EXPECT_EQ(buffer.Show(), shown) << testing::PrintToString(text);
-        EXPECT_EQ(buffer.Show(), shown) << "again: " << testing::PrintToString(text);
-        EXPECT_EQ(buffer.Text(), shown) << testing::PrintToString(text);
+        SCOPED_TRACE(testing::PrintToString(text));
+        EXPECT_EQ(buffer.Column(), column);
+        EXPECT_EQ(buffer.Show(), shown);
+        EXPECT_EQ(buffer.Show(), shown) << "again";
+        EXPECT_EQ(buffer.Text(), shown);
     }
 }
 
@@ -50,71 +44,6 @@ std::string Letters(size_t n) {
     for (size_t k = 0; k < n; ++k)
         text += static_cast<char>('a' + k % 23);
     return text;
-}
-
-TEST(OutputBufferTest, AppendCutsWholeLinesOffTheFrontWhenItWouldReachTheLimit) {
-    const std::string h100(100, '#'), h2750(2750, '#');
-    const std::tuple<const char*, std::string, std::string, size_t> rows[] = {
-        // What, before, appended, how much of before + appended goes.
-        {"32750 would pass the limit", Letters(32650), h100, 2800},
-        {"32700 reaches it", Letters(32600), h100, 2800},
-        {"32699 stays below", Letters(32599), h100, 0},
-        {"one piece as long as the limit: its last 30000 stay", "ab", std::string(32700, '#'),
-         2702},
-        {"one large piece", "", std::string(100000, '#'), 70000},
-        {"the cut ends on a line break", Lines(326, 100), h100, 2800},
-        {"the cut goes on to its line's end", Lines(100, 300), h2750, 5700},
-        {"CR LF is one break", Lines(100, 300, "\r\n"), h2750, 5700},
-        {"lone CRs break lines", Lines(100, 300, "\r"), h2750, 5700},
-        {"one piece of many lines", "", Lines(1000, 100), 70000},
-        {"one piece, cut inside a line", "", Lines(300, 300) + "end", 60300},
-        {"one line: its end stays", "", std::string(99999, '#') + "\n", 70000},
-        {"last line too long", Lines(10, 100), std::string(40000, '#'), 11000}};
-    for (const auto& [what, before, appended, dropped] : rows) {
-        OutputBuffer buffer;
-        buffer.Assign(before);
-        buffer.Append(appended);
-        EXPECT_EQ(buffer.Text(), (before + appended).substr(dropped)) << what;
-        EXPECT_EQ(buffer.Truncated(), dropped > 0) << what;
-    }
-}
-
-TEST(OutputBufferTest, ShowAfterACutStartsWithAWholeLine) {
-    const std::string head = std::string(2800, 'x') + "partial\nline2\n";
-    const std::string body(32650 - head.size(), 'y'), tail(100, 'z');
-    for (const bool breaks : {true, false}) {
-        OutputBuffer buffer;
-        buffer.Assign(breaks ? head + body : std::string(32650, 'a'));
-        buffer.Append(tail);
-        ASSERT_TRUE(buffer.Truncated());
-        // Without a line break the cut part stays whole.
-        EXPECT_EQ(buffer.Show(),
-                  breaks ? "line2\r\n" + body + tail : std::string(29850, 'a') + tail);
-        EXPECT_EQ(buffer.Text(), buffer.Show());
-        EXPECT_FALSE(buffer.Truncated());
-    }
-}
-
-TEST(OutputBufferTest, ShowCutsWhileConvertingAndLosesNoLineBreak) {
-    const std::string c(3000, 'c'), d(29696, 'd');
-    const std::tuple<const char*, std::string, std::string> rows[] = {
-        // The first line break pushes it past the limit while the position is still inside
-        // the 2700 characters that go.
-        {"cut reaches past the position", "ab\n" + std::string(32697, 'c'),
-         std::string(30001, 'c')},
-        {"cut behind the position", std::string(3000, 'x') + "\n" + std::string(29699, 'y'),
-         std::string(29699, 'y')},
-        {"cut on through the rest to a line's end", "ab\n" + c + "\n" + d, d},
-        {"cut into the last line keeps its end",
-         "ab\n" + std::string(2000, 'c') + "\n" + std::string(30696, 'd'),
-         std::string(30001, 'd')}};
-    for (const auto& [what, text, shown] : rows) {
-        OutputBuffer buffer;
-        buffer.Assign(text);
-        EXPECT_EQ(buffer.Show(), shown) << what;
-        EXPECT_EQ(buffer.Text(), shown) << what;
-        EXPECT_FALSE(buffer.Truncated()) << what;
-    }
 }
 
 // Show done the slow, obvious way: insert each missing CR or LF in place and, whenever the
@@ -144,8 +73,68 @@ std::string ReferenceShow(std::string b) {
     return b;
 }
 
+// Show's result, checked against the slow walk: it is the same text, and its line breaks are all
+// CR LF.
+void ExpectShown(OutputBuffer& buffer, const std::string& text) {
+    const std::string shown = buffer.Show();
+    EXPECT_EQ(shown, ReferenceShow(text));
+    EXPECT_EQ(buffer.Text(), shown);
+    EXPECT_FALSE(buffer.Truncated());
+    for (size_t k = 0; k < shown.size(); ++k) {
+        ASSERT_TRUE(shown[k] != '\n' || (k > 0 && shown[k - 1] == '\r')) << "bare LF at " << k;
+        ASSERT_TRUE(shown[k] != '\r' || shown[k + 1] == '\n') << "bare CR at " << k;
+    }
+}
+
+// Append cuts whole lines off the front when the text would reach the limit.
+TEST(OutputBufferTest, AppendCutsWholeLinesOffTheFrontWhenItWouldReachTheLimit) {
+    const std::string h100(100, '#'), h2750(2750, '#');
+    const std::tuple<const char*, std::string, std::string, size_t> rows[] = {
+        // What, before, appended, how much of before + appended goes.
+        {"32750 would pass the limit", Letters(32650), h100, 2800},
+        {"32700 reaches it", Letters(32600), h100, 2800},
+        {"32699 stays below", Letters(32599), h100, 0},
+        {"one piece as long as the limit: its last 30000 stay", "ab", std::string(32700, '#'),
+         2702},
+        {"one large piece", "", std::string(100000, '#'), 70000},
+        {"the cut ends on a line break", Lines(326, 100), h100, 2800},
+        {"the cut goes on to its line's end", Lines(100, 300), h2750, 5700},
+        {"CR LF is one break", Lines(100, 300, "\r\n"), h2750, 5700},
+        {"lone CRs break lines", Lines(100, 300, "\r"), h2750, 5700},
+        {"one piece of many lines", "", Lines(1000, 100), 70000},
+        {"one piece, cut inside a line", "", Lines(300, 300) + "end", 60300},
+        {"one line: its end stays", "", std::string(99999, '#') + "\n", 70000},
+        {"last line too long", Lines(10, 100), std::string(40000, '#'), 11000}};
+    for (const auto& [what, before, appended, dropped] : rows) {
+        OutputBuffer buffer;
+        buffer.Assign(before);
+        buffer.Append(appended);
+        EXPECT_EQ(buffer.Text(), (before + appended).substr(dropped)) << what;
+        EXPECT_EQ(buffer.Truncated(), dropped > 0) << what;
+        // Then Show starts with the whole line the cut left, and clears the cut.
+        const std::string kept = buffer.Text();
+        ExpectShown(buffer, kept);
+    }
+}
+
+// Show cuts while it converts: the first line break can push it past the limit while the
+// position is still inside the 2700 characters that go, and the cut goes on to a line's end.
+TEST(OutputBufferTest, ShowCutsWhileConvertingAndLosesNoLineBreak) {
+    const std::string rows[] = {
+        "ab\n" + std::string(32697, 'c'),                                 // past the position
+        std::string(3000, 'x') + "\n" + std::string(29699, 'y'),          // behind it
+        "ab\n" + std::string(3000, 'c') + "\n" + std::string(29696, 'd'), // on to a line's end
+        "ab\n" + std::string(2000, 'c') + "\n" + std::string(30696, 'd'), // into the last line
+    };
+    for (const std::string& text : rows) {
+        OutputBuffer buffer;
+        buffer.Assign(text);
+        ExpectShown(buffer, text);
+    }
+}
+
 // Buffers just below the limit, full of bare LF line breaks (what PRINT leaves), some built
-// by appending: whatever the walk cuts, the result is the slow walk's and shows only CR LF.
+// by appending: whatever the walk cuts, the result is the slow walk's.
 TEST(OutputBufferTest, ShowNearTheLimitMatchesTheSlowWalk) {
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
@@ -169,26 +158,13 @@ TEST(OutputBufferTest, ShowNearTheLimitMatchesTheSlowWalk) {
             for (size_t at = 0; at < text.size(); at += 997)
                 buffer.Append(text.substr(at, 997));
             const std::string& kept = buffer.Text();
-            ASSERT_LT(kept.size(), size_t{32700});
-            ASSERT_TRUE(text.ends_with(kept));
-            if (kept.size() < text.size()) {
-                const char before = text[text.size() - kept.size() - 1];
-                ASSERT_TRUE(before == '\n' || (before == '\r' && kept.front() != '\n'));
-            }
+            ASSERT_TRUE(kept.size() < 32700 && text.ends_with(kept));
+            const char before =
+                kept.size() < text.size() ? text[text.size() - kept.size() - 1] : '\n';
+            ASSERT_TRUE(before == '\n' || (before == '\r' && kept.front() != '\n'));
             text = kept;
         }
-        const std::string shown = buffer.Show();
-        EXPECT_EQ(shown, ReferenceShow(text));
-        EXPECT_EQ(buffer.Text(), shown);
-        EXPECT_FALSE(buffer.Truncated());
-        for (size_t k = 0; k < shown.size(); ++k) {
-            if (shown[k] == '\n') {
-                ASSERT_TRUE(k > 0 && shown[k - 1] == '\r') << "bare LF at " << k;
-            }
-            if (shown[k] == '\r') {
-                ASSERT_EQ(shown[k + 1], '\n') << "bare CR at " << k;
-            }
-        }
+        ExpectShown(buffer, text);
     }
 }
 
