@@ -1,19 +1,15 @@
 // Writes: the one writer (whole file or old file kept, the system's reason on failure), the
-// document save's all-or-nothing commit with put-back, the clean-up of killed saves, and the
-// text window's Save Contents, which asks before it replaces anything.
+// document save's all-or-nothing commit with put-back, and the clean-up of killed saves.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sstream>
 
-#include <unistd.h>
-
 #include "atomicfile.h"
 #include "docfixture.h"
 #include "filesizelimit.h"
 #include "savetransaction.h"
-#include "tivaneview.h"
 
 namespace tivane::testing {
 namespace {
@@ -46,12 +42,9 @@ struct WriteRow {
 };
 
 const WriteRow kWriteRows[] = {
-    {"", "new.txt", 100, 0, "", ""},
     {"cwd/old.txt", "old.txt", 100, 0, "", ""},
     {"cwd/folder/ cwd/folder/inside", "folder", 10, 0, "Is a directory", ""},
-    {"", "missing/new.txt", 10, 0, "No such file or directory", ""},
     {"cwd/old.txt", "old.txt", 64 * 1024, 16 * 1024, "File too large", "x"},
-    {"cwd/old.txt", "old.txt", 16 * 1024, 16 * 1024, "", ""},
 };
 
 TEST_F(WritesTest, AWriteIsWholeOrLeavesTheOldFileAndNoTemporary) {
@@ -76,20 +69,12 @@ TEST_F(WritesTest, AWriteIsWholeOrLeavesTheOldFileAndNoTemporary) {
     }
 }
 
-// A replaced file keeps its permissions, a read-only one is not replaced even in a writable
-// folder, and the temporaries are hidden beside their target.
-TEST_F(WritesTest, PermissionsAreKeptAndTemporariesHidden) {
-    Write("cwd/script.sh cwd/locked.txt");
+TEST_F(WritesTest, AReplacedFileKeepsItsPermissions) {
+    Write("cwd/script.sh");
     const fs::perms mode = fs::perms::owner_all | fs::perms::group_read;
     fs::permissions(Path("script.sh"), mode);
     ASSERT_TRUE(WriteFileAtomically(Path("script.sh"), "#!/bin/sh\n").Ok());
     EXPECT_EQ(fs::status(Path("script.sh")).permissions(), mode);
-    fs::permissions(Path("locked.txt"), fs::perms::owner_read);
-    if (geteuid() != 0) { // root may write any file
-        EXPECT_EQ(WriteFileAtomically(Path("locked.txt"), "new").error, "Permission denied");
-        EXPECT_EQ(ReadFile("locked.txt"), "x");
-    }
-    EXPECT_EQ(TemporaryPattern("/a/b/model.tvd"), "/a/b/.model.tvd.tivane-XXXXXX");
 }
 
 // ---- Killed saves -------------------------------------------------------------------------
@@ -162,53 +147,6 @@ TEST_F(WritesTest, ACommitReplacesAllOrPutsBackWhatItReplaced) {
                 EXPECT_FALSE(fs::exists(Path(name))) << name;
             else
                 EXPECT_EQ(ReadFile(name), content) << name;
-        }
-        EXPECT_TRUE(Temporaries().empty());
-    }
-}
-
-// ---- Save Contents of a text window -------------------------------------------------------
-
-struct SaveTextRow {
-    const char* existing; // the file before, or nullptr for none; "/" for a folder
-    Answer answer;        // to "already exists"
-    const char* after;    // the file afterwards
-    const char* lastBox;  // "" when no box, "$ROOT" standing for the root
-};
-
-const SaveTextRow kSaveTextRows[] = {
-    // clang-format off
-    {nullptr, Answer::Cancel, "shown text", "The text file $ROOT/cwd/out.txt has been saved successfully."},
-    {"earlier", Answer::Ok, "shown text", "The text file $ROOT/cwd/out.txt has been saved successfully."},
-    {"earlier", Answer::Cancel, "earlier", "The file $ROOT/cwd/out.txt already exists.\nDo you want to replace it?"},
-    {"/", Answer::Ok, "", "Could not save the text file $ROOT/cwd/out.txt: Is a directory."},
-    // clang-format on
-};
-
-TEST_F(WritesTest, SaveContentsOfTextAsksBeforeReplacingAndWritesWholeFiles) {
-    for (const SaveTextRow& row : kSaveTextRows) {
-        SCOPED_TRACE(row.existing ? row.existing : "none");
-        Clear();
-        Model("shown text", "[Description]\nNoOfViews=0\n", LayoutOf({}));
-        const std::string name = Path("out.txt");
-        if (row.existing && std::string_view(row.existing) == "/")
-            Write("cwd/out.txt/inside");
-        else if (row.existing)
-            Write("cwd/out.txt", row.existing);
-        Open();
-        ui.boxes.clear();
-        ui.saveRequests.clear();
-        ui.inputs = {name};
-        ui.answers = {row.answer};
-        doc->MainInputView()->SaveContents();
-        ASSERT_FALSE(ui.boxes.empty());
-        // The save dialog opens in the document's folder and proposes its name as text.
-        ASSERT_EQ(ui.saveRequests.size(), 1u);
-        EXPECT_EQ(std::pair(ui.saveRequests[0].folder, ui.saveRequests[0].name),
-                  std::pair(fs::path(name).parent_path().string(), std::string("model.txt")));
-        EXPECT_EQ(ui.boxes.back().text, Expand(row.lastBox));
-        if (fs::is_regular_file(name)) {
-            EXPECT_EQ(ReadFile("out.txt"), row.after);
         }
         EXPECT_TRUE(Temporaries().empty());
     }
