@@ -18,27 +18,13 @@ TEST(IniFileTest, GetStringFindsTheFirstMatchIgnoringCase) {
     // Section, key, default, longest value, value.
     const std::tuple<const char*, const char*, const char*, size_t, const char*> rows[] = {
         {"DESCRIPTION", "descriptiontext", "", 499, "a=b with blanks"},
-        {"Description", "MainProgramFileName", "", 5, "model"},
         {"Missing", "Key", "abcdef", 3, "abc"},
-        {"Description", "Empty", "dflt", 9, ""},
         {"Description", "TitleText", "none", 9, "none"}, // no leak from the next section
         {"View0", "TitleText", "", 127, "First"},
-        {"view0", "Extra", "none", 9, "none"},     // a later section of the name is not read
-        {"Description", "NoOfViews", "0", 9, "0"}, // whatever its letter case
-        {"DESCRIPTION", "DescriptionText", "", 9, "a=b with "},
+        {"view0", "Extra", "none", 9, "none"}, // a later section of the name is not read
     };
     for (const auto& [section, key, def, maxLength, expected] : rows)
         EXPECT_EQ(ini.GetString(section, key, def, maxLength), expected) << key;
-}
-
-TEST(IniFileTest, GetIntReadsTheLeadingDecimalOfTheCutValue) {
-    const std::tuple<std::string, size_t, int32_t> rows[] = {{"12abc", 9, 12},
-                                                             {"-3", 9, -3},
-                                                             {"x", 9, 0},
-                                                             {"123456789012", 9, 123456789},
-                                                             {"4294967297", 10, 1}};
-    for (const auto& [value, maxLength, expected] : rows)
-        EXPECT_EQ(IniFile::FromText("[S]\nK=" + value).GetInt("s", "k", "", maxLength), expected);
 }
 
 using IniFileSaveTest = testing::TreeTest;
