@@ -30,15 +30,12 @@ public:
     std::vector<Box> boxes;
     std::deque<std::optional<std::string>> inputs; // GetUserInput, EditViewSetup and the prompts
     std::deque<Answer> answers;                    // AskOkCancel answers (Cancel when empty)
-    std::function<void()> onMessage;               // runs inside every message box
 
     void MessageBox(std::string_view text, MessageIcon icon, uint32_t help) override {
         boxes.push_back({std::string(text), icon, help});
-        if (onMessage) onMessage();
     }
     void ErrorReportBox(std::string_view report, std::string_view details, uint32_t help) override {
         boxes.push_back({std::string(report), MessageIcon::Stop, help, std::string(details)});
-        if (onMessage) onMessage();
     }
     Answer AskOkCancel(std::string_view text, MessageIcon icon) override {
         boxes.push_back({std::string(text), icon, 0});
@@ -87,12 +84,11 @@ class FakeUi : public Scripted<Ui> {
 public:
     // Runs at every message pass.
     std::function<void()> everyPump;
-    std::vector<bool> looks; // every SetRunningLook
 
     void PumpMessages() override {
         if (everyPump) everyPump();
     }
-    void SetRunningLook(bool running) override { looks.push_back(running); }
+    void SetRunningLook(bool) override {}
     std::unique_ptr<WindowSurface> MakeWindow(CViewBase&) override {
         return std::make_unique<HeadlessSurface>();
     }
