@@ -1,12 +1,9 @@
 // What a person can do while a command runs, through the windows: commands that arrive in a
 // message pass (during a run, in the last pass after it, while a layout is restored), another
-// document's run, a dialog left open in a pass, and pastes with nothing on the clipboard.
+// document's run, and a dialog left open in a pass.
 
-#include <QClipboard>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QMimeData>
-#include <QTest>
 
 #include "apptest.h"
 #include "widgets.h"
@@ -36,9 +33,7 @@ TEST_F(RunsTest, GuardsHoldDuringARunInItsLastPassAndWhileTheLayoutIsRestored) {
         {kRun, command(ID_FILE_PRINT), "Do not use printing while a program is still executing."},
         {kRun, command(ID_COMPUTE_EXPRESSION), doctext::kAnotherRunning},
         {kEnd, command(ID_FILE_CLOSE), doctext::kCloseDocumentRunning},
-        {kEnd, closeWindows, doctext::kCloseWindowRunning},
         {kEnd, quit, doctext::kQuitRunning},
-        {kEnd, command(ID_CLEAR_ALL), doctext::kClearRunning},
         {kRestore, command(ID_FILE_CLOSE), doctext::kCloseDocumentRunning},
         {kRestore, quit, doctext::kQuitRunning}};
     for (const auto& [phase, act, message] : rows) {
@@ -123,33 +118,6 @@ TEST_F(RunsTest, ADialogLeftOpenInAPassDoesNotHoldBackTheNextPass) {
     });
     Trigger(ID_EXECUTE);
     EXPECT_TRUE(gap >= 0 && gap < 150) << gap;
-}
-
-// An empty clipboard on X11 hands editors data without any format; offscreen it can be set.
-TEST_F(RunsTest, PastingDataWithoutAFormatChangesNoEditor) {
-    CTivaneDoc& doc = Open();
-    CViewBase& input = *doc.Views().front();
-    TextWidget* editor = frame->FrameOf(input)->Text();
-    const QString before = editor->toPlainText();
-    QGuiApplication::clipboard()->setMimeData(new QMimeData);
-    Activate(input);
-    Trigger(ID_EDIT_PASTE);
-    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
-    QTest::mouseClick(editor->viewport(), Qt::MiddleButton);
-    EXPECT_EQ(editor->toPlainText(), before);
-    EXPECT_FALSE(doc.IsModified());
-    // The View Setup dialog's editor.
-    QtDialogs real(frame.get());
-    QString pasted;
-    QTimer::singleShot(0, frame.get(), [&] {
-        QWidget* box = QApplication::activeModalWidget();
-        auto* area = box ? box->findChild<QPlainTextEdit*>("setupText") : nullptr;
-        if (area) QTest::keyClick(area, Qt::Key_V, Qt::ControlModifier);
-        if (area) pasted = area->toPlainText();
-        if (box) box->close();
-    });
-    real.EditViewSetup("line width 3");
-    EXPECT_EQ(pasted, "line width 3");
 }
 
 } // namespace
