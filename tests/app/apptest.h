@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QMdiArea>
-#include <QMenuBar>
 #include <QTimer>
 #include <fstream>
 #include <functional>
@@ -24,12 +23,8 @@ class ScriptedDialogs : public testing::Scripted<Dialogs> {
 public:
     std::optional<std::string> PromptDocument() override { return Next(); }
     std::optional<std::string> PromptSaveAs(const std::string&) override { return Next(); }
+    std::optional<std::string> PromptExample(const std::string&) override { return Next(); }
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
-    std::optional<std::string> PromptExample(const std::string& folder) override {
-        exampleFolders.push_back(folder);
-        return Next();
-    }
-    std::vector<std::string> exampleFolders;
     // Recorded as a box; Yes for an Ok in `answers`, No when they run out.
     bool Confirm(const QString& question) override {
         return AskOkCancel(TextToBytes(question), MessageIcon::Question) == Answer::Ok;
@@ -99,13 +94,6 @@ protected:
     void DuringRun(std::function<void()> act) {
         InPass([this] { return frame->ActiveDocument() && frame->ActiveDocument()->Running(); },
                std::move(act));
-    }
-    // The menus of the menu bar that can be seen.
-    QStringList VisibleMenus() {
-        QStringList menus;
-        for (QAction* a : frame->menuBar()->actions())
-            if (a->isVisible()) menus << a->text();
-        return menus;
     }
 
     std::unique_ptr<CMainFrame> frame;
