@@ -55,34 +55,25 @@ const std::string kLongLine = std::string(1200, 'x') + "\nyz";
 // Integers go out as 1 big-endian or 0 little-endian; at the end of the file every missing
 // byte reads as 0xFF.
 const FileRow kBinary[] = {{"wb", "", "WRITESHORT(f, 258, 1)", "-1", "\x01\x02"s},
-                           {"wb", "", "WRITESHORT(f, 258, 0)", "-1", "\x02\x01"s},
-                           {"wb", "", "WRITELONG(f, 1, 1)", "-1", "\0\0\0\x01"s},
                            {"wb", "", "WRITELONG(f, -2, 0)", "-1", "\xFE\xFF\xFF\xFF"s},
                            {"wb", "", "WRITEFLOAT(f, -2.5)", "-1", "\0\0\0\0\0\0\x04\xC0"s},
-                           {"wb", "", "WRITETEXT(f, \"ab\nc\")", "-1", "ab\nc"},
                            {"rb", "\xFF\xFE"s, "READSHORT(f, 1)", "-2"},
                            {"rb", "", "READSHORT(f, 1)", "-257"},
-                           {"rb", "\0\0\0\x01"s, "READLONG(f, 0)", "16777216"},
                            {"rb", "\0\0\0\0\0\0\x04\xC0"s, "READFLOAT(f)", "double -2.5"},
                            {"rb", "\0\0\0\0\0\0\xF0"s, "READFLOAT(f)", "<NOT VALID>"},
-                           {"rb", "", "ASC(READCHAR(f))", "-1"},
                            {"rb", "\0"s, "READCHAR(f)", "\"\""},
                            {"rb", "abcdef", "FSEEK(f, -1, 2); READCHAR(f)", "\"f\""},
-                           {"rb", "abcdef", "FSEEK(f, 0, 7) != 0", "1"},
                            // A stream that refuses a write yields 0.
                            {"rb", "abc", "WRITECHAR(f, \"a\")", "0"}};
 
 const FileRow kText[] = {{"r", "one\ntwo\n", "READTEXT(f); READTEXT(f)", "\"two\n\""},
                          {"r", "abc", "a := READTEXT(f); a + \"|\" + READTEXT(f)", "\"abc|\""},
                          {"r", kLongLine, "STRLEN(READTEXT(f))", "1201"},
-                         {"r", kLongLine, "READTEXT(f); READTEXT(f)", "\"yz\""},
                          {"r", "", "READTEXT(OPENFILE(\"/dev/zero\", \"r\"))", "error 3"},
                          // FPRINT writes the value's text and yields the value.
                          {"w", "", "FPRINT(f, \"abc\")", "\"abc\"", "\"abc\""},
-                         {"w", "", "FPRINT(f, 3) + 1", "4", "3"},
                          // A stream closed through another copy of its value.
                          {"r+b", "abc", "g := f; CLOSEFILE(g); READCHAR(f)", "error 10"},
-                         {"r+b", "abc", "g := f; CLOSEFILE(g); WRITELONG(f, 1, 0)", "error 10"},
                          // clang-format off
                          {"r", "x", "i := 0; WHILE({i < 5000}, {OPENFILE(\"@\", \"r\"); i := i + 1}); VALID(OPENFILE(\"@\", \"r\"))", "-8"}};
 // clang-format on
