@@ -57,6 +57,7 @@ const std::string kLongLine = std::string(1200, 'x') + "\nyz";
 const FileRow kBinary[] = {{"wb", "", "WRITESHORT(f, 258, 1)", "-1", "\x01\x02"s},
                            {"wb", "", "WRITELONG(f, -2, 0)", "-1", "\xFE\xFF\xFF\xFF"s},
                            {"wb", "", "WRITEFLOAT(f, -2.5)", "-1", "\0\0\0\0\0\0\x04\xC0"s},
+                           {"wb", "", "WRITETEXT(f, \"ab\nc\")", "-1", "ab\nc"},
                            {"rb", "\xFF\xFE"s, "READSHORT(f, 1)", "-2"},
                            {"rb", "", "READSHORT(f, 1)", "-257"},
                            {"rb", "\0\0\0\0\0\0\x04\xC0"s, "READFLOAT(f)", "double -2.5"},

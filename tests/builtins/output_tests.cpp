@@ -30,6 +30,14 @@ public:
     std::string log;
     void SetConfig(std::string_view text) override { Note(log, "SetConfig", text); }
     void DisplayViews() override { Note(log, "DisplayViews"); }
+    bool UpdateViews() override { return Note(log, "UpdateViews"), true; }
+    bool ForAllViews(std::string_view name) override {
+        return Note(log, "ForAllViews", name), true;
+    }
+    void ShowMessage(std::string_view text) override { Note(log, "ShowMessage", text); }
+    bool AskYesNo(std::string_view question) override {
+        return Note(log, "AskYesNo", question), true;
+    }
     std::optional<std::string> GetUserInput(std::string_view prompt, std::string_view) override {
         return Note(log, "GetUserInput", prompt), "42";
     }
@@ -48,6 +56,18 @@ public:
     int32_t GetColumn() override { return Note(m_doc.log, "GetColumn"), 7; }
     void ShowText() override { Note(m_doc.log, "ShowText"); }
     void OutputText(std::string_view text) override { Note(m_doc.log, "OutputText", text); }
+    void DrawMoveTo(double x, double y) override { Note(m_doc.log, "DrawMoveTo", x, y); }
+    void DrawMoveRel(double x, double y) override { Note(m_doc.log, "DrawMoveRel", x, y); }
+    void DrawLineRel(double x, double y) override { Note(m_doc.log, "DrawLineRel", x, y); }
+    void SetPenSize(double width) override { Note(m_doc.log, "SetPenSize", width); }
+    void SetUpdateFrequency(int32_t n) override { Note(m_doc.log, "SetUpdateFrequency", n); }
+    void SetForeColor(int32_t r, int32_t g, int32_t b) override {
+        Note(m_doc.log, "SetForeColor", r, g, b);
+    }
+    void ChangeFont(std::string_view face, double size, int32_t style) override {
+        Note(m_doc.log, "ChangeFont", face, size, style);
+    }
+    void ClearView() override { Note(m_doc.log, "ClearView"); }
     // Refuses a window whose left edge is 25 with that error, as a host refuses one.
     uint32_t SetClipWindow(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override {
         Note(m_doc.log, "SetClipWindow", x1, y1, x2, y2);
@@ -130,6 +150,15 @@ const DispatchRow kDispatch[] = {
     // Outside a view the format is not looked at; in a view a bad one prints nothing.
     {"PRINTF(\"%ld\", 1.5)", "=> double 1.5", "DisplayViews() => error 23", "DisplayViews() => error 23"},
     {"POS(0)", "=> 0", "GetColumn() => 7", "=> 0"},
+    // Each drawing function reaches its own call of the view: a swapped handler shows here.
+    {"MOVETO(1, 2.5)", "", "", "DrawMoveTo(1,2.5)"},
+    {"RMOVETO(-1, 2.5)", "", "", "DrawMoveRel(-1,2.5)"},
+    {"RLINETO(3, -0.5)", "", "", "DrawLineRel(3,-0.5)"},
+    {"PENSIZE(2.5)", "", "", "SetPenSize(2.5)"},
+    {"UPDFREQUENCY(4)", "", "", "SetUpdateFrequency(4)"},
+    {"FGRCOLOR(-1, 300, 2147483647)", "", "", "SetForeColor(-1,300,2147483647)"},
+    {"CHANGEFONT(\"Courier\", 9, 2)", "", "ChangeFont(Courier,9,2)", "ChangeFont(Courier,9,2)"},
+    {"CLEARVIEW(0)", "", "ClearView()", "ClearView()"},
     {"CLIPWINDOW(25, 0, 100, 100); PRINT(1)", "=> 1", "AppendText(1) => 1", "SetClipWindow(25,0,100,100) | DisplayViews() => error 25"},
     // GETWINSIZE clamps its index to 0..11.
     {"GETWINSIZE(99)", "=> double 0", "=> double 0", "GetWindowValue(11) => double 111"},
@@ -137,7 +166,11 @@ const DispatchRow kDispatch[] = {
     {"DISPLAYVIEW(0)", "DisplayViews()", "ShowText()", "UpdateNow()"},
     {"GETCONFIG(0)", "=> \"m:=1\"", "SetupText() => \"t:=2\"", "SetupText() => \"g:=3\""},
     {"SETCONFIG(\"a:=1\")", "SetConfig(a:=1)", "SetSetupText(a:=1)", "SetSetupText(a:=1)"},
-    {"GETUSERINPUT(\"n\")", "GetUserInput(n) => \"42\"", "GetUserInput(n) => \"42\"", "GetUserInput(n) => \"42\""}};
+    {"SENDMSG(\"hi\")", "ShowMessage(hi)", "ShowMessage(hi)", "ShowMessage(hi)"},
+    {"UPDATEVIEWS(0)", "UpdateViews()", "", ""},
+    {"FORALLVIEWS(\"redraw\")", "ForAllViews(redraw)", "", ""},
+    {"GETUSERINPUT(\"n\")", "GetUserInput(n) => \"42\"", "GetUserInput(n) => \"42\"", "GetUserInput(n) => \"42\""},
+    {"ASKUSERYESNO(\"q\")", "AskYesNo(q) => -1", "AskYesNo(q) => -1", "AskYesNo(q) => -1"}};
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Calls, DispatchTest, ::testing::ValuesIn(kDispatch));
