@@ -96,7 +96,12 @@ const DrawRow kMoves[] = {
 const DrawRow kLines[] = {
     {"FirstLineFromTheCorner", A, A, "l100,100", "M0,0 L100,100", 100, 100},
     {"StartClippedLeft", S, S, "m-20,20 l80,70", "M0,30 L80,70", 80, 70},
+    {"StartClippedTop", S, S, "m20,-40 l60,40", "M40,0 L60,40", 60, 40},
+    {"StartClippedBottom", S, S, "m10,130 l50,70", "M30,100 L50,70", 50, 70},
     {"EndClippedRight", S, S, "m20,20 l180,60", "M20,20 L100,40", 180, 60},
+    {"EndClippedLeft", S, S, "m60,20 l-20,60", "M60,20 L0,50", -20, 60},
+    {"EndClippedBottom", S, S, "m20,60 l60,140", "M20,60 L40,100", 60, 140},
+    {"BothEndsClipped", S, S, "m-20,120 l120,-20", "M0,100 L100,0", 120, -20}, // and the end at the top
     {"MissingTheCorner", S, S, "m-10,-30 l30,-10", "", 30, -10},
     {"WhollyLeftMovesLastPoint", S, S, "m-30,10 l-20,20 l50,50", "M0,29 L50,50", 50, 50},
     {"OutAcrossTheRightAndBackIn", S, S, "m50,50 l150,100 l150,20 l50,20", "M50,50 L100,75 M100,20 L50,20", 50, 20},
