@@ -9,7 +9,8 @@
 #include <iterator>
 #include <memory>
 #include <optional>
-#include <sstream>
+#include <regex>
+#include <tuple>
 #include <vector>
 
 #include <QPainter>
@@ -27,11 +28,6 @@ extern "C" {
 #include "tivanedoc.h"
 #include "tivanegraph.h"
 
-// Readable sizes in failure messages.
-void PrintTo(QSize size, std::ostream* os) {
-    *os << size.width() << " x " << size.height();
-}
-
 namespace tivane::testing {
 namespace {
 
@@ -47,20 +43,6 @@ struct Movie {
     int keyFrames = 0;          // packets the index marks as key frames
     std::vector<QImage> frames; // decoded, as RGB32
 };
-
-// swscale's vector code may write a little past the last pixel of a row (seen at 8184 pixels
-// wide): it gets a picture with room to spare, and the caller the exact part.
-QImage ToImage(const AVFrame& f) {
-    QImage image(f.width + 64, f.height + 1, QImage::Format_RGB32);
-    SwsContext* sws =
-        sws_getContext(f.width, f.height, static_cast<AVPixelFormat>(f.format), f.width, f.height,
-                       AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    uint8_t* const dst[1] = {image.bits()};
-    const int stride[1] = {static_cast<int>(image.bytesPerLine())};
-    sws_scale(sws, f.data, f.linesize, 0, f.height, dst, stride);
-    sws_freeContext(sws);
-    return image.copy(0, 0, f.width, f.height);
-}
 
 Movie ReadMovie(const std::string& path) {
     Movie movie;
@@ -84,9 +66,20 @@ Movie ReadMovie(const std::string& path) {
         opened = avcodec_parameters_to_context(decoder, st.codecpar) >= 0 &&
                  avcodec_open2(decoder, nullptr, nullptr) >= 0;
     }
+    // swscale's vector code may write a little past the last pixel of a row (seen at 8184
+    // pixels wide): it gets a picture with room to spare, and the movie the exact part.
     const auto receive = [&] {
-        while (avcodec_receive_frame(decoder, frame) >= 0)
-            movie.frames.push_back(ToImage(*frame));
+        for (const AVFrame& f = *frame; avcodec_receive_frame(decoder, frame) >= 0;) {
+            QImage image(f.width + 64, f.height + 1, QImage::Format_RGB32);
+            SwsContext* sws =
+                sws_getContext(f.width, f.height, AVPixelFormat(f.format), f.width, f.height,
+                               AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
+            uint8_t* const dst[1] = {image.bits()};
+            const int stride[1] = {static_cast<int>(image.bytesPerLine())};
+            sws_scale(sws, f.data, f.linesize, 0, f.height, dst, stride);
+            sws_freeContext(sws);
+            movie.frames.push_back(image.copy(0, 0, f.width, f.height));
+        }
     };
     while (opened && av_read_frame(format, packet) >= 0) {
         if (packet->stream_index == index) {
@@ -103,15 +96,9 @@ Movie ReadMovie(const std::string& path) {
     return movie;
 }
 
-size_t Frames(const std::string& path) {
-    return ReadMovie(path).frames.size();
-}
-
 // On R, G and B; 99 for identical pictures.
-double Psnr(const QImage& a, const QImage& b) {
-    if (a.size() != b.size() || a.isNull()) return 0;
-    const QImage x = a.convertToFormat(QImage::Format_RGB32),
-                 y = b.convertToFormat(QImage::Format_RGB32);
+double Psnr(const QImage& x, const QImage& y) {
+    if (x.size() != y.size() || x.isNull()) return 0;
     double sum = 0;
     for (int row = 0; row < x.height(); ++row)
         for (int col = 0; col < x.width(); ++col) {
@@ -150,9 +137,8 @@ protected:
         return frame;
     }
     std::string File(const char* name) const { return root + "/cwd/" + name; }
-    std::unique_ptr<MovieRecorder> Recorder(const char* name, CTivaneGraph* graph = nullptr) {
-        return std::make_unique<MovieRecorder>(graph ? *graph : view, File(name),
-                                               [this] { return client; });
+    std::unique_ptr<MovieRecorder> Recorder(const char* name) {
+        return std::make_unique<MovieRecorder>(view, File(name), [this] { return client; });
     }
 
     FakeUi ui;
@@ -161,48 +147,26 @@ protected:
     QSize client{800, 600};
 };
 
-// Regression: a client size change stops the recording with a playable movie.
-TEST_F(RecorderTest, AClientSizeChangeStopsWithAPlayableMovie) {
-    for (const QSize size : {QSize(800, 600), QSize(801, 600), QSize(0, 0)}) {
-        client = {800, 600};
-        auto recorder = Recorder("sized.avi");
-        int stops = 0;
-        recorder->onStopped = [&](Reason) { ++stops; };
-        recorder->Start();
-        for (int k = 0; k < 3; ++k) {
-            Draw(k, 1);
-            recorder->CaptureFrame();
-        }
-        client = size;
-        recorder->CaptureFrame();
-        const bool changed = size != QSize(800, 600);
-        EXPECT_EQ(recorder->Recording(), !changed) << size.width();
-        EXPECT_EQ(stops, changed ? 1 : 0);
-        EXPECT_EQ(recorder->LastStopReason(), changed ? Reason::SizeChanged : Reason::None);
-        recorder->Stop();
-        EXPECT_EQ(Frames(File("sized.avi")), changed ? 3u : 4u);
-    }
-}
-
 // Regression: a recorder that outlives its view takes no more frames and still finishes its
 // movie. (That a frame after a CLEARVIEW shows the new picture, the app's targets test checks.)
 TEST_F(RecorderTest, ARecorderThatOutlivesItsViewFinishesItsMovie) {
     CTivaneGraph& other = doc.CreateGraphView(1);
-    auto gone = Recorder("gone.avi", &other);
-    ASSERT_TRUE(gone->Start());
+    MovieRecorder gone(other, File("gone.avi"), [this] { return client; });
+    ASSERT_TRUE(gone.Start());
     // The view goes while frames are still being encoded: they are the writer's own copies.
     for (int k = 0; k < 6; ++k)
-        gone->CaptureFrame();
+        gone.CaptureFrame();
     doc.RemoveView(other);
-    gone->CaptureFrame();
-    EXPECT_EQ(gone->FramesRecorded(), 6);
-    EXPECT_TRUE(gone->Stop());
-    EXPECT_EQ(Frames(File("gone.avi")), 6u);
+    gone.CaptureFrame();
+    EXPECT_EQ(gone.FramesRecorded(), 6);
+    EXPECT_TRUE(gone.Stop());
+    EXPECT_EQ(ReadMovie(File("gone.avi")).frames.size(), 6u);
 }
 
 // Regression: a movie is put in place only when it has frames and was written whole, and a
 // client larger than the encoder takes is refused before any frame; otherwise the old file
-// stays, no temporary file is left, and the name is free again.
+// stays, no temporary file is left, and the name is free again. A client size change stops
+// the recording with a playable movie of the frames before it.
 TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEncoderTakes) {
     struct Row {
         const char* name;
@@ -210,21 +174,22 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
         int frames;
         rlim_t sizeLimit; // RLIMIT_FSIZE while recording (a full disk), 0 for none
         Reason reason;
-        std::string error; // parts of LastErrorText(), separated by '|'
+        std::string error; // a regular expression LastErrorText() matches
+        QSize resized;     // the client's size for a last capture; empty: none
     };
-    const std::string large =
-        "A movie of 8185 x 16 pixels is larger than the encoder takes: at most 8184 pixels a side.";
-    const std::string absent = "Unable to Create the Movie File (No such file or directory)";
+    const std::string tooLarge =
+        "Unable to Write Video Stream to the output Movie File \\(.*: File too large\\)";
     // clang-format off
     const Row rows[] = {
-        {"movie.avi", {800, 600}, 2, 0, Reason::Requested, "Method Succeeded"},
-        {"movie.avi", {800, 600}, 0, 0, Reason::Requested, "Method Succeeded"},
-        {"movie.avi", {800, 600}, 3, 4096, Reason::Requested, "Unable to Write Video Stream to the output Movie File (|: File too large)"}, // at the end
+        {"movie.avi", {800, 600}, 2, 0, Reason::Requested, "Method Succeeded", {}},
+        {"movie.avi", {800, 600}, 3, 0, Reason::SizeChanged, "Method Succeeded", {801, 600}},
+        {"movie.avi", {800, 600}, 0, 0, Reason::Requested, "Method Succeeded", {}},
+        {"movie.avi", {800, 600}, 3, 4096, Reason::Requested, tooLarge, {}}, // at the end
         // A frame in flight fails: a later capture hears of it and stops.
-        {"movie.avi", {800, 600}, 20, 65536, Reason::WriteFailed, "Unable to Write Video Stream to the output Movie File (|: File too large)"},
-        {"../absent/movie.avi", {800, 600}, 2, 0, Reason::WriteFailed, absent},
-        {"movie.avi", {8184, 16}, 1, 0, Reason::Requested, "Method Succeeded"},
-        {"movie.avi", {8185, 16}, 1, 0, Reason::TooLarge, large},
+        {"movie.avi", {800, 600}, 20, 65536, Reason::WriteFailed, tooLarge, {}},
+        {"../absent/movie.avi", {800, 600}, 2, 0, Reason::WriteFailed, "Unable to Create the Movie File \\(No such file or directory\\)", {}},
+        {"movie.avi", {8184, 16}, 1, 0, Reason::Requested, "Method Succeeded", {}},
+        {"movie.avi", {8185, 16}, 1, 0, Reason::TooLarge, "A movie of 8185 x 16 pixels is larger than the encoder takes: at most 8184 pixels a side.", {}},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -233,13 +198,12 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
         Clear();
         Write("cwd/movie.avi", "old");
         client = row.client;
-        const bool saved = row.frames > 0 && row.reason == Reason::Requested && row.sizeLimit == 0;
+        const bool whole = row.reason == Reason::Requested || row.reason == Reason::SizeChanged;
+        const bool saved = row.frames > 0 && whole && row.sizeLimit == 0;
         {
             std::optional<FileSizeLimit> limit;
             if (row.sizeLimit) limit.emplace(row.sizeLimit);
             auto recorder = Recorder(row.name);
-            Reason reported = Reason::None;
-            recorder->onStopped = [&](Reason r) { reported = r; };
             ASSERT_TRUE(recorder->Start());
             const bool begins =
                 row.reason != Reason::TooLarge && std::string(row.name) == "movie.avi";
@@ -248,22 +212,19 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
                 Draw(k);
                 recorder->CaptureFrame();
             }
+            client = row.resized.isEmpty() ? client : row.resized;
+            if (!row.resized.isEmpty()) recorder->CaptureFrame();
             recorder->Stop();
             EXPECT_EQ(recorder->LastStopReason(), row.reason);
-            EXPECT_EQ(reported, row.reason == Reason::Requested ? Reason::None : row.reason);
             EXPECT_EQ(recorder->Saved(), saved);
-            std::istringstream parts(row.error);
-            for (std::string part; std::getline(parts, part, '|');)
-                EXPECT_NE(recorder->LastErrorText().find(part), std::string::npos)
-                    << recorder->LastErrorText();
+            EXPECT_TRUE(std::regex_search(recorder->LastErrorText(), std::regex(row.error)))
+                << recorder->LastErrorText();
             EXPECT_FALSE(MovieFileInUse(recorder->FileName()));
         }
-        if (saved) {
-            EXPECT_EQ(Frames(File("movie.avi")), size_t(row.frames));
-        } else {
-            std::ifstream in(File("movie.avi"), std::ios::binary);
-            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
-        }
+        std::ifstream in(File("movie.avi"), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        EXPECT_TRUE(saved ? ReadMovie(File("movie.avi")).frames.size() == size_t(row.frames)
+                          : bytes == "old");
         EXPECT_EQ(std::distance(fs::directory_iterator(root + "/cwd"), fs::directory_iterator()),
                   1);
         EXPECT_FALSE(fs::exists(root + "/absent"));
@@ -274,19 +235,15 @@ TEST_F(RecorderTest, AMovieReplacesItsFileOnlyWhenWholeWithFramesAndOfASizeTheEn
 // to the picture that was replayed (a GIF has 256 colours, dithered). The width decides the
 // scale; the frame is 304 x 304, wider and taller than the client, and white past it.
 TEST_F(RecorderTest, EachFormatIsWrittenAsTheNamesEndingSays) {
-    const struct Row {
-        const char* name;
-        AVCodecID codec;
-        double psnr;
-    } rows[] = {{"m.avi", AV_CODEC_ID_MPEG4, 30},
-                {"m.mp4", AV_CODEC_ID_H264, 30},
-                {"m.WebM", AV_CODEC_ID_VP9, 30},
-                {"m.gif", AV_CODEC_ID_GIF, 20}};
+    const std::tuple<const char*, AVCodecID, double> rows[] = {{"m.avi", AV_CODEC_ID_MPEG4, 30},
+                                                               {"m.mp4", AV_CODEC_ID_H264, 30},
+                                                               {"m.WebM", AV_CODEC_ID_VP9, 30},
+                                                               {"m.gif", AV_CODEC_ID_GIF, 20}};
     client = {301, 300};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, codec, psnr] : rows) {
+        SCOPED_TRACE(name);
         Fresh();
-        auto recorder = Recorder(row.name);
+        auto recorder = Recorder(name);
         ASSERT_TRUE(recorder->Start());
         // A thick line across the whole clip window, partly past the client area.
         view.SetPenSize(6);
@@ -297,75 +254,30 @@ TEST_F(RecorderTest, EachFormatIsWrittenAsTheNamesEndingSays) {
             Draw(k);
             recorder->CaptureFrame();
             expected.push_back(Expected());
-            EXPECT_EQ(recorder->Frame(), expected.back()) << "incremental replay of frame " << k;
         }
         EXPECT_TRUE(recorder->Stop()) << recorder->LastErrorText();
-        const Movie movie = ReadMovie(File(row.name));
-        EXPECT_EQ(movie.codec, row.codec);
+        const Movie movie = ReadMovie(File(name));
+        EXPECT_EQ(movie.codec, codec);
         EXPECT_DOUBLE_EQ(movie.rate, 25.0);
         EXPECT_EQ(movie.size, QSize(304, 304));
         ASSERT_EQ(movie.frames.size(), expected.size());
         for (size_t k = 0; k < expected.size(); ++k)
-            EXPECT_GE(Psnr(movie.frames[k], expected[k]), row.psnr) << "frame " << k;
+            EXPECT_GE(Psnr(movie.frames[k], expected[k]), psnr) << "frame " << k;
         // The measure tells frames apart.
-        EXPECT_LT(Psnr(movie.frames[0], expected.back()), row.psnr);
-        if (row.codec != AV_CODEC_ID_MPEG4) continue;
+        EXPECT_LT(Psnr(movie.frames[0], expected.back()), psnr);
+        if (codec != AV_CODEC_ID_MPEG4) continue;
         // The AVI is XVID-tagged and every frame in it is a key frame, counted in the header.
         EXPECT_EQ(movie.codecTag, MKTAG('X', 'V', 'I', 'D'));
         EXPECT_EQ(std::pair(movie.declaredFrames, movie.keyFrames), std::pair(int64_t(5), 5));
     }
 }
 
-TEST(VideoFormatForName, TheEndingPicksTheFormatAndAnyOtherIsRefusedByName) {
-    const struct Row {
-        const char* name;
-        std::optional<VideoFormat> format;
-        const char* refusal;
-    } rows[] = {
-        // clang-format off
-        {"/a.b/Run.MP4", VideoFormat::Mp4, ""}, // the recorder's tests write every format
-        {"movie.mov", {}, "Movies cannot be written as .mov files: use .avi, .mp4, .webm or .gif."},
-        {"dir.avi/movie", {}, "The movie file name movie has no ending: use .avi, .mp4, .webm or .gif."},
-        {".avi", {}, "The movie file name .avi has no ending: use .avi, .mp4, .webm or .gif."},
-        // clang-format on
-    };
-    for (const Row& row : rows) {
-        const VideoFormatChoice choice = VideoFormatForName(row.name);
-        EXPECT_EQ(choice.format, row.format) << row.name;
-        EXPECT_EQ(choice.refusal, row.refusal) << row.name;
-    }
-}
-
-TEST_F(RecorderTest, NothingIsRecordedBeforeStartOrWhileTheClientAreaIsEmpty) {
-    auto recorder = Recorder("idle.avi");
-    EXPECT_FALSE(recorder->BeginIfRequested(client));
-    recorder->CaptureFrame();
-    recorder->Start();
-    EXPECT_FALSE(recorder->BeginIfRequested({0, 0}));
-    EXPECT_FALSE(recorder->Recording());
-    EXPECT_FALSE(fs::exists(File("idle.avi")));
-    EXPECT_TRUE(recorder->BeginIfRequested({301, 200}));
-    EXPECT_EQ(recorder->Frame().size(), QSize(304, 200));
-    client = {301, 200};
-    recorder->CaptureFrame();
-    EXPECT_EQ(recorder->FramesRecorded(), 1);
-}
-
 // Regression: new names skip files on disk and names that started recorders hold, however
 // they are spelt; a stop frees a name.
 TEST_F(RecorderTest, NewNamesSkipFilesOnDiskAndNamesHeld) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"", "output.avi"},
-        {"cwd/output.avi", "output1.avi"},
-        {"cwd/output.avi cwd/output1.avi cwd/output3.avi", "output2.avi"},
-        {"cwd/output1.avi", "output.avi"},
-    };
     const std::string dir = root + "/cwd";
-    for (const auto& [onDisk, next] : rows) {
-        Clear();
-        Write(onDisk);
-        EXPECT_EQ(NextMovieFileName(dir), File(next)) << onDisk;
-    }
+    Write("cwd/output.avi cwd/output3.avi");
+    EXPECT_EQ(NextMovieFileName(dir), File("output1.avi"));
     Clear();
     CTivaneGraph& other = doc.CreateGraphView(1);
     MovieRecorder a(view, NextMovieFileName(dir), [] { return QSize(64, 64); });
@@ -380,11 +292,7 @@ TEST_F(RecorderTest, NewNamesSkipFilesOnDiskAndNamesHeld) {
     EXPECT_EQ(NextMovieFileName(dir), File("output2.avi")); // output.avi on disk, output1.avi held
     b.Stop();
     EXPECT_EQ(NextMovieFileName(dir), File("output1.avi"));
-    EXPECT_EQ(Frames(File("output.avi")), 2u);
-    ASSERT_TRUE(a.Start()); // again: the file is replaced
-    a.CaptureFrame();
-    a.Stop();
-    EXPECT_EQ(Frames(File("output.avi")), 1u);
+    EXPECT_EQ(ReadMovie(File("output.avi")).frames.size(), 2u);
 }
 
 } // namespace

@@ -100,17 +100,11 @@ TEST(ReplayTest, FitsTheClipWindowIntoTheTargetKeepingItsAspect) {
     // clang-format off
     const Row rows[] = {
         {{0, 0, 100, 50}, {400, 400}, 4.0, {10, 20, 90, 20}, {40, 80, 360, 80}},    // width-bound
-        {{0, 0, 100, 50}, {400, 100}, 2.0, {10, 20, 90, 20}, {20, 40, 180, 40}},    // height-bound
-        {{50, 50, 150, 100}, {400, 400}, 4.0, {10, 20, 90, 20}, {40, 80, 360, 80}}, // points are clip-relative
+        {{50, 50, 150, 100}, {400, 100}, 2.0, {10, 20, 90, 20}, {20, 40, 180, 40}}, // height-bound, clip-relative
         {{0, 0, 300, 200}, {400, 400}, 4.0 / 3, {10, 100, 101, 100}, {13, 133, 135, 133}},
-        {{0, 0, 30, 70}, {100, 100}, 100.0 / 70, {7, 10, 25, 10}, {10, 14, 36, 14}},
-        {{0, 0, 100, 50}, {200, 100}, 2.0, {0, 50, 100, 50}, {0, 100, 200, 100}}, // both bounds agree
         {{0, 0, 100, 100}, {100, 100}, 1.0, {30, 20, 10, 20}, {30, 20, 10, 20}},
-        {{0, 0, 100, 100}, {100, 100}, 1.0, {40, 5, 40, 50}, {40, 5, 40, 50}},
-        {{0, 0, 100, 100}, {100, 100}, 1.0, {40, 50, 40, 5}, {40, 50, 40, 5}},
         {{0, 0, 100, 100}, {100, 100}, 1.0, {60, 60, 60, 60}, {60, 60, 60, 60}},
         // An empty clip window or target has no scale.
-        {{0, 50, 100, 50}, {400, 400}, 0, {}, {}},
         {{10, 0, 0, 50}, {400, 400}, 0, {}, {}},
         {{0, 0, 100, 50}, {400, 0}, 0, {}, {}},
     };
@@ -135,8 +129,7 @@ TEST(ReplayTest, FitsTheClipWindowIntoTheTargetKeepingItsAspect) {
 
 // The fill covers the clip window as device pixels (edges truncated), whatever the scale.
 TEST(ReplayTest, BackColorFillsTheClipWindowAsUnscaledDevicePixels) {
-    for (const auto& [clip, size] : {std::pair<DRect, QSize>{{10, 10, 110, 60}, {400, 400}},
-                                     {{10, 10, 110, 60}, {50, 25}},
+    for (const auto& [clip, size] : {std::pair<DRect, QSize>{{10, 10, 110, 60}, {50, 25}},
                                      {{10.7, 10.2, 110.9, 60.5}, {400, 400}}}) {
         const Shot shot(Items().Back(0, 128, 255), clip, {size}, {200, 200});
         const Ink ink = InkOf(shot.image);
@@ -156,18 +149,13 @@ TEST(ReplayTest, PenSizesAreSizeUnitsOfThePictureOnScreenAndOfThePaperWhenPrinti
     // clang-format off
     const Row rows[] = {
         // On screen k = (dpiX / 72) * (pixels the clip width is shown at) / 600.
-        {600, 600, 600, 96, false, 30, 40},
         {300, 600, 600, 96, false, 3, 4},  // the window's size counts, not the clip's
         {600, 1200, 300, 96, false, 6, 4}, // height-bound: shown 300 wide
-        {600, 600, 600, 72, false, 5, 5},
         {600, 600, 600, 96, false, 0, 1}, // zero is one pixel
-        {600, 300, 300, 96, false, 0.5f, 1},
         // Printing: k = dpiX / 72 whatever the scale.
-        {600, 600, 600, 600, true, 1, 8},
         {3000, 300, 300, 300, true, 2, 8},
         // Damaged sizes: one pixel, or an infinite pen that covers everything.
         {100, 100, 100, 96, false, std::nanf(""), 1},
-        {100, 100, 100, 96, false, -HUGE_VALF, 1},
         {100, 100, 100, 96, false, HUGE_VALF, 100},
     };
     // clang-format on
@@ -196,8 +184,6 @@ TEST(ReplayTest, TextHangsBelowRightOfThePointInTheForeColour) {
     // clang-format off
     const Row rows[] = {
         {nullptr, 0, 0, 300, 192, false, 32},
-        {"DejaVu Sans", 1200, 0, 600, 96, false, 16},
-        {"DejaVu Sans", 1200, 0, 1200, 96, false, 32},
         {"DejaVu Serif", 2400, kFontUnderline, 300, 96, false, 16},
         {"DejaVu Sans", 1200, kFontItalic | kFontStrikeOut, 300, 300, true, 50},
     };
@@ -227,16 +213,6 @@ TEST(ReplayTest, TextStaysAtLeastSevenPixelsHigh) {
     EXPECT_EQ(shot.state.font.pixelSize(), kMinTextPixels);
 }
 
-// A window centres a picture its aspect leaves narrower: the background fills the margins.
-TEST(ReplayTest, ACentredPictureKeepsItsBackgroundInTheMargins) {
-    const QPoint origin = CentredOrigin({0, 0, 100, 100}, {300, 100});
-    EXPECT_EQ(origin, QPoint(100, 0));
-    const QImage picture = RenderPicture(Items().Back(0, 0, 80).Move(0, 50).Line(99, 50).list,
-                                         {0, 0, 100, 100}, {300, 100}, 96, origin);
-    EXPECT_EQ(picture.pixelColor(10, 40), QColor(0, 0, 80));
-    EXPECT_EQ(picture.pixelColor(150, 50), QColor(Qt::black));
-}
-
 TEST(ReplayTest, TextBytesShowAsUtf8OrElseAsLatin1) {
     const auto picture = [](const std::string& text) {
         return RenderPicture(Items().Font("DejaVu Sans", 1800).Move(5, 5).Text(text).list,
@@ -246,8 +222,7 @@ TEST(ReplayTest, TextBytesShowAsUtf8OrElseAsLatin1) {
     // is all of it Latin-1.
     for (const auto& [bytes, utf8] :
          {std::pair<std::string, std::string>{"\xC9T\xC9", "\xC3\x89T\xC3\x89"},
-          {"\xC3\xA9t\xC3", "\xC3\x83\xC2\xA9t\xC3\x83"},
-          {"caf\xE9 1/2", "caf\xC3\xA9 1/2"}})
+          {"\xC3\xA9t\xC3", "\xC3\x83\xC2\xA9t\xC3\x83"}})
         EXPECT_TRUE(picture(bytes) == picture(utf8)) << bytes;
     // Different characters do look different, so the comparisons above can fail.
     EXPECT_FALSE(picture("\xC9T\xC9") == picture("ETE"));
@@ -267,83 +242,12 @@ TEST(ReplayTest, AReplayGoesOnWhereTheLastStoppedAndAFontNameWaitsForItsSize) {
     EXPECT_TRUE(shot.state.font.family().startsWith(u"DejaVu Serif") && shot.state.font.italic());
     EXPECT_EQ(shot.state.font.pixelSize(), 32); // 36 points * (96 / 72) * 400 / 600
     EXPECT_EQ(shot.image, RenderPicture(items.list, clip, target.size));
-
-    // A lone size, or a name without its size (a damaged file), changes nothing.
-    const auto picture = [&](Items& before) {
-        return RenderPicture(before.Line(90, 10).Text("H").list, clip, {100, 100});
-    };
-    const QImage plain = picture(Items().Move(10, 10));
-    EXPECT_GT(InkOf(plain).count, 81);
-    EXPECT_EQ(picture(Items().FontSize(4000, kFontUnderline).Move(10, 10)), plain);
-    EXPECT_EQ(picture(Items().Move(10, 10).FontName("DejaVu Serif")), plain);
-}
-
-// Segments of a one-pixel pen are handed to the painter in batches: the pixels must be those
-// of one drawLine (or, for a segment scaled to a point, one drawPoint) a segment.
-TEST(ReplayTest, BatchedSegmentsGiveThePixelsOfOneCallEach) {
-    std::mt19937 random(7);
-    Items items;
-    items.Pen(0).Move(0, 0);
-    std::vector<QPoint> points{{0, 0}};
-    for (int k = 0; k < 5000; ++k) {
-        // Mostly long segments across the picture, some a unit or two long.
-        const QPoint p = k % 3 ? QPoint(random() % 301, random() % 201)
-                               : points.back() + QPoint(random() % 3, random() % 3);
-        items.Line(p.x(), p.y());
-        points.push_back(p);
-    }
-    const DRect clip{0, 0, 300, 200};
-    // A window centres its picture: the replay is shifted by an origin, some segments past the
-    // image's edges.
-    for (const auto& [size, origin] : {std::pair{QSize(450, 300), QPoint()},
-                                       {QSize(97, 61), QPoint()},
-                                       {QSize(1203, 802), QPoint()},
-                                       {QSize(450, 300), QPoint(37, -11)}}) {
-        SCOPED_TRACE(size.width());
-        const double scale = ReplayScale(clip, size);
-        QImage expected = WhiteImage(size), replayed = WhiteImage(size);
-        QPainter painter(&expected);
-        painter.setPen(QPen(Qt::black, 0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        const auto device = [&](QPoint p) {
-            return QPoint(int(p.x() * scale + 0.5), int(p.y() * scale + 0.5)) + origin;
-        };
-        for (size_t k = 1; k < points.size(); ++k) {
-            const QPoint a = device(points[k - 1]), b = device(points[k]);
-            a == b ? painter.drawPoint(b) : painter.drawLine(a, b);
-        }
-        painter.end();
-        ReplayState state;
-        QPainter target(&replayed);
-        Replay(items.list, clip, target, {size, 96, false}, state, origin);
-        target.end();
-        EXPECT_EQ(replayed, expected);
-    }
-}
-
-// A reset state starts where every picture starts: black, one pixel, the first font, at the
-// origin.
-TEST(ReplayTest, AResetStateStartsFromScratch) {
-    const DRect clip{0, 0, 100, 100};
-    const ReplayTarget target{{100, 100}}; // k = (96 / 72) * 100 / 600
-    Shot shot(Items().Fore(255, 0, 0).Pen(45).Font("DejaVu Serif", 3000).Move(10, 10).Line(90, 10),
-              clip, target);
-    EXPECT_EQ(shot.state.penWidth, 10);
-    shot.state.drawnIndex = -1;
-    ReplayInto(shot.image, Items().Line(10, 50).list, clip, target, shot.state);
-    EXPECT_EQ(std::pair(shot.state.drawnIndex, shot.state.penWidth), std::pair(1, 1));
-    EXPECT_EQ(shot.state.font.pixelSize(), 16);
-    EXPECT_EQ(shot.image.pixel(5, 25), qRgb(0, 0, 0)); // on the way from the origin
-    EXPECT_EQ(shot.image.pixel(50, 30), kWhite);
-    EXPECT_EQ(ThicknessAt(shot.image, 50), 10); // only the red 10 pixels
 }
 
 TEST(LookupFontTest, MatchesFamiliesByPrefixAndFallsBackToTheFixedFont) {
     // nullptr: the system's fixed font
     const std::pair<const char*, const char*> rows[] = {
-        {"NoSuchFace", nullptr},
         {"FIXEDSYS", nullptr},
-        {"", nullptr},
-        {"DejaVu S", "DejaVu Sans"},
         {"dejavu serif", "DejaVu Serif"},
         {"DEJAVU SANS M", "DejaVu Sans Mono"},
         {"DejaVu Sans Mono Extra", nullptr}, // longer than any family
@@ -355,13 +259,9 @@ TEST(LookupFontTest, MatchesFamiliesByPrefixAndFallsBackToTheFixedFont) {
         EXPECT_TRUE(family ? QFontInfo(font).family() == QString::fromLatin1(family)
                            : QFontInfo(font).fixedPitch());
     }
-    // The pixel height, at least 1, and the style flags; unknown bits are ignored.
-    const QFont all = LookupFont("DejaVu Sans", 0, 0xFFFF),
-                under = LookupFont("x", -5, kFontUnderline);
+    // The pixel height, at least 1; unknown flag bits are ignored.
+    const QFont all = LookupFont("DejaVu Sans", -5, 0xFFFF);
     EXPECT_TRUE(all.italic() && all.underline() && all.strikeOut() && all.pixelSize() == 1);
-    EXPECT_TRUE(under.underline() && !under.italic() && !under.strikeOut() &&
-                under.pixelSize() == 1);
-    EXPECT_EQ(LookupFont("x", 7, 0).pixelSize(), 7);
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,14 +25,6 @@ struct Item {
                (code == DI_TEXT || code == DI_FONTNAME ? text == o.text : operand == o.operand);
     }
 };
-
-// The operand's low and high 16 bits, both two's complement.
-inline int32_t LowHalf(int32_t operand) {
-    return static_cast<int16_t>(static_cast<uint32_t>(operand) & 0xFFFFu);
-}
-inline int32_t HighHalf(int32_t operand) {
-    return static_cast<int16_t>(static_cast<uint32_t>(operand) >> 16);
-}
 
 // "M3,4 L5,-6 Ttext Nface S1200,2 F0a0b0c Bffffff P2.5", separated by blanks: moves and lines
 // (x, y), texts, font names, font sizes (hundredths, flags), fore and back colours (hex), pens.
@@ -66,16 +57,6 @@ inline std::vector<Item> ItemsOf(const DrawList& list) {
         items.push_back({code, text ? 0 : list.Operand(i), text ? list.Text(i) : ""});
     }
     return items;
-}
-
-inline void PrintTo(const Item& item, std::ostream* os) {
-    *os << "code " << int{item.code} << "(";
-    if (item.code == DI_MOVETO || item.code == DI_LINETO)
-        *os << LowHalf(item.operand) << ", " << HighHalf(item.operand) << ")";
-    else if (item.code == DI_TEXT || item.code == DI_FONTNAME)
-        *os << "\"" << item.text << "\")";
-    else
-        *os << item.operand << ")";
 }
 
 } // namespace tivane::test

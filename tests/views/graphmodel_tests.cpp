@@ -27,15 +27,14 @@ constexpr DRect S{0, 0, 100, 100};
 
 // Runs the calls of `ops`, separated by blanks: m/l/r/d x,y (move, line, relative move,
 // relative line), p<text>, n (null text), f/b r,g,b (fore, back colour), z size (pen),
-// F<face>,size,flags (font), a (attributes and a font), c/w x1,y1,x2,y2 (clip, world window),
-// R (reset), o (load an empty list), s (restore windows), D (defaults), U (run start).
+// F<face>,size,flags (font), D (defaults), U (run start).
 void Apply(GraphModel& m, const std::string& ops) {
     std::istringstream in(ops);
     for (std::string t; in >> t;) {
-        double v[4] = {};
-        std::sscanf(t.c_str() + 1, "%lf,%lf,%lf,%lf", &v[0], &v[1], &v[2], &v[3]);
+        double v[3] = {};
+        std::sscanf(t.c_str() + 1, "%lf,%lf,%lf", &v[0], &v[1], &v[2]);
         const char k = t[0];
-        bool ok = std::strchr("mlrdpnfbzFacwRosDU", k) != nullptr;
+        bool ok = std::strchr("mlrdpnfbzFDU", k) != nullptr;
         const auto [r, g, b] = std::tuple(int32_t(v[0]), int32_t(v[1]), int32_t(v[2]));
         if (k == 'm') ok = m.MoveTo(v[0], v[1]);
         if (k == 'l') ok = m.LineTo(v[0], v[1]);
@@ -49,13 +48,6 @@ void Apply(GraphModel& m, const std::string& ops) {
         const size_t comma = t.find(',');
         if (k == 'F') std::sscanf(t.c_str() + comma + 1, "%lf,%lf", &v[0], &v[1]);
         if (k == 'F') ok = m.ChangeFont(t.substr(1, comma - 1), v[0], uint16_t(v[1]));
-        if (k == 'a') ok = m.SetForeColor(1, 2, 3) && m.SetPenSize(2) && m.SetBackColor(1, 2, 3);
-        if (k == 'a') ok = ok && m.ChangeFont("Arial", 10, 0);
-        if (k == 'c') m.SetClipWindow(int32_t(v[0]), int32_t(v[1]), int32_t(v[2]), int32_t(v[3]));
-        if (k == 'w') m.SetWorldWindow(v[0], v[1], v[2], v[3]);
-        if (k == 'R') m.ResetContents();
-        if (k == 'o') m.Load(DrawList());
-        if (k == 's') ok = m.RestoreWindows({0, 0, 60, 40}, {0, 0, 1, 1});
         if (k == 'D') ok = m.RecordDefaults();
         if (k == 'U') ok = m.RecordRunStart();
         EXPECT_TRUE(ok) << t;
@@ -90,13 +82,10 @@ TEST_P(DrawTest, RecordsTheseItems) {
 // With S as both windows, world points are clip units.
 // clang-format off
 const DrawRow kMoves[] = {
-    {"FirstMoveAfterReset", A, A, "m0,0", "M0,0", 0, 0},
     {"RoundsHalfUp", S, S, "m10.5,20.49", "M11,20", 10.5, 20.49},
     {"HalfUnitBorderIsInside", S, S, "m-0.4,50 m-0.5,-0.5 m100.5,100.5", "M0,50 M0,0 M101,101", 100.5, 100.5},
     {"PastTheBorderNothing", S, S, "m-0.6,50 m100.6,50", "", 100.6, 50},
     {"ToleranceOfOneUnit", S, S, "m50,50 m51,49 m50.8,50.8 m51.5,50", "M50,50 M52,50", 51.5, 50},
-    {"TinyStepsAccumulate", S, S, "m50,50 m50.4,50 m50.8,50 m51.2,50", "M50,50 M51,50", 51.2, 50},
-    {"OneAxisIsEnough", S, S, "m50,50 m50.2,51.1", "M50,50 M50,51", 50.2, 51.1},
     {"OutsideMovesTheLastPoint", S, S, "m-50,50 m-49.5,50.5 m-48.8,50 pt", "M-48,50 Tt", -48.8, 50},
     {"WorldScalesNoFlip", {0, 0, 200, 100}, {-1, -1, 1, 1}, "m0,0 m0.5,-0.5 m-1,1", "M100,50 M150,25 M0,100", 0, 100},
     {"ClipOffsetDoesNotShift", {10, 20, 110, 70}, S, "m50,50 m100,100", "M50,25 M100,50", 100, 50},
@@ -105,34 +94,26 @@ const DrawRow kMoves[] = {
 };
 
 const DrawRow kLines[] = {
-    {"UnclippedStartNoMove", S, S, "m10,10 l20,30", "M10,10 L20,30", 20, 30},
     {"FirstLineFromTheCorner", A, A, "l100,100", "M0,0 L100,100", 100, 100},
     {"StartClippedLeft", S, S, "m-20,20 l80,70", "M0,30 L80,70", 80, 70},
     {"StartClippedTop", S, S, "m20,-40 l60,40", "M40,0 L60,40", 60, 40},
-    {"StartClippedRight", S, S, "m140,10 l60,50", "M100,30 L60,50", 60, 50},
     {"StartClippedBottom", S, S, "m10,130 l50,70", "M30,100 L50,70", 50, 70},
     {"EndClippedRight", S, S, "m20,20 l180,60", "M20,20 L100,40", 180, 60},
     {"EndClippedLeft", S, S, "m60,20 l-20,60", "M60,20 L0,50", -20, 60},
-    {"EndClippedTop", S, S, "m20,60 l60,-20", "M20,60 L50,0", 60, -20},
     {"EndClippedBottom", S, S, "m20,60 l60,140", "M20,60 L40,100", 60, 140},
-    {"BothEndsClipped", S, S, "m-20,120 l120,-20", "M0,100 L100,0", 120, -20},
+    {"BothEndsClipped", S, S, "m-20,120 l120,-20", "M0,100 L100,0", 120, -20}, // and the end at the top
     {"MissingTheCorner", S, S, "m-10,-30 l30,-10", "", 30, -10},
     {"WhollyLeftMovesLastPoint", S, S, "m-30,10 l-20,20 l50,50", "M0,29 L50,50", 50, 50},
     {"OutAcrossTheRightAndBackIn", S, S, "m50,50 l150,100 l150,20 l50,20", "M50,50 L100,75 M100,20 L50,20", 50, 20},
     {"WithinToleranceNothing", S, S, "m50,50 l50.5,50.5 l52,50", "M50,50 L52,50", 52, 50},
-    {"RelativeLines", S, S, "m10,10 d10,5 d-5,0", "M10,10 L20,15 L15,15", 15, 15},
-    {"LineEndRoundsHalfUp", S, S, "m0.4,0.4 l10.5,20.5", "M0,0 L11,21", 10.5, 20.5},
 };
 
 const DrawRow kTexts[] = {
     {"InsideNoMoveKeepsLastPoint", S, S, "m10,10 phi m10.5,10.5", "M10,10 Thi", 10, 10},
     {"OutsideMovesThereFirst", S, S, "m-50,200 px", "M-49,200 Tx", -50, 200}, // trunc(-49.5)
-    {"AfterResetAtTheStartPoint", A, A, "pa", "M-9,-9 Ta", -10, -10},
     {"AfterAClippedLineAtItsEnd", S, S, "m50,50 l150,50 pe", "M50,50 L100,50 M150,50 Te", 150, 50},
-    {"FarPointClamped", S, {0, 0, 1, 1}, "m1e6,2e6 pf", "M32700,32700 Tf", 1e8, 2e8},
     // The clamp comes first, then rnd: rnd(-32700) = trunc(-32699.5) = -32699.
     {"FarNegativeClamped", S, {0, 0, 1, 1}, "m-1e6,-3e6 pg", "M-32699,-32699 Tg", -1e8, -3e8},
-    {"NullTextNothing", S, S, "m-50,-50 n", "", -50, -50},
 };
 // A picture starts white, black, with a pen of 1.0 and 12 points of Fixedsys; a run's pen is
 // one device pixel at any scale: size 0, not 1.0.
@@ -142,7 +123,6 @@ const DrawRow kAttributes[] = {
     {"PenClampedTo0Through100", A, A, "z-1 znan z-inf z0 z2.5 z100 z100.0001 zinf", "P0 P0 P0 P0 P2.5 P100 P100 P100", -10, -10},
     {"ColoursModulo256", A, A, "f257,-1,2 b-256,511,1000 f1073741824,-1073741827,2147483647", "F02ff01 Be8ff00 Ffffd00", -10, -10},
     {"FontSizeInHundredths", A, A, "FArial,12,0 FArial,0.5,0 FArial,nan,0 FArial,400,0", "NArial S1200,0 NArial S100,0 NArial S100,0 NArial S32000,0", -10, -10},
-    {"FontSizeTruncatedFlagsKept", A, A, "FArial,10.999,7 FCourier,9,65535", "NArial S1099,7 NCourier S900,65535", -10, -10},
 };
 // clang-format on
 
@@ -159,35 +139,15 @@ TEST(GraphModelTest, WindowValuesAndResetContents) {
     ASSERT_EQ(model.SetClipWindow(10, 20, 300, 400), 0u);
     model.SetWorldWindow(-1, -2, 3, 4);
     Apply(model, "m0,0 l1,1");
-    // Area, clip and world window; the index is clamped.
-    const int32_t indexes[] = {INT32_MIN, 1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, INT32_MAX};
-    const double values[] = {0, 0, 30000, 10, 20, 300, 400, -1, -2, 3, 4, 4, 4};
-    for (size_t i = 0; i < std::size(indexes); ++i)
-        EXPECT_EQ(model.GetWindowValue(indexes[i]), values[i]) << indexes[i];
-    model.ResetContents();
+    // Area, clip and world window (GETWINSIZE clamps the index).
+    const double values[] = {0, 0, 30000, 30000, 10, 20, 300, 400, -1, -2, 3, 4};
     for (int32_t i = 0; i < 12; ++i)
-        EXPECT_EQ(model.GetWindowValue(i), i % 4 < 2 ? 0 : 30000) << i;
-    EXPECT_EQ(model.LastX(), -10);
-    EXPECT_EQ(model.LastY(), -10);
+        EXPECT_EQ(model.GetWindowValue(i), values[i]) << i;
+    // CLEARVIEW: the whole area again, and the list's storage given back.
+    model.ResetContents();
+    EXPECT_EQ(model.GetWindowValue(6), 30000);
     EXPECT_FALSE(model.List().HasStorage());
     EXPECT_EQ(model.SetClipWindow(0, 0, 100, 100), 0u); // the list is empty again
-}
-
-TEST(GraphModelTest, TheGenerationChangesWhenReplayedPixelsNoLongerMatch) {
-    // Each from a model with the clip window S; "c0,0,30000,100" is refused.
-    // clang-format off
-    const std::pair<const char*, bool> rows[] = {
-        {"R", true}, {"o", true}, {"c0,0,600,400", true}, {"s", true},
-        {"c0,0,100,100", false}, {"c0,0,30000,100", false}, {"w0,0,5,5", false}, {"l50,50", false},
-        {"a", false}, {"D", false}, {"U", false}};
-    // clang-format on
-    for (const auto& [ops, changes] : rows) {
-        GraphModel model;
-        ASSERT_EQ(model.SetClipWindow(0, 0, 100, 100), 0u);
-        const uint64_t before = model.Generation();
-        Apply(model, ops);
-        EXPECT_EQ(model.Generation() != before, changes) << ops;
-    }
 }
 
 TEST(GraphModelTest, SetClipWindowChecksBoundsThenDrawingItems) {
@@ -197,21 +157,13 @@ TEST(GraphModelTest, SetClipWindowChecksBoundsThenDrawingItems) {
         uint32_t error;
     };
     const Row rows[] = {
-        {"", 0, 0, 29999, 100, 0},
-        {"", 0, 0, 100, 29999, 0},
-        {"", 1, 2, 3, 4, 0},
+        {"", 1, 2, 29999, 29999, 0},
         {"", 0, 0, 30000, 100, 26},
-        {"", 0, 0, 100, 30000, 26},
         {"", 5, 0, 5, 100, 26},
-        {"", 0, 10, 100, 10, 26},
-        {"", -1, 0, 100, 100, 26},
         {"", 0, -1, 100, 100, 26},
         {"m10,10", 0, 0, 100, 100, 25},
-        {"px", 0, 0, 100, 100, 25},
         {"m10,10", 0, 0, 30000, 100, 26},
-        {"m-100,-100", 0, 0, 100, 100, 0},
-        {"a", 0, 0, 100, 100, 0},
-        {"a", 0, 0, 30000, 0, 26},
+        {"f1,2,3 z2 FArial,9,0", 0, 0, 100, 100, 0},
     };
     for (const Row& r : rows) {
         GraphModel model;
@@ -233,7 +185,8 @@ void ExpectItemsInRange(const GraphModel& model) {
     for (int32_t i = 0; i < list.Count(); ++i) {
         const uint8_t code = list.Code(i);
         if (code != DI_MOVETO && code != DI_LINETO) continue;
-        const int32_t x = LowHalf(list.Operand(i)), y = HighHalf(list.Operand(i));
+        const auto operand = static_cast<uint32_t>(list.Operand(i));
+        const int32_t x = int16_t(operand & 0xFFFF), y = int16_t(operand >> 16);
         const bool text = i + 1 < list.Count() && list.Code(i + 1) == DI_TEXT;
         const int32_t lo = text ? -32700 : 0, border = code == DI_MOVETO && !text;
         const int32_t xHi = text ? 32700 : w + border, yHi = text ? 32700 : h + border;
