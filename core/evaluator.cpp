@@ -378,6 +378,8 @@ bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Sl
     return true;
 }
 
+bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
+
 // IF and WHILE as their handlers run them, but without cells for their arguments and values:
 // the condition and a branch's value stay slots, and the loop body's value is dropped.
 bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
@@ -385,7 +387,7 @@ bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     if (row == kRowWhile) {
         const CellIndex body = stack[sp--].self;
         const CellIndex condition = stack[sp--].self;
-        const bool ok = RunWhileLoop(in, condition, body);
+        const bool ok = RunLoopInFrame(in, condition, body);
         Release(body);
         Release(condition);
         if (!ok) return false;
@@ -537,96 +539,113 @@ bool StartRun(CInterpreter& in, CellIndex program) {
     return true;
 }
 
-// Runs the items of one program. The plain evaluation takes each item as the compiler wrote
-// it and calls a handler for every operator; the other uses the evaluator's code: fused
-// operations, assignments that store directly, and numbers held by value.
-template <bool Held, bool Plain>
-bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
-    if (!StartRun<Held>(in, program)) return false;
-    DocumentHost& doc = *in.document;
-    const ProgramBlock* block = CellAt(program).prog;
+// Pushes variable `number` of the parent; a PROGRAM there cannot be read from here.
+template <bool Plain>
+[[gnu::always_inline]] inline bool PushParentVariable(CInterpreter& in, uint32_t number,
+                                                      Slot* stack, int32_t& sp) {
+    const CellIndex v = in.parent->variableValues[number];
+    if (CellAt(v).type == TYPE_PROGRAM) {
+        SetError(in, ERR_PROGRAM_FROM_PARENT);
+        return false;
+    }
+    PushHeld<Plain>(stack, sp, v);
+    return true;
+}
+
+// Replaces the index on top of the stack by the element of an own or the parent's array.
+template <bool Plain>
+[[gnu::always_inline]] inline bool ReadElement(CInterpreter& in, bool own, uint32_t number,
+                                               Slot* stack, int32_t& sp) {
+    const Slot index = stack[sp];
+    if (Val(index).type != TYPE_LONG) {
+        SetError(in, ERR_INVALID_TYPE);
+        return false;
+    }
+    const CellIndex v = (own ? in : *in.parent).arrays[number].Read(Val(index).l);
+    if (!own && CellAt(v).type == TYPE_PROGRAM) {
+        SetError(in, ERR_PROGRAM_FROM_PARENT);
+        return false;
+    }
+    --sp;
+    PushHeld<Plain>(stack, sp, v);
+    Drop(index);
+    return true;
+}
+
+// A binary operator or a built-in row on the top entries. The evaluator computes numbers in
+// place and runs IF and WHILE itself; everything else goes to the row's handler.
+template <bool Plain>
+[[gnu::always_inline]] inline bool RunOperator(CInterpreter& in, OpKind kind, uint32_t number,
+                                               Slot* stack, int32_t& sp) {
+    if constexpr (!Plain) {
+        ValueCell value;
+        if (kind == K_BINARY && Compute(number, Val(stack[sp - 1]), Val(stack[sp]), value)) {
+            Drop(stack[sp]);
+            Drop(stack[--sp]);
+            SetNumber(stack[sp], value, kNoCell);
+            return true;
+        }
+        if (number == kRowIf || number == kRowWhile) return RunControl(in, number, stack, sp);
+    }
+    return CallBuiltin<Plain>(in, number, stack, sp);
+}
+
+// Runs the items of one program on `stack` (a frame of at least count + 1 slots), leaving
+// what they push there. The plain evaluation takes each item as the compiler wrote it and
+// calls a handler for every operator; the other uses the evaluator's code: fused operations,
+// assignments that store directly, and numbers held by value. 0, or the failing item's
+// position (1-based).
+template <bool Plain>
+int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32_t& spOut) {
+    // Kept in locals: stores to the stack could otherwise alias them and force reloads.
     const int32_t n = block->count;
     const CellIndex* items = block->items;
     const uint32_t* ops = ProgramOps(block);
-    StackArena::Mark mark;
-    Slot* stack = g_arena.Acquire(static_cast<size_t>(n) + 1, mark);
-    if (!stack) {
-        if constexpr (!Held) Release(program);
-        SetError(in, ERR_NO_MEMORY);
-        PushTrace(doc, program, 0);
-        return false;
-    }
-    ++g_runDepth;
     const uint32_t* fuse = ProgramFuse(block);
-    int32_t sp = -1;
-    int32_t pos = 0;  // the next item
-    int32_t fail = 0; // the failing item's position (1-based)
-    CInterpreter* parent = in.parent;
-    auto variable = [&](uint32_t op) -> CellIndex {
-        return KindOf(op) == K_VARIABLE ? in.variableValues[NumberOf(op)]
-                                        : parent->variableValues[NumberOf(op)];
+    int32_t sp = spOut;
+    // The calls that are not inlined work on a copy, so that `sp` stays in a register.
+    const auto call = [&](auto step) {
+        int32_t top = sp;
+        const bool ok = step(top);
+        sp = top;
+        return ok;
     };
-    while (pos < n) {
-        const CellIndex item = items[pos];
-        uint32_t op;
-        if constexpr (Plain) {
-            op = DecodeItem(CellAt(item));
-        } else {
-            op = ops[pos];
-            if (KindOf(op) == K_FUSED) {
-                if (RunFused(in, op, items + pos, fuse + pos, stack, sp, variable)) {
-                    pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0));
-                    continue;
-                }
-                op = fuse[pos]; // the item's own operation
-            }
-        }
+    const auto variable = [&](uint32_t v) -> CellIndex {
+        return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
+                                       : in.parent->variableValues[NumberOf(v)];
+    };
+    int32_t pos = 0;
+    for (; pos < n; ++pos) {
+        uint32_t op = Plain ? DecodeItem(CellAt(items[pos])) : ops[pos];
+    dispatch:
         const uint32_t number = NumberOf(op);
         bool ok = true;
         switch (KindOf(op)) {
         case K_LITERAL:
-            PushHeld<Plain>(stack, sp, item);
+            PushHeld<Plain>(stack, sp, items[pos]);
             break;
         case K_SKIP:
             break;
         case K_VARIABLE:
             PushHeld<Plain>(stack, sp, in.variableValues[number]);
             break;
-        case K_PARENTVARIABLE: {
-            const CellIndex v = parent->variableValues[number];
-            if (CellAt(v).type == TYPE_PROGRAM) {
-                SetError(in, ERR_PROGRAM_FROM_PARENT);
-                ok = false;
-                break;
-            }
-            PushHeld<Plain>(stack, sp, v);
+        case K_PARENTVARIABLE:
+            ok = PushParentVariable<Plain>(in, number, stack, sp);
             break;
-        }
         case K_ARRAY:
-        case K_PARENTARRAY: {
-            const Slot index = stack[sp];
-            if (Val(index).type != TYPE_LONG) {
-                SetError(in, ERR_INVALID_TYPE);
-                ok = false;
-                break;
-            }
-            const bool own = KindOf(op) == K_ARRAY;
-            const CellIndex v = (own ? in : *parent).arrays[number].Read(Val(index).l);
-            if (!own && CellAt(v).type == TYPE_PROGRAM) {
-                SetError(in, ERR_PROGRAM_FROM_PARENT);
-                ok = false;
-                break;
-            }
-            --sp;
-            PushHeld<Plain>(stack, sp, v);
-            Drop(index);
+        case K_PARENTARRAY:
+            ok = ReadElement<Plain>(in, KindOf(op) == K_ARRAY, number, stack, sp);
             break;
-        }
         case K_USERFUNC:
-            ok = CallUserFunction<Plain>(in, static_cast<int32_t>(number), false, stack, sp);
+            ok = call([&](int32_t& top) {
+                return CallUserFunction<Plain>(in, static_cast<int32_t>(number), false, stack, top);
+            });
             break;
         case K_PARENTUSERFUNC:
-            ok = CallUserFunction<Plain>(*parent, static_cast<int32_t>(number), true, stack, sp);
+            ok = call([&](int32_t& top) {
+                return CallUserFunction<Plain>(*in.parent, static_cast<int32_t>(number), true,
+                                               stack, top);
+            });
             break;
         case K_SEQUENCE:
             Drop(stack[sp--]);
@@ -638,44 +657,44 @@ bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
             break;
         case K_ASSIGN_ELEMENT:
         case K_ASSIGN_PARENTELEM:
-            ok = AssignElementOp(in, KindOf(op) == K_ASSIGN_PARENTELEM, number, ExtraOf(op) != 0,
-                                 stack, sp);
+            ok = call([&](int32_t& top) {
+                return AssignElementOp(in, KindOf(op) == K_ASSIGN_PARENTELEM, number,
+                                       ExtraOf(op) != 0, stack, top);
+            });
             break;
         case K_BINARY:
-            if constexpr (!Plain) {
-                ValueCell value;
-                if (Compute(number, Val(stack[sp - 1]), Val(stack[sp]), value)) {
-                    Drop(stack[sp]);
-                    Drop(stack[--sp]);
-                    SetNumber(stack[sp], value, kNoCell);
-                    break;
-                }
-            }
-            [[fallthrough]];
         case K_BUILTIN:
-            if constexpr (!Plain) {
-                if (number == kRowIf || number == kRowWhile) {
-                    ok = RunControl(in, number, stack, sp);
-                    break;
-                }
-            }
-            ok = CallBuiltin<Plain>(in, number, stack, sp);
+            ok = call([&](int32_t& top) {
+                return RunOperator<Plain>(in, KindOf(op), number, stack, top);
+            });
             break;
-        case K_FUSED: // replaced above by the item's own operation
+        case K_FUSED:
+            // The plain evaluation never sees one; where the fast path does not apply, the
+            // item's own operation runs.
+            if (RunFused(in, op, items + pos, fuse + pos, stack, sp, variable)) {
+                pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0)) - 1;
+                continue;
+            }
+            op = fuse[pos];
+            goto dispatch;
         case K_UNKNOWN:
             SetError(in, ERR_NOT_IMPLEMENTED);
             ok = false;
             break;
         }
-        if (!ok) {
-            fail = pos + 1;
-            break;
-        }
-        pos += 1 + static_cast<int32_t>(ExtraOf(op));
+        if (!ok) break;
+        pos += static_cast<int32_t>(ExtraOf(op));
     }
-    --g_runDepth;
+    spOut = sp;
+    return pos < n ? pos + 1 : 0;
+}
+
+// Ends a run on its frame: a failure adds the run's trace record; otherwise the top entry is
+// the value (NOT VALID for an empty stack), and the rest is dropped.
+void FinishRun(CInterpreter& in, CellIndex program, int32_t fail, Slot* stack, int32_t sp,
+               Slot* result) {
     if (fail != 0) {
-        PushTrace(doc, program, static_cast<int16_t>(in.parent ? fail : -fail));
+        PushTrace(*in.document, program, static_cast<int16_t>(in.parent ? fail : -fail));
     } else if (result) {
         if (sp >= 0)
             *result = stack[sp--];
@@ -684,9 +703,115 @@ bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
     }
     while (sp >= 0)
         Drop(stack[sp--]);
+}
+
+// One run of a program: the checks that start it, a frame, its items, its end.
+template <bool Held, bool Plain>
+bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
+    if (!StartRun<Held>(in, program)) return false;
+    const ProgramBlock* block = CellAt(program).prog;
+    StackArena::Mark mark;
+    Slot* stack = g_arena.Acquire(static_cast<size_t>(block->count) + 1, mark);
+    if (!stack) {
+        if constexpr (!Held) Release(program);
+        SetError(in, ERR_NO_MEMORY);
+        PushTrace(*in.document, program, 0);
+        return false;
+    }
+    ++g_runDepth;
+    int32_t sp = -1;
+    const int32_t fail = RunItems<Plain>(in, block, stack, sp);
+    --g_runDepth;
+    FinishRun(in, program, fail, stack, sp, result);
     g_arena.ReleaseTo(mark);
     if constexpr (!Held) Release(program);
     return fail == 0;
+}
+
+// A condition program that is one comparison of numbers, computed without running it; false
+// when it must run. Leaves the limits and the message pass to the caller.
+bool QuickTest(CInterpreter& in, const ProgramBlock* block, bool& truth) {
+    if (block->count != 3) return false;
+    const uint32_t op = ProgramOps(block)[0];
+    if (KindOf(op) != K_FUSED || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR))
+        return false;
+    const uint32_t* plain = ProgramFuse(block);
+    const uint32_t row = NumberOf(plain[2]);
+    if (row < OP_GE || row > OP_EQ) return false;
+    const auto variable = [&](uint32_t v) {
+        return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
+                                       : in.parent->variableValues[NumberOf(v)];
+    };
+    const ValueCell& a = CellAt(variable(plain[0]));
+    const ValueCell& b = CellAt(FuseKindOf(op) == F_VAR_LIT ? block->items[1] : variable(plain[1]));
+    ValueCell value;
+    if (!Compute(row, a, b, value)) return false;
+    truth = value.l != 0;
+    return true;
+}
+
+// One run of a program the caller holds, on a frame the caller provides, once the caller has
+// made sure that the program is its interpreter's and that the nesting limits are far: the
+// rest of a run's start (errors, the message pass) and its end are as in RunSlots.
+bool RunInFrame(CInterpreter& in, CellIndex program, Slot* stack, Slot* result) {
+    DocumentHost& doc = *in.document;
+    if (doc.errorCode) ClearErrors(doc);
+    doc.errorPhase = ErrorPhase::Run;
+    if (g_runCounter++ % kMessagePassInterval == 0) {
+        doc.PumpMessages();
+        if (doc.errorCode) {
+            PushTrace(doc, program, 0);
+            return false;
+        }
+    }
+    ++g_runDepth;
+    int32_t sp = -1;
+    const int32_t fail = RunItems<false>(in, CellAt(program).prog, stack, sp);
+    --g_runDepth;
+    FinishRun(in, program, fail, stack, sp, result);
+    return fail == 0;
+}
+
+// Whether a condition's value lets the loop go on; false with the error set when it is no long.
+bool ConditionHolds(CInterpreter& in, const Slot& test, bool& goOn) {
+    const ValueCell& t = Val(test);
+    const bool isLong = t.type == TYPE_LONG;
+    goOn = isLong && t.l != 0;
+    Drop(test);
+    if (!isLong) SetError(in, ERR_INVALID_TYPE);
+    return isLong;
+}
+
+// WHILE with its condition and body run one after the other on one frame taken for the whole
+// loop, instead of a nested run each. Every run is still counted as one (nesting depth, the
+// message pass, traces), and the loop steps aside to RunWhileLoop where a run could fail at
+// its start: another interpreter's program, a frame that cannot be had, nesting near a limit.
+bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
+    const ProgramBlock* test = CellAt(condition).prog;
+    const ProgramBlock* work = CellAt(body).prog;
+    if (test->owner != in.serial || work->owner != in.serial ||
+        g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
+        return RunWhileLoop(in, condition, body);
+    StackArena::Mark mark;
+    Slot* stack =
+        g_arena.Acquire(static_cast<size_t>(std::max(test->count, work->count)) + 1, mark);
+    if (!stack) return RunWhileLoop(in, condition, body);
+    bool ok = true;
+    for (;;) {
+        bool goOn;
+        if (g_runCounter % kMessagePassInterval != 0 && QuickTest(in, test, goOn)) {
+            ++g_runCounter;
+        } else {
+            Slot value;
+            ok = RunInFrame(in, condition, stack, &value) && ConditionHolds(in, value, goOn);
+            if (!ok) break;
+        }
+        if (!goOn) break;
+        ok = RunInFrame(in, body, stack, nullptr);
+        if (!ok) break;
+    }
+    g_arena.ReleaseTo(mark);
+    return ok;
 }
 
 // A run's value as a slot (nullptr drops it), in the evaluation the switch selects.
@@ -733,15 +858,8 @@ bool RunWhileLoop(CInterpreter& in, CellIndex condition, CellIndex body) {
         bool goOn;
         if (!QuickCondition(in, condition, goOn)) {
             Slot test;
-            if (!RunEither<true>(in, condition, &test)) return false;
-            const ValueCell& t = Val(test);
-            const bool isLong = t.type == TYPE_LONG;
-            goOn = isLong && t.l != 0;
-            Drop(test);
-            if (!isLong) {
-                SetError(in, ERR_INVALID_TYPE);
+            if (!RunEither<true>(in, condition, &test) || !ConditionHolds(in, test, goOn))
                 return false;
-            }
         }
         if (!goOn) return true;
         if (!RunEither<true>(in, body, nullptr)) return false;
@@ -750,27 +868,13 @@ bool RunWhileLoop(CInterpreter& in, CellIndex condition, CellIndex body) {
 
 bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     const ProgramBlock* block = CellAt(program).prog;
-    if (g_plain || block->count != 3 || block->owner != in.serial) return false;
-    const uint32_t op = ProgramOps(block)[0];
-    if (KindOf(op) != K_FUSED || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR))
-        return false;
-    const uint32_t* plain = ProgramFuse(block);
-    const uint32_t row = NumberOf(plain[2]);
-    if (row < OP_GE || row > OP_EQ) return false;
+    if (g_plain || block->owner != in.serial) return false;
     // The message pass and the nesting limits belong to a real run: leave those to Run.
     if (g_runCounter % kMessagePassInterval == 0 ||
         g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
         return false;
-    const auto variable = [&](uint32_t v) {
-        return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
-                                       : in.parent->variableValues[NumberOf(v)];
-    };
-    const ValueCell& a = CellAt(variable(plain[0]));
-    const ValueCell& b = CellAt(FuseKindOf(op) == F_VAR_LIT ? block->items[1] : variable(plain[1]));
-    ValueCell value;
-    if (!Compute(row, a, b, value)) return false;
+    if (!QuickTest(in, block, truth)) return false;
     ++g_runCounter;
-    truth = value.l != 0;
     return true;
 }
 
