@@ -119,10 +119,14 @@ constexpr size_t kQuickStackMargin = size_t{256} << 10;
 // The lowest frame address a run may start at, set by each outermost run.
 uintptr_t g_stackFloor = 0;
 
-bool StackExhausted(size_t margin = 0) {
+[[gnu::noinline]] void SetStackFloor(uintptr_t here) {
+    g_stackFloor = here > StackBudget() ? here - StackBudget() : 0;
+}
+
+[[gnu::always_inline]] inline bool StackExhausted(size_t margin = 0) {
     const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
     if (g_runDepth == 0) {
-        g_stackFloor = here > StackBudget() ? here - StackBudget() : 0;
+        SetStackFloor(here);
         return false;
     }
     return here < g_stackFloor + margin;
@@ -380,10 +384,22 @@ bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Sl
 
 bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
 
+// Whether IF's arguments are what CheckArguments would leave unchanged, as they mostly are: a
+// condition and two branches its masks accept as they are, the branches of one type.
+[[gnu::always_inline]] inline bool IfArgumentsFit(const Slot* stack, int32_t sp) {
+    const uint16_t* mask = BuiltinTable[kRowIf].argMask;
+    const uint16_t otherwise = Val(stack[sp]).type;
+    const uint16_t then = Val(stack[sp - 1]).type;
+    return (Val(stack[sp - 2]).type & mask[2]) && (then & mask[1]) && (otherwise & mask[0]) &&
+           then == otherwise;
+}
+
 // IF and WHILE as their handlers run them, but without cells for their arguments and values:
 // the condition and a branch's value stay slots, and the loop body's value is dropped.
 bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
-    if (!CheckArguments(in, BuiltinTable[row], stack, sp)) return false;
+    if (!(row == kRowIf && IfArgumentsFit(stack, sp)) &&
+        !CheckArguments(in, BuiltinTable[row], stack, sp))
+        return false;
     if (row == kRowWhile) {
         const CellIndex body = stack[sp--].self;
         const CellIndex condition = stack[sp--].self;
@@ -572,22 +588,23 @@ template <bool Plain>
     return true;
 }
 
-// A binary operator or a built-in row on the top entries. The evaluator computes numbers in
-// place and runs IF and WHILE itself; everything else goes to the row's handler.
+// A binary operator on two numbers on top of the stack, computed in place; false where the
+// operator's handler must decide.
+[[gnu::always_inline]] inline bool ComputeInPlace(uint32_t row, Slot* stack, int32_t& sp) {
+    ValueCell value;
+    if (!Compute(row, Val(stack[sp - 1]), Val(stack[sp]), value)) return false;
+    Drop(stack[sp]);
+    Drop(stack[--sp]);
+    SetNumber(stack[sp], value, kNoCell);
+    return true;
+}
+
+// A built-in row on the top entries: the evaluator runs IF and WHILE itself, everything else
+// goes to the row's handler.
 template <bool Plain>
-[[gnu::always_inline]] inline bool RunOperator(CInterpreter& in, OpKind kind, uint32_t number,
-                                               Slot* stack, int32_t& sp) {
-    if constexpr (!Plain) {
-        ValueCell value;
-        if (kind == K_BINARY && Compute(number, Val(stack[sp - 1]), Val(stack[sp]), value)) {
-            Drop(stack[sp]);
-            Drop(stack[--sp]);
-            SetNumber(stack[sp], value, kNoCell);
-            return true;
-        }
-        if (number == kRowIf || number == kRowWhile) return RunControl(in, number, stack, sp);
-    }
-    return CallBuiltin<Plain>(in, number, stack, sp);
+bool RunOperator(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
+    if (!Plain && (row == kRowIf || row == kRowWhile)) return RunControl(in, row, stack, sp);
+    return CallBuiltin<Plain>(in, row, stack, sp);
 }
 
 // Runs the items of one program on `stack` (a frame of at least count + 1 slots), leaving
@@ -663,10 +680,10 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
             });
             break;
         case K_BINARY:
+            if (!Plain && ComputeInPlace(number, stack, sp)) break;
+            [[fallthrough]];
         case K_BUILTIN:
-            ok = call([&](int32_t& top) {
-                return RunOperator<Plain>(in, KindOf(op), number, stack, top);
-            });
+            ok = call([&](int32_t& top) { return RunOperator<Plain>(in, number, stack, top); });
             break;
         case K_FUSED:
             // The plain evaluation never sees one; where the fast path does not apply, the
