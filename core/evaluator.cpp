@@ -430,16 +430,16 @@ bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
 }
 
 // The fast path of a fused operation; false when its items must run one by one.
-template <typename Variable>
+template <FuseKind Kind, typename Variable>
 [[gnu::always_inline]] inline bool RunFused(CInterpreter& in, uint32_t f, const CellIndex* items,
                                             const uint32_t* ops, Slot* stack, int32_t& sp,
                                             Variable variable) {
     ValueCell v;
-    switch (FuseKindOf(f)) {
+    switch (Kind) {
     case F_VAR_LIT:
     case F_VAR_VAR: {
         const ValueCell& a = CellAt(variable(ops[0]));
-        const ValueCell& b = CellAt(FuseKindOf(f) == F_VAR_LIT ? items[1] : variable(ops[1]));
+        const ValueCell& b = CellAt(Kind == F_VAR_LIT ? items[1] : variable(ops[1]));
         if (!Compute(NumberOf(ops[2]), a, b, v)) return false;
         SetNumber(stack[++sp], v, kNoCell);
         return true;
@@ -447,7 +447,7 @@ template <typename Variable>
     case F_LIT_BINARY:
     case F_VAR_BINARY: {
         Slot& top = stack[sp];
-        const ValueCell& b = CellAt(FuseKindOf(f) == F_LIT_BINARY ? items[0] : variable(ops[0]));
+        const ValueCell& b = CellAt(Kind == F_LIT_BINARY ? items[0] : variable(ops[0]));
         if (!Compute(NumberOf(ops[1]), Val(top), b, v)) return false;
         Drop(top);
         SetNumber(top, v, kNoCell);
@@ -459,7 +459,7 @@ template <typename Variable>
         const CellIndex slot = in.variableValues[NumberOf(ops[1])];
         ValueCell& a = CellAt(slot);
         if (a.refs != 1) return false;
-        const ValueCell& b = CellAt(FuseKindOf(f) == F_UPDATE_LIT ? items[2] : variable(ops[2]));
+        const ValueCell& b = CellAt(Kind == F_UPDATE_LIT ? items[2] : variable(ops[2]));
         if (!Compute(NumberOf(ops[3]), a, b, v)) return false;
         a.type = v.type;
         a.raw = v.raw;
@@ -632,17 +632,22 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
                                        : in.parent->variableValues[NumberOf(v)];
     };
     int32_t pos = 0;
+    uint32_t op;
+    const auto runFused = [&]<FuseKind Kind>() {
+        return RunFused<Kind>(in, op, items + pos, fuse + pos, stack, sp, variable);
+    };
     for (; pos < n; ++pos) {
-        uint32_t op = Plain ? DecodeItem(CellAt(items[pos])) : ops[pos];
+        op = Plain ? DecodeItem(CellAt(items[pos])) : ops[pos];
     dispatch:
         const uint32_t number = NumberOf(op);
         bool ok = true;
-        switch (KindOf(op)) {
+        bool fused;
+        switch (op & 0xFF) {
         case K_LITERAL:
             PushHeld<Plain>(stack, sp, items[pos]);
             break;
         case K_SKIP:
-            break;
+            continue;
         case K_VARIABLE:
             PushHeld<Plain>(stack, sp, in.variableValues[number]);
             break;
@@ -685,15 +690,33 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
         case K_BUILTIN:
             ok = call([&](int32_t& top) { return RunOperator<Plain>(in, number, stack, top); });
             break;
-        case K_FUSED:
-            // The plain evaluation never sees one; where the fast path does not apply, the
-            // item's own operation runs.
-            if (RunFused(in, op, items + pos, fuse + pos, stack, sp, variable)) {
+        // The plain evaluation never sees a fused operation; where the fast path does not
+        // apply, the item's own operation runs.
+        case FusedOp(F_LIT_BINARY):
+            fused = runFused.template operator()<F_LIT_BINARY>();
+            goto fusedEnd;
+        case FusedOp(F_VAR_BINARY):
+            fused = runFused.template operator()<F_VAR_BINARY>();
+            goto fusedEnd;
+        case FusedOp(F_VAR_LIT):
+            fused = runFused.template operator()<F_VAR_LIT>();
+            goto fusedEnd;
+        case FusedOp(F_VAR_VAR):
+            fused = runFused.template operator()<F_VAR_VAR>();
+            goto fusedEnd;
+        case FusedOp(F_UPDATE_LIT):
+            fused = runFused.template operator()<F_UPDATE_LIT>();
+            goto fusedEnd;
+        case FusedOp(F_UPDATE_VAR):
+            fused = runFused.template operator()<F_UPDATE_VAR>();
+        fusedEnd:
+            if (fused) {
                 pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0)) - 1;
                 continue;
             }
             op = fuse[pos];
             goto dispatch;
+        case K_FUSED:
         case K_UNKNOWN:
             SetError(in, ERR_NOT_IMPLEMENTED);
             ok = false;
@@ -708,8 +731,8 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
 
 // Ends a run on its frame: a failure adds the run's trace record; otherwise the top entry is
 // the value (NOT VALID for an empty stack), and the rest is dropped.
-void FinishRun(CInterpreter& in, CellIndex program, int32_t fail, Slot* stack, int32_t sp,
-               Slot* result) {
+[[gnu::always_inline]] inline void FinishRun(CInterpreter& in, CellIndex program, int32_t fail,
+                                             Slot* stack, int32_t sp, Slot* result) {
     if (fail != 0) {
         PushTrace(*in.document, program, static_cast<int16_t>(in.parent ? fail : -fail));
     } else if (result) {
@@ -745,27 +768,41 @@ bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
     return fail == 0;
 }
 
-// A condition program that is one comparison of numbers, computed without running it; false
-// when it must run. Leaves the limits and the message pass to the caller.
-bool QuickTest(CInterpreter& in, const ProgramBlock* block, bool& truth) {
-    if (block->count != 3) return false;
-    const uint32_t op = ProgramOps(block)[0];
-    if (KindOf(op) != K_FUSED || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR))
-        return false;
-    const uint32_t* plain = ProgramFuse(block);
-    const uint32_t row = NumberOf(plain[2]);
-    if (row < OP_GE || row > OP_EQ) return false;
-    const auto variable = [&](uint32_t v) {
-        return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
-                                       : in.parent->variableValues[NumberOf(v)];
-    };
-    const ValueCell& a = CellAt(variable(plain[0]));
-    const ValueCell& b = CellAt(FuseKindOf(op) == F_VAR_LIT ? block->items[1] : variable(plain[1]));
-    ValueCell value;
-    if (!Compute(row, a, b, value)) return false;
-    truth = value.l != 0;
-    return true;
-}
+// A condition program that is one comparison of numbers (`i < n`, `i <= n`), decoded once so
+// that it can be computed without running it.
+struct QuickComparison {
+    bool usable = false;
+    uint32_t row = 0;
+    uint32_t left = 0, right = 0; // the plain operations of the operands
+    CellIndex literal = kNoCell;  // the right operand when it is a literal
+
+    explicit QuickComparison(const ProgramBlock* block) {
+        if (block->count != 3) return;
+        const uint32_t op = ProgramOps(block)[0];
+        if (!IsFused(op) || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR)) return;
+        const uint32_t* plain = ProgramFuse(block);
+        row = NumberOf(plain[2]);
+        left = plain[0];
+        right = plain[1];
+        if (FuseKindOf(op) == F_VAR_LIT) literal = block->items[1];
+        usable = row >= OP_GE && row <= OP_EQ;
+    }
+
+    // The comparison's truth; false when the program must run instead. Leaves the limits and
+    // the message pass to the caller.
+    [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
+        const auto variable = [&](uint32_t v) {
+            return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
+                                           : in.parent->variableValues[NumberOf(v)];
+        };
+        const ValueCell& a = CellAt(variable(left));
+        const ValueCell& b = CellAt(literal != kNoCell ? literal : variable(right));
+        ValueCell value;
+        if (!tivane::Compute(row, a, b, value)) return false;
+        truth = value.l != 0;
+        return true;
+    }
+};
 
 // One run of a program the caller holds, on a frame the caller provides, once the caller has
 // made sure that the program is its interpreter's and that the nesting limits are far: the
@@ -813,10 +850,11 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
     Slot* stack =
         g_arena.Acquire(static_cast<size_t>(std::max(test->count, work->count)) + 1, mark);
     if (!stack) return RunWhileLoop(in, condition, body);
+    const QuickComparison quick(test);
     bool ok = true;
     for (;;) {
         bool goOn;
-        if (g_runCounter % kMessagePassInterval != 0 && QuickTest(in, test, goOn)) {
+        if (quick.usable && g_runCounter % kMessagePassInterval != 0 && quick.Compute(in, goOn)) {
             ++g_runCounter;
         } else {
             Slot value;
@@ -890,7 +928,8 @@ bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     if (g_runCounter % kMessagePassInterval == 0 ||
         g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
         return false;
-    if (!QuickTest(in, block, truth)) return false;
+    const QuickComparison quick(block);
+    if (!quick.usable || !quick.Compute(in, truth)) return false;
     ++g_runCounter;
     return true;
 }
