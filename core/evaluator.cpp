@@ -384,6 +384,14 @@ bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Sl
 
 bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
 
+// Runs IF's chosen branch, which the caller holds, and pushes its value.
+bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
+    Slot value;
+    if (!RunEither<true>(in, branch, &value)) return false;
+    stack[++sp] = value;
+    return in.document->errorCode == 0;
+}
+
 // Whether IF's arguments are what CheckArguments would leave unchanged, as they mostly are: a
 // condition and two branches its masks accept as they are, the branches of one type.
 [[gnu::always_inline]] inline bool IfArgumentsFit(const Slot* stack, int32_t sp) {
@@ -421,12 +429,9 @@ bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
         stack[++sp] = chosen;
         return true;
     }
-    Slot value;
-    const bool ok = RunEither<true>(in, chosen.self, &value);
+    const bool ok = RunBranch(in, chosen.self, stack, sp);
     Release(chosen.self);
-    if (!ok) return false;
-    stack[++sp] = value;
-    return in.document->errorCode == 0;
+    return ok;
 }
 
 // The fast path of a fused operation; false when its items must run one by one.
@@ -525,7 +530,7 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
 // The checks and the message pass that start a run: false, with the error set and a trace
 // record added, when the run cannot start.
 template <bool Held>
-bool StartRun(CInterpreter& in, CellIndex program) {
+[[gnu::always_inline]] inline bool StartRun(CInterpreter& in, CellIndex program) {
     DocumentHost& doc = *in.document;
     if (doc.errorCode) ClearErrors(doc);
     doc.errorPhase = ErrorPhase::Run;
@@ -707,6 +712,16 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
         case FusedOp(F_UPDATE_LIT):
             fused = runFused.template operator()<F_UPDATE_LIT>();
             goto fusedEnd;
+        case FusedOp(F_IF_BLOCKS):
+            if (Val(stack[sp]).type == TYPE_LONG) {
+                const CellIndex chosen = items[Val(stack[sp]).l != 0 ? pos : pos + 1];
+                Drop(stack[sp--]);
+                pos += 2; // a failure in the branch is the IF item's
+                ok = call([&](int32_t& top) { return RunBranch(in, chosen, stack, top); });
+                break;
+            }
+            op = fuse[pos];
+            goto dispatch;
         case FusedOp(F_UPDATE_VAR):
             fused = runFused.template operator()<F_UPDATE_VAR>();
         fusedEnd:
@@ -747,7 +762,7 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
 
 // One run of a program: the checks that start it, a frame, its items, its end.
 template <bool Held, bool Plain>
-bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
+[[gnu::always_inline]] inline bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
     if (!StartRun<Held>(in, program)) return false;
     const ProgramBlock* block = CellAt(program).prog;
     StackArena::Mark mark;

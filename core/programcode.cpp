@@ -107,6 +107,11 @@ bool IsNumberLiteral(const ProgramBlock* block, const uint32_t* ops, int32_t k) 
     return t == TYPE_LONG || t == TYPE_DOUBLE;
 }
 
+bool IsProgramLiteral(const ProgramBlock* block, const uint32_t* ops, int32_t k) {
+    return k < block->count && KindOf(ops[k]) == K_LITERAL &&
+           CellAt(block->items[k]).type == TYPE_PROGRAM;
+}
+
 bool IsVariable(uint32_t op) {
     return KindOf(op) == K_VARIABLE || KindOf(op) == K_PARENTVARIABLE;
 }
@@ -144,6 +149,11 @@ void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse
                 fuse[k] = MakeFuse(F_VAR_VAR, 3);
                 continue;
             }
+        }
+        if (IsProgramLiteral(block, ops, k) && IsProgramLiteral(block, ops, k + 1) &&
+            KindOf(at(2)) == K_BUILTIN && NumberOf(at(2)) == kRowIf) {
+            fuse[k] = MakeFuse(F_IF_BLOCKS, 3);
+            continue;
         }
         if (KindOf(at(1)) == K_BINARY) {
             if (IsNumberLiteral(block, ops, k))

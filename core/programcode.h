@@ -61,6 +61,7 @@ enum FuseKind : uint8_t {
     F_VAR_VAR,    // VAR VAR op
     F_UPDATE_LIT, // v := v op LIT, with v's cell changed in place
     F_UPDATE_VAR, // v := v op w
+    F_IF_BLOCKS,  // IF(c, {...}, {...}): the branch chosen by the long on top is run directly
 };
 
 // A fused operation replaces the first item's operation: K_FUSED plus the fused kind in bits
