@@ -275,15 +275,6 @@ template <bool Plain>
 bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     const BuiltinEntry& e = BuiltinTable[row];
     assert(sp + 1 >= e.nargs);
-    if constexpr (!Plain) {
-        Slot& x = stack[sp];
-        if (e.number && x.type != kBoxed) {
-            x.d = e.number(x.type == TYPE_LONG ? static_cast<double>(x.l) : x.d);
-            x.type = TYPE_DOUBLE;
-            x.self = kNoCell;
-            return true;
-        }
-    }
     if (!CheckArguments(in, e, stack, sp)) return false;
     const int32_t count = HandlerTakes(in, row, stack, sp);
     const int32_t base = sp - count + 1;
@@ -604,6 +595,18 @@ template <bool Plain>
     return true;
 }
 
+// A function of one double (SIN, LOG...) on a number on top of the stack, computed in place;
+// false where the handler must run.
+[[gnu::always_inline]] inline bool NumberFunctionInPlace(uint32_t row, Slot* stack, int32_t sp) {
+    double (*const function)(double) = BuiltinTable[row].number;
+    Slot& x = stack[sp];
+    if (!function || x.type == kBoxed) return false;
+    x.d = function(x.type == TYPE_LONG ? static_cast<double>(x.l) : x.d);
+    x.type = TYPE_DOUBLE;
+    x.self = kNoCell;
+    return true;
+}
+
 // A built-in row on the top entries: the evaluator runs IF and WHILE itself, everything else
 // goes to the row's handler.
 template <bool Plain>
@@ -693,6 +696,7 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
             if (!Plain && ComputeInPlace(number, stack, sp)) break;
             [[fallthrough]];
         case K_BUILTIN:
+            if (!Plain && NumberFunctionInPlace(number, stack, sp)) break;
             ok = call([&](int32_t& top) { return RunOperator<Plain>(in, number, stack, top); });
             break;
         // The plain evaluation never sees a fused operation; where the fast path does not
