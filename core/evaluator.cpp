@@ -425,6 +425,13 @@ bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     return ok;
 }
 
+// The cell of the own or parent's variable that a K_VARIABLE or K_PARENTVARIABLE operation
+// reads.
+[[gnu::always_inline]] inline CellIndex VariableCell(const CInterpreter& in, uint32_t op) {
+    return KindOf(op) == K_VARIABLE ? in.variableValues[NumberOf(op)]
+                                    : in.parent->variableValues[NumberOf(op)];
+}
+
 // The fast path of a fused operation; false when its items must run one by one.
 template <FuseKind Kind, typename Variable>
 [[gnu::always_inline]] inline bool RunFused(CInterpreter& in, uint32_t f, const CellIndex* items,
@@ -467,6 +474,69 @@ template <FuseKind Kind, typename Variable>
     }
 }
 
+// The value of an expression of number literals, variables and binary operators (the items
+// of an F_ASSIGN_EXPR between target and assignment), computed on a few values with the
+// operators the items would use; false where the items must run one by one (an operand that
+// is no number, a division by zero...), which then start afresh, as nothing was changed.
+template <typename Variable>
+[[gnu::always_inline]] inline bool ComputeExpression(const CellIndex* items, const uint32_t* plain,
+                                                     int32_t count, Variable variable,
+                                                     ValueCell& result) {
+    ValueCell values[kMaxExprDepth];
+    int32_t d = -1;
+    for (int32_t k = 0; k < count; ++k) {
+        const uint32_t op = plain[k];
+        switch (KindOf(op)) {
+        case K_LITERAL:
+            values[++d] = CellAt(items[k]);
+            break;
+        case K_VARIABLE:
+        case K_PARENTVARIABLE:
+            values[++d] = CellAt(variable(op));
+            break;
+        default: {
+            ValueCell v;
+            if (!Compute(NumberOf(op), values[d - 1], values[d], v)) return false;
+            values[--d] = v;
+            break;
+        }
+        }
+    }
+    result = values[0];
+    return true;
+}
+
+// The same for the common case of longs only, on plain integers; false when some operand is
+// not a long or the operator does not take longs (a division by zero).
+template <typename Variable>
+[[gnu::always_inline]] inline bool ComputeLongExpression(const CellIndex* items,
+                                                         const uint32_t* plain, int32_t count,
+                                                         Variable variable, int32_t& result) {
+    int32_t values[kMaxExprDepth];
+    int32_t d = -1;
+    for (int32_t k = 0; k < count; ++k) {
+        const uint32_t op = plain[k];
+        const ValueCell* c;
+        switch (KindOf(op)) {
+        case K_LITERAL:
+            c = &CellAt(items[k]);
+            break;
+        case K_VARIABLE:
+        case K_PARENTVARIABLE:
+            c = &CellAt(variable(op));
+            break;
+        default:
+            --d;
+            if (!LongOperation(NumberOf(op), values[d], values[d + 1], values[d])) return false;
+            continue;
+        }
+        if (c->type != TYPE_LONG) return false;
+        values[++d] = c->l;
+    }
+    result = values[0];
+    return true;
+}
+
 // The assignments the compiler marked, on their own kind of target. A number assigned to a
 // variable whose cell no one else holds is written into that cell.
 [[gnu::always_inline]] inline bool AssignVariableOp(CInterpreter& in, bool parentVariable,
@@ -489,6 +559,24 @@ template <FuseKind Kind, typename Variable>
     if (value == kNoCell) return false;
     if (drop) --sp;
     StoreVariable(owner, number, value);
+    return true;
+}
+
+// v := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's offset from the
+// target): false, having changed nothing, when the items must run one by one; otherwise the
+// assignment has run, and `ok` is its outcome.
+[[gnu::always_inline]] inline bool AssignExpression(CInterpreter& in, const CellIndex* items,
+                                                    const uint32_t* plain, int32_t last,
+                                                    Slot* stack, int32_t& sp, bool& ok) {
+    const auto variable = [&](uint32_t v) { return VariableCell(in, v); };
+    ValueCell value;
+    value.type = TYPE_LONG;
+    value.raw = 0;
+    if (!ComputeLongExpression(items + 1, plain + 1, last - 1, variable, value.l) &&
+        !ComputeExpression(items + 1, plain + 1, last - 1, variable, value))
+        return false;
+    SetNumber(stack[++sp], value, kNoCell);
+    ok = AssignVariableOp(in, false, NumberOf(plain[last]), ExtraOf(plain[last]) != 0, stack, sp);
     return true;
 }
 
@@ -635,10 +723,7 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
         sp = top;
         return ok;
     };
-    const auto variable = [&](uint32_t v) -> CellIndex {
-        return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
-                                       : in.parent->variableValues[NumberOf(v)];
-    };
+    const auto variable = [&](uint32_t v) { return VariableCell(in, v); };
     int32_t pos = 0;
     uint32_t op;
     const auto runFused = [&]<FuseKind Kind>() {
@@ -716,6 +801,16 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
         case FusedOp(F_UPDATE_LIT):
             fused = runFused.template operator()<F_UPDATE_LIT>();
             goto fusedEnd;
+        case FusedOp(F_ASSIGN_EXPR): {
+            const int32_t last = pos + static_cast<int32_t>(SpanOf(op)) - 1; // the assignment
+            if (!AssignExpression(in, items + pos, fuse + pos, last - pos, stack, sp, ok)) {
+                op = fuse[pos];
+                goto dispatch;
+            }
+            pos = last;
+            op = fuse[last];
+            break;
+        }
         case FusedOp(F_IF_BLOCKS):
             if (Val(stack[sp]).type == TYPE_LONG) {
                 const CellIndex chosen = items[Val(stack[sp]).l != 0 ? pos : pos + 1];
@@ -810,10 +905,7 @@ struct QuickComparison {
     // The comparison's truth; false when the program must run instead. Leaves the limits and
     // the message pass to the caller.
     [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
-        const auto variable = [&](uint32_t v) {
-            return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
-                                           : in.parent->variableValues[NumberOf(v)];
-        };
+        const auto variable = [&](uint32_t v) { return VariableCell(in, v); };
         const ValueCell& a = CellAt(variable(left));
         const ValueCell& b = CellAt(literal != kNoCell ? literal : variable(right));
         ValueCell value;

@@ -120,6 +120,28 @@ bool IsArithmetic(uint32_t op) {
     return KindOf(op) == K_BINARY && NumberOf(op) <= OP_DIV;
 }
 
+// The item count of `v := expr` from its skipped target at k, where expr is number literals,
+// variables and binary operators, with at least one operator and a shallow stack; 0 otherwise.
+int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k) {
+    const ValueCell& target = CellAt(block->items[k]);
+    if (KindOf(ops[k]) != K_SKIP || target.type != TYPE_VARREF) return 0;
+    constexpr int32_t kMaxSpan = 255;
+    int32_t depth = 0, operators = 0;
+    for (int32_t j = k + 1; j < block->count && j - k < kMaxSpan; ++j) {
+        const uint32_t op = ops[j];
+        if (IsVariable(op) || IsNumberLiteral(block, ops, j)) {
+            if (++depth > kMaxExprDepth) return 0;
+        } else if (KindOf(op) == K_BINARY && depth >= 2) {
+            --depth;
+            ++operators;
+        } else {
+            const bool ends = KindOf(op) == K_ASSIGN_VAR && NumberOf(op) == target.number;
+            return ends && depth == 1 && operators > 0 ? j - k + 1 : 0;
+        }
+    }
+    return 0;
+}
+
 // Writes into `fuse` the operation to run at each position: a fused one or the plain one.
 void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse) {
     const int32_t n = block->count;
@@ -139,6 +161,10 @@ void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse
                 fuse[k] = MakeFuse(F_UPDATE_VAR, 5, drop);
                 continue;
             }
+        }
+        if (const int32_t span = AssignExprSpan(block, ops, k)) {
+            fuse[k] = MakeFuse(F_ASSIGN_EXPR, static_cast<uint32_t>(span));
+            continue;
         }
         if (IsVariable(at(0)) && KindOf(at(2)) == K_BINARY) {
             if (IsNumberLiteral(block, ops, k + 1)) {

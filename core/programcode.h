@@ -55,14 +55,18 @@ constexpr uint32_t ExtraOf(uint32_t op) {
 
 enum FuseKind : uint8_t {
     F_NONE,
-    F_LIT_BINARY, // LIT op: the top of the stack op a literal
-    F_VAR_BINARY, // VAR op: the top of the stack op an own variable
-    F_VAR_LIT,    // VAR LIT op
-    F_VAR_VAR,    // VAR VAR op
-    F_UPDATE_LIT, // v := v op LIT, with v's cell changed in place
-    F_UPDATE_VAR, // v := v op w
-    F_IF_BLOCKS,  // IF(c, {...}, {...}): the branch chosen by the long on top is run directly
+    F_LIT_BINARY,  // LIT op: the top of the stack op a literal
+    F_VAR_BINARY,  // VAR op: the top of the stack op an own variable
+    F_VAR_LIT,     // VAR LIT op
+    F_VAR_VAR,     // VAR VAR op
+    F_UPDATE_LIT,  // v := v op LIT, with v's cell changed in place
+    F_UPDATE_VAR,  // v := v op w
+    F_IF_BLOCKS,   // IF(c, {...}, {...}): the branch chosen by the long on top is run directly
+    F_ASSIGN_EXPR, // v := expr, expr only numbers, variables and binary operators
 };
+
+// The deepest stack an F_ASSIGN_EXPR expression may need.
+inline constexpr int32_t kMaxExprDepth = 8;
 
 // A fused operation replaces the first item's operation: K_FUSED plus the fused kind in bits
 // 0..7, so that the evaluator dispatches on it in one step, the number of items it covers in

@@ -121,7 +121,13 @@ INSTANTIATE_TEST_SUITE_P(
                       PlainCase{"IF(2.5,{1},{2})", 1000}, PlainCase{"IF(1,{1/0},{2})", 1000},
                       PlainCase{"a:=3; IF(a,{a:=a+1},{a})+a", 1000},
                       PlainCase{"f(n):={IF(n<2,{n},{f(n-1)+f(n-2)})}; f(12)", 1000},
-                      PlainCase{"f(n):={IF(n<2,{n},{f(n-1)+f(n-2)})}; f(12)", 300}));
+                      PlainCase{"f(n):={IF(n<2,{n},{f(n-1)+f(n-2)})}; f(12)", 300},
+                      PlainCase{"a:=1; b:=\"x\"; c:=a+b*2; c", 1000},
+                      PlainCase{"a:=5; c:=a*2/(a-5); c", 1000},
+                      PlainCase{"a:=2147483647; c:=a*2+a; c:=c-1.5*a; c", 1000},
+                      PlainCase{"a:=1.5; c:=(a&&1)+2", 1000}, PlainCase{"p:={1}; c:=p+1", 1000},
+                      PlainCase{"b:=2; c:=1+(2+(3+(4+(5+(6+(7+(8+(9+b)))))))); c", 1000},
+                      PlainCase{"a:=3; c:=a; c:=c*c-a; PUSH(c); c:=c+1; POP(0)+c", 1000}));
 
 } // namespace
 } // namespace tivane::test
