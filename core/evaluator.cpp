@@ -562,24 +562,6 @@ template <typename Variable>
     return true;
 }
 
-// v := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's offset from the
-// target): false, having changed nothing, when the items must run one by one; otherwise the
-// assignment has run, and `ok` is its outcome.
-[[gnu::always_inline]] inline bool AssignExpression(CInterpreter& in, const CellIndex* items,
-                                                    const uint32_t* plain, int32_t last,
-                                                    Slot* stack, int32_t& sp, bool& ok) {
-    const auto variable = [&](uint32_t v) { return VariableCell(in, v); };
-    ValueCell value;
-    value.type = TYPE_LONG;
-    value.raw = 0;
-    if (!ComputeLongExpression(items + 1, plain + 1, last - 1, variable, value.l) &&
-        !ComputeExpression(items + 1, plain + 1, last - 1, variable, value))
-        return false;
-    SetNumber(stack[++sp], value, kNoCell);
-    ok = AssignVariableOp(in, false, NumberOf(plain[last]), ExtraOf(plain[last]) != 0, stack, sp);
-    return true;
-}
-
 bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool drop, Slot* stack,
                      int32_t& sp) {
     const Slot& s = stack[sp];
@@ -603,6 +585,28 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
         stack[sp - 1] = s;
         --sp;
     }
+    return true;
+}
+
+// v := expr or a[i] := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's offset
+// from the target): false, having changed nothing, when the items must run one by one; otherwise
+// the assignment has run, and `ok` is its outcome.
+[[gnu::always_inline]] inline bool AssignExpression(CInterpreter& in, const CellIndex* items,
+                                                    const uint32_t* plain, int32_t last,
+                                                    Slot* stack, int32_t& sp, bool& ok) {
+    const auto variable = [&](uint32_t v) { return VariableCell(in, v); };
+    ValueCell value;
+    value.type = TYPE_LONG;
+    value.raw = 0;
+    if (!ComputeLongExpression(items + 1, plain + 1, last - 1, variable, value.l) &&
+        !ComputeExpression(items + 1, plain + 1, last - 1, variable, value))
+        return false;
+    SetNumber(stack[++sp], value, kNoCell);
+    const uint32_t assignment = plain[last];
+    const bool drop = ExtraOf(assignment) != 0;
+    ok = KindOf(assignment) == K_ASSIGN_VAR
+             ? AssignVariableOp(in, false, NumberOf(assignment), drop, stack, sp)
+             : AssignElementOp(in, false, NumberOf(assignment), drop, stack, sp);
     return true;
 }
 

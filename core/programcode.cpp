@@ -120,11 +120,16 @@ bool IsArithmetic(uint32_t op) {
     return KindOf(op) == K_BINARY && NumberOf(op) <= OP_DIV;
 }
 
-// The item count of `v := expr` from its skipped target at k, where expr is number literals,
-// variables and binary operators, with at least one operator and a shallow stack; 0 otherwise.
+// The item count of `v := expr` or `a[i] := expr` from its skipped target at k, where expr is
+// number literals, variables and binary operators, with at least one operator and a shallow
+// stack; 0 otherwise.
 int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k) {
     const ValueCell& target = CellAt(block->items[k]);
-    if (KindOf(ops[k]) != K_SKIP || target.type != TYPE_VARREF) return 0;
+    if (KindOf(ops[k]) != K_SKIP) return 0;
+    OpKind assignment = K_UNKNOWN;
+    if (target.type == TYPE_VARREF) assignment = K_ASSIGN_VAR;
+    if (target.type == TYPE_ARRAYREF) assignment = K_ASSIGN_ELEMENT;
+    if (assignment == K_UNKNOWN) return 0;
     constexpr int32_t kMaxSpan = 255;
     int32_t depth = 0, operators = 0;
     for (int32_t j = k + 1; j < block->count && j - k < kMaxSpan; ++j) {
@@ -135,7 +140,7 @@ int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k
             --depth;
             ++operators;
         } else {
-            const bool ends = KindOf(op) == K_ASSIGN_VAR && NumberOf(op) == target.number;
+            const bool ends = KindOf(op) == assignment && NumberOf(op) == target.number;
             return ends && depth == 1 && operators > 0 ? j - k + 1 : 0;
         }
     }

@@ -127,7 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
                       PlainCase{"a:=2147483647; c:=a*2+a; c:=c-1.5*a; c", 1000},
                       PlainCase{"a:=1.5; c:=(a&&1)+2", 1000}, PlainCase{"p:={1}; c:=p+1", 1000},
                       PlainCase{"b:=2; c:=1+(2+(3+(4+(5+(6+(7+(8+(9+b)))))))); c", 1000},
-                      PlainCase{"a:=3; c:=a; c:=c*c-a; PUSH(c); c:=c+1; POP(0)+c", 1000}));
+                      PlainCase{"a:=3; c:=a; c:=c*c-a; PUSH(c); c:=c+1; POP(0)+c", 1000},
+                      PlainCase{"i:=2; x[i]:=i*i; (x[i+1]:=i/2)+x[i]", 1000},
+                      PlainCase{"i:=1.5; x[i]:=i*2", 1000}, PlainCase{"i:=0-1; x[i]:=i*2;", 1000}));
 
 } // namespace
 } // namespace tivane::test
