@@ -922,7 +922,8 @@ struct QuickComparison {
 // One run of a program the caller holds, on a frame the caller provides, once the caller has
 // made sure that the program is its interpreter's and that the nesting limits are far: the
 // rest of a run's start (errors, the message pass) and its end are as in RunSlots.
-bool RunInFrame(CInterpreter& in, CellIndex program, Slot* stack, Slot* result) {
+[[gnu::always_inline]] inline bool RunInFrame(CInterpreter& in, CellIndex program, Slot* stack,
+                                              Slot* result) {
     DocumentHost& doc = *in.document;
     if (doc.errorCode) ClearErrors(doc);
     doc.errorPhase = ErrorPhase::Run;
