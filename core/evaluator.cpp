@@ -474,13 +474,13 @@ template <FuseKind Kind, typename Variable>
     }
 }
 
-// The value of an expression of number literals, variables and binary operators (the items
+// The value of an expression of number literals, variables, own array elements and binary
+// operators (the items
 // of an F_ASSIGN_EXPR between target and assignment), computed on a few values with the
 // operators the items would use; false where the items must run one by one (an operand that
 // is no number, a division by zero...), which then start afresh, as nothing was changed.
-template <typename Variable>
-[[gnu::always_inline]] inline bool ComputeExpression(const CellIndex* items, const uint32_t* plain,
-                                                     int32_t count, Variable variable,
+[[gnu::always_inline]] inline bool ComputeExpression(const CInterpreter& in, const CellIndex* items,
+                                                     const uint32_t* plain, int32_t count,
                                                      ValueCell& result) {
     ValueCell values[kMaxExprDepth];
     int32_t d = -1;
@@ -492,7 +492,11 @@ template <typename Variable>
             break;
         case K_VARIABLE:
         case K_PARENTVARIABLE:
-            values[++d] = CellAt(variable(op));
+            values[++d] = CellAt(VariableCell(in, op));
+            break;
+        case K_ARRAY:
+            if (values[d].type != TYPE_LONG) return false;
+            values[d] = CellAt(in.arrays[NumberOf(op)].Read(values[d].l));
             break;
         default: {
             ValueCell v;
@@ -508,10 +512,10 @@ template <typename Variable>
 
 // The same for the common case of longs only, on plain integers; false when some operand is
 // not a long or the operator does not take longs (a division by zero).
-template <typename Variable>
-[[gnu::always_inline]] inline bool ComputeLongExpression(const CellIndex* items,
+[[gnu::always_inline]] inline bool ComputeLongExpression(const CInterpreter& in,
+                                                         const CellIndex* items,
                                                          const uint32_t* plain, int32_t count,
-                                                         Variable variable, int32_t& result) {
+                                                         int32_t& result) {
     int32_t values[kMaxExprDepth];
     int32_t d = -1;
     for (int32_t k = 0; k < count; ++k) {
@@ -523,7 +527,10 @@ template <typename Variable>
             break;
         case K_VARIABLE:
         case K_PARENTVARIABLE:
-            c = &CellAt(variable(op));
+            c = &CellAt(VariableCell(in, op));
+            break;
+        case K_ARRAY:
+            c = &CellAt(in.arrays[NumberOf(op)].Read(values[d--]));
             break;
         default:
             --d;
@@ -594,12 +601,11 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
 [[gnu::always_inline]] inline bool AssignExpression(CInterpreter& in, const CellIndex* items,
                                                     const uint32_t* plain, int32_t last,
                                                     Slot* stack, int32_t& sp, bool& ok) {
-    const auto variable = [&](uint32_t v) { return VariableCell(in, v); };
     ValueCell value;
     value.type = TYPE_LONG;
     value.raw = 0;
-    if (!ComputeLongExpression(items + 1, plain + 1, last - 1, variable, value.l) &&
-        !ComputeExpression(items + 1, plain + 1, last - 1, variable, value))
+    if (!ComputeLongExpression(in, items + 1, plain + 1, last - 1, value.l) &&
+        !ComputeExpression(in, items + 1, plain + 1, last - 1, value))
         return false;
     SetNumber(stack[++sp], value, kNoCell);
     const uint32_t assignment = plain[last];

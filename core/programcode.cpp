@@ -121,8 +121,8 @@ bool IsArithmetic(uint32_t op) {
 }
 
 // The item count of `v := expr` or `a[i] := expr` from its skipped target at k, where expr is
-// number literals, variables and binary operators, with at least one operator and a shallow
-// stack; 0 otherwise.
+// number literals, variables, own array elements and binary operators, with at least one
+// operator and a shallow stack; 0 otherwise.
 int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k) {
     const ValueCell& target = CellAt(block->items[k]);
     if (KindOf(ops[k]) != K_SKIP) return 0;
@@ -136,6 +136,8 @@ int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k
         const uint32_t op = ops[j];
         if (IsVariable(op) || IsNumberLiteral(block, ops, j)) {
             if (++depth > kMaxExprDepth) return 0;
+        } else if (KindOf(op) == K_ARRAY && depth >= 1) {
+            // an element of an own array replaces its index
         } else if (KindOf(op) == K_BINARY && depth >= 2) {
             --depth;
             ++operators;

@@ -129,7 +129,10 @@ INSTANTIATE_TEST_SUITE_P(
                       PlainCase{"b:=2; c:=1+(2+(3+(4+(5+(6+(7+(8+(9+b)))))))); c", 1000},
                       PlainCase{"a:=3; c:=a; c:=c*c-a; PUSH(c); c:=c+1; POP(0)+c", 1000},
                       PlainCase{"i:=2; x[i]:=i*i; (x[i+1]:=i/2)+x[i]", 1000},
-                      PlainCase{"i:=1.5; x[i]:=i*2", 1000}, PlainCase{"i:=0-1; x[i]:=i*2;", 1000}));
+                      PlainCase{"i:=1.5; x[i]:=i*2", 1000}, PlainCase{"i:=0-1; x[i]:=i*2;", 1000},
+                      PlainCase{"x[0]:=1.5; x[1]:=2; i:=0; c:=x[i]*x[i+1]; c", 1000},
+                      PlainCase{"i:=0; c:=x[i+5000]+1", 1000}, PlainCase{"i:=0.5; c:=x[i]+1", 1000},
+                      PlainCase{"y[0]:=\"s\"; i:=0; c:=1+y[i]", 1000}));
 
 } // namespace
 } // namespace tivane::test
