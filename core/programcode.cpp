@@ -124,8 +124,8 @@ bool IsArithmetic(uint32_t op) {
 // number literals, variables, own array elements and binary operators, with at least one
 // operator and a shallow stack; 0 otherwise.
 int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k) {
-    const ValueCell& target = CellAt(block->items[k]);
     if (KindOf(ops[k]) != K_SKIP) return 0;
+    const ValueCell& target = CellAt(block->items[k]);
     OpKind assignment = K_UNKNOWN;
     if (target.type == TYPE_VARREF) assignment = K_ASSIGN_VAR;
     if (target.type == TYPE_ARRAYREF) assignment = K_ASSIGN_ELEMENT;

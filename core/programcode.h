@@ -62,7 +62,7 @@ enum FuseKind : uint8_t {
     F_UPDATE_LIT,  // v := v op LIT, with v's cell changed in place
     F_UPDATE_VAR,  // v := v op w
     F_IF_BLOCKS,   // IF(c, {...}, {...}): the branch chosen by the long on top is run directly
-    F_ASSIGN_EXPR, // v := expr or a[i] := expr, expr only numbers, variables and operators
+    F_ASSIGN_EXPR, // v := expr or a[i] := expr on numbers, variables, elements and operators
 };
 
 // The deepest stack an F_ASSIGN_EXPR expression may need.
