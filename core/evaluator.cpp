@@ -37,8 +37,10 @@ public:
         size_t used;
     };
 
-    Slot* Acquire(size_t n, Mark& mark) {
-        mark = {m_block, m_used};
+    // Where the next frame starts, for ReleaseTo once that frame is done.
+    Mark Top() const { return {m_block, m_used}; }
+
+    Slot* Acquire(size_t n) {
         if (m_used + n <= m_size) {
             Slot* frame = m_data + m_used;
             m_used += n;
@@ -271,8 +273,10 @@ int32_t HandlerTakes(const CInterpreter& in, uint32_t row, const Slot* stack, in
 }
 
 // Calls a built-in row's handler on the cells of the top entries, and pushes its result.
+// This and the other steps that may start nested runs are kept out of the item loop: its
+// frame is paid once for each nesting level, so it holds only what the quick steps need.
 template <bool Plain>
-bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
+[[gnu::noinline]] bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     const BuiltinEntry& e = BuiltinTable[row];
     assert(sp + 1 >= e.nargs);
     if (!CheckArguments(in, e, stack, sp)) return false;
@@ -326,8 +330,8 @@ private:
 // Calls a user function of `owner` with its arguments on top of the stack: the parameter
 // variables are bound by exchange with the stack and restored afterwards.
 template <bool Plain>
-bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Slot* stack,
-                      int32_t& sp) {
+[[gnu::noinline]] bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall,
+                                        Slot* stack, int32_t& sp) {
     const UserFunction& f = owner.functions[function];
     const int32_t n = f.nargs;
     const CellIndex body = f.body;
@@ -376,7 +380,7 @@ bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Sl
 bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
 
 // Runs IF's chosen branch, which the caller holds, and pushes its value.
-bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
+[[gnu::noinline]] bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
     Slot value;
     if (!RunEither<true>(in, branch, &value)) return false;
     stack[++sp] = value;
@@ -395,7 +399,7 @@ bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
 
 // IF and WHILE as their handlers run them, but without cells for their arguments and values:
 // the condition and a branch's value stay slots, and the loop body's value is dropped.
-bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
+[[gnu::noinline]] bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     if (!(row == kRowIf && IfArgumentsFit(stack, sp)) &&
         !CheckArguments(in, BuiltinTable[row], stack, sp))
         return false;
@@ -433,16 +437,15 @@ bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
 }
 
 // The fast path of a fused operation; false when its items must run one by one.
-template <FuseKind Kind, typename Variable>
+template <FuseKind Kind>
 [[gnu::always_inline]] inline bool RunFused(CInterpreter& in, uint32_t f, const CellIndex* items,
                                             const uint32_t* ops, Slot* stack, int32_t& sp,
-                                            Variable variable) {
-    ValueCell v;
+                                            ValueCell& v) {
     switch (Kind) {
     case F_VAR_LIT:
     case F_VAR_VAR: {
-        const ValueCell& a = CellAt(variable(ops[0]));
-        const ValueCell& b = CellAt(Kind == F_VAR_LIT ? items[1] : variable(ops[1]));
+        const ValueCell& a = CellAt(VariableCell(in, ops[0]));
+        const ValueCell& b = CellAt(Kind == F_VAR_LIT ? items[1] : VariableCell(in, ops[1]));
         if (!Compute(NumberOf(ops[2]), a, b, v)) return false;
         SetNumber(stack[++sp], v, kNoCell);
         return true;
@@ -450,7 +453,7 @@ template <FuseKind Kind, typename Variable>
     case F_LIT_BINARY:
     case F_VAR_BINARY: {
         Slot& top = stack[sp];
-        const ValueCell& b = CellAt(Kind == F_LIT_BINARY ? items[0] : variable(ops[0]));
+        const ValueCell& b = CellAt(Kind == F_LIT_BINARY ? items[0] : VariableCell(in, ops[0]));
         if (!Compute(NumberOf(ops[1]), Val(top), b, v)) return false;
         Drop(top);
         SetNumber(top, v, kNoCell);
@@ -462,7 +465,7 @@ template <FuseKind Kind, typename Variable>
         const CellIndex slot = in.variableValues[NumberOf(ops[1])];
         ValueCell& a = CellAt(slot);
         if (a.refs != 1) return false;
-        const ValueCell& b = CellAt(Kind == F_UPDATE_LIT ? items[2] : variable(ops[2]));
+        const ValueCell& b = CellAt(Kind == F_UPDATE_LIT ? items[2] : VariableCell(in, ops[2]));
         if (!Compute(NumberOf(ops[3]), a, b, v)) return false;
         a.type = v.type;
         a.raw = v.raw;
@@ -479,9 +482,8 @@ template <FuseKind Kind, typename Variable>
 // of an F_ASSIGN_EXPR between target and assignment), computed on a few values with the
 // operators the items would use; false where the items must run one by one (an operand that
 // is no number, a division by zero...), which then start afresh, as nothing was changed.
-[[gnu::always_inline]] inline bool ComputeExpression(const CInterpreter& in, const CellIndex* items,
-                                                     const uint32_t* plain, int32_t count,
-                                                     ValueCell& result) {
+[[gnu::noinline]] bool ComputeExpression(const CInterpreter& in, const CellIndex* items,
+                                         const uint32_t* plain, int32_t count, ValueCell& result) {
     ValueCell values[kMaxExprDepth];
     int32_t d = -1;
     for (int32_t k = 0; k < count; ++k) {
@@ -595,25 +597,27 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
     return true;
 }
 
-// v := expr or a[i] := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's offset
-// from the target): false, having changed nothing, when the items must run one by one; otherwise
-// the assignment has run, and `ok` is its outcome.
-[[gnu::always_inline]] inline bool AssignExpression(CInterpreter& in, const CellIndex* items,
+// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
+// and failed or succeeded.
+enum class Step { Aside, Failed, Done };
+
+// v := expr or a[i] := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's
+// offset from the target).
+[[gnu::always_inline]] inline Step AssignExpression(CInterpreter& in, const CellIndex* items,
                                                     const uint32_t* plain, int32_t last,
-                                                    Slot* stack, int32_t& sp, bool& ok) {
-    ValueCell value;
+                                                    Slot* stack, int32_t& sp, ValueCell& value) {
     value.type = TYPE_LONG;
     value.raw = 0;
     if (!ComputeLongExpression(in, items + 1, plain + 1, last - 1, value.l) &&
         !ComputeExpression(in, items + 1, plain + 1, last - 1, value))
-        return false;
+        return Step::Aside;
     SetNumber(stack[++sp], value, kNoCell);
     const uint32_t assignment = plain[last];
     const bool drop = ExtraOf(assignment) != 0;
-    ok = KindOf(assignment) == K_ASSIGN_VAR
-             ? AssignVariableOp(in, false, NumberOf(assignment), drop, stack, sp)
-             : AssignElementOp(in, false, NumberOf(assignment), drop, stack, sp);
-    return true;
+    const bool ok = KindOf(assignment) == K_ASSIGN_VAR
+                        ? AssignVariableOp(in, false, NumberOf(assignment), drop, stack, sp)
+                        : AssignElementOp(in, false, NumberOf(assignment), drop, stack, sp);
+    return ok ? Step::Done : Step::Failed;
 }
 
 // The checks and the message pass that start a run: false, with the error set and a trace
@@ -666,26 +670,28 @@ template <bool Plain>
 template <bool Plain>
 [[gnu::always_inline]] inline bool ReadElement(CInterpreter& in, bool own, uint32_t number,
                                                Slot* stack, int32_t& sp) {
-    const Slot index = stack[sp];
-    if (Val(index).type != TYPE_LONG) {
+    const ValueCell& index = Val(stack[sp]);
+    if (index.type != TYPE_LONG) {
         SetError(in, ERR_INVALID_TYPE);
         return false;
     }
-    const CellIndex v = (own ? in : *in.parent).arrays[number].Read(Val(index).l);
+    const CellIndex v = (own ? in : *in.parent).arrays[number].Read(index.l);
     if (!own && CellAt(v).type == TYPE_PROGRAM) {
         SetError(in, ERR_PROGRAM_FROM_PARENT);
         return false;
     }
+    // The index's cell, if it has one, is let go once the element has taken its slot.
+    const CellIndex indexCell = stack[sp].type == kBoxed ? stack[sp].self : kNotValid;
     --sp;
     PushHeld<Plain>(stack, sp, v);
-    Drop(index);
+    Release(indexCell);
     return true;
 }
 
 // A binary operator on two numbers on top of the stack, computed in place; false where the
 // operator's handler must decide.
-[[gnu::always_inline]] inline bool ComputeInPlace(uint32_t row, Slot* stack, int32_t& sp) {
-    ValueCell value;
+[[gnu::always_inline]] inline bool ComputeInPlace(uint32_t row, Slot* stack, int32_t& sp,
+                                                  ValueCell& value) {
     if (!Compute(row, Val(stack[sp - 1]), Val(stack[sp]), value)) return false;
     Drop(stack[sp]);
     Drop(stack[--sp]);
@@ -708,37 +714,36 @@ template <bool Plain>
 // A built-in row on the top entries: the evaluator runs IF and WHILE itself, everything else
 // goes to the row's handler.
 template <bool Plain>
-bool RunOperator(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
+[[gnu::noinline]] bool RunOperator(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     if (!Plain && (row == kRowIf || row == kRowWhile)) return RunControl(in, row, stack, sp);
     return CallBuiltin<Plain>(in, row, stack, sp);
 }
 
+// How a program's items ended: 0 or the failing item's position (1-based), and the top of
+// their stack.
+struct ItemsEnd {
+    int32_t fail;
+    int32_t sp;
+};
+
 // Runs the items of one program on `stack` (a frame of at least count + 1 slots), leaving
 // what they push there. The plain evaluation takes each item as the compiler wrote it and
 // calls a handler for every operator; the other uses the evaluator's code: fused operations,
-// assignments that store directly, and numbers held by value. 0, or the failing item's
-// position (1-based).
+// assignments that store directly, and numbers held by value.
 template <bool Plain>
-int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32_t& spOut) {
+ItemsEnd RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack) {
     // Kept in locals: stores to the stack could otherwise alias them and force reloads.
     const int32_t n = block->count;
     const CellIndex* items = block->items;
     const uint32_t* ops = ProgramOps(block);
     const uint32_t* fuse = ProgramFuse(block);
-    int32_t sp = spOut;
-    // The calls that are not inlined work on a copy, so that `sp` stays in a register.
-    const auto call = [&](auto step) {
-        int32_t top = sp;
-        const bool ok = step(top);
-        sp = top;
-        return ok;
-    };
-    const auto variable = [&](uint32_t v) { return VariableCell(in, v); };
+    int32_t sp = -1;
+    // The calls that are not inlined work on a copy, so that `sp` stays in a register. No
+    // lambdas and few locals here: each nesting level of runs pays for this frame.
+    int32_t top;
+    ValueCell scratch; // the value computed by a quick step
     int32_t pos = 0;
     uint32_t op;
-    const auto runFused = [&]<FuseKind Kind>() {
-        return RunFused<Kind>(in, op, items + pos, fuse + pos, stack, sp, variable);
-    };
     for (; pos < n; ++pos) {
         op = Plain ? DecodeItem(CellAt(items[pos])) : ops[pos];
     dispatch:
@@ -762,15 +767,15 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
             ok = ReadElement<Plain>(in, KindOf(op) == K_ARRAY, number, stack, sp);
             break;
         case K_USERFUNC:
-            ok = call([&](int32_t& top) {
-                return CallUserFunction<Plain>(in, static_cast<int32_t>(number), false, stack, top);
-            });
+            top = sp;
+            ok = CallUserFunction<Plain>(in, static_cast<int32_t>(number), false, stack, top);
+            sp = top;
             break;
         case K_PARENTUSERFUNC:
-            ok = call([&](int32_t& top) {
-                return CallUserFunction<Plain>(*in.parent, static_cast<int32_t>(number), true,
-                                               stack, top);
-            });
+            top = sp;
+            ok =
+                CallUserFunction<Plain>(*in.parent, static_cast<int32_t>(number), true, stack, top);
+            sp = top;
             break;
         case K_SEQUENCE:
             Drop(stack[sp--]);
@@ -782,41 +787,46 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
             break;
         case K_ASSIGN_ELEMENT:
         case K_ASSIGN_PARENTELEM:
-            ok = call([&](int32_t& top) {
-                return AssignElementOp(in, KindOf(op) == K_ASSIGN_PARENTELEM, number,
-                                       ExtraOf(op) != 0, stack, top);
-            });
+            top = sp;
+            ok = AssignElementOp(in, KindOf(op) == K_ASSIGN_PARENTELEM, number, ExtraOf(op) != 0,
+                                 stack, top);
+            sp = top;
             break;
         case K_BINARY:
-            if (!Plain && ComputeInPlace(number, stack, sp)) break;
+            if (!Plain && ComputeInPlace(number, stack, sp, scratch)) break;
             [[fallthrough]];
         case K_BUILTIN:
             if (!Plain && NumberFunctionInPlace(number, stack, sp)) break;
-            ok = call([&](int32_t& top) { return RunOperator<Plain>(in, number, stack, top); });
+            top = sp;
+            ok = RunOperator<Plain>(in, number, stack, top);
+            sp = top;
             break;
         // The plain evaluation never sees a fused operation; where the fast path does not
         // apply, the item's own operation runs.
         case FusedOp(F_LIT_BINARY):
-            fused = runFused.template operator()<F_LIT_BINARY>();
+            fused = RunFused<F_LIT_BINARY>(in, op, items + pos, fuse + pos, stack, sp, scratch);
             goto fusedEnd;
         case FusedOp(F_VAR_BINARY):
-            fused = runFused.template operator()<F_VAR_BINARY>();
+            fused = RunFused<F_VAR_BINARY>(in, op, items + pos, fuse + pos, stack, sp, scratch);
             goto fusedEnd;
         case FusedOp(F_VAR_LIT):
-            fused = runFused.template operator()<F_VAR_LIT>();
+            fused = RunFused<F_VAR_LIT>(in, op, items + pos, fuse + pos, stack, sp, scratch);
             goto fusedEnd;
         case FusedOp(F_VAR_VAR):
-            fused = runFused.template operator()<F_VAR_VAR>();
+            fused = RunFused<F_VAR_VAR>(in, op, items + pos, fuse + pos, stack, sp, scratch);
             goto fusedEnd;
         case FusedOp(F_UPDATE_LIT):
-            fused = runFused.template operator()<F_UPDATE_LIT>();
+            fused = RunFused<F_UPDATE_LIT>(in, op, items + pos, fuse + pos, stack, sp, scratch);
             goto fusedEnd;
         case FusedOp(F_ASSIGN_EXPR): {
             const int32_t last = pos + static_cast<int32_t>(SpanOf(op)) - 1; // the assignment
-            if (!AssignExpression(in, items + pos, fuse + pos, last - pos, stack, sp, ok)) {
+            const Step step =
+                AssignExpression(in, items + pos, fuse + pos, last - pos, stack, sp, scratch);
+            if (step == Step::Aside) {
                 op = fuse[pos];
                 goto dispatch;
             }
+            ok = step == Step::Done;
             pos = last;
             op = fuse[last];
             break;
@@ -826,13 +836,15 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
                 const CellIndex chosen = items[Val(stack[sp]).l != 0 ? pos : pos + 1];
                 Drop(stack[sp--]);
                 pos += 2; // a failure in the branch is the IF item's
-                ok = call([&](int32_t& top) { return RunBranch(in, chosen, stack, top); });
+                top = sp;
+                ok = RunBranch(in, chosen, stack, top);
+                sp = top;
                 break;
             }
             op = fuse[pos];
             goto dispatch;
         case FusedOp(F_UPDATE_VAR):
-            fused = runFused.template operator()<F_UPDATE_VAR>();
+            fused = RunFused<F_UPDATE_VAR>(in, op, items + pos, fuse + pos, stack, sp, scratch);
         fusedEnd:
             if (fused) {
                 pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0)) - 1;
@@ -849,14 +861,15 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
         if (!ok) break;
         pos += static_cast<int32_t>(ExtraOf(op));
     }
-    spOut = sp;
-    return pos < n ? pos + 1 : 0;
+    return {pos < n ? pos + 1 : 0, sp};
 }
 
 // Ends a run on its frame: a failure adds the run's trace record; otherwise the top entry is
 // the value (NOT VALID for an empty stack), and the rest is dropped.
-[[gnu::always_inline]] inline void FinishRun(CInterpreter& in, CellIndex program, int32_t fail,
-                                             Slot* stack, int32_t sp, Slot* result) {
+[[gnu::always_inline]] inline void FinishRun(CInterpreter& in, CellIndex program, ItemsEnd end,
+                                             Slot* stack, Slot* result) {
+    const int32_t fail = end.fail;
+    int32_t sp = end.sp;
     if (fail != 0) {
         PushTrace(*in.document, program, static_cast<int16_t>(in.parent ? fail : -fail));
     } else if (result) {
@@ -871,11 +884,11 @@ int32_t RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32
 
 // One run of a program: the checks that start it, a frame, its items, its end.
 template <bool Held, bool Plain>
-[[gnu::always_inline]] inline bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
+bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
     if (!StartRun<Held>(in, program)) return false;
     const ProgramBlock* block = CellAt(program).prog;
-    StackArena::Mark mark;
-    Slot* stack = g_arena.Acquire(static_cast<size_t>(block->count) + 1, mark);
+    const StackArena::Mark mark = g_arena.Top();
+    Slot* stack = g_arena.Acquire(static_cast<size_t>(block->count) + 1);
     if (!stack) {
         if constexpr (!Held) Release(program);
         SetError(in, ERR_NO_MEMORY);
@@ -883,13 +896,12 @@ template <bool Held, bool Plain>
         return false;
     }
     ++g_runDepth;
-    int32_t sp = -1;
-    const int32_t fail = RunItems<Plain>(in, block, stack, sp);
+    const ItemsEnd end = RunItems<Plain>(in, block, stack);
     --g_runDepth;
-    FinishRun(in, program, fail, stack, sp, result);
+    FinishRun(in, program, end, stack, result);
     g_arena.ReleaseTo(mark);
     if constexpr (!Held) Release(program);
-    return fail == 0;
+    return end.fail == 0;
 }
 
 // A condition program that is one comparison of numbers (`i < n`, `i <= n`), decoded once so
@@ -941,11 +953,10 @@ struct QuickComparison {
         }
     }
     ++g_runDepth;
-    int32_t sp = -1;
-    const int32_t fail = RunItems<false>(in, CellAt(program).prog, stack, sp);
+    const ItemsEnd end = RunItems<false>(in, CellAt(program).prog, stack);
     --g_runDepth;
-    FinishRun(in, program, fail, stack, sp, result);
-    return fail == 0;
+    FinishRun(in, program, end, stack, result);
+    return end.fail == 0;
 }
 
 // Whether a condition's value lets the loop go on; false with the error set when it is no long.
@@ -968,9 +979,8 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
     if (test->owner != in.serial || work->owner != in.serial ||
         g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
         return RunWhileLoop(in, condition, body);
-    StackArena::Mark mark;
-    Slot* stack =
-        g_arena.Acquire(static_cast<size_t>(std::max(test->count, work->count)) + 1, mark);
+    const StackArena::Mark mark = g_arena.Top();
+    Slot* stack = g_arena.Acquire(static_cast<size_t>(std::max(test->count, work->count)) + 1);
     if (!stack) return RunWhileLoop(in, condition, body);
     const QuickComparison quick(test);
     bool ok = true;
