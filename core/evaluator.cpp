@@ -478,10 +478,10 @@ template <FuseKind Kind>
 }
 
 // The value of an expression of number literals, variables, own array elements and binary
-// operators (the items
-// of an F_ASSIGN_EXPR between target and assignment), computed on a few values with the
-// operators the items would use; false where the items must run one by one (an operand that
-// is no number, a division by zero...), which then start afresh, as nothing was changed.
+// operators (the items of an F_ASSIGN_EXPR between target and assignment), computed on a few
+// values with the operators the items would use; false where the items must run one by one
+// (an operand that is no number, a division by zero...), which then start afresh, as nothing
+// was changed.
 [[gnu::noinline]] bool ComputeExpression(const CInterpreter& in, const CellIndex* items,
                                          const uint32_t* plain, int32_t count, ValueCell& result) {
     ValueCell values[kMaxExprDepth];
