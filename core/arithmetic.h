@@ -113,10 +113,11 @@ inline int32_t Wrap(uint32_t v) {
         out.type = TYPE_LONG;
         return LongOperation(row, a.l, b.l, out.l);
     }
-    const auto isNumber = [](const ValueCell& c) {
-        return c.type == TYPE_LONG || c.type == TYPE_DOUBLE;
-    };
-    if (!isNumber(a) || !isNumber(b)) return false;
+    // No helper lambda: the evaluator inlines this many times into its item loop, and an
+    // instrumented build gives each inlined closure a stack slot of its own.
+    if ((a.type != TYPE_LONG && a.type != TYPE_DOUBLE) ||
+        (b.type != TYPE_LONG && b.type != TYPE_DOUBLE))
+        return false;
     const double x = a.type == TYPE_LONG ? static_cast<double>(a.l) : a.d;
     const double y = b.type == TYPE_LONG ? static_cast<double>(b.l) : b.d;
     return DoubleOperation(row, x, y, out);

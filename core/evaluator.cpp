@@ -37,8 +37,10 @@ public:
         size_t used;
     };
 
-    Slot* Acquire(size_t n, Mark& mark) {
-        mark = {m_block, m_used};
+    // Where the next frame starts, for ReleaseTo once that frame is done.
+    Mark Top() const { return {m_block, m_used}; }
+
+    Slot* Acquire(size_t n) {
         if (m_used + n <= m_size) {
             Slot* frame = m_data + m_used;
             m_used += n;
@@ -119,10 +121,14 @@ constexpr size_t kQuickStackMargin = size_t{256} << 10;
 // The lowest frame address a run may start at, set by each outermost run.
 uintptr_t g_stackFloor = 0;
 
-bool StackExhausted(size_t margin = 0) {
+[[gnu::noinline]] void SetStackFloor(uintptr_t here) {
+    g_stackFloor = here > StackBudget() ? here - StackBudget() : 0;
+}
+
+[[gnu::always_inline]] inline bool StackExhausted(size_t margin = 0) {
     const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
     if (g_runDepth == 0) {
-        g_stackFloor = here > StackBudget() ? here - StackBudget() : 0;
+        SetStackFloor(here);
         return false;
     }
     return here < g_stackFloor + margin;
@@ -267,19 +273,12 @@ int32_t HandlerTakes(const CInterpreter& in, uint32_t row, const Slot* stack, in
 }
 
 // Calls a built-in row's handler on the cells of the top entries, and pushes its result.
+// This and the other steps that may start nested runs are kept out of the item loop: its
+// frame is paid once for each nesting level, so it holds only what the quick steps need.
 template <bool Plain>
-bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
+[[gnu::noinline]] bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     const BuiltinEntry& e = BuiltinTable[row];
     assert(sp + 1 >= e.nargs);
-    if constexpr (!Plain) {
-        Slot& x = stack[sp];
-        if (e.number && x.type != kBoxed) {
-            x.d = e.number(x.type == TYPE_LONG ? static_cast<double>(x.l) : x.d);
-            x.type = TYPE_DOUBLE;
-            x.self = kNoCell;
-            return true;
-        }
-    }
     if (!CheckArguments(in, e, stack, sp)) return false;
     const int32_t count = HandlerTakes(in, row, stack, sp);
     const int32_t base = sp - count + 1;
@@ -331,8 +330,8 @@ private:
 // Calls a user function of `owner` with its arguments on top of the stack: the parameter
 // variables are bound by exchange with the stack and restored afterwards.
 template <bool Plain>
-bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Slot* stack,
-                      int32_t& sp) {
+[[gnu::noinline]] bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall,
+                                        Slot* stack, int32_t& sp) {
     const UserFunction& f = owner.functions[function];
     const int32_t n = f.nargs;
     const CellIndex body = f.body;
@@ -378,14 +377,36 @@ bool CallUserFunction(CInterpreter& owner, int32_t function, bool parentCall, Sl
     return true;
 }
 
+bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
+
+// Runs IF's chosen branch, which the caller holds, and pushes its value.
+[[gnu::noinline]] bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
+    Slot value;
+    if (!RunEither<true>(in, branch, &value)) return false;
+    stack[++sp] = value;
+    return in.document->errorCode == 0;
+}
+
+// Whether IF's arguments are what CheckArguments would leave unchanged, as they mostly are: a
+// condition and two branches its masks accept as they are, the branches of one type.
+[[gnu::always_inline]] inline bool IfArgumentsFit(const Slot* stack, int32_t sp) {
+    const uint16_t* mask = BuiltinTable[kRowIf].argMask;
+    const uint16_t otherwise = Val(stack[sp]).type;
+    const uint16_t then = Val(stack[sp - 1]).type;
+    return (Val(stack[sp - 2]).type & mask[2]) && (then & mask[1]) && (otherwise & mask[0]) &&
+           then == otherwise;
+}
+
 // IF and WHILE as their handlers run them, but without cells for their arguments and values:
 // the condition and a branch's value stay slots, and the loop body's value is dropped.
-bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
-    if (!CheckArguments(in, BuiltinTable[row], stack, sp)) return false;
+[[gnu::noinline]] bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
+    if (!(row == kRowIf && IfArgumentsFit(stack, sp)) &&
+        !CheckArguments(in, BuiltinTable[row], stack, sp))
+        return false;
     if (row == kRowWhile) {
         const CellIndex body = stack[sp--].self;
         const CellIndex condition = stack[sp--].self;
-        const bool ok = RunWhileLoop(in, condition, body);
+        const bool ok = RunLoopInFrame(in, condition, body);
         Release(body);
         Release(condition);
         if (!ok) return false;
@@ -403,25 +424,28 @@ bool RunControl(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
         stack[++sp] = chosen;
         return true;
     }
-    Slot value;
-    const bool ok = RunEither<true>(in, chosen.self, &value);
+    const bool ok = RunBranch(in, chosen.self, stack, sp);
     Release(chosen.self);
-    if (!ok) return false;
-    stack[++sp] = value;
-    return in.document->errorCode == 0;
+    return ok;
+}
+
+// The cell of the own or parent's variable that a K_VARIABLE or K_PARENTVARIABLE operation
+// reads.
+[[gnu::always_inline]] inline CellIndex VariableCell(const CInterpreter& in, uint32_t op) {
+    return KindOf(op) == K_VARIABLE ? in.variableValues[NumberOf(op)]
+                                    : in.parent->variableValues[NumberOf(op)];
 }
 
 // The fast path of a fused operation; false when its items must run one by one.
-template <typename Variable>
+template <FuseKind Kind>
 [[gnu::always_inline]] inline bool RunFused(CInterpreter& in, uint32_t f, const CellIndex* items,
                                             const uint32_t* ops, Slot* stack, int32_t& sp,
-                                            Variable variable) {
-    ValueCell v;
-    switch (FuseKindOf(f)) {
+                                            ValueCell& v) {
+    switch (Kind) {
     case F_VAR_LIT:
     case F_VAR_VAR: {
-        const ValueCell& a = CellAt(variable(ops[0]));
-        const ValueCell& b = CellAt(FuseKindOf(f) == F_VAR_LIT ? items[1] : variable(ops[1]));
+        const ValueCell& a = CellAt(VariableCell(in, ops[0]));
+        const ValueCell& b = CellAt(Kind == F_VAR_LIT ? items[1] : VariableCell(in, ops[1]));
         if (!Compute(NumberOf(ops[2]), a, b, v)) return false;
         SetNumber(stack[++sp], v, kNoCell);
         return true;
@@ -429,7 +453,7 @@ template <typename Variable>
     case F_LIT_BINARY:
     case F_VAR_BINARY: {
         Slot& top = stack[sp];
-        const ValueCell& b = CellAt(FuseKindOf(f) == F_LIT_BINARY ? items[0] : variable(ops[0]));
+        const ValueCell& b = CellAt(Kind == F_LIT_BINARY ? items[0] : VariableCell(in, ops[0]));
         if (!Compute(NumberOf(ops[1]), Val(top), b, v)) return false;
         Drop(top);
         SetNumber(top, v, kNoCell);
@@ -441,7 +465,7 @@ template <typename Variable>
         const CellIndex slot = in.variableValues[NumberOf(ops[1])];
         ValueCell& a = CellAt(slot);
         if (a.refs != 1) return false;
-        const ValueCell& b = CellAt(FuseKindOf(f) == F_UPDATE_LIT ? items[2] : variable(ops[2]));
+        const ValueCell& b = CellAt(Kind == F_UPDATE_LIT ? items[2] : VariableCell(in, ops[2]));
         if (!Compute(NumberOf(ops[3]), a, b, v)) return false;
         a.type = v.type;
         a.raw = v.raw;
@@ -451,6 +475,75 @@ template <typename Variable>
     default:
         return false;
     }
+}
+
+// The value of an expression of number literals, variables, own array elements and binary
+// operators (the items of an F_ASSIGN_EXPR between target and assignment), computed on a few
+// values with the operators the items would use; false where the items must run one by one
+// (an operand that is no number, a division by zero...), which then start afresh, as nothing
+// was changed.
+[[gnu::noinline]] bool ComputeExpression(const CInterpreter& in, const CellIndex* items,
+                                         const uint32_t* plain, int32_t count, ValueCell& result) {
+    ValueCell values[kMaxExprDepth];
+    int32_t d = -1;
+    for (int32_t k = 0; k < count; ++k) {
+        const uint32_t op = plain[k];
+        switch (KindOf(op)) {
+        case K_LITERAL:
+            values[++d] = CellAt(items[k]);
+            break;
+        case K_VARIABLE:
+        case K_PARENTVARIABLE:
+            values[++d] = CellAt(VariableCell(in, op));
+            break;
+        case K_ARRAY:
+            if (values[d].type != TYPE_LONG) return false;
+            values[d] = CellAt(in.arrays[NumberOf(op)].Read(values[d].l));
+            break;
+        default: {
+            ValueCell v;
+            if (!Compute(NumberOf(op), values[d - 1], values[d], v)) return false;
+            values[--d] = v;
+            break;
+        }
+        }
+    }
+    result = values[0];
+    return true;
+}
+
+// The same for the common case of longs only, on plain integers; false when some operand is
+// not a long or the operator does not take longs (a division by zero).
+[[gnu::always_inline]] inline bool ComputeLongExpression(const CInterpreter& in,
+                                                         const CellIndex* items,
+                                                         const uint32_t* plain, int32_t count,
+                                                         int32_t& result) {
+    int32_t values[kMaxExprDepth];
+    int32_t d = -1;
+    for (int32_t k = 0; k < count; ++k) {
+        const uint32_t op = plain[k];
+        const ValueCell* c;
+        switch (KindOf(op)) {
+        case K_LITERAL:
+            c = &CellAt(items[k]);
+            break;
+        case K_VARIABLE:
+        case K_PARENTVARIABLE:
+            c = &CellAt(VariableCell(in, op));
+            break;
+        case K_ARRAY:
+            c = &CellAt(in.arrays[NumberOf(op)].Read(values[d--]));
+            break;
+        default:
+            --d;
+            if (!LongOperation(NumberOf(op), values[d], values[d + 1], values[d])) return false;
+            continue;
+        }
+        if (c->type != TYPE_LONG) return false;
+        values[++d] = c->l;
+    }
+    result = values[0];
+    return true;
 }
 
 // The assignments the compiler marked, on their own kind of target. A number assigned to a
@@ -504,10 +597,33 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
     return true;
 }
 
+// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
+// and failed or succeeded.
+enum class Step { Aside, Failed, Done };
+
+// v := expr or a[i] := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's
+// offset from the target).
+[[gnu::always_inline]] inline Step AssignExpression(CInterpreter& in, const CellIndex* items,
+                                                    const uint32_t* plain, int32_t last,
+                                                    Slot* stack, int32_t& sp, ValueCell& value) {
+    value.type = TYPE_LONG;
+    value.raw = 0;
+    if (!ComputeLongExpression(in, items + 1, plain + 1, last - 1, value.l) &&
+        !ComputeExpression(in, items + 1, plain + 1, last - 1, value))
+        return Step::Aside;
+    SetNumber(stack[++sp], value, kNoCell);
+    const uint32_t assignment = plain[last];
+    const bool drop = ExtraOf(assignment) != 0;
+    const bool ok = KindOf(assignment) == K_ASSIGN_VAR
+                        ? AssignVariableOp(in, false, NumberOf(assignment), drop, stack, sp)
+                        : AssignElementOp(in, false, NumberOf(assignment), drop, stack, sp);
+    return ok ? Step::Done : Step::Failed;
+}
+
 // The checks and the message pass that start a run: false, with the error set and a trace
 // record added, when the run cannot start.
 template <bool Held>
-bool StartRun(CInterpreter& in, CellIndex program) {
+[[gnu::always_inline]] inline bool StartRun(CInterpreter& in, CellIndex program) {
     DocumentHost& doc = *in.document;
     if (doc.errorCode) ClearErrors(doc);
     doc.errorPhase = ErrorPhase::Run;
@@ -537,96 +653,129 @@ bool StartRun(CInterpreter& in, CellIndex program) {
     return true;
 }
 
-// Runs the items of one program. The plain evaluation takes each item as the compiler wrote
-// it and calls a handler for every operator; the other uses the evaluator's code: fused
-// operations, assignments that store directly, and numbers held by value.
-template <bool Held, bool Plain>
-bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
-    if (!StartRun<Held>(in, program)) return false;
-    DocumentHost& doc = *in.document;
-    const ProgramBlock* block = CellAt(program).prog;
+// Pushes variable `number` of the parent; a PROGRAM there cannot be read from here.
+template <bool Plain>
+[[gnu::always_inline]] inline bool PushParentVariable(CInterpreter& in, uint32_t number,
+                                                      Slot* stack, int32_t& sp) {
+    const CellIndex v = in.parent->variableValues[number];
+    if (CellAt(v).type == TYPE_PROGRAM) {
+        SetError(in, ERR_PROGRAM_FROM_PARENT);
+        return false;
+    }
+    PushHeld<Plain>(stack, sp, v);
+    return true;
+}
+
+// Replaces the index on top of the stack by the element of an own or the parent's array.
+template <bool Plain>
+[[gnu::always_inline]] inline bool ReadElement(CInterpreter& in, bool own, uint32_t number,
+                                               Slot* stack, int32_t& sp) {
+    const ValueCell& index = Val(stack[sp]);
+    if (index.type != TYPE_LONG) {
+        SetError(in, ERR_INVALID_TYPE);
+        return false;
+    }
+    const CellIndex v = (own ? in : *in.parent).arrays[number].Read(index.l);
+    if (!own && CellAt(v).type == TYPE_PROGRAM) {
+        SetError(in, ERR_PROGRAM_FROM_PARENT);
+        return false;
+    }
+    // The index's cell, if it has one, is let go once the element has taken its slot.
+    const CellIndex indexCell = stack[sp].type == kBoxed ? stack[sp].self : kNotValid;
+    --sp;
+    PushHeld<Plain>(stack, sp, v);
+    Release(indexCell);
+    return true;
+}
+
+// A binary operator on two numbers on top of the stack, computed in place; false where the
+// operator's handler must decide.
+[[gnu::always_inline]] inline bool ComputeInPlace(uint32_t row, Slot* stack, int32_t& sp,
+                                                  ValueCell& value) {
+    if (!Compute(row, Val(stack[sp - 1]), Val(stack[sp]), value)) return false;
+    Drop(stack[sp]);
+    Drop(stack[--sp]);
+    SetNumber(stack[sp], value, kNoCell);
+    return true;
+}
+
+// A function of one double (SIN, LOG...) on a number on top of the stack, computed in place;
+// false where the handler must run.
+[[gnu::always_inline]] inline bool NumberFunctionInPlace(uint32_t row, Slot* stack, int32_t sp) {
+    double (*const function)(double) = BuiltinTable[row].number;
+    Slot& x = stack[sp];
+    if (!function || x.type == kBoxed) return false;
+    x.d = function(x.type == TYPE_LONG ? static_cast<double>(x.l) : x.d);
+    x.type = TYPE_DOUBLE;
+    x.self = kNoCell;
+    return true;
+}
+
+// A built-in row on the top entries: the evaluator runs IF and WHILE itself, everything else
+// goes to the row's handler.
+template <bool Plain>
+[[gnu::noinline]] bool RunOperator(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
+    if (!Plain && (row == kRowIf || row == kRowWhile)) return RunControl(in, row, stack, sp);
+    return CallBuiltin<Plain>(in, row, stack, sp);
+}
+
+// How a program's items ended: 0 or the failing item's position (1-based), and the top of
+// their stack.
+struct ItemsEnd {
+    int32_t fail;
+    int32_t sp;
+};
+
+// Runs the items of one program on `stack` (a frame of at least count + 1 slots), leaving
+// what they push there. The plain evaluation takes each item as the compiler wrote it and
+// calls a handler for every operator; the other uses the evaluator's code: fused operations,
+// assignments that store directly, and numbers held by value.
+template <bool Plain>
+ItemsEnd RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack) {
+    // Kept in locals: stores to the stack could otherwise alias them and force reloads.
     const int32_t n = block->count;
     const CellIndex* items = block->items;
     const uint32_t* ops = ProgramOps(block);
-    StackArena::Mark mark;
-    Slot* stack = g_arena.Acquire(static_cast<size_t>(n) + 1, mark);
-    if (!stack) {
-        if constexpr (!Held) Release(program);
-        SetError(in, ERR_NO_MEMORY);
-        PushTrace(doc, program, 0);
-        return false;
-    }
-    ++g_runDepth;
     const uint32_t* fuse = ProgramFuse(block);
     int32_t sp = -1;
-    int32_t pos = 0;  // the next item
-    int32_t fail = 0; // the failing item's position (1-based)
-    CInterpreter* parent = in.parent;
-    auto variable = [&](uint32_t op) -> CellIndex {
-        return KindOf(op) == K_VARIABLE ? in.variableValues[NumberOf(op)]
-                                        : parent->variableValues[NumberOf(op)];
-    };
-    while (pos < n) {
-        const CellIndex item = items[pos];
-        uint32_t op;
-        if constexpr (Plain) {
-            op = DecodeItem(CellAt(item));
-        } else {
-            op = ops[pos];
-            if (KindOf(op) == K_FUSED) {
-                if (RunFused(in, op, items + pos, fuse + pos, stack, sp, variable)) {
-                    pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0));
-                    continue;
-                }
-                op = fuse[pos]; // the item's own operation
-            }
-        }
+    // The calls that are not inlined work on a copy, so that `sp` stays in a register. No
+    // lambdas and few locals here: each nesting level of runs pays for this frame.
+    int32_t top;
+    ValueCell scratch; // the value computed by a quick step
+    int32_t pos = 0;
+    uint32_t op;
+    for (; pos < n; ++pos) {
+        op = Plain ? DecodeItem(CellAt(items[pos])) : ops[pos];
+    dispatch:
         const uint32_t number = NumberOf(op);
         bool ok = true;
-        switch (KindOf(op)) {
+        bool fused;
+        switch (op & 0xFF) {
         case K_LITERAL:
-            PushHeld<Plain>(stack, sp, item);
+            PushHeld<Plain>(stack, sp, items[pos]);
             break;
         case K_SKIP:
-            break;
+            continue;
         case K_VARIABLE:
             PushHeld<Plain>(stack, sp, in.variableValues[number]);
             break;
-        case K_PARENTVARIABLE: {
-            const CellIndex v = parent->variableValues[number];
-            if (CellAt(v).type == TYPE_PROGRAM) {
-                SetError(in, ERR_PROGRAM_FROM_PARENT);
-                ok = false;
-                break;
-            }
-            PushHeld<Plain>(stack, sp, v);
+        case K_PARENTVARIABLE:
+            ok = PushParentVariable<Plain>(in, number, stack, sp);
             break;
-        }
         case K_ARRAY:
-        case K_PARENTARRAY: {
-            const Slot index = stack[sp];
-            if (Val(index).type != TYPE_LONG) {
-                SetError(in, ERR_INVALID_TYPE);
-                ok = false;
-                break;
-            }
-            const bool own = KindOf(op) == K_ARRAY;
-            const CellIndex v = (own ? in : *parent).arrays[number].Read(Val(index).l);
-            if (!own && CellAt(v).type == TYPE_PROGRAM) {
-                SetError(in, ERR_PROGRAM_FROM_PARENT);
-                ok = false;
-                break;
-            }
-            --sp;
-            PushHeld<Plain>(stack, sp, v);
-            Drop(index);
+        case K_PARENTARRAY:
+            ok = ReadElement<Plain>(in, KindOf(op) == K_ARRAY, number, stack, sp);
             break;
-        }
         case K_USERFUNC:
-            ok = CallUserFunction<Plain>(in, static_cast<int32_t>(number), false, stack, sp);
+            top = sp;
+            ok = CallUserFunction<Plain>(in, static_cast<int32_t>(number), false, stack, top);
+            sp = top;
             break;
         case K_PARENTUSERFUNC:
-            ok = CallUserFunction<Plain>(*parent, static_cast<int32_t>(number), true, stack, sp);
+            top = sp;
+            ok =
+                CallUserFunction<Plain>(*in.parent, static_cast<int32_t>(number), true, stack, top);
+            sp = top;
             break;
         case K_SEQUENCE:
             Drop(stack[sp--]);
@@ -638,44 +787,91 @@ bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
             break;
         case K_ASSIGN_ELEMENT:
         case K_ASSIGN_PARENTELEM:
+            top = sp;
             ok = AssignElementOp(in, KindOf(op) == K_ASSIGN_PARENTELEM, number, ExtraOf(op) != 0,
-                                 stack, sp);
+                                 stack, top);
+            sp = top;
             break;
         case K_BINARY:
-            if constexpr (!Plain) {
-                ValueCell value;
-                if (Compute(number, Val(stack[sp - 1]), Val(stack[sp]), value)) {
-                    Drop(stack[sp]);
-                    Drop(stack[--sp]);
-                    SetNumber(stack[sp], value, kNoCell);
-                    break;
-                }
-            }
+            if (!Plain && ComputeInPlace(number, stack, sp, scratch)) break;
             [[fallthrough]];
         case K_BUILTIN:
-            if constexpr (!Plain) {
-                if (number == kRowIf || number == kRowWhile) {
-                    ok = RunControl(in, number, stack, sp);
-                    break;
-                }
-            }
-            ok = CallBuiltin<Plain>(in, number, stack, sp);
+            if (!Plain && NumberFunctionInPlace(number, stack, sp)) break;
+            top = sp;
+            ok = RunOperator<Plain>(in, number, stack, top);
+            sp = top;
             break;
-        case K_FUSED: // replaced above by the item's own operation
+        // The plain evaluation never sees a fused operation; where the fast path does not
+        // apply, the item's own operation runs.
+        case FusedOp(F_LIT_BINARY):
+            fused = RunFused<F_LIT_BINARY>(in, op, items + pos, fuse + pos, stack, sp, scratch);
+            goto fusedEnd;
+        case FusedOp(F_VAR_BINARY):
+            fused = RunFused<F_VAR_BINARY>(in, op, items + pos, fuse + pos, stack, sp, scratch);
+            goto fusedEnd;
+        case FusedOp(F_VAR_LIT):
+            fused = RunFused<F_VAR_LIT>(in, op, items + pos, fuse + pos, stack, sp, scratch);
+            goto fusedEnd;
+        case FusedOp(F_VAR_VAR):
+            fused = RunFused<F_VAR_VAR>(in, op, items + pos, fuse + pos, stack, sp, scratch);
+            goto fusedEnd;
+        case FusedOp(F_UPDATE_LIT):
+            fused = RunFused<F_UPDATE_LIT>(in, op, items + pos, fuse + pos, stack, sp, scratch);
+            goto fusedEnd;
+        case FusedOp(F_ASSIGN_EXPR): {
+            const int32_t last = pos + static_cast<int32_t>(SpanOf(op)) - 1; // the assignment
+            const Step step =
+                AssignExpression(in, items + pos, fuse + pos, last - pos, stack, sp, scratch);
+            if (step == Step::Aside) {
+                op = fuse[pos];
+                goto dispatch;
+            }
+            ok = step == Step::Done;
+            pos = last;
+            op = fuse[last];
+            break;
+        }
+        case FusedOp(F_IF_BLOCKS):
+            if (Val(stack[sp]).type == TYPE_LONG) {
+                const CellIndex chosen = items[Val(stack[sp]).l != 0 ? pos : pos + 1];
+                Drop(stack[sp--]);
+                pos += 2; // a failure in the branch is the IF item's
+                top = sp;
+                ok = RunBranch(in, chosen, stack, top);
+                sp = top;
+                break;
+            }
+            op = fuse[pos];
+            goto dispatch;
+        case FusedOp(F_UPDATE_VAR):
+            fused = RunFused<F_UPDATE_VAR>(in, op, items + pos, fuse + pos, stack, sp, scratch);
+        fusedEnd:
+            if (fused) {
+                pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0)) - 1;
+                continue;
+            }
+            op = fuse[pos];
+            goto dispatch;
+        case K_FUSED:
         case K_UNKNOWN:
             SetError(in, ERR_NOT_IMPLEMENTED);
             ok = false;
             break;
         }
-        if (!ok) {
-            fail = pos + 1;
-            break;
-        }
-        pos += 1 + static_cast<int32_t>(ExtraOf(op));
+        if (!ok) break;
+        pos += static_cast<int32_t>(ExtraOf(op));
     }
-    --g_runDepth;
+    return {pos < n ? pos + 1 : 0, sp};
+}
+
+// Ends a run on its frame: a failure adds the run's trace record; otherwise the top entry is
+// the value (NOT VALID for an empty stack), and the rest is dropped.
+[[gnu::always_inline]] inline void FinishRun(CInterpreter& in, CellIndex program, ItemsEnd end,
+                                             Slot* stack, Slot* result) {
+    const int32_t fail = end.fail;
+    int32_t sp = end.sp;
     if (fail != 0) {
-        PushTrace(doc, program, static_cast<int16_t>(in.parent ? fail : -fail));
+        PushTrace(*in.document, program, static_cast<int16_t>(in.parent ? fail : -fail));
     } else if (result) {
         if (sp >= 0)
             *result = stack[sp--];
@@ -684,9 +880,125 @@ bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
     }
     while (sp >= 0)
         Drop(stack[sp--]);
+}
+
+// One run of a program: the checks that start it, a frame, its items, its end.
+template <bool Held, bool Plain>
+bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
+    if (!StartRun<Held>(in, program)) return false;
+    const ProgramBlock* block = CellAt(program).prog;
+    const StackArena::Mark mark = g_arena.Top();
+    Slot* stack = g_arena.Acquire(static_cast<size_t>(block->count) + 1);
+    if (!stack) {
+        if constexpr (!Held) Release(program);
+        SetError(in, ERR_NO_MEMORY);
+        PushTrace(*in.document, program, 0);
+        return false;
+    }
+    ++g_runDepth;
+    const ItemsEnd end = RunItems<Plain>(in, block, stack);
+    --g_runDepth;
+    FinishRun(in, program, end, stack, result);
     g_arena.ReleaseTo(mark);
     if constexpr (!Held) Release(program);
-    return fail == 0;
+    return end.fail == 0;
+}
+
+// A condition program that is one comparison of numbers (`i < n`, `i <= n`), decoded once so
+// that it can be computed without running it.
+struct QuickComparison {
+    bool usable = false;
+    uint32_t row = 0;
+    uint32_t left = 0, right = 0; // the plain operations of the operands
+    CellIndex literal = kNoCell;  // the right operand when it is a literal
+
+    explicit QuickComparison(const ProgramBlock* block) {
+        if (block->count != 3) return;
+        const uint32_t op = ProgramOps(block)[0];
+        if (!IsFused(op) || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR)) return;
+        const uint32_t* plain = ProgramFuse(block);
+        row = NumberOf(plain[2]);
+        left = plain[0];
+        right = plain[1];
+        if (FuseKindOf(op) == F_VAR_LIT) literal = block->items[1];
+        usable = row >= OP_GE && row <= OP_EQ;
+    }
+
+    // The comparison's truth; false when the program must run instead. Leaves the limits and
+    // the message pass to the caller.
+    [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
+        const auto variable = [&](uint32_t v) { return VariableCell(in, v); };
+        const ValueCell& a = CellAt(variable(left));
+        const ValueCell& b = CellAt(literal != kNoCell ? literal : variable(right));
+        ValueCell value;
+        if (!tivane::Compute(row, a, b, value)) return false;
+        truth = value.l != 0;
+        return true;
+    }
+};
+
+// One run of a program the caller holds, on a frame the caller provides, once the caller has
+// made sure that the program is its interpreter's and that the nesting limits are far: the
+// rest of a run's start (errors, the message pass) and its end are as in RunSlots.
+[[gnu::always_inline]] inline bool RunInFrame(CInterpreter& in, CellIndex program, Slot* stack,
+                                              Slot* result) {
+    DocumentHost& doc = *in.document;
+    if (doc.errorCode) ClearErrors(doc);
+    doc.errorPhase = ErrorPhase::Run;
+    if (g_runCounter++ % kMessagePassInterval == 0) {
+        doc.PumpMessages();
+        if (doc.errorCode) {
+            PushTrace(doc, program, 0);
+            return false;
+        }
+    }
+    ++g_runDepth;
+    const ItemsEnd end = RunItems<false>(in, CellAt(program).prog, stack);
+    --g_runDepth;
+    FinishRun(in, program, end, stack, result);
+    return end.fail == 0;
+}
+
+// Whether a condition's value lets the loop go on; false with the error set when it is no long.
+bool ConditionHolds(CInterpreter& in, const Slot& test, bool& goOn) {
+    const ValueCell& t = Val(test);
+    const bool isLong = t.type == TYPE_LONG;
+    goOn = isLong && t.l != 0;
+    Drop(test);
+    if (!isLong) SetError(in, ERR_INVALID_TYPE);
+    return isLong;
+}
+
+// WHILE with its condition and body run one after the other on one frame taken for the whole
+// loop, instead of a nested run each. Every run is still counted as one (nesting depth, the
+// message pass, traces), and the loop steps aside to RunWhileLoop where a run could fail at
+// its start: another interpreter's program, a frame that cannot be had, nesting near a limit.
+bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
+    const ProgramBlock* test = CellAt(condition).prog;
+    const ProgramBlock* work = CellAt(body).prog;
+    if (test->owner != in.serial || work->owner != in.serial ||
+        g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
+        return RunWhileLoop(in, condition, body);
+    const StackArena::Mark mark = g_arena.Top();
+    Slot* stack = g_arena.Acquire(static_cast<size_t>(std::max(test->count, work->count)) + 1);
+    if (!stack) return RunWhileLoop(in, condition, body);
+    const QuickComparison quick(test);
+    bool ok = true;
+    for (;;) {
+        bool goOn;
+        if (quick.usable && g_runCounter % kMessagePassInterval != 0 && quick.Compute(in, goOn)) {
+            ++g_runCounter;
+        } else {
+            Slot value;
+            ok = RunInFrame(in, condition, stack, &value) && ConditionHolds(in, value, goOn);
+            if (!ok) break;
+        }
+        if (!goOn) break;
+        ok = RunInFrame(in, body, stack, nullptr);
+        if (!ok) break;
+    }
+    g_arena.ReleaseTo(mark);
+    return ok;
 }
 
 // A run's value as a slot (nullptr drops it), in the evaluation the switch selects.
@@ -733,15 +1045,8 @@ bool RunWhileLoop(CInterpreter& in, CellIndex condition, CellIndex body) {
         bool goOn;
         if (!QuickCondition(in, condition, goOn)) {
             Slot test;
-            if (!RunEither<true>(in, condition, &test)) return false;
-            const ValueCell& t = Val(test);
-            const bool isLong = t.type == TYPE_LONG;
-            goOn = isLong && t.l != 0;
-            Drop(test);
-            if (!isLong) {
-                SetError(in, ERR_INVALID_TYPE);
+            if (!RunEither<true>(in, condition, &test) || !ConditionHolds(in, test, goOn))
                 return false;
-            }
         }
         if (!goOn) return true;
         if (!RunEither<true>(in, body, nullptr)) return false;
@@ -750,27 +1055,14 @@ bool RunWhileLoop(CInterpreter& in, CellIndex condition, CellIndex body) {
 
 bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     const ProgramBlock* block = CellAt(program).prog;
-    if (g_plain || block->count != 3 || block->owner != in.serial) return false;
-    const uint32_t op = ProgramOps(block)[0];
-    if (KindOf(op) != K_FUSED || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR))
-        return false;
-    const uint32_t* plain = ProgramFuse(block);
-    const uint32_t row = NumberOf(plain[2]);
-    if (row < OP_GE || row > OP_EQ) return false;
+    if (g_plain || block->owner != in.serial) return false;
     // The message pass and the nesting limits belong to a real run: leave those to Run.
     if (g_runCounter % kMessagePassInterval == 0 ||
         g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
         return false;
-    const auto variable = [&](uint32_t v) {
-        return KindOf(v) == K_VARIABLE ? in.variableValues[NumberOf(v)]
-                                       : in.parent->variableValues[NumberOf(v)];
-    };
-    const ValueCell& a = CellAt(variable(plain[0]));
-    const ValueCell& b = CellAt(FuseKindOf(op) == F_VAR_LIT ? block->items[1] : variable(plain[1]));
-    ValueCell value;
-    if (!Compute(row, a, b, value)) return false;
+    const QuickComparison quick(block);
+    if (!quick.usable || !quick.Compute(in, truth)) return false;
     ++g_runCounter;
-    truth = value.l != 0;
     return true;
 }
 

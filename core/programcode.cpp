@@ -107,12 +107,46 @@ bool IsNumberLiteral(const ProgramBlock* block, const uint32_t* ops, int32_t k) 
     return t == TYPE_LONG || t == TYPE_DOUBLE;
 }
 
+bool IsProgramLiteral(const ProgramBlock* block, const uint32_t* ops, int32_t k) {
+    return k < block->count && KindOf(ops[k]) == K_LITERAL &&
+           CellAt(block->items[k]).type == TYPE_PROGRAM;
+}
+
 bool IsVariable(uint32_t op) {
     return KindOf(op) == K_VARIABLE || KindOf(op) == K_PARENTVARIABLE;
 }
 
 bool IsArithmetic(uint32_t op) {
     return KindOf(op) == K_BINARY && NumberOf(op) <= OP_DIV;
+}
+
+// The item count of `v := expr` or `a[i] := expr` from its skipped target at k, where expr is
+// number literals, variables, own array elements and binary operators, with at least one
+// operator and a shallow stack; 0 otherwise.
+int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k) {
+    if (KindOf(ops[k]) != K_SKIP) return 0;
+    const ValueCell& target = CellAt(block->items[k]);
+    OpKind assignment = K_UNKNOWN;
+    if (target.type == TYPE_VARREF) assignment = K_ASSIGN_VAR;
+    if (target.type == TYPE_ARRAYREF) assignment = K_ASSIGN_ELEMENT;
+    if (assignment == K_UNKNOWN) return 0;
+    constexpr int32_t kMaxSpan = 255;
+    int32_t depth = 0, operators = 0;
+    for (int32_t j = k + 1; j < block->count && j - k < kMaxSpan; ++j) {
+        const uint32_t op = ops[j];
+        if (IsVariable(op) || IsNumberLiteral(block, ops, j)) {
+            if (++depth > kMaxExprDepth) return 0;
+        } else if (KindOf(op) == K_ARRAY && depth >= 1) {
+            // an element of an own array replaces its index
+        } else if (KindOf(op) == K_BINARY && depth >= 2) {
+            --depth;
+            ++operators;
+        } else {
+            const bool ends = KindOf(op) == assignment && NumberOf(op) == target.number;
+            return ends && depth == 1 && operators > 0 ? j - k + 1 : 0;
+        }
+    }
+    return 0;
 }
 
 // Writes into `fuse` the operation to run at each position: a fused one or the plain one.
@@ -135,6 +169,10 @@ void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse
                 continue;
             }
         }
+        if (const int32_t span = AssignExprSpan(block, ops, k)) {
+            fuse[k] = MakeFuse(F_ASSIGN_EXPR, static_cast<uint32_t>(span));
+            continue;
+        }
         if (IsVariable(at(0)) && KindOf(at(2)) == K_BINARY) {
             if (IsNumberLiteral(block, ops, k + 1)) {
                 fuse[k] = MakeFuse(F_VAR_LIT, 3);
@@ -144,6 +182,11 @@ void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse
                 fuse[k] = MakeFuse(F_VAR_VAR, 3);
                 continue;
             }
+        }
+        if (IsProgramLiteral(block, ops, k) && IsProgramLiteral(block, ops, k + 1) &&
+            KindOf(at(2)) == K_BUILTIN && NumberOf(at(2)) == kRowIf) {
+            fuse[k] = MakeFuse(F_IF_BLOCKS, 3);
+            continue;
         }
         if (KindOf(at(1)) == K_BINARY) {
             if (IsNumberLiteral(block, ops, k))

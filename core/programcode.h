@@ -34,7 +34,8 @@ enum OpKind : uint8_t {
     K_ASSIGN_PARENTVAR,  // number: parent's variable
     K_ASSIGN_ELEMENT,    // number: own array
     K_ASSIGN_PARENTELEM, // number: parent's array
-    K_FUSED,             // a fused operation (below); the item's own operation is kept aside
+    K_FUSED,             // plus a FuseKind: a fused operation (below); the item's own operation
+                         // is kept aside
 };
 
 // An operation: kind in bits 0..7, table number in bits 8..23, and in bits 24..31 how many
@@ -54,23 +55,34 @@ constexpr uint32_t ExtraOf(uint32_t op) {
 
 enum FuseKind : uint8_t {
     F_NONE,
-    F_LIT_BINARY, // LIT op: the top of the stack op a literal
-    F_VAR_BINARY, // VAR op: the top of the stack op an own variable
-    F_VAR_LIT,    // VAR LIT op
-    F_VAR_VAR,    // VAR VAR op
-    F_UPDATE_LIT, // v := v op LIT, with v's cell changed in place
-    F_UPDATE_VAR, // v := v op w
+    F_LIT_BINARY,  // LIT op: the top of the stack op a literal
+    F_VAR_BINARY,  // VAR op: the top of the stack op an own variable
+    F_VAR_LIT,     // VAR LIT op
+    F_VAR_VAR,     // VAR VAR op
+    F_UPDATE_LIT,  // v := v op LIT, with v's cell changed in place
+    F_UPDATE_VAR,  // v := v op w
+    F_IF_BLOCKS,   // IF(c, {...}, {...}): the branch chosen by the long on top is run directly
+    F_ASSIGN_EXPR, // v := expr or a[i] := expr on numbers, variables, elements and operators
 };
 
-// A fused operation replaces the first item's operation: K_FUSED in bits 0..7, the fused kind
-// in bits 8..15, the number of items it covers in bits 16..23, and whether the value is
-// dropped by a following ";" in bit 24. The first item's own operation moves to the second
-// word list, for when the fast path does not apply.
+// The deepest stack an F_ASSIGN_EXPR expression may need.
+inline constexpr int32_t kMaxExprDepth = 8;
+
+// A fused operation replaces the first item's operation: K_FUSED plus the fused kind in bits
+// 0..7, so that the evaluator dispatches on it in one step, the number of items it covers in
+// bits 16..23, and whether the value is dropped by a following ";" in bit 24. The first
+// item's own operation moves to the second word list, for when the fast path does not apply.
+constexpr uint32_t FusedOp(FuseKind kind) {
+    return K_FUSED + static_cast<uint32_t>(kind);
+}
 constexpr uint32_t MakeFuse(FuseKind kind, uint32_t span, bool drop = false) {
-    return K_FUSED | static_cast<uint32_t>(kind) << 8 | span << 16 | (drop ? 1u : 0u) << 24;
+    return FusedOp(kind) | span << 16 | (drop ? 1u : 0u) << 24;
+}
+constexpr bool IsFused(uint32_t op) {
+    return (op & 0xFF) > K_FUSED;
 }
 constexpr FuseKind FuseKindOf(uint32_t f) {
-    return static_cast<FuseKind>((f >> 8) & 0xFF);
+    return static_cast<FuseKind>((f & 0xFF) - K_FUSED);
 }
 constexpr uint32_t SpanOf(uint32_t f) {
     return (f >> 16) & 0xFF;

@@ -80,5 +80,59 @@ INSTANTIATE_TEST_SUITE_P(
         // A skipped target whose assignment receives a reference fails at that assignment.
         UpdateCase{"a:=b:=1", "Invalid type.\n\n{a:=#b:=1}\n"}));
 
+// ---------------------------------------------------------------------------------------------
+// A WHILE loop run on one frame and an IF whose blocks run directly must act like the plain
+// evaluation's nested runs: values, errors, marked items, traces, and a Stop at the same
+// message pass (the run counter is set so that the `pass`-th run passes messages).
+
+struct PlainCase {
+    const char* text;
+    int pass;
+};
+
+class LikePlainTest : public LanguageTest, public ::testing::WithParamInterface<PlainCase> {};
+
+TEST_P(LikePlainTest, ActsLikeThePlainEvaluation) {
+    const auto outcome = [&](bool plain) {
+        FakeDocument stops;
+        stops.errorOnPump = ERR_USER_STOP;
+        CInterpreter in(stops);
+        SetPlainEvaluation(plain);
+        SetRunCounter(static_cast<uint16_t>(kMessagePassInterval - GetParam().pass + 1));
+        const Outcome o = Evaluate(in, GetParam().text);
+        SetPlainEvaluation(false);
+        return o;
+    };
+    const Outcome fast = outcome(false), plain = outcome(true);
+    EXPECT_EQ(fast.ok ? fast.value : fast.report, plain.ok ? plain.value : plain.report)
+        << GetParam().text;
+    EXPECT_EQ(fast.error, plain.error) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fused, LikePlainTest,
+    ::testing::Values(PlainCase{"i:=0; WHILE({i<10},{i:=i+1}); i", 6},
+                      PlainCase{"i:=0; WHILE({i<10},{i:=i+1}); i", 1000},
+                      PlainCase{"i:=0; WHILE({i<10},{i:=i+1; IF(i>5,{1/0},{0})})", 1000},
+                      PlainCase{"i:=0; WHILE({i+0.5},{i:=i+1})", 1000},
+                      PlainCase{"i:=0; WHILE({0+i<4},{i:=i+1; IF(i,{i},{0})})", 7},
+                      PlainCase{"c:={i<3}; i:=0; WHILE(c,{i:=i+1; c:={0}}); i", 1000},
+                      PlainCase{"i:=0; WHILE({i<3},{i:=i+1; EXECUTE({WHILE({0},{1/0})})}); i", 9},
+                      PlainCase{"IF(2.5,{1},{2})", 1000}, PlainCase{"IF(1,{1/0},{2})", 1000},
+                      PlainCase{"a:=3; IF(a,{a:=a+1},{a})+a", 1000},
+                      PlainCase{"f(n):={IF(n<2,{n},{f(n-1)+f(n-2)})}; f(12)", 1000},
+                      PlainCase{"f(n):={IF(n<2,{n},{f(n-1)+f(n-2)})}; f(12)", 300},
+                      PlainCase{"a:=1; b:=\"x\"; c:=a+b*2; c", 1000},
+                      PlainCase{"a:=5; c:=a*2/(a-5); c", 1000},
+                      PlainCase{"a:=2147483647; c:=a*2+a; c:=c-1.5*a; c", 1000},
+                      PlainCase{"a:=1.5; c:=(a&&1)+2", 1000}, PlainCase{"p:={1}; c:=p+1", 1000},
+                      PlainCase{"b:=2; c:=1+(2+(3+(4+(5+(6+(7+(8+(9+b)))))))); c", 1000},
+                      PlainCase{"a:=3; c:=a; c:=c*c-a; PUSH(c); c:=c+1; POP(0)+c", 1000},
+                      PlainCase{"i:=2; x[i]:=i*i; (x[i+1]:=i/2)+x[i]", 1000},
+                      PlainCase{"i:=1.5; x[i]:=i*2", 1000}, PlainCase{"i:=0-1; x[i]:=i*2;", 1000},
+                      PlainCase{"x[0]:=1.5; x[1]:=2; i:=0; c:=x[i]*x[i+1]; c", 1000},
+                      PlainCase{"i:=0; c:=x[i+5000]+1", 1000}, PlainCase{"i:=0.5; c:=x[i]+1", 1000},
+                      PlainCase{"y[0]:=\"s\"; i:=0; c:=1+y[i]", 1000}));
+
 } // namespace
 } // namespace tivane::test
