@@ -11,7 +11,6 @@
 #include <limits>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "drawitems.h"
@@ -35,15 +34,14 @@ void Apply(GraphModel& m, const std::string& ops) {
         std::sscanf(t.c_str() + 1, "%lf,%lf,%lf", &v[0], &v[1], &v[2]);
         const char k = t[0];
         bool ok = std::strchr("mlrdpnfbzFDU", k) != nullptr;
-        const auto [r, g, b] = std::tuple(int32_t(v[0]), int32_t(v[1]), int32_t(v[2]));
         if (k == 'm') ok = m.MoveTo(v[0], v[1]);
         if (k == 'l') ok = m.LineTo(v[0], v[1]);
         if (k == 'r') ok = m.MoveRel(v[0], v[1]);
         if (k == 'd') ok = m.LineRel(v[0], v[1]);
         if (k == 'p') ok = m.OutputText(t.data() + 1, t.size() - 1);
         if (k == 'n') ok = m.OutputText(nullptr, 0);
-        if (k == 'f') ok = m.SetForeColor(r, g, b);
-        if (k == 'b') ok = m.SetBackColor(r, g, b);
+        if (k == 'f') ok = m.SetForeColor(int32_t(v[0]), int32_t(v[1]), int32_t(v[2]));
+        if (k == 'b') ok = m.SetBackColor(int32_t(v[0]), int32_t(v[1]), int32_t(v[2]));
         if (k == 'z') ok = m.SetPenSize(v[0]);
         const size_t comma = t.find(',');
         if (k == 'F') std::sscanf(t.c_str() + comma + 1, "%lf,%lf", &v[0], &v[1]);
