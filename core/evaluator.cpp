@@ -479,12 +479,13 @@ template <FuseKind Kind>
 
 // The value of an expression of number literals, variables, own array elements and binary
 // operators (the items of an F_ASSIGN_EXPR between target and assignment), computed on a few
-// values with the operators the items would use; false where the items must run one by one
-// (an operand that is no number, a division by zero...), which then start afresh, as nothing
-// was changed.
-[[gnu::noinline]] bool ComputeExpression(const CInterpreter& in, const CellIndex* items,
-                                         const uint32_t* plain, int32_t count, ValueCell& result) {
+// values with the operators the items would use; a value of type 0 where the items must run
+// one by one (an operand that is no number, a division by zero...), which then start afresh,
+// as nothing was changed. Returned by value, so that the caller's values stay in registers.
+[[gnu::noinline]] ValueCell ComputeExpression(const CInterpreter& in, const CellIndex* items,
+                                              const uint32_t* plain, int32_t count) {
     ValueCell values[kMaxExprDepth];
+    ValueCell aside{};
     int32_t d = -1;
     for (int32_t k = 0; k < count; ++k) {
         const uint32_t op = plain[k];
@@ -497,19 +498,18 @@ template <FuseKind Kind>
             values[++d] = CellAt(VariableCell(in, op));
             break;
         case K_ARRAY:
-            if (values[d].type != TYPE_LONG) return false;
+            if (values[d].type != TYPE_LONG) return aside;
             values[d] = CellAt(in.arrays[NumberOf(op)].Read(values[d].l));
             break;
         default: {
             ValueCell v;
-            if (!Compute(NumberOf(op), values[d - 1], values[d], v)) return false;
+            if (!Compute(NumberOf(op), values[d - 1], values[d], v)) return aside;
             values[--d] = v;
             break;
         }
         }
     }
-    result = values[0];
-    return true;
+    return values[0];
 }
 
 // The same for the common case of longs only, on plain integers; false when some operand is
@@ -608,9 +608,10 @@ enum class Step { Aside, Failed, Done };
                                                     Slot* stack, int32_t& sp, ValueCell& value) {
     value.type = TYPE_LONG;
     value.raw = 0;
-    if (!ComputeLongExpression(in, items + 1, plain + 1, last - 1, value.l) &&
-        !ComputeExpression(in, items + 1, plain + 1, last - 1, value))
-        return Step::Aside;
+    if (!ComputeLongExpression(in, items + 1, plain + 1, last - 1, value.l)) {
+        value = ComputeExpression(in, items + 1, plain + 1, last - 1);
+        if (value.type == 0) return Step::Aside;
+    }
     SetNumber(stack[++sp], value, kNoCell);
     const uint32_t assignment = plain[last];
     const bool drop = ExtraOf(assignment) != 0;
