@@ -256,6 +256,66 @@ QFont LookupFont(std::string_view face, int pixelHeight, uint16_t flags) {
     return font;
 }
 
+namespace {
+
+// What an item other than a move or a line needs to replay it.
+struct ReplayStep {
+    QPainter& painter;
+    ReplayState& state;
+    double unit;    // pixels a size unit of a pen or a font
+    QRect fillRect; // what a back colour fills
+};
+
+// Replays the text, font, colour or pen item at `i` and returns the index of the last item it
+// took (a font name takes its size with it).
+int32_t ReplayStateItem(const DrawList& list, int32_t i, ReplayStep& step, SegmentBatch& batch) {
+    QPainter& painter = step.painter;
+    ReplayState& state = step.state;
+    const int32_t operand = list.Operand(i);
+    switch (list.Code(i)) {
+    case DI_TEXT: {
+        // The replay point is the text's top-left corner; Qt places text by its baseline.
+        const int ascent = painter.fontMetrics().ascent();
+        painter.drawText(QPoint(state.point.x(), state.point.y() + ascent),
+                         ShownText(list.Text(i)));
+        break;
+    }
+    case DI_FONTNAME: {
+        // A name without its size (a damaged file) is skipped; the item after it is
+        // replayed on its own.
+        if (i + 1 >= list.Count() || list.Code(i + 1) != DI_FONTSIZE) break;
+        const std::string& face = list.Text(i);
+        ++i;
+        const int32_t size = list.Operand(i);
+        // The low half is hundredths of a point, signed.
+        const int height = RndDevice(PointX(size) * step.unit * 0.01);
+        state.font = LookupFont(face, std::max(height, kMinTextPixels), FontFlags(size));
+        painter.setFont(state.font);
+        break;
+    }
+    case DI_BACKCOLOR:
+        state.back = ItemColor(operand);
+        painter.fillRect(step.fillRect, state.back);
+        break;
+    case DI_FORECOLOR:
+        state.fore = ItemColor(operand);
+        batch.SetColor(state.fore);
+        painter.setPen(ReplayPen(state));
+        break;
+    case DI_PENSIZE: {
+        const double pixels = static_cast<double>(OperandFloat(operand)) * step.unit;
+        state.penWidth = std::max(RndDevice(pixels), 0);
+        painter.setPen(ReplayPen(state));
+        break;
+    }
+    default: // DI_FONTSIZE on its own, and codes this version does not know
+        break;
+    }
+    return i;
+}
+
+} // namespace
+
 void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const ReplayTarget& target,
             ReplayState& state, QPoint origin) {
     if (state.drawnIndex < 0) ResetState(state, target);
@@ -284,11 +344,12 @@ void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const Re
     // it, and the next one takes both.
     const int32_t end = list.Code(count - 1) == DI_FONTNAME ? count - 1 : count;
     SegmentBatch batch(painter, state.fore);
+    ReplayStep step{painter, state, unit, fillRect};
     int32_t i = state.drawnIndex;
     for (; i < end; ++i) {
         const uint8_t code = list.Code(i);
-        const int32_t operand = list.Operand(i);
         if (code == DI_MOVETO || code == DI_LINETO) {
+            const int32_t operand = list.Operand(i);
             const QPoint to(RndDevice(PointX(operand) * scale), RndDevice(PointY(operand) * scale));
             // A one-pixel line covers both its end pixels.
             if (code == DI_LINETO) {
@@ -303,45 +364,7 @@ void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const Re
             continue;
         }
         batch.Flush();
-        switch (code) {
-        case DI_TEXT: {
-            // The replay point is the text's top-left corner; Qt places text by its baseline.
-            const int ascent = painter.fontMetrics().ascent();
-            painter.drawText(QPoint(state.point.x(), state.point.y() + ascent),
-                             ShownText(list.Text(i)));
-            break;
-        }
-        case DI_FONTNAME: {
-            // A name without its size (a damaged file) is skipped; the item after it is
-            // replayed on its own.
-            if (i + 1 >= count || list.Code(i + 1) != DI_FONTSIZE) break;
-            const std::string& face = list.Text(i);
-            ++i;
-            const int32_t size = list.Operand(i);
-            // The low half is hundredths of a point, signed.
-            const int height = RndDevice(PointX(size) * unit * 0.01);
-            state.font = LookupFont(face, std::max(height, kMinTextPixels), FontFlags(size));
-            painter.setFont(state.font);
-            break;
-        }
-        case DI_BACKCOLOR:
-            state.back = ItemColor(operand);
-            painter.fillRect(fillRect, state.back);
-            break;
-        case DI_FORECOLOR:
-            state.fore = ItemColor(operand);
-            batch.SetColor(state.fore);
-            painter.setPen(ReplayPen(state));
-            break;
-        case DI_PENSIZE: {
-            const double pixels = static_cast<double>(OperandFloat(operand)) * unit;
-            state.penWidth = std::max(RndDevice(pixels), 0);
-            painter.setPen(ReplayPen(state));
-            break;
-        }
-        default: // DI_FONTSIZE on its own, and codes this version does not know
-            break;
-        }
+        i = ReplayStateItem(list, i, step, batch);
     }
     batch.Flush();
     state.drawnIndex = i;
