@@ -151,8 +151,9 @@ struct AviWriter::Pipeline {
             const Changed changed = TakeFirst(toConvert);
             const int picture = TakeFirst(freePictures);
             lock.unlock();
-            std::memcpy(whole + changed.rows.top * stride, copies[size_t(changed.slot)].Data(),
-                        size_t(changed.rows.Count()) * size_t(stride));
+            if (!changed.rows.Empty())
+                std::memcpy(whole + changed.rows.top * stride, copies[size_t(changed.slot)].Data(),
+                            size_t(changed.rows.Count()) * size_t(stride));
             lock.lock();
             freeCopies.push_back(changed.slot);
             forCaller.notify_one();
