@@ -250,18 +250,18 @@ TEST(ReplayTest, EveryPixelAReplayChangesLiesInTheRectangleItReturns) {
     struct Row {
         const char* what;
         void (*add)(Items&);
-        int maxHeight; // of the rectangle; 0: no bound
+        int maxHeight; // of the rectangle; 0: nothing may change
     };
     // clang-format off
     const Row rows[] = {
         {"thin lines", [](Items& i) { i.Line(150, 80).Line(152, 81).Line(152, 30); }, 60},
         {"thick line", [](Items& i) { i.Pen(12).Line(200, 120); }, 90},
         {"thick dot", [](Items& i) { i.Pen(30).Line(60, 55); }, 40},
-        {"slanted text", [](Items& i) { i.Font("DejaVu Serif", 3600, kFontItalic | kFontUnderline).Move(300, 150).Text("Wgjy_"); }, 0},
-        {"text past the edge", [](Items& i) { i.Move(370, 190).Text("WWWW"); }, 0},
-        {"line past the edges", [](Items& i) { i.Move(-50, -50).Line(500, 300); }, 0},
-        {"back colour", [](Items& i) { i.Back(0, 128, 0); }, 0},
-        {"nothing drawn", [](Items& i) { i.Fore(0, 0, 255).Pen(2).Move(10, 10); }, -1},
+        {"slanted text", [](Items& i) { i.Font("DejaVu Serif", 3600, kFontItalic | kFontUnderline).Move(300, 150).Text("Wgjy_"); }, 999},
+        {"text past the edge", [](Items& i) { i.Move(370, 190).Text("WWWW"); }, 999},
+        {"line past the edges", [](Items& i) { i.Move(-50, -50).Line(500, 300); }, 999},
+        {"back colour", [](Items& i) { i.Back(0, 128, 0); }, 999},
+        {"nothing drawn", [](Items& i) { i.Fore(0, 0, 255).Pen(2).Move(10, 10); }, 0},
     };
     // clang-format on
     const DRect clip{0, 0, 400, 200};
@@ -282,12 +282,9 @@ TEST(ReplayTest, EveryPixelAReplayChangesLiesInTheRectangleItReturns) {
             for (int y = 0; y < image.height(); ++y)
                 for (int x = 0; x < image.width(); ++x)
                     if (image.pixel(x, y) != before.pixel(x, y)) changed |= QRect(x, y, 1, 1);
-            EXPECT_EQ(changed.isEmpty(), r.maxHeight < 0);
-            EXPECT_TRUE(changed.isEmpty() || painted.contains(changed))
-                << changed.top() << " " << painted.top();
-            if (r.maxHeight != 0) {
-                EXPECT_LE(painted.height(), std::max(r.maxHeight, 0));
-            }
+            EXPECT_EQ(changed.isEmpty(), r.maxHeight == 0);
+            EXPECT_TRUE(changed.isEmpty() || painted.contains(changed));
+            EXPECT_LE(painted.height(), r.maxHeight);
         }
 }
 
