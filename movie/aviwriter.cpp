@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <QImage>
@@ -26,47 +26,121 @@ std::string SizeText(QSize size) {
 constexpr int kMaxInFlight = 4;
 constexpr size_t kInFlightBytes = size_t{64} << 20;
 
+// Rows [top, bottom) of a frame; empty when bottom <= top.
+struct RowSpan {
+    int top = 0, bottom = 0;
+
+    bool Empty() const { return bottom <= top; }
+    int Count() const { return Empty() ? 0 : bottom - top; }
+    RowSpan& operator|=(RowSpan other) {
+        if (other.Empty()) return *this;
+        if (Empty()) return *this = other;
+        top = std::min(top, other.top);
+        bottom = std::max(bottom, other.bottom);
+        return *this;
+    }
+};
+
+// Bytes that keep what they hold while they grow, never shrink, and are not cleared first:
+// a buffer that has once held a whole frame costs nothing more.
+class Bytes {
+public:
+    uint8_t* Reserve(size_t size) {
+        if (size > m_size) {
+            m_bytes.reset(new uint8_t[size]);
+            m_size = size;
+        }
+        return m_bytes.get();
+    }
+    uint8_t* Data() const { return m_bytes.get(); }
+
+private:
+    std::unique_ptr<uint8_t[]> m_bytes;
+    size_t m_size = 0;
+};
+
+// The first of a queue that never holds more than the frames in flight, so that, once reserved
+// for them, it allocates nothing.
+template <typename T>
+T TakeFirst(std::vector<T>& queue) {
+    const T first = queue.front();
+    queue.erase(queue.begin());
+    return first;
+}
+
 } // namespace
 
-// The encoder and its two threads. A frame goes from the caller into a free copy buffer, then
-// to the converter thread (copy -> picture), then to the encoder thread (picture -> file);
-// each stage takes them in the order the previous one gave them, so frames stay in order.
+// The encoder and its two threads. A frame's changed rows go from the caller into a free copy
+// buffer, then to the converter thread, which keeps the whole frame and brings a picture up to
+// date with it, then to the encoder thread (picture -> file); each stage takes them in the
+// order the previous one gave them, so frames stay in order.
+//
+// A picture comes back to the converter holding the frame it carried a few frames ago: the
+// converter keeps, for each picture, the rows changed since then, and converts only those. A
+// line plot that grows by a few pixels a frame so costs a few rows of copy and conversion
+// instead of the whole frame.
 struct AviWriter::Pipeline {
     std::unique_ptr<VideoEncoder> encoder;
+    int height = 0;
     std::ptrdiff_t stride = 0;
-    std::vector<std::vector<uint8_t>> copies;
+    std::vector<Bytes> copies; // each slot holds its frame's changed rows, one after the other
+
+    // The converter's own: the frame as it is now, and for each picture the rows in which it
+    // differs from it.
+    Bytes frame;
+    std::vector<RowSpan> stale;
+
+    struct Changed {
+        int slot;
+        RowSpan rows;
+    };
 
     std::mutex mutex;
     // Who waits for what: the caller for a free copy, the converter for a frame and a free
     // picture (or the end), the coder for a picture (or the end). A failure wakes all three.
     std::condition_variable forCaller, forConverter, forCoder;
-    std::deque<int> freeCopies, toConvert, freePictures, toEncode;
+    std::vector<int> freeCopies, freePictures, toEncode;
+    std::vector<Changed> toConvert;
     bool closing = false;   // no more frames will come
     bool converted = false; // the converter has passed on every frame
     bool failed = false;
     VideoFailure failure; // the first failure of either thread
     std::thread converter, coder;
 
-    // Waits for a free copy buffer and queues a copy of `rgb` (RGB32) for conversion. The copy
-    // is made outside the lock: the buffer is the caller's until it is queued.
-    bool Queue(const QImage& rgb) {
+    Pipeline(std::unique_ptr<VideoEncoder> e, QSize size, int inFlight)
+        : encoder(std::move(e)), height(size.height()), stride(std::ptrdiff_t(size.width()) * 4),
+          copies(size_t(inFlight)), stale(size_t(inFlight), RowSpan{0, size.height()}) {
+        for (std::vector<int>* queue : {&freeCopies, &freePictures, &toEncode})
+            queue->reserve(size_t(inFlight));
+        toConvert.reserve(size_t(inFlight));
+        for (int k = 0; k < inFlight; ++k) {
+            freeCopies.push_back(k);
+            freePictures.push_back(k);
+        }
+        converter = std::thread([this] { Convert(); });
+        coder = std::thread([this] { Encode(); });
+    }
+
+    // Waits for a free copy buffer and queues a copy of `rows` of `rgb` (RGB32) for
+    // conversion. The copy is made outside the lock: the buffer is the caller's until queued.
+    bool Queue(const QImage& rgb, RowSpan rows) {
         std::unique_lock lock(mutex);
         forCaller.wait(lock, [&] { return failed || !freeCopies.empty(); });
         if (failed) return false;
-        const int slot = freeCopies.front();
-        freeCopies.pop_front();
+        const int slot = TakeFirst(freeCopies);
         lock.unlock();
-        uint8_t* to = copies[size_t(slot)].data();
         const size_t row = size_t(stride);
-        for (int y = 0; y < rgb.height(); ++y, to += row)
+        uint8_t* to = copies[size_t(slot)].Reserve(size_t(rows.Count()) * row);
+        for (int y = rows.top; y < rows.bottom; ++y, to += row)
             std::memcpy(to, rgb.constScanLine(y), row);
         lock.lock();
-        toConvert.push_back(slot);
+        toConvert.push_back({slot, rows});
         forConverter.notify_one();
         return true;
     }
 
     void Convert() {
+        uint8_t* const whole = frame.Reserve(size_t(height) * size_t(stride));
         std::unique_lock lock(mutex);
         for (;;) {
             forConverter.wait(lock, [&] {
@@ -74,15 +148,22 @@ struct AviWriter::Pipeline {
                        (!toConvert.empty() && !freePictures.empty());
             });
             if (failed || toConvert.empty()) break;
-            const int slot = toConvert.front(), picture = freePictures.front();
-            toConvert.pop_front();
-            freePictures.pop_front();
+            const Changed changed = TakeFirst(toConvert);
+            const int picture = TakeFirst(freePictures);
             lock.unlock();
-            VideoFailure f;
-            const bool ok = encoder->Convert(copies[size_t(slot)].data(), stride, picture, f);
+            if (!changed.rows.Empty())
+                std::memcpy(whole + changed.rows.top * stride, copies[size_t(changed.slot)].Data(),
+                            size_t(changed.rows.Count()) * size_t(stride));
             lock.lock();
-            freeCopies.push_back(slot);
+            freeCopies.push_back(changed.slot);
             forCaller.notify_one();
+            lock.unlock();
+            for (RowSpan& lacking : stale)
+                lacking |= changed.rows;
+            const RowSpan rows = std::exchange(stale[size_t(picture)], RowSpan{});
+            VideoFailure f;
+            const bool ok = encoder->Convert(whole, stride, rows.top, rows.Count(), picture, f);
+            lock.lock();
             if (ok) {
                 toEncode.push_back(picture);
                 forCoder.notify_one();
@@ -99,8 +180,7 @@ struct AviWriter::Pipeline {
         for (;;) {
             forCoder.wait(lock, [&] { return failed || converted || !toEncode.empty(); });
             if (failed || toEncode.empty()) break;
-            const int picture = toEncode.front();
-            toEncode.pop_front();
+            const int picture = TakeFirst(toEncode);
             lock.unlock();
             VideoFailure f;
             const bool ok = encoder->Encode(picture, f);
@@ -142,15 +222,19 @@ AviWriter::~AviWriter() {
 }
 
 bool AviWriter::AppendFrame(const QImage& frame) {
+    return AppendFrame(frame, frame.rect());
+}
+
+bool AviWriter::AppendFrame(const QImage& frame, const QRect& changed) {
     switch (m_state) {
     case State::Closed:
         return false;
     case State::Created:
         if (!Open(frame)) return false;
         m_state = State::Writing;
-        return Write(frame);
+        return Write(frame, changed);
     case State::Writing:
-        return Write(frame);
+        return Write(frame, changed);
     }
     return false;
 }
@@ -200,21 +284,11 @@ bool AviWriter::Open(const QImage& frame) {
     if (!encoder->Open(spec, failure)) return Fail(failure.text, std::move(failure.detail));
     m_size = size;
     m_encoderName = encoder->EncoderName();
-    m_pipeline = std::make_unique<Pipeline>();
-    Pipeline& p = *m_pipeline;
-    p.encoder = std::move(encoder);
-    p.stride = std::ptrdiff_t(size.width()) * 4;
-    for (int k = 0; k < inFlight; ++k) {
-        p.copies.emplace_back(bytes);
-        p.freeCopies.push_back(k);
-        p.freePictures.push_back(k);
-    }
-    p.converter = std::thread([&p] { p.Convert(); });
-    p.coder = std::thread([&p] { p.Encode(); });
+    m_pipeline = std::make_unique<Pipeline>(std::move(encoder), size, inFlight);
     return true;
 }
 
-bool AviWriter::Write(const QImage& frame) {
+bool AviWriter::Write(const QImage& frame, const QRect& changed) {
     if (frame.size() != m_size)
         return Fail(kCannotWrite,
                     "frame size " + SizeText(frame.size()) + ", the movie's " + SizeText(m_size));
@@ -222,7 +296,10 @@ bool AviWriter::Write(const QImage& frame) {
     const bool direct =
         frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32;
     const QImage converted = direct ? QImage() : frame.convertToFormat(QImage::Format_RGB32);
-    if (!m_pipeline->Queue(direct ? frame : converted)) {
+    // The first frame is all new to the converter.
+    const QRect rows = m_framesWritten == 0 ? frame.rect() : changed & frame.rect();
+    const RowSpan span = rows.isEmpty() ? RowSpan{} : RowSpan{rows.top(), rows.bottom() + 1};
+    if (!m_pipeline->Queue(direct ? frame : converted, span)) {
         const VideoFailure failure = m_pipeline->failure;
         return Fail(failure.text, failure.detail);
     }

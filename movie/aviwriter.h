@@ -6,9 +6,9 @@
 // must have.
 //
 // Conversion to the encoder's colours and encoding run on two threads of the writer's own, so
-// that the caller only pays for a copy of each frame: frames stay in order, at most a few are
-// in flight (an append waits while they are), and a failure of one of them is reported by the
-// next append or by Finish.
+// that the caller only pays for a copy of each frame's changed rows: frames stay in order, at most
+// a few are in flight (an append waits while they are), and a failure of one of them is reported by
+// the next append or by Finish.
 
 #include <memory>
 #include <string>
@@ -20,6 +20,7 @@
 #include "videoformat.h"
 
 class QImage;
+class QRect;
 
 namespace tivane {
 
@@ -65,6 +66,10 @@ public:
     // an earlier frame's encoding), after which the file holds the frames written before it
     // and is finalised, LastErrorText() says where it failed, and every later append fails too.
     bool AppendFrame(const QImage& frame);
+    // The same, told that the frame differs from the one appended before it only inside
+    // `changed` (of which only the rows count; empty when nothing changed): the rows outside
+    // are neither copied nor converted again. The first frame is taken whole.
+    bool AppendFrame(const QImage& frame, const QRect& changed);
     // Waits for the frames in flight, drains the encoder, writes the index and closes the file,
     // which is then complete and playable. Nothing to do (true) before the first frame or after
     // a failure an append reported. False, with LastErrorText() set, when a frame in flight
@@ -90,7 +95,7 @@ private:
     struct Pipeline; // the encoder and its two threads
 
     bool Open(const QImage& frame);
-    bool Write(const QImage& frame);
+    bool Write(const QImage& frame, const QRect& changed);
     // Stops the threads and finishes the file, then the writer is Closed with `text`. Always
     // false.
     bool Fail(const char* text, std::string detail = {});

@@ -142,13 +142,18 @@ void MovieRecorder::CaptureFrame() {
         StopBecause(StopReason::SizeChanged);
         return;
     }
+    QRect changed;
     {
         QPainter painter(&m_frame);
         // The frame shows what the window shows; the padding to a multiple of 8 stays white.
-        painter.setClipRect(QRect(QPoint(0, 0), size));
-        CatchUp(view->Model(), painter, m_frame.rect(), ReplayTarget{size, m_dpiX, false}, m_state);
+        const QRect shown(QPoint(0, 0), size);
+        painter.setClipRect(shown);
+        changed = CatchUp(view->Model(), painter, m_frame.rect(), ReplayTarget{size, m_dpiX, false},
+                          m_state) &
+                  shown;
     }
-    if (!m_writer->AppendFrame(m_frame)) {
+    // Only the rows this frame's items touched go to the writer again.
+    if (!m_writer->AppendFrame(m_frame, changed)) {
         StopBecause(StopReason::WriteFailed);
         return;
     }

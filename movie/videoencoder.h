@@ -52,9 +52,11 @@ public:
     // Creates the file and the encoder and writes the header. False, with `failure` set,
     // when any of it fails; nothing is then left on disk.
     virtual bool Open(const VideoSpec& spec, VideoFailure& failure) = 0;
-    // Converts one frame of width x height pixels, 4 bytes each in memory order B, G, R, X,
-    // rows `stride` bytes apart, into the encoder's colours in picture `picture`.
-    virtual bool Convert(const uint8_t* bgrx, std::ptrdiff_t stride, int picture,
+    // Brings picture `picture` up to date with a frame of width x height pixels, 4 bytes each
+    // in memory order B, G, R, X, rows `stride` bytes apart, of which only rows [top, top +
+    // rows) differ from what the picture holds: at least those are converted into the
+    // encoder's colours, and the others keep what they held.
+    virtual bool Convert(const uint8_t* bgrx, std::ptrdiff_t stride, int top, int rows, int picture,
                          VideoFailure& failure) = 0;
     // Encodes picture `picture` as the next frame and writes what the encoder gives back.
     virtual bool Encode(int picture, VideoFailure& failure) = 0;
@@ -67,7 +69,7 @@ public:
 
 // The module's one exported function: a new encoder, or null when the module was built for
 // another version of this header.
-inline constexpr int kVideoEncoderVersion = 1;
+inline constexpr int kVideoEncoderVersion = 2;
 inline constexpr const char* kMakeVideoEncoderSymbol = "TivaneMakeVideoEncoder";
 using MakeVideoEncoderFunction = VideoEncoder* (*)(int version);
 

@@ -1,6 +1,7 @@
 #include "replay.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -215,6 +216,34 @@ void ResetState(ReplayState& state, const ReplayTarget& target) {
         LookupFont(kDrawStart.face, TruncDevice(target.dpiX * kDrawStart.fontPoints / 72), 0);
 }
 
+// The bounds of what a replay paints, grown item by item. Each mark is widened by a margin
+// that covers the pen's half width and the raster engine's half-pixel caps.
+class PaintedBounds {
+public:
+    void Add(QPoint p, int margin) {
+        m_x1 = std::min(m_x1, p.x() - margin);
+        m_y1 = std::min(m_y1, p.y() - margin);
+        m_x2 = std::max(m_x2, p.x() + margin);
+        m_y2 = std::max(m_y2, p.y() + margin);
+    }
+    void Add(const QRect& r) {
+        if (r.isEmpty()) return;
+        Add(r.topLeft(), 0);
+        Add(r.bottomRight(), 0);
+    }
+    QRect Rect() const {
+        return m_x1 > m_x2 ? QRect() : QRect(QPoint(m_x1, m_y1), QPoint(m_x2, m_y2));
+    }
+
+private:
+    int m_x1 = INT_MAX, m_y1 = INT_MAX, m_x2 = INT_MIN, m_y2 = INT_MIN;
+};
+
+// Room around a line's ends for a pen of `penWidth` device pixels.
+int PenMargin(int penWidth) {
+    return penWidth / 2 + 2;
+}
+
 } // namespace
 
 double ReplayScale(const DRect& clip, QSize size) {
@@ -264,6 +293,7 @@ struct ReplayStep {
     ReplayState& state;
     double unit;    // pixels a size unit of a pen or a font
     QRect fillRect; // what a back colour fills
+    PaintedBounds& painted;
 };
 
 // Replays the text, font, colour or pen item at `i` and returns the index of the last item it
@@ -275,9 +305,14 @@ int32_t ReplayStateItem(const DrawList& list, int32_t i, ReplayStep& step, Segme
     switch (list.Code(i)) {
     case DI_TEXT: {
         // The replay point is the text's top-left corner; Qt places text by its baseline.
-        const int ascent = painter.fontMetrics().ascent();
-        painter.drawText(QPoint(state.point.x(), state.point.y() + ascent),
-                         ShownText(list.Text(i)));
+        const QFontMetrics metrics = painter.fontMetrics();
+        const QString text = ShownText(list.Text(i));
+        painter.drawText(QPoint(state.point.x(), state.point.y() + metrics.ascent()), text);
+        // A line of text, widened by its height on every side for slanted and overhanging
+        // glyphs, underlines and the like.
+        const int h = metrics.height();
+        step.painted.Add(
+            QRect(state.point, QSize(metrics.horizontalAdvance(text), h)).adjusted(-h, -h, h, h));
         break;
     }
     case DI_FONTNAME: {
@@ -296,6 +331,7 @@ int32_t ReplayStateItem(const DrawList& list, int32_t i, ReplayStep& step, Segme
     case DI_BACKCOLOR:
         state.back = ItemColor(operand);
         painter.fillRect(step.fillRect, state.back);
+        step.painted.Add(step.fillRect);
         break;
     case DI_FORECOLOR:
         state.fore = ItemColor(operand);
@@ -316,11 +352,12 @@ int32_t ReplayStateItem(const DrawList& list, int32_t i, ReplayStep& step, Segme
 
 } // namespace
 
-void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const ReplayTarget& target,
-            ReplayState& state, QPoint origin) {
+QRect Replay(const DrawList& list, const DRect& clip, QPainter& painter, const ReplayTarget& target,
+             ReplayState& state, QPoint origin) {
     if (state.drawnIndex < 0) ResetState(state, target);
     const int32_t count = list.Count();
-    if (state.drawnIndex >= count) return;
+    if (state.drawnIndex >= count) return QRect();
+    PaintedBounds painted;
 
     const double scale = ReplayScale(clip, target.size);
     const double unit = ReplaySizeUnit(clip, target);
@@ -344,7 +381,7 @@ void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const Re
     // it, and the next one takes both.
     const int32_t end = list.Code(count - 1) == DI_FONTNAME ? count - 1 : count;
     SegmentBatch batch(painter, state.fore);
-    ReplayStep step{painter, state, unit, fillRect};
+    ReplayStep step{painter, state, unit, fillRect, painted};
     int32_t i = state.drawnIndex;
     for (; i < end; ++i) {
         const uint8_t code = list.Code(i);
@@ -353,6 +390,9 @@ void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const Re
             const QPoint to(RndDevice(PointX(operand) * scale), RndDevice(PointY(operand) * scale));
             // A one-pixel line covers both its end pixels.
             if (code == DI_LINETO) {
+                const int margin = PenMargin(state.penWidth);
+                painted.Add(state.point, margin);
+                painted.Add(to, margin);
                 if (state.penWidth <= 1)
                     batch.Add(state.point, to);
                 else if (to == state.point)
@@ -369,16 +409,19 @@ void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const Re
     batch.Flush();
     state.drawnIndex = i;
     painter.restore();
+    return painted.Rect().translated(origin);
 }
 
-void CatchUp(const GraphModel& model, QPainter& painter, const QRect& pixels,
-             const ReplayTarget& target, ReplayState& state, QPoint origin) {
+QRect CatchUp(const GraphModel& model, QPainter& painter, const QRect& pixels,
+              const ReplayTarget& target, ReplayState& state, QPoint origin) {
+    QRect filled;
     if (state.drawnIndex < 0 || state.generation != model.Generation()) {
         painter.fillRect(pixels, Qt::white);
+        filled = pixels;
         state.generation = model.Generation();
         state.drawnIndex = -1;
     }
-    Replay(model.List(), model.Clip(), painter, target, state, origin);
+    return filled | Replay(model.List(), model.Clip(), painter, target, state, origin);
 }
 
 QImage RenderPicture(const DrawList& list, const DRect& clip, QSize size, double dpiX,

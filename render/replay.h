@@ -60,8 +60,11 @@ double ReplaySizeUnit(const DRect& clip, const ReplayTarget& target);
 // `origin` is where the picture's top-left corner lies in the painter (a window centres the
 // picture its aspect leaves narrower or lower than itself); back colour fills reach out by as
 // much on every side, so the margins take the picture's background.
-void Replay(const DrawList& list, const DRect& clip, QPainter& painter, const ReplayTarget& target,
-            ReplayState& state, QPoint origin = QPoint());
+// Returns a rectangle, in the painter's coordinates, outside which this call left every pixel
+// as it was (before the painter's clip); empty when it painted nothing. It may be larger than
+// what changed, never smaller, so a target can pass on only the rows inside it.
+QRect Replay(const DrawList& list, const DRect& clip, QPainter& painter, const ReplayTarget& target,
+             ReplayState& state, QPoint origin = QPoint());
 
 // Where a window of `size` puts a picture of `clip` to centre it.
 QPoint CentredOrigin(const DRect& clip, QSize size);
@@ -69,8 +72,9 @@ QPoint CentredOrigin(const DRect& clip, QSize size);
 // Brings a target that keeps its pixels up to date with `model`: when `state` is new, reset
 // (drawnIndex -1) or of another generation, `pixels` (the target's whole device rectangle) is
 // filled white and the list replayed from its start; otherwise only the items added since.
-void CatchUp(const GraphModel& model, QPainter& painter, const QRect& pixels,
-             const ReplayTarget& target, ReplayState& state, QPoint origin = QPoint());
+// Returns what it may have painted, as Replay does (all of `pixels` after a fill).
+QRect CatchUp(const GraphModel& model, QPainter& painter, const QRect& pixels,
+              const ReplayTarget& target, ReplayState& state, QPoint origin = QPoint());
 
 // The whole list replayed afresh at `size` onto white (export, headless runs). A null image
 // when `size` is empty.

@@ -144,7 +144,11 @@ void GrowingCurveStep(CTivaneGraph& view, int k, int frames) {
 
 // Milliseconds a frame, for each part, in one round.
 struct FrameCosts {
-    double frame = 0;   // MovieRecorder: replay of the new items + convert + encode + write
+    double frame = 0; // MovieRecorder: replay of the new items + convert + encode + write
+    // The whole frame's time in three: the first capture (which opens the encoder and the
+    // file) and the final Stop (which drains, writes the index and puts the file in place), in
+    // ms, and the captures between, in ms a frame.
+    double first = 0, between = 0, stop = 0;
     double replay = 0;  // the replay of the new items alone
     double writer = 0;  // AviWriter alone: convert + encode + write
     double convert = 0; // RGB32 -> YUV 4:2:0 alone
@@ -156,7 +160,7 @@ struct FrameCosts {
 // and the final Stop (which drains the encoder and writes the index) are timed. Returns the
 // frames for the parts to be timed on.
 std::vector<QImage> RecordMovie(const Scenario& scenario, int frames, const std::string& file,
-                                double& totalMs) {
+                                double& totalMs, FrameCosts& costs) {
     Canvas canvas;
     std::vector<QImage> pictures;
     pictures.reserve(frames);
@@ -168,12 +172,16 @@ std::vector<QImage> RecordMovie(const Scenario& scenario, int frames, const std:
         scenario.step(canvas.view, k, frames);
         const auto start = Clock::now();
         recorder.CaptureFrame();
-        totalMs += MsSince(start);
+        const double ms = MsSince(start);
+        totalMs += ms;
+        if (k == 0) costs.first = ms;
         pictures.push_back(recorder.Frame().copy());
     }
     const auto start = Clock::now();
     const bool finished = recorder.Stop();
-    totalMs += MsSince(start);
+    costs.stop = MsSince(start);
+    totalMs += costs.stop;
+    costs.between = frames > 1 ? (totalMs - costs.first - costs.stop) / (frames - 1) : 0;
     if (!finished || recorder.FramesRecorded() != frames)
         Fail("recording failed: " + recorder.LastErrorText());
     return pictures;
@@ -301,7 +309,7 @@ FrameCosts MovieRound(const Scenario& scenario, int frames, const std::string& d
                       std::string& encoderName) {
     FrameCosts c;
     double recordMs = 0, convertMs = 0;
-    std::vector<QImage> pictures = RecordMovie(scenario, frames, dir + "/movie.avi", recordMs);
+    std::vector<QImage> pictures = RecordMovie(scenario, frames, dir + "/movie.avi", recordMs, c);
     const double replayMs = ReplayAlone(scenario, frames);
     const double writerMs = WriterAlone(pictures, dir + "/writer.avi", encoderName);
     const std::vector<FramePtr> yuv = ConvertAlone(pictures, convertMs);
@@ -327,12 +335,15 @@ void MeasureMovie(int frames, int rounds, const std::string& dir) {
                 "goal");
     std::string parts;
     for (const Scenario& scenario : scenarios) {
-        Samples frame, replay, writer, convert, encode, ratio;
+        Samples frame, first, between, stop, replay, writer, convert, encode, ratio;
         double bytes = 0;
         std::string encoderName;
         for (int r = 0; r < rounds; ++r) {
             const FrameCosts c = MovieRound(scenario, frames, dir, encoderName);
             frame.values.push_back(c.frame);
+            first.values.push_back(c.first);
+            between.values.push_back(c.between);
+            stop.values.push_back(c.stop);
             replay.values.push_back(c.replay);
             writer.values.push_back(c.writer);
             convert.values.push_back(c.convert);
@@ -348,6 +359,9 @@ void MeasureMovie(int frames, int rounds, const std::string& dir) {
                       encoderName.c_str(), bytes / 1024);
         parts += text;
         const std::pair<const char*, const Samples*> rows[] = {
+            {"whole frame: first capture, ms", &first},
+            {"  each capture between", &between},
+            {"  final Stop, ms", &stop},
             {"replay of the new items", &replay},
             {"AviWriter (convert + encode + write)", &writer},
             {"RGB32 -> YUV 4:2:0", &convert},

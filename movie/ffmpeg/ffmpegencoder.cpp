@@ -1,6 +1,7 @@
 // The FFmpeg module (tivane-ffmpeg.so): VideoEncoder over libavformat, libavcodec and
 // libswscale. Only the movie writer opens it, the first time a movie is recorded.
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -93,7 +94,7 @@ public:
     }
 
     bool Open(const VideoSpec& spec, VideoFailure& failure) override;
-    bool Convert(const uint8_t* bgrx, std::ptrdiff_t stride, int picture,
+    bool Convert(const uint8_t* bgrx, std::ptrdiff_t stride, int top, int rows, int picture,
                  VideoFailure& failure) override;
     bool Encode(int picture, VideoFailure& failure) override;
     bool Finish(VideoFailure& failure) override;
@@ -223,16 +224,26 @@ bool FfmpegEncoder::Open(const VideoSpec& spec, VideoFailure& failure) {
     return true;
 }
 
-bool FfmpegEncoder::Convert(const uint8_t* bgrx, std::ptrdiff_t stride, int picture,
-                            VideoFailure& failure) {
+bool FfmpegEncoder::Convert(const uint8_t* bgrx, std::ptrdiff_t stride, int top, int rows,
+                            int picture, VideoFailure& failure) {
     AVFrame* frame = m_pictures.at(size_t(picture));
-    // The encoder may still hold this picture's buffer from an earlier frame.
+    // The encoder may still hold this picture's buffer from an earlier frame; a new one gets
+    // a copy of what it held, so the rows left alone stay right.
     const int rc = av_frame_make_writable(frame);
     if (rc < 0) return Fail(failure, kCannotWriteVideo, AvError("av_frame_make_writable", rc));
     if (frame->format == AV_PIX_FMT_YUV420P) {
-        BgrxToYuv420(bgrx, stride, m_width, m_height, frame->data, frame->linesize);
+        // A colour sample covers two rows: whole pairs are converted.
+        const int first = std::max(top, 0) & ~1;
+        const int end = std::min((top + rows + 1) & ~1, m_height);
+        if (end <= first) return true;
+        const int* lines = frame->linesize;
+        uint8_t* const planes[3] = {frame->data[0] + std::ptrdiff_t(lines[0]) * first,
+                                    frame->data[1] + std::ptrdiff_t(lines[1]) * (first / 2),
+                                    frame->data[2] + std::ptrdiff_t(lines[2]) * (first / 2)};
+        BgrxToYuv420(bgrx + stride * first, stride, m_width, end - first, planes, lines);
         return true;
     }
+    // swscale's dithering is laid out over the whole picture: it is converted whole.
     const uint8_t* const source[1] = {bgrx};
     const int strides[1] = {static_cast<int>(stride)};
     sws_scale(m_scaler, source, strides, 0, m_height, frame->data, frame->linesize);

@@ -244,6 +244,50 @@ TEST(ReplayTest, AReplayGoesOnWhereTheLastStoppedAndAFontNameWaitsForItsSize) {
     EXPECT_EQ(shot.image, RenderPicture(items.list, clip, target.size));
 }
 
+// A target that keeps its pixels passes on only what changed: whatever a replay changes lies
+// inside the rectangle it returns, which stays near what was drawn.
+TEST(ReplayTest, EveryPixelAReplayChangesLiesInTheRectangleItReturns) {
+    struct Row {
+        const char* what;
+        void (*add)(Items&);
+        int maxHeight; // of the rectangle; 0: nothing may change
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"thin lines", [](Items& i) { i.Line(150, 80).Line(152, 81).Line(152, 30); }, 60},
+        {"thick line", [](Items& i) { i.Pen(12).Line(200, 120); }, 90},
+        {"thick dot", [](Items& i) { i.Pen(30).Line(60, 55); }, 40},
+        {"slanted text", [](Items& i) { i.Font("DejaVu Serif", 3600, kFontItalic | kFontUnderline).Move(300, 150).Text("Wgjy_"); }, 999},
+        {"text past the edge", [](Items& i) { i.Move(370, 190).Text("WWWW"); }, 999},
+        {"line past the edges", [](Items& i) { i.Move(-50, -50).Line(500, 300); }, 999},
+        {"back colour", [](Items& i) { i.Back(0, 128, 0); }, 999},
+        {"nothing drawn", [](Items& i) { i.Fore(0, 0, 255).Pen(2).Move(10, 10); }, 0},
+    };
+    // clang-format on
+    const DRect clip{0, 0, 400, 200};
+    const ReplayTarget target{{400, 200}};
+    for (const Row& r : rows)
+        for (const QPoint origin : {QPoint(0, 0), QPoint(7, -3)}) {
+            SCOPED_TRACE(::testing::Message() << r.what << " at " << origin.x());
+            Items items;
+            items.Fore(200, 0, 0).Move(50, 50).Line(60, 55);
+            QImage image = WhiteImage(target.size);
+            ReplayState state;
+            QPainter painter(&image);
+            Replay(items.list, clip, painter, target, state, origin);
+            const QImage before = image.copy();
+            r.add(items);
+            const QRect painted = Replay(items.list, clip, painter, target, state, origin);
+            QRect changed;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixel(x, y) != before.pixel(x, y)) changed |= QRect(x, y, 1, 1);
+            EXPECT_EQ(changed.isEmpty(), r.maxHeight == 0);
+            EXPECT_TRUE(changed.isEmpty() || painted.contains(changed));
+            EXPECT_LE(painted.height(), r.maxHeight);
+        }
+}
+
 TEST(LookupFontTest, MatchesFamiliesByPrefixAndFallsBackToTheFixedFont) {
     // nullptr: the system's fixed font
     const std::pair<const char*, const char*> rows[] = {
