@@ -105,6 +105,12 @@ private:
     bool Drain(bool flush, VideoFailure& failure);
     // Frees every FFmpeg object; removes a file that has no header.
     void Release();
+    // The steps of Open, in order; each fills `failure` when it fails.
+    bool CheckSpec(const VideoSpec& spec, VideoFailure& failure) const;
+    bool CreateFile(const VideoSpec& spec, VideoFailure& failure);
+    bool OpenCodec(const VideoSpec& spec, VideoFailure& failure);
+    bool MakePictures(int pictures, VideoFailure& failure);
+    bool WriteHeader(const VideoSpec& spec, VideoFailure& failure);
 
     std::string m_fileName;
     int m_width = 0, m_height = 0;
@@ -122,47 +128,58 @@ private:
 };
 
 bool FfmpegEncoder::Open(const VideoSpec& spec, VideoFailure& failure) {
-    const FormatRecipe& recipe = RecipeOf(spec.format);
-    const bool avi = spec.format == VideoFormat::Avi;
     m_fileName = spec.fileName;
     m_width = spec.width;
     m_height = spec.height;
-    const auto fail = [&](const char* text, std::string detail) {
-        Release();
-        return Fail(failure, text, std::move(detail));
-    };
-    if ((avi && spec.fourCC.size() != 4) || spec.framesPerSecond <= 0 || spec.pictures < 1)
-        return fail(kCannotCreateEncoder, "codec tag '" + spec.fourCC + "' at " +
-                                              std::to_string(spec.framesPerSecond) +
-                                              " frames per second");
+    // Each step says what failed; whatever the earlier steps made is freed here.
+    if (CheckSpec(spec, failure) && CreateFile(spec, failure) && OpenCodec(spec, failure) &&
+        MakePictures(spec.pictures, failure) && WriteHeader(spec, failure))
+        return true;
+    Release();
+    return false;
+}
+
+bool FfmpegEncoder::CheckSpec(const VideoSpec& spec, VideoFailure& failure) const {
+    if ((spec.format == VideoFormat::Avi && spec.fourCC.size() != 4) || spec.framesPerSecond <= 0 ||
+        spec.pictures < 1)
+        return Fail(failure, kCannotCreateEncoder,
+                    "codec tag '" + spec.fourCC + "' at " + std::to_string(spec.framesPerSecond) +
+                        " frames per second");
     // 4:2:0 halves both dimensions of the colour planes.
     if (m_width <= 0 || m_height <= 0 || m_width % 2 != 0 || m_height % 2 != 0)
-        return fail(kCannotCreateEncoder,
+        return Fail(failure, kCannotCreateEncoder,
                     "frame size " + SizeText(m_width, m_height) + ": must be even");
     if (m_width > kMaxVideoSide || m_height > kMaxVideoSide)
-        return fail(kCannotCreateEncoder, "frame size " + SizeText(m_width, m_height) +
-                                              ": at most " + std::to_string(kMaxVideoSide) +
-                                              " a side");
+        return Fail(failure, kCannotCreateEncoder,
+                    "frame size " + SizeText(m_width, m_height) + ": at most " +
+                        std::to_string(kMaxVideoSide) + " a side");
+    return true;
+}
 
-    int rc = avformat_alloc_output_context2(&m_format, nullptr, recipe.muxer, m_fileName.c_str());
+bool FfmpegEncoder::CreateFile(const VideoSpec& spec, VideoFailure& failure) {
+    int rc = avformat_alloc_output_context2(&m_format, nullptr, RecipeOf(spec.format).muxer,
+                                            m_fileName.c_str());
     if (rc < 0 || !m_format)
-        return fail(kCannotCreateMovieFile, AvError("avformat_alloc_output_context2", rc));
+        return Fail(failure, kCannotCreateMovieFile, AvError("avformat_alloc_output_context2", rc));
     rc = avio_open(&m_format->pb, m_fileName.c_str(), AVIO_FLAG_WRITE);
-    if (rc < 0) return fail(kCannotCreateMovieFile, AvError("avio_open", rc));
+    if (rc < 0) return Fail(failure, kCannotCreateMovieFile, AvError("avio_open", rc));
     m_fileOpen = true;
-
     m_stream = avformat_new_stream(m_format, nullptr);
-    if (!m_stream) return fail(kCannotCreateVideoStream, "avformat_new_stream");
+    if (!m_stream) return Fail(failure, kCannotCreateVideoStream, "avformat_new_stream");
+    return true;
+}
 
+bool FfmpegEncoder::OpenCodec(const VideoSpec& spec, VideoFailure& failure) {
+    const FormatRecipe& recipe = RecipeOf(spec.format);
     const AVCodec* codec = avcodec_find_encoder_by_name(
         spec.encoder.empty() ? recipe.preferred : spec.encoder.c_str());
     if (!codec && spec.encoder.empty()) codec = avcodec_find_encoder(recipe.codec);
     if (!codec || codec->id != recipe.codec)
-        return fail(kCannotCreateEncoder,
+        return Fail(failure, kCannotCreateEncoder,
                     std::string("no ") + recipe.codecWords + " encoder '" + spec.encoder + "'");
     m_encoderName = codec->name;
     m_encoder = avcodec_alloc_context3(codec);
-    if (!m_encoder) return fail(kCannotCreateEncoder, "avcodec_alloc_context3");
+    if (!m_encoder) return Fail(failure, kCannotCreateEncoder, "avcodec_alloc_context3");
     AVCodecContext& e = *m_encoder;
     e.width = m_width;
     e.height = m_height;
@@ -170,7 +187,7 @@ bool FfmpegEncoder::Open(const VideoSpec& spec, VideoFailure& failure) {
     e.pix_fmt = recipe.pixels;
     e.time_base = {1, spec.framesPerSecond};
     e.framerate = {spec.framesPerSecond, 1};
-    if (avi) {
+    if (spec.format == VideoFormat::Avi) {
         // Key frames only: any frame of the movie can be shown on its own, and a recording
         // cut short loses nothing that later frames depend on.
         e.gop_size = 1;
@@ -181,45 +198,53 @@ bool FfmpegEncoder::Open(const VideoSpec& spec, VideoFailure& failure) {
         SetSharingOptions(e, *codec, spec.framesPerSecond);
     }
     if (m_format->oformat->flags & AVFMT_GLOBALHEADER) e.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    rc = avcodec_open2(m_encoder, codec, nullptr);
-    if (rc < 0) return fail(kCannotCreateEncoder, AvError("avcodec_open2", rc));
+    const int rc = avcodec_open2(m_encoder, codec, nullptr);
+    if (rc < 0) return Fail(failure, kCannotCreateEncoder, AvError("avcodec_open2", rc));
+    return true;
+}
 
+bool FfmpegEncoder::MakePictures(int pictures, VideoFailure& failure) {
+    const AVCodecContext& e = *m_encoder;
     m_packet = av_packet_alloc();
-    if (!m_packet) return fail(kCannotCreateEncoder, "av_packet_alloc");
-    for (int k = 0; k < spec.pictures; ++k) {
+    if (!m_packet) return Fail(failure, kCannotCreateEncoder, "av_packet_alloc");
+    for (int k = 0; k < pictures; ++k) {
         AVFrame* frame = av_frame_alloc();
-        if (!frame) return fail(kCannotCreateEncoder, "av_frame_alloc");
+        if (!frame) return Fail(failure, kCannotCreateEncoder, "av_frame_alloc");
         m_pictures.push_back(frame);
         frame->format = e.pix_fmt;
         frame->width = e.width;
         frame->height = e.height;
-        rc = av_frame_get_buffer(frame, 0);
-        if (rc < 0) return fail(kCannotCreateEncoder, AvError("av_frame_get_buffer", rc));
+        const int rc = av_frame_get_buffer(frame, 0);
+        if (rc < 0) return Fail(failure, kCannotCreateEncoder, AvError("av_frame_get_buffer", rc));
     }
     // 4:2:0 is converted by BgrxToYuv420; swscale dithers the GIF's 8 bits. AV_PIX_FMT_RGB32
     // is FFmpeg's name for B, G, R, X in memory on a little-endian machine.
     if (e.pix_fmt != AV_PIX_FMT_YUV420P) {
         m_scaler = sws_getContext(e.width, e.height, AV_PIX_FMT_RGB32, e.width, e.height, e.pix_fmt,
                                   SWS_BICUBIC, nullptr, nullptr, nullptr);
-        if (!m_scaler) return fail(kCannotCreateEncoder, "sws_getContext");
+        if (!m_scaler) return Fail(failure, kCannotCreateEncoder, "sws_getContext");
     }
+    return true;
+}
 
-    rc = avcodec_parameters_from_context(m_stream->codecpar, m_encoder);
+bool FfmpegEncoder::WriteHeader(const VideoSpec& spec, VideoFailure& failure) {
+    int rc = avcodec_parameters_from_context(m_stream->codecpar, m_encoder);
     if (rc < 0)
-        return fail(kCannotCreateVideoStream, AvError("avcodec_parameters_from_context", rc));
-    if (avi) {
+        return Fail(failure, kCannotCreateVideoStream,
+                    AvError("avcodec_parameters_from_context", rc));
+    if (spec.format == VideoFormat::Avi) {
         const std::string& tag = spec.fourCC;
         m_stream->codecpar->codec_tag = MKTAG(tag[0], tag[1], tag[2], tag[3]);
     }
-    m_stream->time_base = e.time_base;
-    m_stream->avg_frame_rate = e.framerate;
-    m_stream->r_frame_rate = e.framerate;
+    m_stream->time_base = m_encoder->time_base;
+    m_stream->avg_frame_rate = m_encoder->framerate;
+    m_stream->r_frame_rate = m_encoder->framerate;
     AVDictionary* options = nullptr;
     // The index at the front, so that a shared movie plays while it downloads.
     if (spec.format == VideoFormat::Mp4) av_dict_set(&options, "movflags", "+faststart", 0);
     rc = avformat_write_header(m_format, &options);
     av_dict_free(&options);
-    if (rc < 0) return fail(kCannotSetVideoFormat, AvError("avformat_write_header", rc));
+    if (rc < 0) return Fail(failure, kCannotSetVideoFormat, AvError("avformat_write_header", rc));
     m_headerWritten = true;
     return true;
 }
