@@ -141,8 +141,9 @@ void FreeString(StringBlock* block) {
 }
 
 ProgramBlock* AllocProgram(int32_t count) {
-    auto* p = static_cast<ProgramBlock*>(std::malloc(
-        offsetof(ProgramBlock, items) + 4 * sizeof(CellIndex) * (count > 0 ? count : 1)));
+    auto* p = static_cast<ProgramBlock*>(
+        std::malloc(offsetof(ProgramBlock, items) +
+                    sizeof(CellIndex) * (6 * static_cast<size_t>(count > 0 ? count : 1) + 2)));
     if (p) p->count = count;
     return p;
 }

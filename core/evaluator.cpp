@@ -512,38 +512,88 @@ template <FuseKind Kind>
     return values[0];
 }
 
-// The same for the common case of longs only, on plain integers; false when some operand is
-// not a long or the operator does not take longs (a division by zero).
-[[gnu::always_inline]] inline bool ComputeLongExpression(const CInterpreter& in,
-                                                         const CellIndex* items,
-                                                         const uint32_t* plain, int32_t count,
-                                                         int32_t& result) {
-    int32_t values[kMaxExprDepth];
-    int32_t d = -1;
-    for (int32_t k = 0; k < count; ++k) {
-        const uint32_t op = plain[k];
-        const ValueCell* c;
-        switch (KindOf(op)) {
-        case K_LITERAL:
-            c = &CellAt(items[k]);
-            break;
-        case K_VARIABLE:
-        case K_PARENTVARIABLE:
-            c = &CellAt(VariableCell(in, op));
-            break;
-        case K_ARRAY:
-            c = &CellAt(in.arrays[NumberOf(op)].Read(values[d--]));
-            break;
-        default:
-            --d;
-            if (!LongOperation(NumberOf(op), values[d], values[d + 1], values[d])) return false;
-            continue;
-        }
-        if (c->type != TYPE_LONG) return false;
-        values[++d] = c->l;
-    }
-    result = values[0];
+// The value of number code (programcode.h) on longs; false when the items must decide.
+// Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
+// would otherwise enlarge the item loop's frame.
+[[gnu::noinline]] bool RunLongCode(const CInterpreter& in, const uint64_t* code, int32_t& result) {
+    // One entry per CodeOp, in order.
+#define TIVANE_ROWS(P)                                                                             \
+    &&P##0, &&P##1, &&P##2, &&P##3, &&P##4, &&P##5, &&P##6, &&P##7, &&P##8, &&P##9, &&P##10, &&P##11
+    static const void* const jump[X_CODES] = {&&none,
+                                              &&end,
+                                              &&variable,
+                                              &&parentVariable,
+                                              &&literal,
+                                              &&element,
+                                              TIVANE_ROWS(stack),
+                                              TIVANE_ROWS(literal),
+                                              TIVANE_ROWS(variable)};
+#undef TIVANE_ROWS
+    static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36);
+    const CellIndex* variables = in.variableValues.data();
+    // The top value stays in `acc`, out of memory, the rest below it in `values`.
+    int32_t values[kMaxExprDepth + 1];
+    int32_t* below = values;
+    int32_t acc = 0;
+    uint64_t c = *code;
+    const ValueCell* v;
+    int32_t b;
+#define TIVANE_NEXT goto* jump[static_cast<uint8_t>(c = *++code)]
+#define TIVANE_OPERAND static_cast<int32_t>(c >> 32)
+#define TIVANE_READ(CELL)                                                                          \
+    v = &CellAt(CELL);                                                                             \
+    if (v->type != TYPE_LONG) return false;
+    // The right operand from the stack, the word or a variable, then the operator itself,
+    // computed as the operator handlers compute it.
+#define TIVANE_OPERATOR(ROW)                                                                       \
+    stack##ROW : b = acc;                                                                          \
+    acc = *below--;                                                                                \
+    goto row##ROW;                                                                                 \
+    literal##ROW : b = TIVANE_OPERAND;                                                             \
+    goto row##ROW;                                                                                 \
+    variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND]) b = v->l;                               \
+    row##ROW : if (!LongOperation(ROW, acc, b, acc)) return false;                                 \
+    TIVANE_NEXT;
+    goto* jump[static_cast<uint8_t>(c)];
+none:
+    return false;
+end:
+    result = acc;
     return true;
+variable:
+    TIVANE_READ(variables[TIVANE_OPERAND])
+    *++below = acc;
+    acc = v->l;
+    TIVANE_NEXT;
+parentVariable:
+    TIVANE_READ(in.parent->variableValues[TIVANE_OPERAND])
+    *++below = acc;
+    acc = v->l;
+    TIVANE_NEXT;
+literal:
+    *++below = acc;
+    acc = TIVANE_OPERAND;
+    TIVANE_NEXT;
+element:
+    TIVANE_READ(in.arrays[TIVANE_OPERAND].Read(acc))
+    acc = v->l;
+    TIVANE_NEXT;
+    TIVANE_OPERATOR(0)
+    TIVANE_OPERATOR(1)
+    TIVANE_OPERATOR(2)
+    TIVANE_OPERATOR(3)
+    TIVANE_OPERATOR(4)
+    TIVANE_OPERATOR(5)
+    TIVANE_OPERATOR(6)
+    TIVANE_OPERATOR(7)
+    TIVANE_OPERATOR(8)
+    TIVANE_OPERATOR(9)
+    TIVANE_OPERATOR(10)
+    TIVANE_OPERATOR(11)
+#undef TIVANE_OPERATOR
+#undef TIVANE_READ
+#undef TIVANE_OPERAND
+#undef TIVANE_NEXT
 }
 
 // The assignments the compiler marked, on their own kind of target. A number assigned to a
@@ -604,17 +654,28 @@ enum class Step { Aside, Failed, Done };
 // v := expr or a[i] := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's
 // offset from the target).
 [[gnu::always_inline]] inline Step AssignExpression(CInterpreter& in, const CellIndex* items,
-                                                    const uint32_t* plain, int32_t last,
-                                                    Slot* stack, int32_t& sp, ValueCell& value) {
+                                                    const uint32_t* plain, const uint64_t* code,
+                                                    int32_t last, Slot* stack, int32_t& sp,
+                                                    ValueCell& value) {
     value.type = TYPE_LONG;
     value.raw = 0;
-    if (!ComputeLongExpression(in, items + 1, plain + 1, last - 1, value.l)) {
+    if (static_cast<uint8_t>(code[1]) == X_NONE || !RunLongCode(in, code + 1, value.l)) {
         value = ComputeExpression(in, items + 1, plain + 1, last - 1);
         if (value.type == 0) return Step::Aside;
     }
-    SetNumber(stack[++sp], value, kNoCell);
     const uint32_t assignment = plain[last];
     const bool drop = ExtraOf(assignment) != 0;
+    if (KindOf(assignment) == K_ASSIGN_VAR) {
+        // What AssignVariableOp does for a number into a cell no one else holds.
+        ValueCell& old = CellAt(in.variableValues[NumberOf(assignment)]);
+        if (old.refs == 1 && IsNumber(old.type)) {
+            old.type = value.type;
+            old.raw = value.raw;
+            if (!drop) SetNumber(stack[++sp], value, kNoCell);
+            return Step::Done;
+        }
+    }
+    SetNumber(stack[++sp], value, kNoCell);
     const bool ok = KindOf(assignment) == K_ASSIGN_VAR
                         ? AssignVariableOp(in, false, NumberOf(assignment), drop, stack, sp)
                         : AssignElementOp(in, false, NumberOf(assignment), drop, stack, sp);
@@ -738,6 +799,7 @@ ItemsEnd RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack) {
     const CellIndex* items = block->items;
     const uint32_t* ops = ProgramOps(block);
     const uint32_t* fuse = ProgramFuse(block);
+    const uint64_t* code = ProgramCode(block);
     int32_t sp = -1;
     // The calls that are not inlined work on a copy, so that `sp` stays in a register. No
     // lambdas and few locals here: each nesting level of runs pays for this frame.
@@ -821,8 +883,8 @@ ItemsEnd RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack) {
             goto fusedEnd;
         case FusedOp(F_ASSIGN_EXPR): {
             const int32_t last = pos + static_cast<int32_t>(SpanOf(op)) - 1; // the assignment
-            const Step step =
-                AssignExpression(in, items + pos, fuse + pos, last - pos, stack, sp, scratch);
+            const Step step = AssignExpression(in, items + pos, fuse + pos, code + pos, last - pos,
+                                               stack, sp, scratch);
             if (step == Step::Aside) {
                 op = fuse[pos];
                 goto dispatch;
@@ -905,37 +967,48 @@ bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
     return end.fail == 0;
 }
 
-// A condition program that is one comparison of numbers (`i < n`, `i <= n`), decoded once so
-// that it can be computed without running it.
-struct QuickComparison {
-    bool usable = false;
-    uint32_t row = 0;
-    uint32_t left = 0, right = 0; // the plain operations of the operands
-    CellIndex literal = kNoCell;  // the right operand when it is a literal
-
-    explicit QuickComparison(const ProgramBlock* block) {
+// A condition program computed without running it: by its number code, or when it is one
+// comparison of numbers (`i < 1.5`), by that comparison; decoded once.
+class QuickTest {
+public:
+    explicit QuickTest(const ProgramBlock* block) {
+        if (static_cast<uint8_t>(ProgramCode(block)[0]) != X_NONE) m_code = ProgramCode(block);
         if (block->count != 3) return;
         const uint32_t op = ProgramOps(block)[0];
         if (!IsFused(op) || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR)) return;
         const uint32_t* plain = ProgramFuse(block);
-        row = NumberOf(plain[2]);
-        left = plain[0];
-        right = plain[1];
-        if (FuseKindOf(op) == F_VAR_LIT) literal = block->items[1];
-        usable = row >= OP_GE && row <= OP_EQ;
+        m_row = NumberOf(plain[2]);
+        m_left = plain[0];
+        m_right = plain[1];
+        if (FuseKindOf(op) == F_VAR_LIT) m_literal = block->items[1];
+        m_comparison = m_row >= OP_GE && m_row <= OP_EQ;
     }
 
-    // The comparison's truth; false when the program must run instead. Leaves the limits and
+    bool Usable() const { return m_code || m_comparison; }
+
+    // The condition's truth; false when the program must run instead. Leaves the limits and
     // the message pass to the caller.
     [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
-        const auto variable = [&](uint32_t v) { return VariableCell(in, v); };
-        const ValueCell& a = CellAt(variable(left));
-        const ValueCell& b = CellAt(literal != kNoCell ? literal : variable(right));
-        ValueCell value;
-        if (!tivane::Compute(row, a, b, value)) return false;
-        truth = value.l != 0;
+        int32_t value;
+        if (m_code && RunLongCode(in, m_code, value)) {
+            truth = value != 0;
+            return true;
+        }
+        if (!m_comparison) return false;
+        const ValueCell& a = CellAt(VariableCell(in, m_left));
+        const ValueCell& b = CellAt(m_literal != kNoCell ? m_literal : VariableCell(in, m_right));
+        ValueCell result;
+        if (!tivane::Compute(m_row, a, b, result)) return false;
+        truth = result.l != 0;
         return true;
     }
+
+private:
+    const uint64_t* m_code = nullptr;
+    bool m_comparison = false;
+    uint32_t m_row = 0;
+    uint32_t m_left = 0, m_right = 0; // the plain operations of the operands
+    CellIndex m_literal = kNoCell;    // the right operand when it is a literal
 };
 
 // One run of a program the caller holds, on a frame the caller provides, once the caller has
@@ -983,11 +1056,11 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
     const StackArena::Mark mark = g_arena.Top();
     Slot* stack = g_arena.Acquire(static_cast<size_t>(std::max(test->count, work->count)) + 1);
     if (!stack) return RunWhileLoop(in, condition, body);
-    const QuickComparison quick(test);
+    const QuickTest quick(test);
     bool ok = true;
     for (;;) {
         bool goOn;
-        if (quick.usable && g_runCounter % kMessagePassInterval != 0 && quick.Compute(in, goOn)) {
+        if (quick.Usable() && g_runCounter % kMessagePassInterval != 0 && quick.Compute(in, goOn)) {
             ++g_runCounter;
         } else {
             Slot value;
@@ -1061,8 +1134,8 @@ bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     if (g_runCounter % kMessagePassInterval == 0 ||
         g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
         return false;
-    const QuickComparison quick(block);
-    if (!quick.usable || !quick.Compute(in, truth)) return false;
+    const QuickTest quick(block);
+    if (!quick.Compute(in, truth)) return false;
     ++g_runCounter;
     return true;
 }
