@@ -305,13 +305,47 @@ template <bool Plain>
 
 template <bool Held>
 bool RunEither(CInterpreter& in, CellIndex program, Slot* result);
+bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value);
+
+// Whether every argument is a number and every parameter variable a number cell no one else
+// holds: then binding exchanges values instead of cells, and no argument needs a cell.
+bool BindsInPlace(const std::vector<CellIndex>& vars, const int16_t* params, int32_t n,
+                  const Slot* stack, int32_t sp) {
+    for (int32_t k = 0; k < n; ++k) {
+        const ValueCell& held = CellAt(vars[params[k]]);
+        if (stack[sp - k].type == kBoxed || held.refs != 1 || !IsNumber(held.type)) return false;
+    }
+    return true;
+}
+
+// Gives a parameter variable back the value the binding kept on the stack: a number goes
+// into the variable's cell when no one else holds it, else into a cell of its own.
+bool RestoreParameter(CInterpreter& owner, CellIndex& var, const Slot& saved) {
+    CellIndex value = saved.self;
+    if (saved.type != kBoxed) {
+        ValueCell& held = CellAt(var);
+        if (held.refs == 1 && IsNumber(held.type)) {
+            held.type = saved.type;
+            held.raw = saved.raw;
+            return true;
+        }
+        value = Box(owner, saved, true);
+        if (value == kNoCell) return false;
+    }
+    const CellIndex old = var;
+    var = value;
+    Release(old);
+    return true;
+}
 
 // Parameter numbers are copied before the call: the body may redefine its own function.
 class ParamCopy {
 public:
     explicit ParamCopy(const std::vector<int16_t>& params) {
         if (params.size() <= kInline) {
-            std::copy(params.begin(), params.end(), m_inline);
+            // A loop, not std::copy: that calls memmove for a handful of bytes.
+            for (size_t k = 0; k < params.size(); ++k)
+                m_inline[k] = params[k];
             m_data = m_inline;
         } else {
             m_heap = params;
@@ -319,6 +353,7 @@ public:
         }
     }
     int16_t operator[](size_t k) const { return m_data[k]; }
+    const int16_t* data() const { return m_data; }
 
 private:
     static constexpr size_t kInline = 8;
@@ -355,18 +390,32 @@ template <bool Plain>
             }
         }
     }
-    if (!BoxInPlace(owner, stack, sp - n + 1, sp)) return false;
     const ParamCopy params(f.params);
     std::vector<CellIndex>& vars = owner.variableValues;
     // Bind: the parameter variables take the arguments, the stack keeps their old values.
-    for (int32_t k = n - 1; k >= 0; --k)
-        std::swap(stack[sp - k].self, vars[params[k]]);
+    if (!Plain && BindsInPlace(vars, params.data(), n, stack, sp)) {
+        for (int32_t k = n - 1; k >= 0; --k) {
+            Slot& arg = stack[sp - k];
+            ValueCell& held = CellAt(vars[params[k]]);
+            std::swap(arg.type, held.type);
+            std::swap(arg.raw, held.raw);
+            arg.self = kNoCell;
+        }
+    } else {
+        if (!BoxInPlace(owner, stack, sp - n + 1, sp)) return false;
+        for (int32_t k = n - 1; k >= 0; --k)
+            std::swap(stack[sp - k].self, vars[params[k]]);
+    }
     Slot result;
-    if (!RunEither<false>(owner, body, &result)) return false; // the parameters keep the arguments
+    // On failure the parameters keep the arguments.
+    if (!(!Plain && QuickValue(owner, CellAt(body).prog, result)) &&
+        !RunEither<false>(owner, body, &result))
+        return false;
     for (int32_t k = 0; k < n; ++k) {
-        const CellIndex old = vars[params[k]];
-        vars[params[k]] = stack[sp--].self;
-        Release(old);
+        if (!RestoreParameter(owner, vars[params[k]], stack[sp--])) {
+            Drop(result);
+            return false;
+        }
     }
     if (parentCall && Val(result).type == TYPE_PROGRAM) {
         Drop(result);
@@ -382,6 +431,10 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
 // Runs IF's chosen branch, which the caller holds, and pushes its value.
 [[gnu::noinline]] bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
     Slot value;
+    if (QuickValue(in, CellAt(branch).prog, value)) {
+        stack[++sp] = value;
+        return true;
+    }
     if (!RunEither<true>(in, branch, &value)) return false;
     stack[++sp] = value;
     return in.document->errorCode == 0;
@@ -512,10 +565,15 @@ template <FuseKind Kind>
     return values[0];
 }
 
-// The value of number code (programcode.h) on longs; false when the items must decide.
+// The value of number code (programcode.h) on longs, returned in registers; not `ok` when
+// the items must decide.
+struct LongResult {
+    bool ok = false;
+    int32_t value = 0;
+};
 // Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
 // would otherwise enlarge the item loop's frame.
-[[gnu::noinline]] bool RunLongCode(const CInterpreter& in, const uint64_t* code, int32_t& result) {
+[[gnu::noinline]] LongResult RunLongCode(const CInterpreter& in, const uint64_t* code) {
     // One entry per CodeOp, in order.
 #define TIVANE_ROWS(P)                                                                             \
     &&P##0, &&P##1, &&P##2, &&P##3, &&P##4, &&P##5, &&P##6, &&P##7, &&P##8, &&P##9, &&P##10, &&P##11
@@ -542,7 +600,7 @@ template <FuseKind Kind>
 #define TIVANE_OPERAND static_cast<int32_t>(c >> 32)
 #define TIVANE_READ(CELL)                                                                          \
     v = &CellAt(CELL);                                                                             \
-    if (v->type != TYPE_LONG) return false;
+    if (v->type != TYPE_LONG) return {};
     // The right operand from the stack, the word or a variable, then the operator itself,
     // computed as the operator handlers compute it.
 #define TIVANE_OPERATOR(ROW)                                                                       \
@@ -552,14 +610,13 @@ template <FuseKind Kind>
     literal##ROW : b = TIVANE_OPERAND;                                                             \
     goto row##ROW;                                                                                 \
     variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND]) b = v->l;                               \
-    row##ROW : if (!LongOperation(ROW, acc, b, acc)) return false;                                 \
+    row##ROW : if (!LongOperation(ROW, acc, b, acc)) return {};                                    \
     TIVANE_NEXT;
     goto* jump[static_cast<uint8_t>(c)];
 none:
-    return false;
+    return {};
 end:
-    result = acc;
-    return true;
+    return {true, acc};
 variable:
     TIVANE_READ(variables[TIVANE_OPERAND])
     *++below = acc;
@@ -657,9 +714,12 @@ enum class Step { Aside, Failed, Done };
                                                     const uint32_t* plain, const uint64_t* code,
                                                     int32_t last, Slot* stack, int32_t& sp,
                                                     ValueCell& value) {
-    value.type = TYPE_LONG;
-    value.raw = 0;
-    if (static_cast<uint8_t>(code[1]) == X_NONE || !RunLongCode(in, code + 1, value.l)) {
+    const LongResult quick =
+        static_cast<uint8_t>(code[1]) == X_NONE ? LongResult{} : RunLongCode(in, code + 1);
+    if (quick.ok) {
+        value.type = TYPE_LONG;
+        value.raw = static_cast<uint32_t>(quick.value);
+    } else {
         value = ComputeExpression(in, items + 1, plain + 1, last - 1);
         if (value.type == 0) return Step::Aside;
     }
@@ -989,10 +1049,12 @@ public:
     // The condition's truth; false when the program must run instead. Leaves the limits and
     // the message pass to the caller.
     [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
-        int32_t value;
-        if (m_code && RunLongCode(in, m_code, value)) {
-            truth = value != 0;
-            return true;
+        if (m_code) {
+            const LongResult result = RunLongCode(in, m_code);
+            if (result.ok) {
+                truth = result.value != 0;
+                return true;
+            }
         }
         if (!m_comparison) return false;
         const ValueCell& a = CellAt(VariableCell(in, m_left));
@@ -1073,6 +1135,26 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
     }
     g_arena.ReleaseTo(mark);
     return ok;
+}
+
+// The value of a program that is one expression on longs, computed without running it where
+// the run would start and end without incident: false when it must run. It still counts as a
+// run for the message pass.
+bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
+    const uint64_t* code = ProgramCode(block);
+    DocumentHost& doc = *in.document;
+    if (static_cast<uint8_t>(code[0]) == X_NONE || block->owner != in.serial || doc.errorCode ||
+        g_runCounter % kMessagePassInterval == 0 ||
+        g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
+        return false;
+    const LongResult result = RunLongCode(in, code);
+    if (!result.ok) return false;
+    doc.errorPhase = ErrorPhase::Run;
+    ++g_runCounter;
+    value.type = TYPE_LONG;
+    value.self = kNoCell;
+    value.raw = static_cast<uint32_t>(result.value);
+    return true;
 }
 
 // A run's value as a slot (nullptr drops it), in the evaluation the switch selects.
