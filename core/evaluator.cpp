@@ -812,8 +812,8 @@ template <bool Plain>
 
 // A binary operator on two numbers on top of the stack, computed in place; false where the
 // operator's handler must decide.
-[[gnu::always_inline]] inline bool ComputeInPlace(uint32_t row, Slot* stack, int32_t& sp,
-                                                  ValueCell& value) {
+[[gnu::always_inline]] inline bool ComputeInPlace(uint32_t row, Slot* stack, int32_t& sp) {
+    ValueCell value;
     if (!Compute(row, Val(stack[sp - 1]), Val(stack[sp]), value)) return false;
     Drop(stack[sp]);
     Drop(stack[--sp]);
@@ -848,141 +848,162 @@ struct ItemsEnd {
     int32_t sp;
 };
 
+// One item's own operation (no fused one); false when it failed.
+template <bool Plain>
+[[gnu::always_inline]] inline bool RunItem(CInterpreter& in, uint32_t op, CellIndex item,
+                                           Slot* stack, int32_t& sp) {
+    const uint32_t number = NumberOf(op);
+    // The calls that are not inlined work on a copy, so that `sp` stays in a register.
+    int32_t top = sp;
+    bool ok = true;
+    switch (KindOf(op)) {
+    case K_LITERAL:
+        PushHeld<Plain>(stack, sp, item);
+        return true;
+    case K_SKIP:
+        return true;
+    case K_VARIABLE:
+        PushHeld<Plain>(stack, sp, in.variableValues[number]);
+        return true;
+    case K_PARENTVARIABLE:
+        return PushParentVariable<Plain>(in, number, stack, sp);
+    case K_ARRAY:
+    case K_PARENTARRAY:
+        return ReadElement<Plain>(in, KindOf(op) == K_ARRAY, number, stack, sp);
+    case K_SEQUENCE:
+        Drop(stack[sp--]);
+        return true;
+    case K_ASSIGN_VAR:
+    case K_ASSIGN_PARENTVAR:
+        return AssignVariableOp(in, KindOf(op) == K_ASSIGN_PARENTVAR, number, ExtraOf(op) != 0,
+                                stack, sp);
+    case K_ASSIGN_ELEMENT:
+    case K_ASSIGN_PARENTELEM:
+        ok = AssignElementOp(in, KindOf(op) == K_ASSIGN_PARENTELEM, number, ExtraOf(op) != 0, stack,
+                             top);
+        break;
+    case K_USERFUNC:
+    case K_PARENTUSERFUNC:
+        ok = CallUserFunction<Plain>(KindOf(op) == K_USERFUNC ? in : *in.parent,
+                                     static_cast<int32_t>(number), KindOf(op) == K_PARENTUSERFUNC,
+                                     stack, top);
+        break;
+    case K_BINARY: // the quick paths were tried by the caller
+    case K_BUILTIN:
+        ok = RunOperator<Plain>(in, number, stack, top);
+        break;
+    default:
+        SetError(in, ERR_NOT_IMPLEMENTED);
+        return false;
+    }
+    sp = top;
+    return ok;
+}
+
+// The evaluator's code of one program: its items, the operations to run (some fused), each
+// item's own operation, and the number code.
+struct Code {
+    const CellIndex* items;
+    const uint32_t* ops;
+    const uint32_t* plain;
+    const uint64_t* numbers;
+};
+
+// A fused operation of kind `Kind` at `pos`. Done: its items ran and `pos` is the last item
+// it consumed. Failed: `pos` is the failing item. Aside: nothing changed; the item's own
+// operation runs.
+template <FuseKind Kind>
+[[gnu::always_inline]] inline Step RunFusedItems(CInterpreter& in, const Code& code, int32_t& pos,
+                                                 Slot* stack, int32_t& sp) {
+    const uint32_t op = code.ops[pos];
+    const CellIndex* items = code.items + pos;
+    const uint32_t* plain = code.plain + pos;
+    ValueCell value; // the value computed by a quick step
+    if constexpr (Kind == F_ASSIGN_EXPR) {
+        const auto last = static_cast<int32_t>(SpanOf(op)) - 1; // the assignment
+        const Step step =
+            AssignExpression(in, items, plain, code.numbers + pos, last, stack, sp, value);
+        if (step == Step::Failed) pos += last; // the assignment's failure
+        if (step == Step::Done) pos += last + static_cast<int32_t>(ExtraOf(plain[last]));
+        return step;
+    } else if constexpr (Kind == F_IF_BLOCKS) {
+        if (Val(stack[sp]).type != TYPE_LONG) return Step::Aside;
+        const CellIndex chosen = items[Val(stack[sp]).l != 0 ? 0 : 1];
+        Drop(stack[sp--]);
+        pos += 2; // a failure in the branch is the IF item's
+        int32_t top = sp;
+        const bool ok = RunBranch(in, chosen, stack, top);
+        sp = top;
+        return ok ? Step::Done : Step::Failed;
+    } else {
+        if (!RunFused<Kind>(in, op, items, plain, stack, sp, value)) return Step::Aside;
+        pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0)) - 1;
+        return Step::Done;
+    }
+}
+
 // Runs the items of one program on `stack` (a frame of at least count + 1 slots), leaving
 // what they push there. The plain evaluation takes each item as the compiler wrote it and
 // calls a handler for every operator; the other uses the evaluator's code: fused operations,
-// assignments that store directly, and numbers held by value.
+// assignments that store directly, and numbers held by value. The most frequent steps are
+// dispatched here directly, the rest by RunItem. No lambdas and few locals here: each
+// nesting level of runs pays for this frame.
 template <bool Plain>
 ItemsEnd RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack) {
     // Kept in locals: stores to the stack could otherwise alias them and force reloads.
     const int32_t n = block->count;
-    const CellIndex* items = block->items;
-    const uint32_t* ops = ProgramOps(block);
-    const uint32_t* fuse = ProgramFuse(block);
-    const uint64_t* code = ProgramCode(block);
+    const Code code{block->items, ProgramOps(block), ProgramFuse(block), ProgramCode(block)};
     int32_t sp = -1;
-    // The calls that are not inlined work on a copy, so that `sp` stays in a register. No
-    // lambdas and few locals here: each nesting level of runs pays for this frame.
-    int32_t top;
-    ValueCell scratch; // the value computed by a quick step
     int32_t pos = 0;
-    uint32_t op;
+    Step step;
     for (; pos < n; ++pos) {
-        op = Plain ? DecodeItem(CellAt(items[pos])) : ops[pos];
+        uint32_t op = Plain ? DecodeItem(CellAt(code.items[pos])) : code.ops[pos];
     dispatch:
-        const uint32_t number = NumberOf(op);
-        bool ok = true;
-        bool fused;
         switch (op & 0xFF) {
         case K_LITERAL:
-            PushHeld<Plain>(stack, sp, items[pos]);
-            break;
-        case K_SKIP:
+            PushHeld<Plain>(stack, sp, code.items[pos]);
             continue;
         case K_VARIABLE:
-            PushHeld<Plain>(stack, sp, in.variableValues[number]);
-            break;
-        case K_PARENTVARIABLE:
-            ok = PushParentVariable<Plain>(in, number, stack, sp);
-            break;
-        case K_ARRAY:
-        case K_PARENTARRAY:
-            ok = ReadElement<Plain>(in, KindOf(op) == K_ARRAY, number, stack, sp);
-            break;
-        case K_USERFUNC:
-            top = sp;
-            ok = CallUserFunction<Plain>(in, static_cast<int32_t>(number), false, stack, top);
-            sp = top;
-            break;
-        case K_PARENTUSERFUNC:
-            top = sp;
-            ok =
-                CallUserFunction<Plain>(*in.parent, static_cast<int32_t>(number), true, stack, top);
-            sp = top;
-            break;
+            PushHeld<Plain>(stack, sp, in.variableValues[NumberOf(op)]);
+            continue;
+        case K_SKIP:
+            continue;
         case K_SEQUENCE:
             Drop(stack[sp--]);
-            break;
-        case K_ASSIGN_VAR:
-        case K_ASSIGN_PARENTVAR:
-            ok = AssignVariableOp(in, KindOf(op) == K_ASSIGN_PARENTVAR, number, ExtraOf(op) != 0,
-                                  stack, sp);
-            break;
-        case K_ASSIGN_ELEMENT:
-        case K_ASSIGN_PARENTELEM:
-            top = sp;
-            ok = AssignElementOp(in, KindOf(op) == K_ASSIGN_PARENTELEM, number, ExtraOf(op) != 0,
-                                 stack, top);
-            sp = top;
-            break;
+            continue;
+            // The plain evaluation never sees a fused operation; where the fast path does not
+            // apply, the item's own operation runs.
+#define TIVANE_FUSED(KIND)                                                                         \
+    case FusedOp(KIND):                                                                            \
+        step = RunFusedItems<KIND>(in, code, pos, stack, sp);                                      \
+        goto fused;
+            TIVANE_FUSED(F_LIT_BINARY)
+            TIVANE_FUSED(F_VAR_BINARY)
+            TIVANE_FUSED(F_VAR_LIT)
+            TIVANE_FUSED(F_VAR_VAR)
+            TIVANE_FUSED(F_UPDATE_LIT)
+            TIVANE_FUSED(F_UPDATE_VAR)
+            TIVANE_FUSED(F_IF_BLOCKS)
+            TIVANE_FUSED(F_ASSIGN_EXPR)
+#undef TIVANE_FUSED
         case K_BINARY:
-            if (!Plain && ComputeInPlace(number, stack, sp, scratch)) break;
-            [[fallthrough]];
+            if (!Plain && ComputeInPlace(NumberOf(op), stack, sp)) continue;
+            goto other;
         case K_BUILTIN:
-            if (!Plain && NumberFunctionInPlace(number, stack, sp)) break;
-            top = sp;
-            ok = RunOperator<Plain>(in, number, stack, top);
-            sp = top;
-            break;
-        // The plain evaluation never sees a fused operation; where the fast path does not
-        // apply, the item's own operation runs.
-        case FusedOp(F_LIT_BINARY):
-            fused = RunFused<F_LIT_BINARY>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-            goto fusedEnd;
-        case FusedOp(F_VAR_BINARY):
-            fused = RunFused<F_VAR_BINARY>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-            goto fusedEnd;
-        case FusedOp(F_VAR_LIT):
-            fused = RunFused<F_VAR_LIT>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-            goto fusedEnd;
-        case FusedOp(F_VAR_VAR):
-            fused = RunFused<F_VAR_VAR>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-            goto fusedEnd;
-        case FusedOp(F_UPDATE_LIT):
-            fused = RunFused<F_UPDATE_LIT>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-            goto fusedEnd;
-        case FusedOp(F_ASSIGN_EXPR): {
-            const int32_t last = pos + static_cast<int32_t>(SpanOf(op)) - 1; // the assignment
-            const Step step = AssignExpression(in, items + pos, fuse + pos, code + pos, last - pos,
-                                               stack, sp, scratch);
-            if (step == Step::Aside) {
-                op = fuse[pos];
-                goto dispatch;
-            }
-            ok = step == Step::Done;
-            pos = last;
-            op = fuse[last];
-            break;
+            if (!Plain && NumberFunctionInPlace(NumberOf(op), stack, sp)) continue;
+            goto other;
+        default:
+        other:
+            if (!RunItem<Plain>(in, op, code.items[pos], stack, sp)) break;
+            pos += static_cast<int32_t>(ExtraOf(op));
+            continue;
         }
-        case FusedOp(F_IF_BLOCKS):
-            if (Val(stack[sp]).type == TYPE_LONG) {
-                const CellIndex chosen = items[Val(stack[sp]).l != 0 ? pos : pos + 1];
-                Drop(stack[sp--]);
-                pos += 2; // a failure in the branch is the IF item's
-                top = sp;
-                ok = RunBranch(in, chosen, stack, top);
-                sp = top;
-                break;
-            }
-            op = fuse[pos];
-            goto dispatch;
-        case FusedOp(F_UPDATE_VAR):
-            fused = RunFused<F_UPDATE_VAR>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-        fusedEnd:
-            if (fused) {
-                pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0)) - 1;
-                continue;
-            }
-            op = fuse[pos];
-            goto dispatch;
-        case K_FUSED:
-        case K_UNKNOWN:
-            SetError(in, ERR_NOT_IMPLEMENTED);
-            ok = false;
-            break;
-        }
-        if (!ok) break;
-        pos += static_cast<int32_t>(ExtraOf(op));
+        break; // failed
+    fused:
+        if (step == Step::Done) continue;
+        if (step == Step::Failed) break;
+        op = code.plain[pos];
+        goto dispatch;
     }
     return {pos < n ? pos + 1 : 0, sp};
 }
