@@ -11,86 +11,16 @@
 #include "arithmetic.h"
 #include "builtintable.h"
 #include "errors.h"
+#include "evalslots.h"
 #include "interpreter.h"
 #include "programcode.h"
 #include "values.h"
 
 namespace tivane {
 
+using namespace evaluation;
+
 namespace {
-
-// An evaluation-stack slot, laid out as a cell so that the arithmetic reads both alike. A
-// number is held by value (type TYPE_LONG or TYPE_DOUBLE), which spares arithmetic the pool
-// and the reference counts; `self` then names the cell it was read from, a hint that holds
-// no reference. Anything else is a cell the slot holds one reference to (type kBoxed, `self`
-// the cell).
-using Slot = ValueCell;
-constexpr uint16_t kBoxed = 0;
-
-// Evaluation-stack storage shared by all runs. Nested runs take frames above their caller's;
-// blocks never move, so a handler's stack pointer stays valid while it runs nested programs,
-// and a run allocates nothing once the blocks it needs exist.
-class StackArena {
-public:
-    struct Mark {
-        size_t block;
-        size_t used;
-    };
-
-    // Where the next frame starts, for ReleaseTo once that frame is done.
-    Mark Top() const { return {m_block, m_used}; }
-
-    Slot* Acquire(size_t n) {
-        if (m_used + n <= m_size) {
-            Slot* frame = m_data + m_used;
-            m_used += n;
-            return frame;
-        }
-        return AcquireInNextBlock(n);
-    }
-
-    void ReleaseTo(const Mark& mark) {
-        if (mark.block != m_block) {
-            m_block = mark.block;
-            m_data = m_blocks[m_block].data.get();
-            m_size = m_blocks[m_block].size;
-        }
-        m_used = mark.used;
-    }
-
-private:
-    [[gnu::noinline]] Slot* AcquireInNextBlock(size_t n) {
-        const size_t next = m_data ? m_block + 1 : 0;
-        if (next >= m_blocks.size() || m_blocks[next].size < n) {
-            const size_t size = std::max(n, kBlockSlots);
-            std::unique_ptr<Slot[]> data(new (std::nothrow) Slot[size]);
-            if (!data) return nullptr;
-            try {
-                if (next >= m_blocks.size()) m_blocks.push_back({nullptr, 0});
-            } catch (const std::bad_alloc&) {
-                return nullptr;
-            }
-            m_blocks[next] = {std::move(data), size};
-        }
-        m_block = next;
-        m_data = m_blocks[next].data.get();
-        m_size = m_blocks[next].size;
-        m_used = n;
-        return m_data;
-    }
-
-    // Two frames of the largest program fit in one block.
-    static constexpr size_t kBlockSlots = 65536;
-    struct Block {
-        std::unique_ptr<Slot[]> data;
-        size_t size;
-    };
-    std::vector<Block> m_blocks;
-    size_t m_block = 0;
-    Slot* m_data = nullptr; // the current block
-    size_t m_size = 0;
-    size_t m_used = 0;
-};
 
 StackArena g_arena;
 uint16_t g_runCounter = 0;
@@ -132,175 +62,6 @@ uintptr_t g_stackFloor = 0;
         return false;
     }
     return here < g_stackFloor + margin;
-}
-
-bool IsNumber(uint16_t type) {
-    return type == TYPE_LONG || type == TYPE_DOUBLE;
-}
-
-// The value a slot stands for.
-[[gnu::always_inline]] inline const ValueCell& Val(const Slot& s) {
-    return s.type != kBoxed ? s : CellAt(s.self);
-}
-
-[[gnu::always_inline]] inline void Drop(const Slot& s) {
-    if (s.type == kBoxed) Release(s.self);
-}
-
-[[gnu::always_inline]] inline void SetNumber(Slot& s, const ValueCell& value, CellIndex from) {
-    s.type = value.type;
-    s.self = from;
-    s.raw = value.raw;
-}
-
-[[gnu::always_inline]] inline void SetCell(Slot& s, CellIndex c) {
-    s.type = kBoxed;
-    s.self = c;
-}
-
-// Pushes the value of a cell that a table or the program holds: a number by value, anything
-// else with a reference of its own. The plain evaluation holds every value as a cell.
-template <bool Plain>
-[[gnu::always_inline]] inline void PushHeld(Slot* stack, int32_t& sp, CellIndex c) {
-    const ValueCell& v = CellAt(c);
-    Slot& s = stack[++sp];
-    if (!Plain && IsNumber(v.type)) {
-        SetNumber(s, v, c);
-        return;
-    }
-    AddRef(c);
-    SetCell(s, c);
-}
-
-// Pushes a cell whose reference passes to the stack.
-template <bool Plain>
-[[gnu::always_inline]] inline void PushOwned(Slot* stack, int32_t& sp, CellIndex c) {
-    const ValueCell& v = CellAt(c);
-    Slot& s = stack[++sp];
-    if (!Plain && IsNumber(v.type)) {
-        SetNumber(s, v, c);
-        Release(c);
-        return;
-    }
-    SetCell(s, c);
-}
-
-// A cell with one reference for the caller holding the slot's value; `take` passes the
-// slot's own reference instead of adding one. A number shares the cell it was read from when
-// that still holds the same number: a cell with more than one holder is never changed in
-// place, so the share cannot be told from a copy. kNoCell with error 3 set when a cell is
-// needed and none can be had.
-CellIndex Box(CInterpreter& in, const Slot& s, bool take) {
-    if (s.type == kBoxed) {
-        if (!take) AddRef(s.self);
-        return s.self;
-    }
-    if (s.self != kNoCell) {
-        const ValueCell& from = CellAt(s.self);
-        if (from.refs != 0 && from.type == s.type &&
-            (s.type == TYPE_LONG ? from.l == s.l : from.raw == s.raw)) {
-            AddRef(s.self);
-            return s.self;
-        }
-    }
-    const CellIndex c = Pool().NewCell();
-    if (c == kNoCell) {
-        SetError(in, ERR_NO_MEMORY);
-        return kNoCell;
-    }
-    ValueCell& t = CellAt(c);
-    t.type = s.type;
-    t.raw = s.raw;
-    return c;
-}
-
-// Turns slots [from, to] into cells in place, so that they can be handed on as cells. On
-// failure the slots stay consistent (some boxed, the rest numbers) for the caller to drop.
-bool BoxInPlace(CInterpreter& in, Slot* stack, int32_t from, int32_t to) {
-    for (int32_t k = from; k <= to; ++k) {
-        Slot& s = stack[k];
-        if (s.type == kBoxed) continue;
-        const CellIndex c = Box(in, s, true);
-        if (c == kNoCell) return false;
-        SetCell(s, c);
-    }
-    return true;
-}
-
-// Replaces a long argument by a double of the same value.
-void Widen(Slot& s) {
-    const double d = static_cast<double>(Val(s).l);
-    Drop(s);
-    s.type = TYPE_DOUBLE;
-    s.self = kNoCell;
-    s.d = d;
-}
-
-// Checks and widens the arguments of a built-in row in place.
-bool CheckArguments(CInterpreter& in, const BuiltinEntry& e, Slot* stack, int32_t sp) {
-    for (int32_t k = e.nargs - 1; k >= 0; --k) {
-        Slot& slot = stack[sp - k];
-        const uint16_t type = Val(slot).type;
-        if (type & e.argMask[k]) continue;
-        if (type == TYPE_LONG && (e.argMask[k] & TYPE_DOUBLE)) {
-            Widen(slot);
-            continue;
-        }
-        SetError(in, ERR_INVALID_TYPE);
-        return false;
-    }
-    for (int p = 0; e.sameType[p] != kSameTypeEnd && p < 4; p += 2) {
-        Slot& a = stack[sp - e.sameType[p]];
-        Slot& b = stack[sp - e.sameType[p + 1]];
-        if (Val(a).type & Val(b).type) continue;
-        if (Val(a).type == TYPE_LONG) Widen(a);
-        if (Val(b).type == TYPE_LONG) Widen(b);
-        if (Val(a).type != Val(b).type) {
-            SetError(in, ERR_INVALID_TYPE);
-            return false;
-        }
-    }
-    return true;
-}
-
-// How many stack entries a row's handler takes: its arguments, and for a definition also the
-// parameter names below them.
-int32_t HandlerTakes(const CInterpreter& in, uint32_t row, const Slot* stack, int32_t sp) {
-    const int32_t n = BuiltinTable[row].nargs;
-    if (row != OP_DEFINE) return n;
-    const int32_t params = in.functions[Val(stack[sp - 1]).number].nargs;
-    return n + (params > 0 ? params : 0);
-}
-
-// Calls a built-in row's handler on the cells of the top entries, and pushes its result.
-// This and the other steps that may start nested runs are kept out of the item loop: its
-// frame is paid once for each nesting level, so it holds only what the quick steps need.
-template <bool Plain>
-[[gnu::noinline]] bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
-    const BuiltinEntry& e = BuiltinTable[row];
-    assert(sp + 1 >= e.nargs);
-    if (!CheckArguments(in, e, stack, sp)) return false;
-    const int32_t count = HandlerTakes(in, row, stack, sp);
-    const int32_t base = sp - count + 1;
-    if (!BoxInPlace(in, stack, base, sp)) return false;
-    // The handler works on a stack of cells of its own; what it leaves there is dropped.
-    CellIndex local[8];
-    std::vector<CellIndex> many;
-    CellIndex* cells = local;
-    if (count > 8) {
-        many.resize(static_cast<size_t>(count));
-        cells = many.data();
-    }
-    for (int32_t k = 0; k < count; ++k)
-        cells[k] = stack[base + k].self;
-    sp = base - 1;
-    int32_t top = count - 1;
-    const CellIndex r = e.handler(in, cells, top);
-    while (top >= 0)
-        Release(cells[top--]);
-    if (r == kNoCell) return false;
-    PushOwned<Plain>(stack, sp, r);
-    return in.document->errorCode == 0;
 }
 
 template <bool Held>
@@ -482,13 +243,6 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
     return ok;
 }
 
-// The cell of the own or parent's variable that a K_VARIABLE or K_PARENTVARIABLE operation
-// reads.
-[[gnu::always_inline]] inline CellIndex VariableCell(const CInterpreter& in, uint32_t op) {
-    return KindOf(op) == K_VARIABLE ? in.variableValues[NumberOf(op)]
-                                    : in.parent->variableValues[NumberOf(op)];
-}
-
 // The fast path of a fused operation; false when its items must run one by one.
 template <FuseKind Kind>
 [[gnu::always_inline]] inline bool RunFused(CInterpreter& in, uint32_t f, const CellIndex* items,
@@ -528,129 +282,6 @@ template <FuseKind Kind>
     default:
         return false;
     }
-}
-
-// The value of an expression of number literals, variables, own array elements and binary
-// operators (the items of an F_ASSIGN_EXPR between target and assignment), computed on a few
-// values with the operators the items would use; a value of type 0 where the items must run
-// one by one (an operand that is no number, a division by zero...), which then start afresh,
-// as nothing was changed. Returned by value, so that the caller's values stay in registers.
-[[gnu::noinline]] ValueCell ComputeExpression(const CInterpreter& in, const CellIndex* items,
-                                              const uint32_t* plain, int32_t count) {
-    ValueCell values[kMaxExprDepth];
-    ValueCell aside{};
-    int32_t d = -1;
-    for (int32_t k = 0; k < count; ++k) {
-        const uint32_t op = plain[k];
-        switch (KindOf(op)) {
-        case K_LITERAL:
-            values[++d] = CellAt(items[k]);
-            break;
-        case K_VARIABLE:
-        case K_PARENTVARIABLE:
-            values[++d] = CellAt(VariableCell(in, op));
-            break;
-        case K_ARRAY:
-            if (values[d].type != TYPE_LONG) return aside;
-            values[d] = CellAt(in.arrays[NumberOf(op)].Read(values[d].l));
-            break;
-        default: {
-            ValueCell v;
-            if (!Compute(NumberOf(op), values[d - 1], values[d], v)) return aside;
-            values[--d] = v;
-            break;
-        }
-        }
-    }
-    return values[0];
-}
-
-// The value of number code (programcode.h) on longs, returned in registers; not `ok` when
-// the items must decide.
-struct LongResult {
-    bool ok = false;
-    int32_t value = 0;
-};
-// Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
-// would otherwise enlarge the item loop's frame.
-[[gnu::noinline]] LongResult RunLongCode(const CInterpreter& in, const uint64_t* code) {
-    // One entry per CodeOp, in order.
-#define TIVANE_ROWS(P)                                                                             \
-    &&P##0, &&P##1, &&P##2, &&P##3, &&P##4, &&P##5, &&P##6, &&P##7, &&P##8, &&P##9, &&P##10, &&P##11
-    static const void* const jump[X_CODES] = {&&none,
-                                              &&end,
-                                              &&variable,
-                                              &&parentVariable,
-                                              &&literal,
-                                              &&element,
-                                              TIVANE_ROWS(stack),
-                                              TIVANE_ROWS(literal),
-                                              TIVANE_ROWS(variable)};
-#undef TIVANE_ROWS
-    static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36);
-    const CellIndex* variables = in.variableValues.data();
-    // The top value stays in `acc`, out of memory, the rest below it in `values`.
-    int32_t values[kMaxExprDepth + 1];
-    int32_t* below = values;
-    int32_t acc = 0;
-    uint64_t c = *code;
-    const ValueCell* v;
-    int32_t b;
-#define TIVANE_NEXT goto* jump[static_cast<uint8_t>(c = *++code)]
-#define TIVANE_OPERAND static_cast<int32_t>(c >> 32)
-#define TIVANE_READ(CELL)                                                                          \
-    v = &CellAt(CELL);                                                                             \
-    if (v->type != TYPE_LONG) return {};
-    // The right operand from the stack, the word or a variable, then the operator itself,
-    // computed as the operator handlers compute it.
-#define TIVANE_OPERATOR(ROW)                                                                       \
-    stack##ROW : b = acc;                                                                          \
-    acc = *below--;                                                                                \
-    goto row##ROW;                                                                                 \
-    literal##ROW : b = TIVANE_OPERAND;                                                             \
-    goto row##ROW;                                                                                 \
-    variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND]) b = v->l;                               \
-    row##ROW : if (!LongOperation(ROW, acc, b, acc)) return {};                                    \
-    TIVANE_NEXT;
-    goto* jump[static_cast<uint8_t>(c)];
-none:
-    return {};
-end:
-    return {true, acc};
-variable:
-    TIVANE_READ(variables[TIVANE_OPERAND])
-    *++below = acc;
-    acc = v->l;
-    TIVANE_NEXT;
-parentVariable:
-    TIVANE_READ(in.parent->variableValues[TIVANE_OPERAND])
-    *++below = acc;
-    acc = v->l;
-    TIVANE_NEXT;
-literal:
-    *++below = acc;
-    acc = TIVANE_OPERAND;
-    TIVANE_NEXT;
-element:
-    TIVANE_READ(in.arrays[TIVANE_OPERAND].Read(acc))
-    acc = v->l;
-    TIVANE_NEXT;
-    TIVANE_OPERATOR(0)
-    TIVANE_OPERATOR(1)
-    TIVANE_OPERATOR(2)
-    TIVANE_OPERATOR(3)
-    TIVANE_OPERATOR(4)
-    TIVANE_OPERATOR(5)
-    TIVANE_OPERATOR(6)
-    TIVANE_OPERATOR(7)
-    TIVANE_OPERATOR(8)
-    TIVANE_OPERATOR(9)
-    TIVANE_OPERATOR(10)
-    TIVANE_OPERATOR(11)
-#undef TIVANE_OPERATOR
-#undef TIVANE_READ
-#undef TIVANE_OPERAND
-#undef TIVANE_NEXT
 }
 
 // The assignments the compiler marked, on their own kind of target. A number assigned to a
@@ -714,8 +345,8 @@ enum class Step { Aside, Failed, Done };
                                                     const uint32_t* plain, const uint64_t* code,
                                                     int32_t last, Slot* stack, int32_t& sp,
                                                     ValueCell& value) {
-    const LongResult quick =
-        static_cast<uint8_t>(code[1]) == X_NONE ? LongResult{} : RunLongCode(in, code + 1);
+    const CodeValue quick =
+        static_cast<uint8_t>(code[1]) == X_NONE ? CodeValue{} : RunLongCode(in, code + 1);
     if (quick.ok) {
         value.type = TYPE_LONG;
         value.raw = static_cast<uint32_t>(quick.value);
@@ -1071,7 +702,7 @@ public:
     // the message pass to the caller.
     [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
         if (m_code) {
-            const LongResult result = RunLongCode(in, m_code);
+            const CodeValue result = RunLongCode(in, m_code);
             if (result.ok) {
                 truth = result.value != 0;
                 return true;
@@ -1168,7 +799,7 @@ bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
         g_runCounter % kMessagePassInterval == 0 ||
         g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
         return false;
-    const LongResult result = RunLongCode(in, code);
+    const CodeValue result = RunLongCode(in, code);
     if (!result.ok) return false;
     doc.errorPhase = ErrorPhase::Run;
     ++g_runCounter;
