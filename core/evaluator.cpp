@@ -66,6 +66,8 @@ uintptr_t g_stackFloor = 0;
 
 template <bool Held>
 bool RunEither(CInterpreter& in, CellIndex program, Slot* result);
+template <bool Held, bool Plain>
+bool RunSlots(CInterpreter& in, CellIndex program, Slot* result);
 bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value);
 
 // Whether every argument is a number and every parameter variable a number cell no one else
@@ -189,14 +191,15 @@ template <bool Plain>
 
 bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
 
-// Runs IF's chosen branch, which the caller holds, and pushes its value.
+// Runs IF's chosen branch, which the caller holds, and pushes its value (the evaluation with
+// fast paths only).
 [[gnu::noinline]] bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
     Slot value;
     if (QuickValue(in, CellAt(branch).prog, value)) {
         stack[++sp] = value;
         return true;
     }
-    if (!RunEither<true>(in, branch, &value)) return false;
+    if (!RunSlots<true, false>(in, branch, &value)) return false;
     stack[++sp] = value;
     return in.document->errorCode == 0;
 }
