@@ -1,9 +1,7 @@
 #include "evaluator.h"
 
 #include <algorithm>
-#include <cassert>
-#include <memory>
-#include <new>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
