@@ -310,6 +310,33 @@ template <FuseKind Kind>
     return true;
 }
 
+// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
+// and failed or succeeded.
+enum class Step { Aside, Failed, Done };
+
+// What StoreElement does for a slot below the slot count whose block was written before, the
+// common case, where nothing can fail but finding a cell: a number goes into the slot's cell
+// when no one else holds it. Aside, with nothing changed, where StoreElement must decide.
+[[gnu::always_inline]] inline Step StoreInWrittenSlot(CInterpreter& in, ArrayEntry& array,
+                                                      int32_t i, const Slot& s) {
+    const auto u = static_cast<uint32_t>(i);
+    if (u >= static_cast<uint32_t>(array.slotCount) || !array.Written(u / kArraySlotStep))
+        return Step::Aside;
+    CellIndex& slot = array.slots.get()[u];
+    ValueCell& old = CellAt(slot);
+    if (s.type != kBoxed && old.refs == 1 && IsNumber(old.type)) {
+        old.type = s.type;
+        old.raw = s.raw;
+        return Step::Done;
+    }
+    const CellIndex value = Box(in, s, false);
+    if (value == kNoCell) return Step::Failed;
+    const CellIndex previous = slot;
+    slot = value;
+    Release(previous);
+    return Step::Done;
+}
+
 bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool drop, Slot* stack,
                      int32_t& sp) {
     const Slot& s = stack[sp];
@@ -319,11 +346,16 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
         return false;
     }
     if (!CheckAssignable(in, parentArray, Val(s).type)) return false;
-    const CellIndex value = Box(in, s, false);
-    if (value == kNoCell) return false;
-    if (!(parentArray ? *in.parent : in).StoreElement(number, Val(index).l, value)) {
-        Release(value);
-        return false;
+    CInterpreter& owner = parentArray ? *in.parent : in;
+    const Step stored = StoreInWrittenSlot(in, owner.arrays[number], Val(index).l, s);
+    if (stored == Step::Failed) return false;
+    if (stored == Step::Aside) {
+        const CellIndex value = Box(in, s, false);
+        if (value == kNoCell) return false;
+        if (!owner.StoreElement(number, Val(index).l, value)) {
+            Release(value);
+            return false;
+        }
     }
     Drop(index);
     if (drop) {
@@ -335,10 +367,6 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
     }
     return true;
 }
-
-// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
-// and failed or succeeded.
-enum class Step { Aside, Failed, Done };
 
 // v := expr or a[i] := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's
 // offset from the target).

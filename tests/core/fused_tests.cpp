@@ -150,7 +150,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PlainCase{"f(p):={p:=\"s\"; 1}; p:=3+0; f(2)+p", 1000},
                       PlainCase{"f(p):={p:=p+1; p}; p:=1+0; q:=p; f(5)+p*10+q*100", 1000},
                       PlainCase{"f(n):={x[n]:=n; IF(n>0,{f(n-1)},{n})}; f(3)+x[2]+x[3]*10", 1000},
-                      PlainCase{"f(a,b):={a-b}; a:=1; b:=2; f(b,a)*100+f(7,3)*10+a-b", 1000}));
+                      PlainCase{"f(a,b):={a-b}; a:=1; b:=2; f(b,a)*100+f(7,3)*10+a-b", 1000},
+                      // Element stores into written slots, in place or not, and around them.
+                      PlainCase{"x[0]:=1+0; y:=x[0]; x[0]:=5; x[1]:=x[0]*3; y+x[0]+x[1]", 1000},
+                      PlainCase{"x[0]:=1; x[5000]:=2; i:=0-1; x[2047]:=x[5000]+3; x[i]:=4", 1000},
+                      PlainCase{"x[1]:=2+0; x[2]:=x[1]; x[1]:=x[1]*3; x[2]:=x[2]+1; x[2]", 1000},
+                      PlainCase{"i:=0; WHILE({i<5},{x[i]:=i; x[i]:=x[i]+i; i:=i+1}); x[4]", 9}));
 
 } // namespace
 } // namespace tivane::test
