@@ -58,7 +58,9 @@ inline int32_t Wrap(uint32_t v) {
 }
 
 // Two doubles: the result is a double (arithmetic) or a long (comparisons). False where the
-// general path must decide (division by zero, "&&" and "||", which take longs only).
+// general path must decide (division by zero, "&&" and "||", which take longs only). Results
+// are written as whole 64-bit words: a narrower store followed by a whole-word read of the
+// value stalls the processor on the dependency chain of a loop.
 [[gnu::always_inline]] inline bool DoubleOperation(uint32_t row, double a, double b,
                                                    ValueCell& out) {
     out.type = TYPE_LONG;
@@ -81,22 +83,22 @@ inline int32_t Wrap(uint32_t v) {
         out.d = a / b;
         return true;
     case OP_GE:
-        out.l = a >= b;
+        out.raw = a >= b;
         return true;
     case OP_LE:
-        out.l = a <= b;
+        out.raw = a <= b;
         return true;
     case OP_NE:
-        out.l = a != b;
+        out.raw = a != b;
         return true;
     case OP_LT:
-        out.l = a < b;
+        out.raw = a < b;
         return true;
     case OP_GT:
-        out.l = a > b;
+        out.raw = a > b;
         return true;
     case OP_EQ:
-        out.l = a == b;
+        out.raw = a == b;
         return true;
     default:
         return false;
@@ -108,10 +110,12 @@ inline int32_t Wrap(uint32_t v) {
 // general path must decide (other types, a division by zero, "&&" and "||" on doubles).
 [[gnu::always_inline]] inline bool Compute(uint32_t row, const ValueCell& a, const ValueCell& b,
                                            ValueCell& out) {
-    out.raw = 0;
     if (a.type == TYPE_LONG && b.type == TYPE_LONG) {
+        int32_t v;
+        if (!LongOperation(row, a.l, b.l, v)) return false;
         out.type = TYPE_LONG;
-        return LongOperation(row, a.l, b.l, out.l);
+        out.raw = static_cast<uint32_t>(v);
+        return true;
     }
     // No helper lambda: the evaluator inlines this many times into its item loop, and an
     // instrumented build gives each inlined closure a stack slot of its own.

@@ -1,5 +1,6 @@
 #include "cellpool.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -32,7 +33,17 @@ bool CellPool::AddChunk() {
     if (m_chunkCount >= m_chunkLimit || m_chunkCount >= kMaxChunks) return false;
     if (!m_base) return false;
     ValueCell* chunk = m_base + (static_cast<size_t>(m_chunkCount) << kChunkShift);
-    if (mprotect(chunk, kChunkBytes, PROT_READ | PROT_WRITE) != 0) return false;
+    if (m_chunkCount >= m_committed) {
+        // Pages are committed for twice as many chunks at a time (up to 256), so that a
+        // growing pool makes a few system calls, not one per chunk; untouched pages cost no
+        // memory.
+        uint32_t more = std::min({std::max(m_committed, 1u), 256u, kMaxChunks - m_committed});
+        if (mprotect(chunk, kChunkBytes * more, PROT_READ | PROT_WRITE) != 0) {
+            more = 1;
+            if (mprotect(chunk, kChunkBytes, PROT_READ | PROT_WRITE) != 0) return false;
+        }
+        m_committed += more;
+    }
     const uint32_t base = m_chunkCount << kChunkShift;
     for (uint32_t slot = 0; slot < kCellsPerChunk; ++slot) {
         ValueCell& c = chunk[slot];
@@ -97,11 +108,15 @@ void CellPool::TearDown() {
             if (c.type == TYPE_PROGRAM) std::free(c.prog);
             if (c.type == TYPE_FILEID) FreeOpenFile(c.file);
         }
-        // The pages go back to the system; the address range stays reserved.
-        madvise(chunk, kChunkBytes, MADV_DONTNEED);
-        mprotect(chunk, kChunkBytes, PROT_NONE);
         m_chunks[k] = nullptr;
     }
+    // The pages go back to the system, in one call for all chunks (they lie side by side from
+    // the base); the address range stays reserved.
+    if (m_committed > 0) {
+        madvise(m_base, kChunkBytes * m_committed, MADV_DONTNEED);
+        mprotect(m_base, kChunkBytes * m_committed, PROT_NONE);
+    }
+    m_committed = 0;
     m_chunkCount = 0;
     m_freeHead = kNoCell;
     m_live = 0;
@@ -141,8 +156,9 @@ void FreeString(StringBlock* block) {
 }
 
 ProgramBlock* AllocProgram(int32_t count) {
-    auto* p = static_cast<ProgramBlock*>(std::malloc(
-        offsetof(ProgramBlock, items) + 4 * sizeof(CellIndex) * (count > 0 ? count : 1)));
+    auto* p = static_cast<ProgramBlock*>(
+        std::malloc(offsetof(ProgramBlock, items) +
+                    sizeof(CellIndex) * (6 * static_cast<size_t>(count > 0 ? count : 1) + 2)));
     if (p) p->count = count;
     return p;
 }

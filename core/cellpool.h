@@ -182,6 +182,7 @@ private:
     ValueCell* m_base = nullptr; // kMaxChunks chunks reserved, committed one by one
     ValueCell* m_chunks[kMaxChunks] = {};
     uint32_t m_chunkCount = 0;
+    uint32_t m_committed = 0; // chunks whose pages are readable and writable
     uint32_t m_chunkLimit = kMaxChunks;
     CellIndex m_freeHead = kNoCell;
     size_t m_live = 0;

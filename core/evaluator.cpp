@@ -1,9 +1,7 @@
 #include "evaluator.h"
 
 #include <algorithm>
-#include <cassert>
-#include <memory>
-#include <new>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
@@ -11,86 +9,16 @@
 #include "arithmetic.h"
 #include "builtintable.h"
 #include "errors.h"
+#include "evalslots.h"
 #include "interpreter.h"
 #include "programcode.h"
 #include "values.h"
 
 namespace tivane {
 
+using namespace evaluation;
+
 namespace {
-
-// An evaluation-stack slot, laid out as a cell so that the arithmetic reads both alike. A
-// number is held by value (type TYPE_LONG or TYPE_DOUBLE), which spares arithmetic the pool
-// and the reference counts; `self` then names the cell it was read from, a hint that holds
-// no reference. Anything else is a cell the slot holds one reference to (type kBoxed, `self`
-// the cell).
-using Slot = ValueCell;
-constexpr uint16_t kBoxed = 0;
-
-// Evaluation-stack storage shared by all runs. Nested runs take frames above their caller's;
-// blocks never move, so a handler's stack pointer stays valid while it runs nested programs,
-// and a run allocates nothing once the blocks it needs exist.
-class StackArena {
-public:
-    struct Mark {
-        size_t block;
-        size_t used;
-    };
-
-    // Where the next frame starts, for ReleaseTo once that frame is done.
-    Mark Top() const { return {m_block, m_used}; }
-
-    Slot* Acquire(size_t n) {
-        if (m_used + n <= m_size) {
-            Slot* frame = m_data + m_used;
-            m_used += n;
-            return frame;
-        }
-        return AcquireInNextBlock(n);
-    }
-
-    void ReleaseTo(const Mark& mark) {
-        if (mark.block != m_block) {
-            m_block = mark.block;
-            m_data = m_blocks[m_block].data.get();
-            m_size = m_blocks[m_block].size;
-        }
-        m_used = mark.used;
-    }
-
-private:
-    [[gnu::noinline]] Slot* AcquireInNextBlock(size_t n) {
-        const size_t next = m_data ? m_block + 1 : 0;
-        if (next >= m_blocks.size() || m_blocks[next].size < n) {
-            const size_t size = std::max(n, kBlockSlots);
-            std::unique_ptr<Slot[]> data(new (std::nothrow) Slot[size]);
-            if (!data) return nullptr;
-            try {
-                if (next >= m_blocks.size()) m_blocks.push_back({nullptr, 0});
-            } catch (const std::bad_alloc&) {
-                return nullptr;
-            }
-            m_blocks[next] = {std::move(data), size};
-        }
-        m_block = next;
-        m_data = m_blocks[next].data.get();
-        m_size = m_blocks[next].size;
-        m_used = n;
-        return m_data;
-    }
-
-    // Two frames of the largest program fit in one block.
-    static constexpr size_t kBlockSlots = 65536;
-    struct Block {
-        std::unique_ptr<Slot[]> data;
-        size_t size;
-    };
-    std::vector<Block> m_blocks;
-    size_t m_block = 0;
-    Slot* m_data = nullptr; // the current block
-    size_t m_size = 0;
-    size_t m_used = 0;
-};
 
 StackArena g_arena;
 uint16_t g_runCounter = 0;
@@ -134,184 +62,51 @@ uintptr_t g_stackFloor = 0;
     return here < g_stackFloor + margin;
 }
 
-bool IsNumber(uint16_t type) {
-    return type == TYPE_LONG || type == TYPE_DOUBLE;
-}
-
-// The value a slot stands for.
-[[gnu::always_inline]] inline const ValueCell& Val(const Slot& s) {
-    return s.type != kBoxed ? s : CellAt(s.self);
-}
-
-[[gnu::always_inline]] inline void Drop(const Slot& s) {
-    if (s.type == kBoxed) Release(s.self);
-}
-
-[[gnu::always_inline]] inline void SetNumber(Slot& s, const ValueCell& value, CellIndex from) {
-    s.type = value.type;
-    s.self = from;
-    s.raw = value.raw;
-}
-
-[[gnu::always_inline]] inline void SetCell(Slot& s, CellIndex c) {
-    s.type = kBoxed;
-    s.self = c;
-}
-
-// Pushes the value of a cell that a table or the program holds: a number by value, anything
-// else with a reference of its own. The plain evaluation holds every value as a cell.
-template <bool Plain>
-[[gnu::always_inline]] inline void PushHeld(Slot* stack, int32_t& sp, CellIndex c) {
-    const ValueCell& v = CellAt(c);
-    Slot& s = stack[++sp];
-    if (!Plain && IsNumber(v.type)) {
-        SetNumber(s, v, c);
-        return;
-    }
-    AddRef(c);
-    SetCell(s, c);
-}
-
-// Pushes a cell whose reference passes to the stack.
-template <bool Plain>
-[[gnu::always_inline]] inline void PushOwned(Slot* stack, int32_t& sp, CellIndex c) {
-    const ValueCell& v = CellAt(c);
-    Slot& s = stack[++sp];
-    if (!Plain && IsNumber(v.type)) {
-        SetNumber(s, v, c);
-        Release(c);
-        return;
-    }
-    SetCell(s, c);
-}
-
-// A cell with one reference for the caller holding the slot's value; `take` passes the
-// slot's own reference instead of adding one. A number shares the cell it was read from when
-// that still holds the same number: a cell with more than one holder is never changed in
-// place, so the share cannot be told from a copy. kNoCell with error 3 set when a cell is
-// needed and none can be had.
-CellIndex Box(CInterpreter& in, const Slot& s, bool take) {
-    if (s.type == kBoxed) {
-        if (!take) AddRef(s.self);
-        return s.self;
-    }
-    if (s.self != kNoCell) {
-        const ValueCell& from = CellAt(s.self);
-        if (from.refs != 0 && from.type == s.type &&
-            (s.type == TYPE_LONG ? from.l == s.l : from.raw == s.raw)) {
-            AddRef(s.self);
-            return s.self;
-        }
-    }
-    const CellIndex c = Pool().NewCell();
-    if (c == kNoCell) {
-        SetError(in, ERR_NO_MEMORY);
-        return kNoCell;
-    }
-    ValueCell& t = CellAt(c);
-    t.type = s.type;
-    t.raw = s.raw;
-    return c;
-}
-
-// Turns slots [from, to] into cells in place, so that they can be handed on as cells. On
-// failure the slots stay consistent (some boxed, the rest numbers) for the caller to drop.
-bool BoxInPlace(CInterpreter& in, Slot* stack, int32_t from, int32_t to) {
-    for (int32_t k = from; k <= to; ++k) {
-        Slot& s = stack[k];
-        if (s.type == kBoxed) continue;
-        const CellIndex c = Box(in, s, true);
-        if (c == kNoCell) return false;
-        SetCell(s, c);
-    }
-    return true;
-}
-
-// Replaces a long argument by a double of the same value.
-void Widen(Slot& s) {
-    const double d = static_cast<double>(Val(s).l);
-    Drop(s);
-    s.type = TYPE_DOUBLE;
-    s.self = kNoCell;
-    s.d = d;
-}
-
-// Checks and widens the arguments of a built-in row in place.
-bool CheckArguments(CInterpreter& in, const BuiltinEntry& e, Slot* stack, int32_t sp) {
-    for (int32_t k = e.nargs - 1; k >= 0; --k) {
-        Slot& slot = stack[sp - k];
-        const uint16_t type = Val(slot).type;
-        if (type & e.argMask[k]) continue;
-        if (type == TYPE_LONG && (e.argMask[k] & TYPE_DOUBLE)) {
-            Widen(slot);
-            continue;
-        }
-        SetError(in, ERR_INVALID_TYPE);
-        return false;
-    }
-    for (int p = 0; e.sameType[p] != kSameTypeEnd && p < 4; p += 2) {
-        Slot& a = stack[sp - e.sameType[p]];
-        Slot& b = stack[sp - e.sameType[p + 1]];
-        if (Val(a).type & Val(b).type) continue;
-        if (Val(a).type == TYPE_LONG) Widen(a);
-        if (Val(b).type == TYPE_LONG) Widen(b);
-        if (Val(a).type != Val(b).type) {
-            SetError(in, ERR_INVALID_TYPE);
-            return false;
-        }
-    }
-    return true;
-}
-
-// How many stack entries a row's handler takes: its arguments, and for a definition also the
-// parameter names below them.
-int32_t HandlerTakes(const CInterpreter& in, uint32_t row, const Slot* stack, int32_t sp) {
-    const int32_t n = BuiltinTable[row].nargs;
-    if (row != OP_DEFINE) return n;
-    const int32_t params = in.functions[Val(stack[sp - 1]).number].nargs;
-    return n + (params > 0 ? params : 0);
-}
-
-// Calls a built-in row's handler on the cells of the top entries, and pushes its result.
-// This and the other steps that may start nested runs are kept out of the item loop: its
-// frame is paid once for each nesting level, so it holds only what the quick steps need.
-template <bool Plain>
-[[gnu::noinline]] bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
-    const BuiltinEntry& e = BuiltinTable[row];
-    assert(sp + 1 >= e.nargs);
-    if (!CheckArguments(in, e, stack, sp)) return false;
-    const int32_t count = HandlerTakes(in, row, stack, sp);
-    const int32_t base = sp - count + 1;
-    if (!BoxInPlace(in, stack, base, sp)) return false;
-    // The handler works on a stack of cells of its own; what it leaves there is dropped.
-    CellIndex local[8];
-    std::vector<CellIndex> many;
-    CellIndex* cells = local;
-    if (count > 8) {
-        many.resize(static_cast<size_t>(count));
-        cells = many.data();
-    }
-    for (int32_t k = 0; k < count; ++k)
-        cells[k] = stack[base + k].self;
-    sp = base - 1;
-    int32_t top = count - 1;
-    const CellIndex r = e.handler(in, cells, top);
-    while (top >= 0)
-        Release(cells[top--]);
-    if (r == kNoCell) return false;
-    PushOwned<Plain>(stack, sp, r);
-    return in.document->errorCode == 0;
-}
-
 template <bool Held>
 bool RunEither(CInterpreter& in, CellIndex program, Slot* result);
+template <bool Held, bool Plain>
+bool RunSlots(CInterpreter& in, CellIndex program, Slot* result);
+bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value);
+
+// Whether every argument is a number and every parameter variable a number cell no one else
+// holds: then binding exchanges values instead of cells, and no argument needs a cell.
+bool BindsInPlace(const std::vector<CellIndex>& vars, const int16_t* params, int32_t n,
+                  const Slot* stack, int32_t sp) {
+    for (int32_t k = 0; k < n; ++k) {
+        const ValueCell& held = CellAt(vars[params[k]]);
+        if (stack[sp - k].type == kBoxed || held.refs != 1 || !IsNumber(held.type)) return false;
+    }
+    return true;
+}
+
+// Gives a parameter variable back the value the binding kept on the stack: a number goes
+// into the variable's cell when no one else holds it, else into a cell of its own.
+bool RestoreParameter(CInterpreter& owner, CellIndex& var, const Slot& saved) {
+    CellIndex value = saved.self;
+    if (saved.type != kBoxed) {
+        ValueCell& held = CellAt(var);
+        if (held.refs == 1 && IsNumber(held.type)) {
+            held.type = saved.type;
+            held.raw = saved.raw;
+            return true;
+        }
+        value = Box(owner, saved, true);
+        if (value == kNoCell) return false;
+    }
+    const CellIndex old = var;
+    var = value;
+    Release(old);
+    return true;
+}
 
 // Parameter numbers are copied before the call: the body may redefine its own function.
 class ParamCopy {
 public:
     explicit ParamCopy(const std::vector<int16_t>& params) {
         if (params.size() <= kInline) {
-            std::copy(params.begin(), params.end(), m_inline);
+            // A loop, not std::copy: that calls memmove for a handful of bytes.
+            for (size_t k = 0; k < params.size(); ++k)
+                m_inline[k] = params[k];
             m_data = m_inline;
         } else {
             m_heap = params;
@@ -319,6 +114,7 @@ public:
         }
     }
     int16_t operator[](size_t k) const { return m_data[k]; }
+    const int16_t* data() const { return m_data; }
 
 private:
     static constexpr size_t kInline = 8;
@@ -355,18 +151,32 @@ template <bool Plain>
             }
         }
     }
-    if (!BoxInPlace(owner, stack, sp - n + 1, sp)) return false;
     const ParamCopy params(f.params);
     std::vector<CellIndex>& vars = owner.variableValues;
     // Bind: the parameter variables take the arguments, the stack keeps their old values.
-    for (int32_t k = n - 1; k >= 0; --k)
-        std::swap(stack[sp - k].self, vars[params[k]]);
+    if (!Plain && BindsInPlace(vars, params.data(), n, stack, sp)) {
+        for (int32_t k = n - 1; k >= 0; --k) {
+            Slot& arg = stack[sp - k];
+            ValueCell& held = CellAt(vars[params[k]]);
+            std::swap(arg.type, held.type);
+            std::swap(arg.raw, held.raw);
+            arg.self = kNoCell;
+        }
+    } else {
+        if (!BoxInPlace(owner, stack, sp - n + 1, sp)) return false;
+        for (int32_t k = n - 1; k >= 0; --k)
+            std::swap(stack[sp - k].self, vars[params[k]]);
+    }
     Slot result;
-    if (!RunEither<false>(owner, body, &result)) return false; // the parameters keep the arguments
+    // On failure the parameters keep the arguments.
+    if (!(!Plain && QuickValue(owner, CellAt(body).prog, result)) &&
+        !RunEither<false>(owner, body, &result))
+        return false;
     for (int32_t k = 0; k < n; ++k) {
-        const CellIndex old = vars[params[k]];
-        vars[params[k]] = stack[sp--].self;
-        Release(old);
+        if (!RestoreParameter(owner, vars[params[k]], stack[sp--])) {
+            Drop(result);
+            return false;
+        }
     }
     if (parentCall && Val(result).type == TYPE_PROGRAM) {
         Drop(result);
@@ -379,10 +189,15 @@ template <bool Plain>
 
 bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
 
-// Runs IF's chosen branch, which the caller holds, and pushes its value.
+// Runs IF's chosen branch, which the caller holds, and pushes its value (the evaluation with
+// fast paths only).
 [[gnu::noinline]] bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
     Slot value;
-    if (!RunEither<true>(in, branch, &value)) return false;
+    if (QuickValue(in, CellAt(branch).prog, value)) {
+        stack[++sp] = value;
+        return true;
+    }
+    if (!RunSlots<true, false>(in, branch, &value)) return false;
     stack[++sp] = value;
     return in.document->errorCode == 0;
 }
@@ -429,13 +244,6 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
     return ok;
 }
 
-// The cell of the own or parent's variable that a K_VARIABLE or K_PARENTVARIABLE operation
-// reads.
-[[gnu::always_inline]] inline CellIndex VariableCell(const CInterpreter& in, uint32_t op) {
-    return KindOf(op) == K_VARIABLE ? in.variableValues[NumberOf(op)]
-                                    : in.parent->variableValues[NumberOf(op)];
-}
-
 // The fast path of a fused operation; false when its items must run one by one.
 template <FuseKind Kind>
 [[gnu::always_inline]] inline bool RunFused(CInterpreter& in, uint32_t f, const CellIndex* items,
@@ -477,75 +285,6 @@ template <FuseKind Kind>
     }
 }
 
-// The value of an expression of number literals, variables, own array elements and binary
-// operators (the items of an F_ASSIGN_EXPR between target and assignment), computed on a few
-// values with the operators the items would use; a value of type 0 where the items must run
-// one by one (an operand that is no number, a division by zero...), which then start afresh,
-// as nothing was changed. Returned by value, so that the caller's values stay in registers.
-[[gnu::noinline]] ValueCell ComputeExpression(const CInterpreter& in, const CellIndex* items,
-                                              const uint32_t* plain, int32_t count) {
-    ValueCell values[kMaxExprDepth];
-    ValueCell aside{};
-    int32_t d = -1;
-    for (int32_t k = 0; k < count; ++k) {
-        const uint32_t op = plain[k];
-        switch (KindOf(op)) {
-        case K_LITERAL:
-            values[++d] = CellAt(items[k]);
-            break;
-        case K_VARIABLE:
-        case K_PARENTVARIABLE:
-            values[++d] = CellAt(VariableCell(in, op));
-            break;
-        case K_ARRAY:
-            if (values[d].type != TYPE_LONG) return aside;
-            values[d] = CellAt(in.arrays[NumberOf(op)].Read(values[d].l));
-            break;
-        default: {
-            ValueCell v;
-            if (!Compute(NumberOf(op), values[d - 1], values[d], v)) return aside;
-            values[--d] = v;
-            break;
-        }
-        }
-    }
-    return values[0];
-}
-
-// The same for the common case of longs only, on plain integers; false when some operand is
-// not a long or the operator does not take longs (a division by zero).
-[[gnu::always_inline]] inline bool ComputeLongExpression(const CInterpreter& in,
-                                                         const CellIndex* items,
-                                                         const uint32_t* plain, int32_t count,
-                                                         int32_t& result) {
-    int32_t values[kMaxExprDepth];
-    int32_t d = -1;
-    for (int32_t k = 0; k < count; ++k) {
-        const uint32_t op = plain[k];
-        const ValueCell* c;
-        switch (KindOf(op)) {
-        case K_LITERAL:
-            c = &CellAt(items[k]);
-            break;
-        case K_VARIABLE:
-        case K_PARENTVARIABLE:
-            c = &CellAt(VariableCell(in, op));
-            break;
-        case K_ARRAY:
-            c = &CellAt(in.arrays[NumberOf(op)].Read(values[d--]));
-            break;
-        default:
-            --d;
-            if (!LongOperation(NumberOf(op), values[d], values[d + 1], values[d])) return false;
-            continue;
-        }
-        if (c->type != TYPE_LONG) return false;
-        values[++d] = c->l;
-    }
-    result = values[0];
-    return true;
-}
-
 // The assignments the compiler marked, on their own kind of target. A number assigned to a
 // variable whose cell no one else holds is written into that cell.
 [[gnu::always_inline]] inline bool AssignVariableOp(CInterpreter& in, bool parentVariable,
@@ -571,6 +310,33 @@ template <FuseKind Kind>
     return true;
 }
 
+// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
+// and failed or succeeded.
+enum class Step { Aside, Failed, Done };
+
+// What StoreElement does for a slot below the slot count whose block was written before, the
+// common case, where nothing can fail but finding a cell: a number goes into the slot's cell
+// when no one else holds it. Aside, with nothing changed, where StoreElement must decide.
+[[gnu::always_inline]] inline Step StoreInWrittenSlot(CInterpreter& in, ArrayEntry& array,
+                                                      int32_t i, const Slot& s) {
+    const auto u = static_cast<uint32_t>(i);
+    if (u >= static_cast<uint32_t>(array.slotCount) || !array.Written(u / kArraySlotStep))
+        return Step::Aside;
+    CellIndex& slot = array.slots.get()[u];
+    ValueCell& old = CellAt(slot);
+    if (s.type != kBoxed && old.refs == 1 && IsNumber(old.type)) {
+        old.type = s.type;
+        old.raw = s.raw;
+        return Step::Done;
+    }
+    const CellIndex value = Box(in, s, false);
+    if (value == kNoCell) return Step::Failed;
+    const CellIndex previous = slot;
+    slot = value;
+    Release(previous);
+    return Step::Done;
+}
+
 bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool drop, Slot* stack,
                      int32_t& sp) {
     const Slot& s = stack[sp];
@@ -580,11 +346,16 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
         return false;
     }
     if (!CheckAssignable(in, parentArray, Val(s).type)) return false;
-    const CellIndex value = Box(in, s, false);
-    if (value == kNoCell) return false;
-    if (!(parentArray ? *in.parent : in).StoreElement(number, Val(index).l, value)) {
-        Release(value);
-        return false;
+    CInterpreter& owner = parentArray ? *in.parent : in;
+    const Step stored = StoreInWrittenSlot(in, owner.arrays[number], Val(index).l, s);
+    if (stored == Step::Failed) return false;
+    if (stored == Step::Aside) {
+        const CellIndex value = Box(in, s, false);
+        if (value == kNoCell) return false;
+        if (!owner.StoreElement(number, Val(index).l, value)) {
+            Release(value);
+            return false;
+        }
     }
     Drop(index);
     if (drop) {
@@ -597,24 +368,34 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
     return true;
 }
 
-// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
-// and failed or succeeded.
-enum class Step { Aside, Failed, Done };
-
 // v := expr or a[i] := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's
 // offset from the target).
 [[gnu::always_inline]] inline Step AssignExpression(CInterpreter& in, const CellIndex* items,
-                                                    const uint32_t* plain, int32_t last,
-                                                    Slot* stack, int32_t& sp, ValueCell& value) {
-    value.type = TYPE_LONG;
-    value.raw = 0;
-    if (!ComputeLongExpression(in, items + 1, plain + 1, last - 1, value.l)) {
+                                                    const uint32_t* plain, const uint64_t* code,
+                                                    int32_t last, Slot* stack, int32_t& sp,
+                                                    ValueCell& value) {
+    const CodeValue quick =
+        static_cast<uint8_t>(code[1]) == X_NONE ? CodeValue{} : RunLongCode(in, code + 1);
+    if (quick.ok) {
+        value.type = TYPE_LONG;
+        value.raw = static_cast<uint32_t>(quick.value);
+    } else {
         value = ComputeExpression(in, items + 1, plain + 1, last - 1);
         if (value.type == 0) return Step::Aside;
     }
-    SetNumber(stack[++sp], value, kNoCell);
     const uint32_t assignment = plain[last];
     const bool drop = ExtraOf(assignment) != 0;
+    if (KindOf(assignment) == K_ASSIGN_VAR) {
+        // What AssignVariableOp does for a number into a cell no one else holds.
+        ValueCell& old = CellAt(in.variableValues[NumberOf(assignment)]);
+        if (old.refs == 1 && IsNumber(old.type)) {
+            old.type = value.type;
+            old.raw = value.raw;
+            if (!drop) SetNumber(stack[++sp], value, kNoCell);
+            return Step::Done;
+        }
+    }
+    SetNumber(stack[++sp], value, kNoCell);
     const bool ok = KindOf(assignment) == K_ASSIGN_VAR
                         ? AssignVariableOp(in, false, NumberOf(assignment), drop, stack, sp)
                         : AssignElementOp(in, false, NumberOf(assignment), drop, stack, sp);
@@ -691,8 +472,8 @@ template <bool Plain>
 
 // A binary operator on two numbers on top of the stack, computed in place; false where the
 // operator's handler must decide.
-[[gnu::always_inline]] inline bool ComputeInPlace(uint32_t row, Slot* stack, int32_t& sp,
-                                                  ValueCell& value) {
+[[gnu::always_inline]] inline bool ComputeInPlace(uint32_t row, Slot* stack, int32_t& sp) {
+    ValueCell value;
     if (!Compute(row, Val(stack[sp - 1]), Val(stack[sp]), value)) return false;
     Drop(stack[sp]);
     Drop(stack[--sp]);
@@ -727,140 +508,162 @@ struct ItemsEnd {
     int32_t sp;
 };
 
+// One item's own operation (no fused one); false when it failed.
+template <bool Plain>
+[[gnu::always_inline]] inline bool RunItem(CInterpreter& in, uint32_t op, CellIndex item,
+                                           Slot* stack, int32_t& sp) {
+    const uint32_t number = NumberOf(op);
+    // The calls that are not inlined work on a copy, so that `sp` stays in a register.
+    int32_t top = sp;
+    bool ok = true;
+    switch (KindOf(op)) {
+    case K_LITERAL:
+        PushHeld<Plain>(stack, sp, item);
+        return true;
+    case K_SKIP:
+        return true;
+    case K_VARIABLE:
+        PushHeld<Plain>(stack, sp, in.variableValues[number]);
+        return true;
+    case K_PARENTVARIABLE:
+        return PushParentVariable<Plain>(in, number, stack, sp);
+    case K_ARRAY:
+    case K_PARENTARRAY:
+        return ReadElement<Plain>(in, KindOf(op) == K_ARRAY, number, stack, sp);
+    case K_SEQUENCE:
+        Drop(stack[sp--]);
+        return true;
+    case K_ASSIGN_VAR:
+    case K_ASSIGN_PARENTVAR:
+        return AssignVariableOp(in, KindOf(op) == K_ASSIGN_PARENTVAR, number, ExtraOf(op) != 0,
+                                stack, sp);
+    case K_ASSIGN_ELEMENT:
+    case K_ASSIGN_PARENTELEM:
+        ok = AssignElementOp(in, KindOf(op) == K_ASSIGN_PARENTELEM, number, ExtraOf(op) != 0, stack,
+                             top);
+        break;
+    case K_USERFUNC:
+    case K_PARENTUSERFUNC:
+        ok = CallUserFunction<Plain>(KindOf(op) == K_USERFUNC ? in : *in.parent,
+                                     static_cast<int32_t>(number), KindOf(op) == K_PARENTUSERFUNC,
+                                     stack, top);
+        break;
+    case K_BINARY: // the quick paths were tried by the caller
+    case K_BUILTIN:
+        ok = RunOperator<Plain>(in, number, stack, top);
+        break;
+    default:
+        SetError(in, ERR_NOT_IMPLEMENTED);
+        return false;
+    }
+    sp = top;
+    return ok;
+}
+
+// The evaluator's code of one program: its items, the operations to run (some fused), each
+// item's own operation, and the number code.
+struct Code {
+    const CellIndex* items;
+    const uint32_t* ops;
+    const uint32_t* plain;
+    const uint64_t* numbers;
+};
+
+// A fused operation of kind `Kind` at `pos`. Done: its items ran and `pos` is the last item
+// it consumed. Failed: `pos` is the failing item. Aside: nothing changed; the item's own
+// operation runs.
+template <FuseKind Kind>
+[[gnu::always_inline]] inline Step RunFusedItems(CInterpreter& in, const Code& code, int32_t& pos,
+                                                 Slot* stack, int32_t& sp) {
+    const uint32_t op = code.ops[pos];
+    const CellIndex* items = code.items + pos;
+    const uint32_t* plain = code.plain + pos;
+    ValueCell value; // the value computed by a quick step
+    if constexpr (Kind == F_ASSIGN_EXPR) {
+        const auto last = static_cast<int32_t>(SpanOf(op)) - 1; // the assignment
+        const Step step =
+            AssignExpression(in, items, plain, code.numbers + pos, last, stack, sp, value);
+        if (step == Step::Failed) pos += last; // the assignment's failure
+        if (step == Step::Done) pos += last + static_cast<int32_t>(ExtraOf(plain[last]));
+        return step;
+    } else if constexpr (Kind == F_IF_BLOCKS) {
+        if (Val(stack[sp]).type != TYPE_LONG) return Step::Aside;
+        const CellIndex chosen = items[Val(stack[sp]).l != 0 ? 0 : 1];
+        Drop(stack[sp--]);
+        pos += 2; // a failure in the branch is the IF item's
+        int32_t top = sp;
+        const bool ok = RunBranch(in, chosen, stack, top);
+        sp = top;
+        return ok ? Step::Done : Step::Failed;
+    } else {
+        if (!RunFused<Kind>(in, op, items, plain, stack, sp, value)) return Step::Aside;
+        pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0)) - 1;
+        return Step::Done;
+    }
+}
+
 // Runs the items of one program on `stack` (a frame of at least count + 1 slots), leaving
 // what they push there. The plain evaluation takes each item as the compiler wrote it and
 // calls a handler for every operator; the other uses the evaluator's code: fused operations,
-// assignments that store directly, and numbers held by value.
+// assignments that store directly, and numbers held by value. The most frequent steps are
+// dispatched here directly, the rest by RunItem. No lambdas and few locals here: each
+// nesting level of runs pays for this frame.
 template <bool Plain>
 ItemsEnd RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack) {
     // Kept in locals: stores to the stack could otherwise alias them and force reloads.
     const int32_t n = block->count;
-    const CellIndex* items = block->items;
-    const uint32_t* ops = ProgramOps(block);
-    const uint32_t* fuse = ProgramFuse(block);
+    const Code code{block->items, ProgramOps(block), ProgramFuse(block), ProgramCode(block)};
     int32_t sp = -1;
-    // The calls that are not inlined work on a copy, so that `sp` stays in a register. No
-    // lambdas and few locals here: each nesting level of runs pays for this frame.
-    int32_t top;
-    ValueCell scratch; // the value computed by a quick step
     int32_t pos = 0;
-    uint32_t op;
+    Step step;
     for (; pos < n; ++pos) {
-        op = Plain ? DecodeItem(CellAt(items[pos])) : ops[pos];
+        uint32_t op = Plain ? DecodeItem(CellAt(code.items[pos])) : code.ops[pos];
     dispatch:
-        const uint32_t number = NumberOf(op);
-        bool ok = true;
-        bool fused;
         switch (op & 0xFF) {
         case K_LITERAL:
-            PushHeld<Plain>(stack, sp, items[pos]);
-            break;
-        case K_SKIP:
+            PushHeld<Plain>(stack, sp, code.items[pos]);
             continue;
         case K_VARIABLE:
-            PushHeld<Plain>(stack, sp, in.variableValues[number]);
-            break;
-        case K_PARENTVARIABLE:
-            ok = PushParentVariable<Plain>(in, number, stack, sp);
-            break;
-        case K_ARRAY:
-        case K_PARENTARRAY:
-            ok = ReadElement<Plain>(in, KindOf(op) == K_ARRAY, number, stack, sp);
-            break;
-        case K_USERFUNC:
-            top = sp;
-            ok = CallUserFunction<Plain>(in, static_cast<int32_t>(number), false, stack, top);
-            sp = top;
-            break;
-        case K_PARENTUSERFUNC:
-            top = sp;
-            ok =
-                CallUserFunction<Plain>(*in.parent, static_cast<int32_t>(number), true, stack, top);
-            sp = top;
-            break;
+            PushHeld<Plain>(stack, sp, in.variableValues[NumberOf(op)]);
+            continue;
+        case K_SKIP:
+            continue;
         case K_SEQUENCE:
             Drop(stack[sp--]);
-            break;
-        case K_ASSIGN_VAR:
-        case K_ASSIGN_PARENTVAR:
-            ok = AssignVariableOp(in, KindOf(op) == K_ASSIGN_PARENTVAR, number, ExtraOf(op) != 0,
-                                  stack, sp);
-            break;
-        case K_ASSIGN_ELEMENT:
-        case K_ASSIGN_PARENTELEM:
-            top = sp;
-            ok = AssignElementOp(in, KindOf(op) == K_ASSIGN_PARENTELEM, number, ExtraOf(op) != 0,
-                                 stack, top);
-            sp = top;
-            break;
+            continue;
+            // The plain evaluation never sees a fused operation; where the fast path does not
+            // apply, the item's own operation runs.
+#define TIVANE_FUSED(KIND)                                                                         \
+    case FusedOp(KIND):                                                                            \
+        step = RunFusedItems<KIND>(in, code, pos, stack, sp);                                      \
+        goto fused;
+            TIVANE_FUSED(F_LIT_BINARY)
+            TIVANE_FUSED(F_VAR_BINARY)
+            TIVANE_FUSED(F_VAR_LIT)
+            TIVANE_FUSED(F_VAR_VAR)
+            TIVANE_FUSED(F_UPDATE_LIT)
+            TIVANE_FUSED(F_UPDATE_VAR)
+            TIVANE_FUSED(F_IF_BLOCKS)
+            TIVANE_FUSED(F_ASSIGN_EXPR)
+#undef TIVANE_FUSED
         case K_BINARY:
-            if (!Plain && ComputeInPlace(number, stack, sp, scratch)) break;
-            [[fallthrough]];
+            if (!Plain && ComputeInPlace(NumberOf(op), stack, sp)) continue;
+            goto other;
         case K_BUILTIN:
-            if (!Plain && NumberFunctionInPlace(number, stack, sp)) break;
-            top = sp;
-            ok = RunOperator<Plain>(in, number, stack, top);
-            sp = top;
-            break;
-        // The plain evaluation never sees a fused operation; where the fast path does not
-        // apply, the item's own operation runs.
-        case FusedOp(F_LIT_BINARY):
-            fused = RunFused<F_LIT_BINARY>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-            goto fusedEnd;
-        case FusedOp(F_VAR_BINARY):
-            fused = RunFused<F_VAR_BINARY>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-            goto fusedEnd;
-        case FusedOp(F_VAR_LIT):
-            fused = RunFused<F_VAR_LIT>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-            goto fusedEnd;
-        case FusedOp(F_VAR_VAR):
-            fused = RunFused<F_VAR_VAR>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-            goto fusedEnd;
-        case FusedOp(F_UPDATE_LIT):
-            fused = RunFused<F_UPDATE_LIT>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-            goto fusedEnd;
-        case FusedOp(F_ASSIGN_EXPR): {
-            const int32_t last = pos + static_cast<int32_t>(SpanOf(op)) - 1; // the assignment
-            const Step step =
-                AssignExpression(in, items + pos, fuse + pos, last - pos, stack, sp, scratch);
-            if (step == Step::Aside) {
-                op = fuse[pos];
-                goto dispatch;
-            }
-            ok = step == Step::Done;
-            pos = last;
-            op = fuse[last];
-            break;
+            if (!Plain && NumberFunctionInPlace(NumberOf(op), stack, sp)) continue;
+            goto other;
+        default:
+        other:
+            if (!RunItem<Plain>(in, op, code.items[pos], stack, sp)) break;
+            pos += static_cast<int32_t>(ExtraOf(op));
+            continue;
         }
-        case FusedOp(F_IF_BLOCKS):
-            if (Val(stack[sp]).type == TYPE_LONG) {
-                const CellIndex chosen = items[Val(stack[sp]).l != 0 ? pos : pos + 1];
-                Drop(stack[sp--]);
-                pos += 2; // a failure in the branch is the IF item's
-                top = sp;
-                ok = RunBranch(in, chosen, stack, top);
-                sp = top;
-                break;
-            }
-            op = fuse[pos];
-            goto dispatch;
-        case FusedOp(F_UPDATE_VAR):
-            fused = RunFused<F_UPDATE_VAR>(in, op, items + pos, fuse + pos, stack, sp, scratch);
-        fusedEnd:
-            if (fused) {
-                pos += static_cast<int32_t>(SpanOf(op) + (DropsOf(op) ? 1 : 0)) - 1;
-                continue;
-            }
-            op = fuse[pos];
-            goto dispatch;
-        case K_FUSED:
-        case K_UNKNOWN:
-            SetError(in, ERR_NOT_IMPLEMENTED);
-            ok = false;
-            break;
-        }
-        if (!ok) break;
-        pos += static_cast<int32_t>(ExtraOf(op));
+        break; // failed
+    fused:
+        if (step == Step::Done) continue;
+        if (step == Step::Failed) break;
+        op = code.plain[pos];
+        goto dispatch;
     }
     return {pos < n ? pos + 1 : 0, sp};
 }
@@ -905,37 +708,50 @@ bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
     return end.fail == 0;
 }
 
-// A condition program that is one comparison of numbers (`i < n`, `i <= n`), decoded once so
-// that it can be computed without running it.
-struct QuickComparison {
-    bool usable = false;
-    uint32_t row = 0;
-    uint32_t left = 0, right = 0; // the plain operations of the operands
-    CellIndex literal = kNoCell;  // the right operand when it is a literal
-
-    explicit QuickComparison(const ProgramBlock* block) {
+// A condition program computed without running it: by its number code, or when it is one
+// comparison of numbers (`i < 1.5`), by that comparison; decoded once.
+class QuickTest {
+public:
+    explicit QuickTest(const ProgramBlock* block) {
+        if (static_cast<uint8_t>(ProgramCode(block)[0]) != X_NONE) m_code = ProgramCode(block);
         if (block->count != 3) return;
         const uint32_t op = ProgramOps(block)[0];
         if (!IsFused(op) || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR)) return;
         const uint32_t* plain = ProgramFuse(block);
-        row = NumberOf(plain[2]);
-        left = plain[0];
-        right = plain[1];
-        if (FuseKindOf(op) == F_VAR_LIT) literal = block->items[1];
-        usable = row >= OP_GE && row <= OP_EQ;
+        m_row = NumberOf(plain[2]);
+        m_left = plain[0];
+        m_right = plain[1];
+        if (FuseKindOf(op) == F_VAR_LIT) m_literal = block->items[1];
+        m_comparison = m_row >= OP_GE && m_row <= OP_EQ;
     }
 
-    // The comparison's truth; false when the program must run instead. Leaves the limits and
+    bool Usable() const { return m_code || m_comparison; }
+
+    // The condition's truth; false when the program must run instead. Leaves the limits and
     // the message pass to the caller.
     [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
-        const auto variable = [&](uint32_t v) { return VariableCell(in, v); };
-        const ValueCell& a = CellAt(variable(left));
-        const ValueCell& b = CellAt(literal != kNoCell ? literal : variable(right));
-        ValueCell value;
-        if (!tivane::Compute(row, a, b, value)) return false;
-        truth = value.l != 0;
+        if (m_code) {
+            const CodeValue result = RunLongCode(in, m_code);
+            if (result.ok) {
+                truth = result.value != 0;
+                return true;
+            }
+        }
+        if (!m_comparison) return false;
+        const ValueCell& a = CellAt(VariableCell(in, m_left));
+        const ValueCell& b = CellAt(m_literal != kNoCell ? m_literal : VariableCell(in, m_right));
+        ValueCell result;
+        if (!tivane::Compute(m_row, a, b, result)) return false;
+        truth = result.l != 0;
         return true;
     }
+
+private:
+    const uint64_t* m_code = nullptr;
+    bool m_comparison = false;
+    uint32_t m_row = 0;
+    uint32_t m_left = 0, m_right = 0; // the plain operations of the operands
+    CellIndex m_literal = kNoCell;    // the right operand when it is a literal
 };
 
 // One run of a program the caller holds, on a frame the caller provides, once the caller has
@@ -983,11 +799,11 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
     const StackArena::Mark mark = g_arena.Top();
     Slot* stack = g_arena.Acquire(static_cast<size_t>(std::max(test->count, work->count)) + 1);
     if (!stack) return RunWhileLoop(in, condition, body);
-    const QuickComparison quick(test);
+    const QuickTest quick(test);
     bool ok = true;
     for (;;) {
         bool goOn;
-        if (quick.usable && g_runCounter % kMessagePassInterval != 0 && quick.Compute(in, goOn)) {
+        if (quick.Usable() && g_runCounter % kMessagePassInterval != 0 && quick.Compute(in, goOn)) {
             ++g_runCounter;
         } else {
             Slot value;
@@ -1000,6 +816,26 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
     }
     g_arena.ReleaseTo(mark);
     return ok;
+}
+
+// The value of a program that is one expression on longs, computed without running it where
+// the run would start and end without incident: false when it must run. It still counts as a
+// run for the message pass.
+bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
+    const uint64_t* code = ProgramCode(block);
+    DocumentHost& doc = *in.document;
+    if (static_cast<uint8_t>(code[0]) == X_NONE || block->owner != in.serial || doc.errorCode ||
+        g_runCounter % kMessagePassInterval == 0 ||
+        g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
+        return false;
+    const CodeValue result = RunLongCode(in, code);
+    if (!result.ok) return false;
+    doc.errorPhase = ErrorPhase::Run;
+    ++g_runCounter;
+    value.type = TYPE_LONG;
+    value.self = kNoCell;
+    value.raw = static_cast<uint32_t>(result.value);
+    return true;
 }
 
 // A run's value as a slot (nullptr drops it), in the evaluation the switch selects.
@@ -1061,8 +897,8 @@ bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     if (g_runCounter % kMessagePassInterval == 0 ||
         g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
         return false;
-    const QuickComparison quick(block);
-    if (!quick.usable || !quick.Compute(in, truth)) return false;
+    const QuickTest quick(block);
+    if (!quick.Compute(in, truth)) return false;
     ++g_runCounter;
     return true;
 }

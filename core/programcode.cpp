@@ -1,5 +1,6 @@
 #include "programcode.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -149,8 +150,53 @@ int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k
     return 0;
 }
 
-// Writes into `fuse` the operation to run at each position: a fused one or the plain one.
-void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse) {
+// Writes the number code of items [from, to) ending with X_END; false (code[from] X_NONE) when
+// they are not an expression of longs that leaves one value. An operator that follows an own
+// variable or a long literal takes it as its operand, and that item's word is left unused.
+bool WriteLongCode(const ProgramBlock* block, const uint32_t* ops, int32_t from, int32_t to,
+                   uint64_t* code) {
+    int32_t depth = 0;
+    bool fits = to > from;
+    uint64_t* out = code + from;
+    for (int32_t j = from; fits && j < to; ++j) {
+        const uint32_t op = ops[j];
+        const ValueCell& item = CellAt(block->items[j]);
+        const bool longLiteral = KindOf(op) == K_LITERAL && item.type == TYPE_LONG;
+        if (KindOf(op) == K_BINARY && depth >= 2) {
+            const uint32_t row = NumberOf(op);
+            const uint64_t previous = out[-1];
+            const auto kind = static_cast<uint8_t>(previous);
+            const auto operand = static_cast<int32_t>(previous >> 32);
+            if (kind == X_VARIABLE || kind == X_LITERAL)
+                out[-1] = MakeCode((kind == X_VARIABLE ? X_WITH_VARIABLE : X_WITH_LITERAL) + row,
+                                   operand);
+            else
+                *out++ = MakeCode(X_OPERATOR + row);
+            --depth;
+        } else if (IsVariable(op) || longLiteral) {
+            const auto operand = static_cast<int32_t>(longLiteral ? item.l : NumberOf(op));
+            *out++ = MakeCode(longLiteral                ? X_LITERAL
+                              : KindOf(op) == K_VARIABLE ? X_VARIABLE
+                                                         : X_PARENTVARIABLE,
+                              operand);
+            fits = ++depth <= kMaxExprDepth;
+        } else if (KindOf(op) == K_ARRAY && depth >= 1) {
+            *out++ = MakeCode(X_ELEMENT, static_cast<int32_t>(NumberOf(op)));
+        } else {
+            fits = false;
+        }
+    }
+    if (!fits || depth != 1) {
+        code[from] = MakeCode(X_NONE);
+        return false;
+    }
+    *out = MakeCode(X_END);
+    return true;
+}
+
+// Writes into `fuse` the operation to run at each position: a fused one or the plain one, and
+// the number code of expressions.
+void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse, uint64_t* code) {
     const int32_t n = block->count;
     for (int32_t k = 0; k < n; ++k) {
         fuse[k] = ops[k];
@@ -171,6 +217,7 @@ void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse
         }
         if (const int32_t span = AssignExprSpan(block, ops, k)) {
             fuse[k] = MakeFuse(F_ASSIGN_EXPR, static_cast<uint32_t>(span));
+            WriteLongCode(block, ops, k + 1, k + span - 1, code);
             continue;
         }
         if (IsVariable(at(0)) && KindOf(at(2)) == K_BINARY) {
@@ -206,8 +253,11 @@ void PrepareProgram(const CInterpreter& in, ProgramBlock* block) {
         ops[k] = DecodeItem(CellAt(block->items[k]));
         fuse[k] = ops[k];
     }
+    uint64_t* code = ProgramCode(block);
+    std::fill(code, code + block->count + 1, MakeCode(X_NONE));
     FuseAssignments(in, block, ops);
-    FuseOperands(block, ops, fuse);
+    WriteLongCode(block, ops, 0, block->count, code);
+    FuseOperands(block, ops, fuse, code);
     for (int32_t k = 0; k < block->count; ++k)
         std::swap(ops[k], fuse[k]);
 }

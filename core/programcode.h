@@ -7,6 +7,7 @@
 // items; otherwise the evaluator runs the items one by one. Error positions are item
 // positions either way, so reports do not change.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "cellpool.h"
@@ -115,6 +116,39 @@ inline int32_t* ProgramSourceOffsets(ProgramBlock* p) {
 inline const int32_t* ProgramSourceOffsets(const ProgramBlock* p) {
     return reinterpret_cast<const int32_t*>(p->items + 3 * p->count);
 }
+
+// Number code: the items of an expression on longs (own and parent's variables, long
+// literals, own array elements, binary operators) as one word each, the opcode in the low
+// byte and the operand (table number or literal value) in the high half, ended by X_END; an
+// operator whose right operand is an own variable or a literal takes it in the same word. It
+// is kept for the expression of each F_ASSIGN_EXPR, starting at the item after the target,
+// and for a whole program that is one such expression (a loop's condition), starting at 0.
+// It computes what the items would, or gives up when a value is not a long or a division
+// is by zero, where the items decide.
+enum CodeOp : uint8_t {
+    X_NONE, // no code here
+    X_END,
+    X_VARIABLE,
+    X_PARENTVARIABLE,
+    X_LITERAL,
+    X_ELEMENT,
+    X_OPERATOR,                       // plus the operator's row (OP_ADD..OP_OR): both on the stack
+    X_WITH_LITERAL = X_OPERATOR + 12, // plus the row: the right operand is the literal
+    X_WITH_VARIABLE = X_WITH_LITERAL + 12, // plus the row: the right operand an own variable
+    X_CODES = X_WITH_VARIABLE + 12,
+};
+constexpr uint64_t MakeCode(uint32_t op, int32_t operand = 0) {
+    return op | static_cast<uint64_t>(static_cast<uint32_t>(operand)) << 32;
+}
+
+// n + 1 code words after the source offsets (the block's word count is even up to there).
+inline uint64_t* ProgramCode(ProgramBlock* p) {
+    return reinterpret_cast<uint64_t*>(p->items + 4 * p->count);
+}
+inline const uint64_t* ProgramCode(const ProgramBlock* p) {
+    return reinterpret_cast<const uint64_t*>(p->items + 4 * p->count);
+}
+static_assert(offsetof(ProgramBlock, items) % alignof(uint64_t) == 0);
 
 // Decodes a freshly compiled program of `in` (its items are final).
 void PrepareProgram(const CInterpreter& in, ProgramBlock* block);

@@ -132,7 +132,30 @@ INSTANTIATE_TEST_SUITE_P(
                       PlainCase{"i:=1.5; x[i]:=i*2", 1000}, PlainCase{"i:=0-1; x[i]:=i*2;", 1000},
                       PlainCase{"x[0]:=1.5; x[1]:=2; i:=0; c:=x[i]*x[i+1]; c", 1000},
                       PlainCase{"i:=0; c:=x[i+5000]+1", 1000}, PlainCase{"i:=0.5; c:=x[i]+1", 1000},
-                      PlainCase{"y[0]:=\"s\"; i:=0; c:=1+y[i]", 1000}));
+                      PlainCase{"y[0]:=\"s\"; i:=0; c:=1+y[i]", 1000},
+                      // Number code: right operands on the stack, in a variable, a literal.
+                      PlainCase{"a:=7; b:=3; c:=a-b*2+(a/b)-(b-a)-(9-b/a); c", 1000},
+                      PlainCase{"a:=3; c:=(a<5)+(a>=3)*2+(a==3&&1)*4+(a||0)*8+(a!=a)*16; c", 1000},
+                      PlainCase{"a:=0-2147483647-1; b:=0-1; c:=a/b+a*b; c", 1000},
+                      PlainCase{"a:=0; c:=5-a/a; c", 1000}, PlainCase{"a:=2; c:=a/0.5", 1000},
+                      PlainCase{"x[0]:=1; x[1]:=1; i:=0; WHILE({x[i]},{i:=i+1}); i", 1000},
+                      PlainCase{"i:=0.5; WHILE({i*2<5},{i:=i+1}); i", 1000},
+                      PlainCase{"i:=0; n:=3; WHILE({i*i<=n*n},{i:=i+1}); i", 3},
+                      // A branch or body computed without a run; parameters bound in place.
+                      PlainCase{"a:=\"s\"; IF(1,{a},{0})", 1000},
+                      PlainCase{"sq(x):={x*x}; x:=2; sq(5)+sq(0.5)+x", 1000},
+                      PlainCase{"sq(x):={x*x}; i:=0; s:=0; WHILE({i<9},{s:=s+sq(i); i:=i+1}); s",
+                                5},
+                      PlainCase{"f(p):={q:=p; p:=7; q}; p:=2+0; f(5)*10+p+q", 1000},
+                      PlainCase{"f(p):={p:=\"s\"; 1}; p:=3+0; f(2)+p", 1000},
+                      PlainCase{"f(p):={p:=p+1; p}; p:=1+0; q:=p; f(5)+p*10+q*100", 1000},
+                      PlainCase{"f(n):={x[n]:=n; IF(n>0,{f(n-1)},{n})}; f(3)+x[2]+x[3]*10", 1000},
+                      PlainCase{"f(a,b):={a-b}; a:=1; b:=2; f(b,a)*100+f(7,3)*10+a-b", 1000},
+                      // Element stores into written slots, in place or not, and around them.
+                      PlainCase{"x[0]:=1+0; y:=x[0]; x[0]:=5; x[1]:=x[0]*3; y+x[0]+x[1]", 1000},
+                      PlainCase{"x[0]:=1; x[5000]:=2; i:=0-1; x[2047]:=x[5000]+3; x[i]:=4", 1000},
+                      PlainCase{"x[1]:=2+0; x[2]:=x[1]; x[1]:=x[1]*3; x[2]:=x[2]+1; x[2]", 1000},
+                      PlainCase{"i:=0; WHILE({i<5},{x[i]:=i; x[i]:=x[i]+i; i:=i+1}); x[4]", 9}));
 
 } // namespace
 } // namespace tivane::test
