@@ -65,6 +65,11 @@ TIVANE_HANDLER(BiFPrint);
 TIVANE_HANDLER(BiFSeek);
 TIVANE_HANDLER(BiUpdateViews);
 TIVANE_HANDLER(BiLineTo);
+// The drawing procedures of a point on plain numbers, which the handlers above and below call.
+void DrawMoveTo(CInterpreter& in, double x, double y);
+void DrawLineTo(CInterpreter& in, double x, double y);
+void DrawRMoveTo(CInterpreter& in, double x, double y);
+void DrawRLineTo(CInterpreter& in, double x, double y);
 TIVANE_HANDLER(BiMoveTo);
 TIVANE_HANDLER(BiFgrColor);
 TIVANE_HANDLER(BiBgrColor);

@@ -86,28 +86,44 @@ TIVANE_HANDLER(BiPos) {
     return NewLong(in, view ? view->GetColumn() : 0);
 }
 
+void DrawMoveTo(CInterpreter& in, double x, double y) {
+    if (ViewHost* v = GraphicsView(in)) v->DrawMoveTo(x, y);
+}
+
+void DrawLineTo(CInterpreter& in, double x, double y) {
+    if (ViewHost* v = GraphicsView(in)) v->DrawLineTo(x, y);
+}
+
+void DrawRMoveTo(CInterpreter& in, double x, double y) {
+    if (ViewHost* v = GraphicsView(in)) v->DrawMoveRel(x, y);
+}
+
+void DrawRLineTo(CInterpreter& in, double x, double y) {
+    if (ViewHost* v = GraphicsView(in)) v->DrawLineRel(x, y);
+}
+
+namespace {
+
+template <PointProcedure Draw>
+CellIndex OnPoint(CInterpreter& in, CellIndex* stack, int32_t& sp) {
+    Args<2> args(stack, sp);
+    Draw(in, D(args[0]), D(args[1]));
+    return kNotValid;
+}
+
+} // namespace
+
 TIVANE_HANDLER(BiMoveTo) {
-    Args<2> args(stack, sp);
-    if (ViewHost* v = GraphicsView(in)) v->DrawMoveTo(D(args[0]), D(args[1]));
-    return kNotValid;
+    return OnPoint<DrawMoveTo>(in, stack, sp);
 }
-
 TIVANE_HANDLER(BiLineTo) {
-    Args<2> args(stack, sp);
-    if (ViewHost* v = GraphicsView(in)) v->DrawLineTo(D(args[0]), D(args[1]));
-    return kNotValid;
+    return OnPoint<DrawLineTo>(in, stack, sp);
 }
-
 TIVANE_HANDLER(BiRMoveTo) {
-    Args<2> args(stack, sp);
-    if (ViewHost* v = GraphicsView(in)) v->DrawMoveRel(D(args[0]), D(args[1]));
-    return kNotValid;
+    return OnPoint<DrawRMoveTo>(in, stack, sp);
 }
-
 TIVANE_HANDLER(BiRLineTo) {
-    Args<2> args(stack, sp);
-    if (ViewHost* v = GraphicsView(in)) v->DrawLineRel(D(args[0]), D(args[1]));
-    return kNotValid;
+    return OnPoint<DrawRLineTo>(in, stack, sp);
 }
 
 TIVANE_HANDLER(BiFgrColor) {

@@ -33,7 +33,8 @@ constexpr BuiltinEntry Row(const char* name, std::initializer_list<uint16_t> wri
                            double (*number)(double) = nullptr) {
     BuiltinEntry e{name,         static_cast<uint16_t>(written.size()),
                    {0, 0, 0, 0}, {kSameTypeEnd, 0, 0, 0, 0},
-                   handler,      number};
+                   handler,      number,
+                   nullptr};
     int k = static_cast<int>(written.size());
     for (uint16_t m : written)
         e.argMask[--k] = m;
@@ -42,6 +43,13 @@ constexpr BuiltinEntry Row(const char* name, std::initializer_list<uint16_t> wri
         e.sameType[1] = 1;
         e.sameType[2] = kSameTypeEnd;
     }
+    return e;
+}
+
+// A drawing procedure of a point: two doubles, NOT VALID, and a direct path for numbers.
+constexpr BuiltinEntry PointRow(const char* name, BuiltinHandler handler, PointProcedure point) {
+    BuiltinEntry e = Row(name, {D, D}, handler);
+    e.point = point;
     return e;
 }
 
@@ -101,8 +109,8 @@ constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
     Row("WHILE", {P, P}, BiWhile),
     Row("EXECUTE", {SP}, BiExecute),
     Row("UPDATEVIEWS", {L}, BiUpdateViews),
-    Row("LINETO", {D, D}, BiLineTo),
-    Row("MOVETO", {D, D}, BiMoveTo),
+    PointRow("LINETO", BiLineTo, DrawLineTo),
+    PointRow("MOVETO", BiMoveTo, DrawMoveTo),
     Row("FGRCOLOR", {L, L, L}, BiFgrColor),
     Row("BGRCOLOR", {L, L, L}, BiBgrColor),
     Row("EXECVIEWTEMPLATES", {L}, BiExecViewTemplates),
@@ -116,8 +124,8 @@ constexpr std::array<BuiltinEntry, kBuiltinRows> BuiltinTable = {{
     Row("WINDOWEXT", {D, D, D, D}, BiWindowExt),
     Row("CLIPWINDOW", {L, L, L, L}, BiClipWindow),
     Row("GETWINSIZE", {L}, BiGetWinSize),
-    Row("RLINETO", {D, D}, BiRLineTo),
-    Row("RMOVETO", {D, D}, BiRMoveTo),
+    PointRow("RLINETO", BiRLineTo, DrawRLineTo),
+    PointRow("RMOVETO", BiRMoveTo, DrawRMoveTo),
     Row("ABORT", {S}, BiAbort),
     Row("PRINTF", {S, ANY}, BiPrintF),
     Row("POS", {L}, BiPos),

@@ -16,6 +16,8 @@ class CInterpreter;
 // first, stack[sp] is the top), owns their references and releases them, and returns a cell
 // carrying one reference, or kNoCell after setting the error code.
 using BuiltinHandler = CellIndex (*)(CInterpreter& in, CellIndex* stack, int32_t& sp);
+// A drawing procedure of a point (LINETO...), on plain numbers; it cannot fail on its own.
+using PointProcedure = void (*)(CInterpreter& in, double x, double y);
 
 inline constexpr uint16_t kSameTypeEnd = 0xFFFF;
 
@@ -28,6 +30,9 @@ struct BuiltinEntry {
     // For a function of one double that cannot fail (SIN, LOG...): the function itself, which
     // the evaluator calls on a number directly, sparing the handler's cells.
     double (*number)(double);
+    // For a drawing procedure of a point, which gives NOT VALID: the procedure itself, which
+    // the evaluator calls on two numbers directly.
+    PointProcedure point;
 };
 
 inline constexpr int32_t kBuiltinRows = 88;

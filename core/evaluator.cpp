@@ -493,6 +493,21 @@ template <bool Plain>
     return true;
 }
 
+// A drawing procedure of a point (LINETO...) on two numbers on top of the stack, called
+// directly, leaving NOT VALID as its handler would; false where the handler must run.
+[[gnu::always_inline]] inline bool PointProcedureInPlace(CInterpreter& in, uint32_t row,
+                                                         Slot* stack, int32_t& sp) {
+    const PointProcedure procedure = BuiltinTable[row].point;
+    if (!procedure) return false;
+    const Slot& x = stack[sp - 1];
+    const Slot& y = stack[sp];
+    if (x.type == kBoxed || y.type == kBoxed) return false;
+    procedure(in, x.type == TYPE_LONG ? static_cast<double>(x.l) : x.d,
+              y.type == TYPE_LONG ? static_cast<double>(y.l) : y.d);
+    SetCell(stack[--sp], kNotValid);
+    return true;
+}
+
 // A built-in row on the top entries: the evaluator runs IF and WHILE itself, everything else
 // goes to the row's handler.
 template <bool Plain>
@@ -651,6 +666,10 @@ ItemsEnd RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack) {
             goto other;
         case K_BUILTIN:
             if (!Plain && NumberFunctionInPlace(NumberOf(op), stack, sp)) continue;
+            if (!Plain && PointProcedureInPlace(in, NumberOf(op), stack, sp)) {
+                if (in.document->errorCode == 0) continue;
+                break; // failed, as the handler's call would
+            }
             goto other;
         default:
         other:

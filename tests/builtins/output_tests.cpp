@@ -57,6 +57,7 @@ public:
     void ShowText() override { Note(m_doc.log, "ShowText"); }
     void OutputText(std::string_view text) override { Note(m_doc.log, "OutputText", text); }
     void DrawMoveTo(double x, double y) override { Note(m_doc.log, "DrawMoveTo", x, y); }
+    void DrawLineTo(double x, double y) override { Note(m_doc.log, "DrawLineTo", x, y); }
     void DrawMoveRel(double x, double y) override { Note(m_doc.log, "DrawMoveRel", x, y); }
     void DrawLineRel(double x, double y) override { Note(m_doc.log, "DrawLineRel", x, y); }
     void SetPenSize(double width) override { Note(m_doc.log, "SetPenSize", width); }
@@ -152,6 +153,7 @@ const DispatchRow kDispatch[] = {
     {"POS(0)", "=> 0", "GetColumn() => 7", "=> 0"},
     // Each drawing function reaches its own call of the view: a swapped handler shows here.
     {"MOVETO(1, 2.5)", "", "", "DrawMoveTo(1,2.5)"},
+    {"x := 4; LINETO(x, -1.5)", "", "", "DrawLineTo(4,-1.5)"},
     {"RMOVETO(-1, 2.5)", "", "", "DrawMoveRel(-1,2.5)"},
     {"RLINETO(3, -0.5)", "", "", "DrawLineRel(3,-0.5)"},
     {"PENSIZE(2.5)", "", "", "SetPenSize(2.5)"},
