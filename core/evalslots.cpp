@@ -179,24 +179,30 @@ bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
                                               &&parentVariable,
                                               &&literal,
                                               &&element,
+                                              &&store,
+                                              &&storeElement,
                                               TIVANE_ROWS(stack),
                                               TIVANE_ROWS(literal),
                                               TIVANE_ROWS(variable)};
 #undef TIVANE_ROWS
     static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36);
     const CellIndex* variables = in.variableValues.data();
-    // The top value stays in `acc`, out of memory, the rest below it in `values`.
-    int32_t values[kMaxExprDepth + 1];
+    // The top value stays in `acc`, out of memory, the rest below it in `values` (an element
+    // store's index under its expression).
+    int32_t values[kMaxExprDepth + 2];
     int32_t* below = values;
     int32_t acc = 0;
+    int32_t stored = 0;
     uint64_t c = *code;
     const ValueCell* v;
+    ValueCell* w;
     int32_t b;
+    uint32_t u;
 #define TIVANE_NEXT goto* jump[static_cast<uint8_t>(c = *++code)]
 #define TIVANE_OPERAND static_cast<int32_t>(c >> 32)
 #define TIVANE_READ(CELL)                                                                          \
     v = &CellAt(CELL);                                                                             \
-    if (v->type != TYPE_LONG) return {};
+    if (v->type != TYPE_LONG) return {false, stored};
     // The right operand from the stack, the word or a variable, then the operator itself,
     // computed as the operator handlers compute it.
 #define TIVANE_OPERATOR(ROW)                                                                       \
@@ -206,7 +212,7 @@ bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     literal##ROW : b = TIVANE_OPERAND;                                                             \
     goto row##ROW;                                                                                 \
     variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND]) b = v->l;                               \
-    row##ROW : if (!LongOperation(ROW, acc, b, acc)) return {};                                    \
+    row##ROW : if (!LongOperation(ROW, acc, b, acc)) return {false, stored};                       \
     TIVANE_NEXT;
     goto* jump[static_cast<uint8_t>(c)];
 none:
@@ -231,6 +237,27 @@ element:
     TIVANE_READ(in.arrays[TIVANE_OPERAND].Read(acc))
     acc = v->l;
     TIVANE_NEXT;
+    // A store writes the cell the assignment's own step would write in place, and leaves the
+    // stack as it was before the statement.
+#define TIVANE_STORE                                                                               \
+    if (w->refs != 1 || (w->type != TYPE_LONG && w->type != TYPE_DOUBLE)) return {false, stored};  \
+    w->type = TYPE_LONG;                                                                           \
+    w->raw = static_cast<uint32_t>(acc);                                                           \
+    ++stored;                                                                                      \
+    acc = *below--;                                                                                \
+    TIVANE_NEXT;
+store:
+    w = &CellAt(variables[TIVANE_OPERAND]);
+    TIVANE_STORE
+storeElement : {
+    const ArrayEntry& array = in.arrays[TIVANE_OPERAND];
+    u = static_cast<uint32_t>(*below--);
+    if (u >= static_cast<uint32_t>(array.slotCount) || !array.Written(u / kArraySlotStep))
+        return {false, stored};
+    w = &CellAt(array.slots.get()[u]);
+}
+    TIVANE_STORE
+#undef TIVANE_STORE
     TIVANE_OPERATOR(0)
     TIVANE_OPERATOR(1)
     TIVANE_OPERATOR(2)

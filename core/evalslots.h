@@ -170,7 +170,7 @@ ValueCell ComputeExpression(const CInterpreter& in, const CellIndex* items, cons
                             int32_t count);
 
 // The value of number code (programcode.h) on longs, returned in registers; not `ok` when
-// the items must decide.
+// the items must decide, with `value` the count of statements the code stored before.
 struct CodeValue {
     bool ok = false;
     int32_t value = 0;

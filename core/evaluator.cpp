@@ -617,19 +617,19 @@ template <FuseKind Kind>
     }
 }
 
-// Runs the items of one program on `stack` (a frame of at least count + 1 slots), leaving
-// what they push there. The plain evaluation takes each item as the compiler wrote it and
-// calls a handler for every operator; the other uses the evaluator's code: fused operations,
-// assignments that store directly, and numbers held by value. The most frequent steps are
-// dispatched here directly, the rest by RunItem. No lambdas and few locals here: each
-// nesting level of runs pays for this frame.
+// Runs the items of one program from position `first` (where nothing is on the stack) on
+// `stack` (a frame of at least count + 1 slots), leaving what they push there. The plain evaluation
+// takes each item as the compiler wrote it and calls a handler for every operator; the other uses
+// the evaluator's code: fused operations, assignments that store directly, and numbers held by
+// value. The most frequent steps are dispatched here directly, the rest by RunItem. No lambdas and
+// few locals here: each nesting level of runs pays for this frame.
 template <bool Plain>
-ItemsEnd RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack) {
+ItemsEnd RunItems(CInterpreter& in, const ProgramBlock* block, Slot* stack, int32_t first = 0) {
     // Kept in locals: stores to the stack could otherwise alias them and force reloads.
     const int32_t n = block->count;
     const Code code{block->items, ProgramOps(block), ProgramFuse(block), ProgramCode(block)};
     int32_t sp = -1;
-    int32_t pos = 0;
+    int32_t pos = first;
     Step step;
     for (; pos < n; ++pos) {
         uint32_t op = Plain ? DecodeItem(CellAt(code.items[pos])) : code.ops[pos];
@@ -773,6 +773,80 @@ private:
     CellIndex m_literal = kNoCell;    // the right operand when it is a literal
 };
 
+// A loop body that is nothing but statements `v := expr;` and `a[x] := expr;` on own variables
+// and arrays, where expr has number code and x is an own variable or a long literal (`s := s +
+// a[i]; a[i] := 0; i := i + 1`): the statements' code joined into one, each ending in its
+// store, run without the item loop. Decoded once per loop.
+class QuickBody {
+public:
+    explicit QuickBody(const ProgramBlock* block) {
+        if (!Decode(block)) m_count = 0;
+    }
+
+    bool Usable() const { return m_count > 0; }
+
+    // Runs the statements: -1 when all ran, else the position of the first item of the
+    // statement where the code gave up, before that statement changed anything.
+    [[gnu::always_inline]] int32_t Run(const CInterpreter& in) const {
+        const CodeValue end = RunLongCode(in, m_code);
+        return end.ok ? -1 : m_first[end.value];
+    }
+
+private:
+    bool Decode(const ProgramBlock* block) {
+        const uint32_t* plain = ProgramFuse(block);
+        const uint64_t* code = ProgramCode(block);
+        const CellIndex* items = block->items;
+        const int32_t n = block->count;
+        int32_t pos = 0;
+        int32_t out = 0;
+        while (pos < n) {
+            if (m_count == kMaxStatements) return false;
+            m_first[m_count++] = pos;
+            const OpKind kind = KindOf(plain[pos]);
+            const bool element =
+                pos + 1 < n &&
+                (kind == K_VARIABLE || (kind == K_LITERAL && CellAt(items[pos]).type == TYPE_LONG));
+            if (element) {
+                const int32_t index = kind == K_VARIABLE
+                                          ? static_cast<int32_t>(NumberOf(plain[pos]))
+                                          : CellAt(items[pos]).l;
+                m_code[out++] = MakeCode(kind == K_VARIABLE ? X_VARIABLE : X_LITERAL, index);
+                ++pos;
+            }
+            // Number code after a skipped target covers the items up to its assignment.
+            if (KindOf(plain[pos]) != K_SKIP ||
+                CellAt(items[pos]).type != (element ? TYPE_ARRAYREF : TYPE_VARREF))
+                return false;
+            for (const uint64_t* c = code + pos + 1; static_cast<uint8_t>(*c) != X_END; ++c) {
+                if (static_cast<uint8_t>(*c) == X_NONE || out == kMaxCode - 2) return false;
+                m_code[out++] = *c;
+            }
+            const OpKind assignment = element ? K_ASSIGN_ELEMENT : K_ASSIGN_VAR;
+            while (++pos < n && KindOf(plain[pos]) != assignment) {
+            }
+            if (pos == n) return false;
+            m_code[out++] = MakeCode(element ? X_STORE_ELEMENT : X_STORE,
+                                     static_cast<int32_t>(NumberOf(plain[pos])));
+            // Every statement but the last drops its value with a ";".
+            if (ExtraOf(plain[pos]) != 0)
+                pos += 2;
+            else if (pos == n - 1)
+                ++pos;
+            else
+                return false;
+        }
+        m_code[out] = MakeCode(X_END);
+        return true;
+    }
+
+    static constexpr int32_t kMaxStatements = 8;
+    static constexpr int32_t kMaxCode = 64;
+    uint64_t m_code[kMaxCode];
+    int32_t m_first[kMaxStatements];
+    int32_t m_count = 0;
+};
+
 // One run of a program the caller holds, on a frame the caller provides, once the caller has
 // made sure that the program is its interpreter's and that the nesting limits are far: the
 // rest of a run's start (errors, the message pass) and its end are as in RunSlots.
@@ -795,6 +869,25 @@ private:
     return end.fail == 0;
 }
 
+// One run of a loop body that QuickBody decoded: its statements, and the rest of its items
+// from where their code gives up. Where the run would not start without incident (an error
+// left to clear, the message pass), a run as RunInFrame.
+[[gnu::always_inline]] inline bool RunStatements(CInterpreter& in, const QuickBody& statements,
+                                                 CellIndex body, Slot* stack) {
+    DocumentHost& doc = *in.document;
+    if (doc.errorCode || g_runCounter % kMessagePassInterval == 0)
+        return RunInFrame(in, body, stack, nullptr);
+    ++g_runCounter;
+    doc.errorPhase = ErrorPhase::Run;
+    const int32_t rest = statements.Run(in);
+    if (rest < 0) return true;
+    ++g_runDepth;
+    const ItemsEnd end = RunItems<false>(in, CellAt(body).prog, stack, rest);
+    --g_runDepth;
+    FinishRun(in, body, end, stack, nullptr);
+    return end.fail == 0;
+}
+
 // Whether a condition's value lets the loop go on; false with the error set when it is no long.
 bool ConditionHolds(CInterpreter& in, const Slot& test, bool& goOn) {
     const ValueCell& t = Val(test);
@@ -803,6 +896,34 @@ bool ConditionHolds(CInterpreter& in, const Slot& test, bool& goOn) {
     Drop(test);
     if (!isLong) SetError(in, ERR_INVALID_TYPE);
     return isLong;
+}
+
+// A WHILE condition's run, or its quick computation where that cannot make a difference:
+// false with the error set when it failed or its value is no long.
+[[gnu::always_inline]] inline bool TestCondition(CInterpreter& in, const QuickTest& quick,
+                                                 CellIndex condition, Slot* stack, bool& goOn) {
+    if (quick.Usable() && g_runCounter % kMessagePassInterval != 0 && quick.Compute(in, goOn)) {
+        ++g_runCounter;
+        return true;
+    }
+    Slot value;
+    return RunInFrame(in, condition, stack, &value) && ConditionHolds(in, value, goOn);
+}
+
+// WHILE on a body QuickBody decodes and a quick condition; Aside, with nothing run, for any
+// other loop. Its frame holds the body's code; the item loop's frames stay small, and no
+// nested run passes through here but a message pass's.
+[[gnu::noinline]] Step RunStatementLoop(CInterpreter& in, const QuickTest& quick,
+                                        CellIndex condition, CellIndex body, Slot* stack) {
+    if (!quick.Usable()) return Step::Aside;
+    const QuickBody statements(CellAt(body).prog);
+    if (!statements.Usable()) return Step::Aside;
+    for (;;) {
+        bool goOn;
+        if (!TestCondition(in, quick, condition, stack, goOn)) return Step::Failed;
+        if (!goOn) return Step::Done;
+        if (!RunStatements(in, statements, body, stack)) return Step::Failed;
+    }
 }
 
 // WHILE with its condition and body run one after the other on one frame taken for the whole
@@ -819,19 +940,16 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
     Slot* stack = g_arena.Acquire(static_cast<size_t>(std::max(test->count, work->count)) + 1);
     if (!stack) return RunWhileLoop(in, condition, body);
     const QuickTest quick(test);
-    bool ok = true;
-    for (;;) {
-        bool goOn;
-        if (quick.Usable() && g_runCounter % kMessagePassInterval != 0 && quick.Compute(in, goOn)) {
-            ++g_runCounter;
-        } else {
-            Slot value;
-            ok = RunInFrame(in, condition, stack, &value) && ConditionHolds(in, value, goOn);
+    const Step statements = RunStatementLoop(in, quick, condition, body, stack);
+    bool ok = statements == Step::Done;
+    if (statements == Step::Aside) {
+        for (;;) {
+            bool goOn;
+            ok = TestCondition(in, quick, condition, stack, goOn);
+            if (!ok || !goOn) break;
+            ok = RunInFrame(in, body, stack, nullptr);
             if (!ok) break;
         }
-        if (!goOn) break;
-        ok = RunInFrame(in, body, stack, nullptr);
-        if (!ok) break;
     }
     g_arena.ReleaseTo(mark);
     return ok;

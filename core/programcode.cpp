@@ -122,9 +122,10 @@ bool IsArithmetic(uint32_t op) {
 }
 
 // The item count of `v := expr` or `a[i] := expr` from its skipped target at k, where expr is
-// number literals, variables, own array elements and binary operators, with at least one
-// operator and a shallow stack; 0 otherwise.
-int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k) {
+// number literals, variables, own array elements and binary operators, with at least
+// `minOperators` operators and a shallow stack; 0 otherwise.
+int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k,
+                       int32_t minOperators = 1) {
     if (KindOf(ops[k]) != K_SKIP) return 0;
     const ValueCell& target = CellAt(block->items[k]);
     OpKind assignment = K_UNKNOWN;
@@ -144,7 +145,7 @@ int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k
             ++operators;
         } else {
             const bool ends = KindOf(op) == assignment && NumberOf(op) == target.number;
-            return ends && depth == 1 && operators > 0 ? j - k + 1 : 0;
+            return ends && depth == 1 && operators >= minOperators ? j - k + 1 : 0;
         }
     }
     return 0;
@@ -194,9 +195,8 @@ bool WriteLongCode(const ProgramBlock* block, const uint32_t* ops, int32_t from,
     return true;
 }
 
-// Writes into `fuse` the operation to run at each position: a fused one or the plain one, and
-// the number code of expressions.
-void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse, uint64_t* code) {
+// Writes into `fuse` the operation to run at each position: a fused one or the plain one.
+void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse) {
     const int32_t n = block->count;
     for (int32_t k = 0; k < n; ++k) {
         fuse[k] = ops[k];
@@ -217,7 +217,6 @@ void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse
         }
         if (const int32_t span = AssignExprSpan(block, ops, k)) {
             fuse[k] = MakeFuse(F_ASSIGN_EXPR, static_cast<uint32_t>(span));
-            WriteLongCode(block, ops, k + 1, k + span - 1, code);
             continue;
         }
         if (IsVariable(at(0)) && KindOf(at(2)) == K_BINARY) {
@@ -257,7 +256,13 @@ void PrepareProgram(const CInterpreter& in, ProgramBlock* block) {
     std::fill(code, code + block->count + 1, MakeCode(X_NONE));
     FuseAssignments(in, block, ops);
     WriteLongCode(block, ops, 0, block->count, code);
-    FuseOperands(block, ops, fuse, code);
+    // The value of every assignment to an own variable or element, for loop bodies made of
+    // such statements (the evaluator's QuickBody); an F_ASSIGN_EXPR reads the same words.
+    for (int32_t k = 0; k < block->count; ++k) {
+        if (const int32_t span = AssignExprSpan(block, ops, k, 0))
+            WriteLongCode(block, ops, k + 1, k + span - 1, code);
+    }
+    FuseOperands(block, ops, fuse);
     for (int32_t k = 0; k < block->count; ++k)
         std::swap(ops[k], fuse[k]);
 }

@@ -121,8 +121,9 @@ inline const int32_t* ProgramSourceOffsets(const ProgramBlock* p) {
 // literals, own array elements, binary operators) as one word each, the opcode in the low
 // byte and the operand (table number or literal value) in the high half, ended by X_END; an
 // operator whose right operand is an own variable or a literal takes it in the same word. It
-// is kept for the expression of each F_ASSIGN_EXPR, starting at the item after the target,
-// and for a whole program that is one such expression (a loop's condition), starting at 0.
+// is kept for the value of each assignment of such an expression to an own variable or
+// element (each F_ASSIGN_EXPR among them), starting at the item after the target, and for a
+// whole program that is one such expression (a loop's condition), starting at 0.
 // It computes what the items would, or gives up when a value is not a long or a division
 // is by zero, where the items decide.
 enum CodeOp : uint8_t {
@@ -132,6 +133,11 @@ enum CodeOp : uint8_t {
     X_PARENTVARIABLE,
     X_LITERAL,
     X_ELEMENT,
+    // Ends a statement of a loop body's code (the evaluator joins the statements' code): the
+    // value goes into an own variable, or into an own array's element at the index below it,
+    // whose cell no one else holds and has a number; otherwise the code gives up there.
+    X_STORE,
+    X_STORE_ELEMENT,
     X_OPERATOR,                       // plus the operator's row (OP_ADD..OP_OR): both on the stack
     X_WITH_LITERAL = X_OPERATOR + 12, // plus the row: the right operand is the literal
     X_WITH_VARIABLE = X_WITH_LITERAL + 12, // plus the row: the right operand an own variable
