@@ -168,8 +168,10 @@ bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
 }
 
 // Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
-// would otherwise enlarge the item loop's frame.
-[[gnu::noinline]] CodeValue RunLongCode(const CInterpreter& in, const uint64_t* code) {
+// would otherwise enlarge the item loop's frame. Expressions are run by an instance without
+// the stores, whose count would cost every expression registers.
+template <bool Statements>
+[[gnu::noinline]] CodeValue RunCode(const CInterpreter& in, const uint64_t* code) {
     // One entry per CodeOp, in order.
 #define TIVANE_ROWS(P)                                                                             \
     &&P##0, &&P##1, &&P##2, &&P##3, &&P##4, &&P##5, &&P##6, &&P##7, &&P##8, &&P##9, &&P##10, &&P##11
@@ -179,8 +181,8 @@ bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
                                               &&parentVariable,
                                               &&literal,
                                               &&element,
-                                              &&store,
-                                              &&storeElement,
+                                              Statements ? &&store : &&none,
+                                              Statements ? &&storeElement : &&none,
                                               TIVANE_ROWS(stack),
                                               TIVANE_ROWS(literal),
                                               TIVANE_ROWS(variable)};
@@ -192,7 +194,7 @@ bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     int32_t values[kMaxExprDepth + 2];
     int32_t* below = values;
     int32_t acc = 0;
-    int32_t stored = 0;
+    int32_t stored = 0; // stays 0 in expressions
     uint64_t c = *code;
     const ValueCell* v;
     ValueCell* w;
@@ -238,26 +240,34 @@ element:
     acc = v->l;
     TIVANE_NEXT;
     // A store writes the cell the assignment's own step would write in place, and leaves the
-    // stack as it was before the statement.
-#define TIVANE_STORE                                                                               \
-    if (w->refs != 1 || (w->type != TYPE_LONG && w->type != TYPE_DOUBLE)) return {false, stored};  \
-    w->type = TYPE_LONG;                                                                           \
-    w->raw = static_cast<uint32_t>(acc);                                                           \
-    ++stored;                                                                                      \
-    acc = *below--;                                                                                \
-    TIVANE_NEXT;
+    // stack as it was before the statement. A slot of a written block whose cell is shared or
+    // holds no number (never written itself) gets a fresh cell, as that step gives it.
 store:
     w = &CellAt(variables[TIVANE_OPERAND]);
-    TIVANE_STORE
+    if (w->refs != 1 || (w->type != TYPE_LONG && w->type != TYPE_DOUBLE)) return {false, stored};
+    goto write;
 storeElement : {
     const ArrayEntry& array = in.arrays[TIVANE_OPERAND];
     u = static_cast<uint32_t>(*below--);
     if (u >= static_cast<uint32_t>(array.slotCount) || !array.Written(u / kArraySlotStep))
         return {false, stored};
-    w = &CellAt(array.slots.get()[u]);
+    CellIndex& slot = array.slots.get()[u];
+    w = &CellAt(slot);
+    if (w->refs != 1 || (w->type != TYPE_LONG && w->type != TYPE_DOUBLE)) {
+        const CellIndex fresh = Pool().NewCell();
+        if (fresh == kNoCell) return {false, stored};
+        const CellIndex previous = slot;
+        slot = fresh;
+        Release(previous);
+        w = &CellAt(fresh);
+    }
 }
-    TIVANE_STORE
-#undef TIVANE_STORE
+write:
+    w->type = TYPE_LONG;
+    w->raw = static_cast<uint32_t>(acc);
+    stored += Statements ? 1 : 0;
+    acc = *below--;
+    TIVANE_NEXT;
     TIVANE_OPERATOR(0)
     TIVANE_OPERATOR(1)
     TIVANE_OPERATOR(2)
@@ -274,6 +284,14 @@ storeElement : {
 #undef TIVANE_READ
 #undef TIVANE_OPERAND
 #undef TIVANE_NEXT
+}
+
+CodeValue RunLongCode(const CInterpreter& in, const uint64_t* code) {
+    return RunCode<false>(in, code);
+}
+
+CodeValue RunStatementCode(const CInterpreter& in, const uint64_t* code) {
+    return RunCode<true>(in, code);
 }
 
 template bool CallBuiltin<false>(CInterpreter&, uint32_t, Slot*, int32_t&);

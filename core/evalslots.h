@@ -176,5 +176,7 @@ struct CodeValue {
     int32_t value = 0;
 };
 CodeValue RunLongCode(const CInterpreter& in, const uint64_t* code);
+// The same for the joined statements of a loop body, which end in stores.
+CodeValue RunStatementCode(const CInterpreter& in, const uint64_t* code);
 
 } // namespace tivane::evaluation

@@ -788,7 +788,7 @@ public:
     // Runs the statements: -1 when all ran, else the position of the first item of the
     // statement where the code gave up, before that statement changed anything.
     [[gnu::always_inline]] int32_t Run(const CInterpreter& in) const {
-        const CodeValue end = RunLongCode(in, m_code);
+        const CodeValue end = RunStatementCode(in, m_code);
         return end.ok ? -1 : m_first[end.value];
     }
 
