@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+#include <sys/mman.h>
+
 #include "cellpool.h"
 
 namespace tivane {
@@ -27,7 +29,9 @@ uint32_t GetU32(std::string_view in, size_t at) {
 } // namespace
 
 DrawList::DrawList(DrawList&& other) noexcept
-    : m_blocks(std::move(other.m_blocks)), m_count(std::exchange(other.m_count, 0)),
+    : m_blocks(std::move(other.m_blocks)), m_regions(std::move(other.m_regions)),
+      m_carve(std::exchange(other.m_carve, nullptr)),
+      m_carveLeft(std::exchange(other.m_carveLeft, 0)), m_count(std::exchange(other.m_count, 0)),
       m_strings(std::move(other.m_strings)), m_drawingItems(std::exchange(other.m_drawingItems, 0)),
       m_budgetBytes(std::exchange(other.m_budgetBytes, 0)) {
     other.Clear();
@@ -37,6 +41,9 @@ DrawList& DrawList::operator=(DrawList&& other) noexcept {
     if (this != &other) {
         Clear();
         std::swap(m_blocks, other.m_blocks);
+        std::swap(m_regions, other.m_regions);
+        std::swap(m_carve, other.m_carve);
+        std::swap(m_carveLeft, other.m_carveLeft);
         std::swap(m_count, other.m_count);
         std::swap(m_strings, other.m_strings);
         std::swap(m_drawingItems, other.m_drawingItems);
@@ -59,17 +66,62 @@ bool DrawList::Reserve(size_t items) {
     while (m_blocks.size() * kStep < items) {
         if (!Pool().TakeBytes(sizeof(Block))) return false;
         m_budgetBytes += sizeof(Block);
-        try {
-            // Left unset: no slot is read before it is written, and a long list's pages are
-            // then touched once, by the items themselves.
-            m_blocks.push_back(std::make_unique_for_overwrite<Block>());
-        } catch (const std::bad_alloc&) {
+        if (!NewBlock()) {
             Pool().GiveBytes(sizeof(Block));
             m_budgetBytes -= sizeof(Block);
             return false;
         }
     }
     return true;
+}
+
+// Blocks are left unset: no slot is read before it is written, and a long list's pages are
+// then touched once, by the items themselves.
+DrawList::Block* DrawList::NewBlock() {
+    // A list this long is likely to grow much longer.
+    constexpr size_t kBlocksBeforeRegions = 64;
+    try {
+        m_blocks.reserve(m_blocks.size() + 1);
+        m_regions.reserve(m_regions.size() + 1);
+        if (m_carveLeft == 0 && m_blocks.size() >= kBlocksBeforeRegions) MapRegion();
+        Block* block;
+        if (m_carveLeft > 0) {
+            block = m_carve++;
+            --m_carveLeft;
+        } else {
+            m_regions.emplace_back(new Block, RegionFree{});
+            block = m_regions.back().get();
+        }
+        m_blocks.push_back(block);
+        return block;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+// A region aligned to the huge page size; without one the blocks are allocated singly.
+void DrawList::MapRegion() {
+    constexpr size_t kHuge = size_t{2} << 20;
+    constexpr size_t kRegion = 2 * kHuge;
+    void* mapped =
+        mmap(nullptr, kRegion + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return;
+    const auto from = reinterpret_cast<uintptr_t>(mapped);
+    const uintptr_t start = (from + kHuge - 1) & ~(kHuge - 1);
+    if (start > from) munmap(mapped, start - from);
+    if (const size_t tail = from + kHuge - start)
+        munmap(reinterpret_cast<void*>(start + kRegion), tail);
+    madvise(reinterpret_cast<void*>(start), kRegion, MADV_HUGEPAGE);
+    m_regions.emplace_back(reinterpret_cast<Block*>(start), RegionFree{kRegion});
+    m_carve = reinterpret_cast<Block*>(start);
+    m_carveLeft = kRegion / sizeof(Block);
+}
+
+void DrawList::RegionFree::operator()(Block* region) const {
+    if (mappedBytes)
+        munmap(region, mappedBytes);
+    else
+        delete region;
 }
 
 bool DrawList::Add(uint8_t code, int32_t operand) {
@@ -110,7 +162,10 @@ bool DrawList::AddString(uint8_t code, std::string_view text) {
 
 void DrawList::Clear() {
     // Swapped with empty vectors: assigning {} would keep the capacity.
-    std::vector<std::unique_ptr<Block>>().swap(m_blocks);
+    std::vector<Block*>().swap(m_blocks);
+    std::vector<std::unique_ptr<Block, RegionFree>>().swap(m_regions);
+    m_carve = nullptr;
+    m_carveLeft = 0;
     m_count = 0;
     std::vector<std::string>().swap(m_strings);
     m_drawingItems = 0;

@@ -102,5 +102,28 @@ TEST(DrawListTest, RefusesItemsPastTheMemoryBudgetAndGivesBytesBack) {
     EXPECT_EQ(Pool().BytesUsed(), start);
 }
 
+// A long list's blocks come from large regions after its first blocks: items on both sides of
+// those boundaries read back, survive moves and the contents file, and Clear frees them all.
+TEST(DrawListTest, ALongListKeepsEveryItemAcrossItsStorageRegions) {
+    const size_t start = Pool().BytesUsed();
+    constexpr int32_t kItems = 1200000; // singly allocated blocks, then two regions and more
+    {
+        DrawList list;
+        for (int32_t i = 0; i < kItems; ++i)
+            ASSERT_TRUE(list.Add(i % 3 == 0 ? DI_MOVETO : DI_LINETO, i * 7));
+        DrawList moved(std::move(list));
+        DrawList assigned;
+        assigned = std::move(moved);
+        const std::optional<DrawList> reread = DrawList::Parse(assigned.Serialize());
+        ASSERT_TRUE(reread && reread->Count() == kItems);
+        for (int32_t i = 0; i < kItems; ++i) {
+            ASSERT_EQ(assigned.Operand(i), i * 7) << i;
+            ASSERT_EQ(reread->Code(i), i % 3 == 0 ? DI_MOVETO : DI_LINETO) << i;
+        }
+        EXPECT_EQ(list.Count() + moved.Count(), 0);
+    }
+    EXPECT_EQ(Pool().BytesUsed(), start);
+}
+
 } // namespace
 } // namespace tivane::test
