@@ -1,5 +1,7 @@
 #include "evalslots.h"
 
+#include <bit>
+
 #include <cassert>
 
 #include "arithmetic.h"
@@ -167,22 +169,98 @@ bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     return values[0];
 }
 
+// How number code holds its values: longs alone, each in a register, or longs and doubles,
+// computed as the operators compute them.
+struct LongValues {
+    using Value = int32_t;
+    using Result = CodeValue;
+    [[gnu::always_inline]] static bool Read(const ValueCell& v, Value& out) {
+        out = v.l;
+        return v.type == TYPE_LONG;
+    }
+    static Value Long(int32_t l) { return l; }
+    static bool Double(CellIndex, Value&) { return false; }
+    [[gnu::always_inline]] static bool Operate(uint32_t row, Value a, Value b, Value& out) {
+        return LongOperation(row, a, b, out);
+    }
+    static bool Index(Value v, uint32_t& i) {
+        i = static_cast<uint32_t>(v);
+        return true;
+    }
+    static void Write(ValueCell& w, Value v) {
+        w.type = TYPE_LONG;
+        w.raw = static_cast<uint32_t>(v);
+    }
+    static Result Done(Value v) { return {true, v}; }
+    static Result GiveUp(int32_t stored) { return {false, stored}; }
+};
+
+struct NumberValues {
+    // What the code keeps of a cell; two registers.
+    struct Value {
+        uint64_t raw;
+        uint16_t type;
+    };
+    using Result = NumberValue;
+    [[gnu::always_inline]] static bool Read(const ValueCell& v, Value& out) {
+        out = {v.raw, v.type};
+        return IsNumber(v.type);
+    }
+    static Value Long(int32_t l) { return {static_cast<uint32_t>(l), TYPE_LONG}; }
+    static bool Double(CellIndex literal, Value& out) { return Read(CellAt(literal), out); }
+    static double AsDouble(Value v) {
+        return v.type == TYPE_LONG ? static_cast<double>(static_cast<int32_t>(v.raw))
+                                   : std::bit_cast<double>(v.raw);
+    }
+    // As Compute, for values that are numbers.
+    [[gnu::always_inline]] static bool Operate(uint32_t row, Value a, Value b, Value& out) {
+        if (a.type == TYPE_LONG && b.type == TYPE_LONG) {
+            int32_t v;
+            if (!LongOperation(row, static_cast<int32_t>(a.raw), static_cast<int32_t>(b.raw), v))
+                return false;
+            out = Long(v);
+            return true;
+        }
+        ValueCell v;
+        if (!DoubleOperation(row, AsDouble(a), AsDouble(b), v)) return false;
+        out = {v.raw, v.type};
+        return true;
+    }
+    static bool Index(Value v, uint32_t& i) {
+        i = static_cast<uint32_t>(v.raw);
+        return v.type == TYPE_LONG;
+    }
+    static void Write(ValueCell& w, Value v) {
+        w.type = v.type;
+        w.raw = v.raw;
+    }
+    static Result Done(Value v) {
+        Result r{true, 0, {}};
+        r.value.type = v.type;
+        r.value.raw = v.raw;
+        return r;
+    }
+    static Result GiveUp(int32_t stored) { return {false, stored, {}}; }
+};
+
 // Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
-// would otherwise enlarge the item loop's frame. Expressions are run by an instance without
+// would otherwise enlarge the item loop's frame. Expressions are run by instances without
 // the stores, whose count would cost every expression registers.
-template <bool Statements>
-[[gnu::noinline]] CodeValue RunCode(const CInterpreter& in, const uint64_t* code) {
+template <bool Statements, typename Values>
+[[gnu::noinline]] typename Values::Result RunCode(const CInterpreter& in, const uint64_t* code) {
+    using Value = typename Values::Value;
     // One entry per CodeOp, in order.
 #define TIVANE_ROWS(P)                                                                             \
     &&P##0, &&P##1, &&P##2, &&P##3, &&P##4, &&P##5, &&P##6, &&P##7, &&P##8, &&P##9, &&P##10, &&P##11
-    static const void* const jump[X_CODES] = {&&none,
+    static const void* const jump[X_CODES] = {&&giveUp,
                                               &&end,
                                               &&variable,
                                               &&parentVariable,
                                               &&literal,
                                               &&element,
-                                              Statements ? &&store : &&none,
-                                              Statements ? &&storeElement : &&none,
+                                              Statements ? &&store : &&giveUp,
+                                              Statements ? &&storeElement : &&giveUp,
+                                              &&doubleLiteral,
                                               TIVANE_ROWS(stack),
                                               TIVANE_ROWS(literal),
                                               TIVANE_ROWS(variable)};
@@ -191,71 +269,71 @@ template <bool Statements>
     const CellIndex* variables = in.variableValues.data();
     // The top value stays in `acc`, out of memory, the rest below it in `values` (an element
     // store's index under its expression).
-    int32_t values[kMaxExprDepth + 2];
-    int32_t* below = values;
-    int32_t acc = 0;
+    Value values[kMaxExprDepth + 2];
+    Value* below = values;
+    Value acc = Values::Long(0);
     int32_t stored = 0; // stays 0 in expressions
     uint64_t c = *code;
-    const ValueCell* v;
+    Value b;
     ValueCell* w;
-    int32_t b;
     uint32_t u;
 #define TIVANE_NEXT goto* jump[static_cast<uint8_t>(c = *++code)]
 #define TIVANE_OPERAND static_cast<int32_t>(c >> 32)
-#define TIVANE_READ(CELL)                                                                          \
-    v = &CellAt(CELL);                                                                             \
-    if (v->type != TYPE_LONG) return {false, stored};
+#define TIVANE_READ(CELL, TO)                                                                      \
+    if (!Values::Read(CellAt(CELL), TO)) goto giveUp;
     // The right operand from the stack, the word or a variable, then the operator itself,
     // computed as the operator handlers compute it.
 #define TIVANE_OPERATOR(ROW)                                                                       \
     stack##ROW : b = acc;                                                                          \
     acc = *below--;                                                                                \
     goto row##ROW;                                                                                 \
-    literal##ROW : b = TIVANE_OPERAND;                                                             \
+    literal##ROW : b = Values::Long(TIVANE_OPERAND);                                               \
     goto row##ROW;                                                                                 \
-    variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND]) b = v->l;                               \
-    row##ROW : if (!LongOperation(ROW, acc, b, acc)) return {false, stored};                       \
+    variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND], b) row##ROW                             \
+        : if (!Values::Operate(ROW, acc, b, acc)) goto giveUp;                                     \
     TIVANE_NEXT;
     goto* jump[static_cast<uint8_t>(c)];
-none:
-    return {};
+giveUp:
+    return Values::GiveUp(stored);
 end:
-    return {true, acc};
+    return Values::Done(acc);
 variable:
-    TIVANE_READ(variables[TIVANE_OPERAND])
     *++below = acc;
-    acc = v->l;
+    TIVANE_READ(variables[TIVANE_OPERAND], acc)
     TIVANE_NEXT;
 parentVariable:
-    TIVANE_READ(in.parent->variableValues[TIVANE_OPERAND])
     *++below = acc;
-    acc = v->l;
+    TIVANE_READ(in.parent->variableValues[TIVANE_OPERAND], acc)
     TIVANE_NEXT;
 literal:
     *++below = acc;
-    acc = TIVANE_OPERAND;
+    acc = Values::Long(TIVANE_OPERAND);
+    TIVANE_NEXT;
+doubleLiteral:
+    *++below = acc;
+    if (!Values::Double(static_cast<CellIndex>(TIVANE_OPERAND), acc)) goto giveUp;
     TIVANE_NEXT;
 element:
-    TIVANE_READ(in.arrays[TIVANE_OPERAND].Read(acc))
-    acc = v->l;
+    if (!Values::Index(acc, u)) goto giveUp;
+    TIVANE_READ(in.arrays[TIVANE_OPERAND].Read(static_cast<int32_t>(u)), acc)
     TIVANE_NEXT;
     // A store writes the cell the assignment's own step would write in place, and leaves the
     // stack as it was before the statement. A slot of a written block whose cell is shared or
     // holds no number (never written itself) gets a fresh cell, as that step gives it.
 store:
     w = &CellAt(variables[TIVANE_OPERAND]);
-    if (w->refs != 1 || (w->type != TYPE_LONG && w->type != TYPE_DOUBLE)) return {false, stored};
+    if (w->refs != 1 || !IsNumber(w->type)) goto giveUp;
     goto write;
 storeElement : {
     const ArrayEntry& array = in.arrays[TIVANE_OPERAND];
-    u = static_cast<uint32_t>(*below--);
-    if (u >= static_cast<uint32_t>(array.slotCount) || !array.Written(u / kArraySlotStep))
-        return {false, stored};
+    if (!Values::Index(*below--, u) || u >= static_cast<uint32_t>(array.slotCount) ||
+        !array.Written(u / kArraySlotStep))
+        goto giveUp;
     CellIndex& slot = array.slots.get()[u];
     w = &CellAt(slot);
-    if (w->refs != 1 || (w->type != TYPE_LONG && w->type != TYPE_DOUBLE)) {
+    if (w->refs != 1 || !IsNumber(w->type)) {
         const CellIndex fresh = Pool().NewCell();
-        if (fresh == kNoCell) return {false, stored};
+        if (fresh == kNoCell) goto giveUp;
         const CellIndex previous = slot;
         slot = fresh;
         Release(previous);
@@ -263,8 +341,7 @@ storeElement : {
     }
 }
 write:
-    w->type = TYPE_LONG;
-    w->raw = static_cast<uint32_t>(acc);
+    Values::Write(*w, acc);
     stored += Statements ? 1 : 0;
     acc = *below--;
     TIVANE_NEXT;
@@ -287,11 +364,19 @@ write:
 }
 
 CodeValue RunLongCode(const CInterpreter& in, const uint64_t* code) {
-    return RunCode<false>(in, code);
+    return RunCode<false, LongValues>(in, code);
 }
 
 CodeValue RunStatementCode(const CInterpreter& in, const uint64_t* code) {
-    return RunCode<true>(in, code);
+    return RunCode<true, LongValues>(in, code);
+}
+
+NumberValue RunNumberCode(const CInterpreter& in, const uint64_t* code) {
+    return RunCode<false, NumberValues>(in, code);
+}
+
+NumberValue RunNumberStatementCode(const CInterpreter& in, const uint64_t* code) {
+    return RunCode<true, NumberValues>(in, code);
 }
 
 template bool CallBuiltin<false>(CInterpreter&, uint32_t, Slot*, int32_t&);

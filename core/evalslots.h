@@ -179,4 +179,13 @@ CodeValue RunLongCode(const CInterpreter& in, const uint64_t* code);
 // The same for the joined statements of a loop body, which end in stores.
 CodeValue RunStatementCode(const CInterpreter& in, const uint64_t* code);
 
+// Number code on longs and doubles: slower than on longs alone, for where a value is a double.
+struct NumberValue {
+    bool ok = false;
+    int32_t stored = 0; // statements stored before the code gave up
+    ValueCell value{};  // type and raw
+};
+NumberValue RunNumberCode(const CInterpreter& in, const uint64_t* code);
+NumberValue RunNumberStatementCode(const CInterpreter& in, const uint64_t* code);
+
 } // namespace tivane::evaluation

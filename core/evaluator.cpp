@@ -368,18 +368,30 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
     return true;
 }
 
+// The value of number code, on longs alone where it can be; false where there is no code or
+// the items must decide.
+[[gnu::always_inline]] inline bool CodeNumber(const CInterpreter& in, const uint64_t* code,
+                                              ValueCell& value) {
+    if (static_cast<uint8_t>(code[0]) == X_NONE) return false;
+    const CodeValue quick = RunLongCode(in, code);
+    if (quick.ok) {
+        value.type = TYPE_LONG;
+        value.raw = static_cast<uint32_t>(quick.value);
+        return true;
+    }
+    const NumberValue number = RunNumberCode(in, code);
+    value.type = number.value.type;
+    value.raw = number.value.raw;
+    return number.ok;
+}
+
 // v := expr or a[i] := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's
 // offset from the target).
 [[gnu::always_inline]] inline Step AssignExpression(CInterpreter& in, const CellIndex* items,
                                                     const uint32_t* plain, const uint64_t* code,
                                                     int32_t last, Slot* stack, int32_t& sp,
                                                     ValueCell& value) {
-    const CodeValue quick =
-        static_cast<uint8_t>(code[1]) == X_NONE ? CodeValue{} : RunLongCode(in, code + 1);
-    if (quick.ok) {
-        value.type = TYPE_LONG;
-        value.raw = static_cast<uint32_t>(quick.value);
-    } else {
+    if (!CodeNumber(in, code + 1, value)) {
         value = ComputeExpression(in, items + 1, plain + 1, last - 1);
         if (value.type == 0) return Step::Aside;
     }
@@ -749,17 +761,15 @@ public:
     // The condition's truth; false when the program must run instead. Leaves the limits and
     // the message pass to the caller.
     [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
-        if (m_code) {
-            const CodeValue result = RunLongCode(in, m_code);
-            if (result.ok) {
-                truth = result.value != 0;
-                return true;
-            }
+        ValueCell result;
+        if (m_code && CodeNumber(in, m_code, result)) {
+            // A condition whose value is no long fails in its run.
+            truth = result.l != 0;
+            return result.type == TYPE_LONG;
         }
         if (!m_comparison) return false;
         const ValueCell& a = CellAt(VariableCell(in, m_left));
         const ValueCell& b = CellAt(m_literal != kNoCell ? m_literal : VariableCell(in, m_right));
-        ValueCell result;
         if (!tivane::Compute(m_row, a, b, result)) return false;
         truth = result.l != 0;
         return true;
@@ -786,10 +796,20 @@ public:
     bool Usable() const { return m_count > 0; }
 
     // Runs the statements: -1 when all ran, else the position of the first item of the
-    // statement where the code gave up, before that statement changed anything.
-    [[gnu::always_inline]] int32_t Run(const CInterpreter& in) const {
-        const CodeValue end = RunStatementCode(in, m_code);
-        return end.ok ? -1 : m_first[end.value];
+    // statement where the code gave up, before that statement changed anything. From a
+    // statement where the code on longs gives up, the code on numbers goes on.
+    // Once that has carried a run through, later runs take the code on numbers at once.
+    [[gnu::always_inline]] int32_t Run(const CInterpreter& in) {
+        int32_t from = 0;
+        if (!m_numbers) {
+            const CodeValue end = RunStatementCode(in, m_code);
+            if (end.ok) return -1;
+            from = end.value;
+        }
+        const NumberValue rest = RunNumberStatementCode(in, m_code + m_start[from]);
+        if (!rest.ok) return m_first[from + rest.stored];
+        m_numbers = true;
+        return -1;
     }
 
 private:
@@ -802,6 +822,7 @@ private:
         int32_t out = 0;
         while (pos < n) {
             if (m_count == kMaxStatements) return false;
+            m_start[m_count] = out;
             m_first[m_count++] = pos;
             const OpKind kind = KindOf(plain[pos]);
             const bool element =
@@ -843,7 +864,9 @@ private:
     static constexpr int32_t kMaxStatements = 8;
     static constexpr int32_t kMaxCode = 64;
     uint64_t m_code[kMaxCode];
-    int32_t m_first[kMaxStatements];
+    int32_t m_first[kMaxStatements]; // each statement's first item
+    int32_t m_start[kMaxStatements]; // and its first code word
+    bool m_numbers = false;
     int32_t m_count = 0;
 };
 
@@ -872,7 +895,7 @@ private:
 // One run of a loop body that QuickBody decoded: its statements, and the rest of its items
 // from where their code gives up. Where the run would not start without incident (an error
 // left to clear, the message pass), a run as RunInFrame.
-[[gnu::always_inline]] inline bool RunStatements(CInterpreter& in, const QuickBody& statements,
+[[gnu::always_inline]] inline bool RunStatements(CInterpreter& in, QuickBody& statements,
                                                  CellIndex body, Slot* stack) {
     DocumentHost& doc = *in.document;
     if (doc.errorCode || g_runCounter % kMessagePassInterval == 0)
@@ -916,7 +939,7 @@ bool ConditionHolds(CInterpreter& in, const Slot& test, bool& goOn) {
 [[gnu::noinline]] Step RunStatementLoop(CInterpreter& in, const QuickTest& quick,
                                         CellIndex condition, CellIndex body, Slot* stack) {
     if (!quick.Usable()) return Step::Aside;
-    const QuickBody statements(CellAt(body).prog);
+    QuickBody statements(CellAt(body).prog);
     if (!statements.Usable()) return Step::Aside;
     for (;;) {
         bool goOn;
@@ -955,7 +978,7 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
     return ok;
 }
 
-// The value of a program that is one expression on longs, computed without running it where
+// The value of a program that is one expression on numbers, computed without running it where
 // the run would start and end without incident: false when it must run. It still counts as a
 // run for the message pass.
 bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
@@ -965,13 +988,13 @@ bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
         g_runCounter % kMessagePassInterval == 0 ||
         g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
         return false;
-    const CodeValue result = RunLongCode(in, code);
-    if (!result.ok) return false;
+    ValueCell result;
+    if (!CodeNumber(in, code, result)) return false;
     doc.errorPhase = ErrorPhase::Run;
     ++g_runCounter;
-    value.type = TYPE_LONG;
+    value.type = result.type;
     value.self = kNoCell;
-    value.raw = static_cast<uint32_t>(result.value);
+    value.raw = result.raw;
     return true;
 }
 

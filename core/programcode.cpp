@@ -152,10 +152,10 @@ int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k
 }
 
 // Writes the number code of items [from, to) ending with X_END; false (code[from] X_NONE) when
-// they are not an expression of longs that leaves one value. An operator that follows an own
+// they are not an expression of numbers that leaves one value. An operator that follows an own
 // variable or a long literal takes it as its operand, and that item's word is left unused.
-bool WriteLongCode(const ProgramBlock* block, const uint32_t* ops, int32_t from, int32_t to,
-                   uint64_t* code) {
+bool WriteNumberCode(const ProgramBlock* block, const uint32_t* ops, int32_t from, int32_t to,
+                     uint64_t* code) {
     int32_t depth = 0;
     bool fits = to > from;
     uint64_t* out = code + from;
@@ -163,6 +163,7 @@ bool WriteLongCode(const ProgramBlock* block, const uint32_t* ops, int32_t from,
         const uint32_t op = ops[j];
         const ValueCell& item = CellAt(block->items[j]);
         const bool longLiteral = KindOf(op) == K_LITERAL && item.type == TYPE_LONG;
+        const bool doubleLiteral = KindOf(op) == K_LITERAL && item.type == TYPE_DOUBLE;
         if (KindOf(op) == K_BINARY && depth >= 2) {
             const uint32_t row = NumberOf(op);
             const uint64_t previous = out[-1];
@@ -180,6 +181,9 @@ bool WriteLongCode(const ProgramBlock* block, const uint32_t* ops, int32_t from,
                               : KindOf(op) == K_VARIABLE ? X_VARIABLE
                                                          : X_PARENTVARIABLE,
                               operand);
+            fits = ++depth <= kMaxExprDepth;
+        } else if (doubleLiteral) {
+            *out++ = MakeCode(X_DOUBLE, static_cast<int32_t>(block->items[j]));
             fits = ++depth <= kMaxExprDepth;
         } else if (KindOf(op) == K_ARRAY && depth >= 1) {
             *out++ = MakeCode(X_ELEMENT, static_cast<int32_t>(NumberOf(op)));
@@ -255,12 +259,12 @@ void PrepareProgram(const CInterpreter& in, ProgramBlock* block) {
     uint64_t* code = ProgramCode(block);
     std::fill(code, code + block->count + 1, MakeCode(X_NONE));
     FuseAssignments(in, block, ops);
-    WriteLongCode(block, ops, 0, block->count, code);
+    WriteNumberCode(block, ops, 0, block->count, code);
     // The value of every assignment to an own variable or element, for loop bodies made of
     // such statements (the evaluator's QuickBody); an F_ASSIGN_EXPR reads the same words.
     for (int32_t k = 0; k < block->count; ++k) {
         if (const int32_t span = AssignExprSpan(block, ops, k, 0))
-            WriteLongCode(block, ops, k + 1, k + span - 1, code);
+            WriteNumberCode(block, ops, k + 1, k + span - 1, code);
     }
     FuseOperands(block, ops, fuse);
     for (int32_t k = 0; k < block->count; ++k)

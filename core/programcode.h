@@ -117,15 +117,17 @@ inline const int32_t* ProgramSourceOffsets(const ProgramBlock* p) {
     return reinterpret_cast<const int32_t*>(p->items + 3 * p->count);
 }
 
-// Number code: the items of an expression on longs (own and parent's variables, long
-// literals, own array elements, binary operators) as one word each, the opcode in the low
-// byte and the operand (table number or literal value) in the high half, ended by X_END; an
-// operator whose right operand is an own variable or a literal takes it in the same word. It
+// Number code: the items of an expression on numbers (own and parent's variables, long and
+// double literals, own array elements, binary operators) as one word each, the opcode in the
+// low byte and the operand (table number, long value or literal cell) in the high half, ended
+// by X_END; an operator whose right operand is an own variable or a long literal takes it in
+// the same word. It
 // is kept for the value of each assignment of such an expression to an own variable or
 // element (each F_ASSIGN_EXPR among them), starting at the item after the target, and for a
 // whole program that is one such expression (a loop's condition), starting at 0.
-// It computes what the items would, or gives up when a value is not a long or a division
-// is by zero, where the items decide.
+// It computes what the items would, or gives up where the items decide: a value that is no
+// number (no long, for the code run on longs alone), a division by zero, "&&" or "||" on a
+// double.
 enum CodeOp : uint8_t {
     X_NONE, // no code here
     X_END,
@@ -138,8 +140,9 @@ enum CodeOp : uint8_t {
     // whose cell no one else holds and has a number; otherwise the code gives up there.
     X_STORE,
     X_STORE_ELEMENT,
-    X_OPERATOR,                       // plus the operator's row (OP_ADD..OP_OR): both on the stack
-    X_WITH_LITERAL = X_OPERATOR + 12, // plus the row: the right operand is the literal
+    X_DOUBLE,   // a double literal: the operand is its cell; code on longs alone gives up here
+    X_OPERATOR, // plus the operator's row (OP_ADD..OP_OR): both on the stack
+    X_WITH_LITERAL = X_OPERATOR + 12,      // plus the row: the right operand is the literal
     X_WITH_VARIABLE = X_WITH_LITERAL + 12, // plus the row: the right operand an own variable
     X_CODES = X_WITH_VARIABLE + 12,
 };

@@ -169,7 +169,14 @@ INSTANTIATE_TEST_SUITE_P(
                   1000},
         PlainCase{"i:=2; WHILE({i>0-3},{a[i]:=i; i:=i-1}); a[0]", 1000},
         PlainCase{"s:=0; i:=0; WHILE({i<10},{s:=s+i; i:=i+1}); s", 4},
-        PlainCase{"s:=0; i:=0; WHILE({i<10},{s:=s+i; i:=i+1}); s", 5}));
+        PlainCase{"s:=0; i:=0; WHILE({i<10},{s:=s+i; i:=i+1}); s", 5},
+        // Number code on doubles: long values turning double, refusals.
+        PlainCase{"x:=1; i:=0; WHILE({i<6},{x:=x/2+i*0.5; y:=x*2; i:=i+1}); x+y", 1000},
+        PlainCase{"x:=1.5; i:=0; WHILE({i<3},{y:=x/(i-1.0); i:=i+1})", 1000},
+        PlainCase{"x:=1.5; i:=0; WHILE({i<3},{i:=i+1; y:=x&&1})", 1000},
+        PlainCase{"j:=0.5; i:=0; WHILE({i<3},{i:=i+1; a[j]:=i*0.5})", 1000},
+        PlainCase{"t:=0.0; WHILE({t<1.0},{a[2]:=t; t:=t+0.25}); t+a[2]", 1000},
+        PlainCase{"f(x):={x*0.5}; t:=0.5; WHILE({t*2.0<f(9)},{t:=t+1}); t", 1000}));
 
 } // namespace
 } // namespace tivane::test
