@@ -134,41 +134,6 @@ bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp) {
     return in.document->errorCode == 0;
 }
 
-// The value of an expression of number literals, variables, own array elements and binary
-// operators (the items of an F_ASSIGN_EXPR between target and assignment), computed on a few
-// values with the operators the items would use; a value of type 0 where the items must run
-// one by one (an operand that is no number, a division by zero...), which then start afresh,
-// as nothing was changed. Returned by value, so that the caller's values stay in registers.
-[[gnu::noinline]] ValueCell ComputeExpression(const CInterpreter& in, const CellIndex* items,
-                                              const uint32_t* plain, int32_t count) {
-    ValueCell values[kMaxExprDepth];
-    ValueCell aside{};
-    int32_t d = -1;
-    for (int32_t k = 0; k < count; ++k) {
-        const uint32_t op = plain[k];
-        switch (KindOf(op)) {
-        case K_LITERAL:
-            values[++d] = CellAt(items[k]);
-            break;
-        case K_VARIABLE:
-        case K_PARENTVARIABLE:
-            values[++d] = CellAt(VariableCell(in, op));
-            break;
-        case K_ARRAY:
-            if (values[d].type != TYPE_LONG) return aside;
-            values[d] = CellAt(in.arrays[NumberOf(op)].Read(values[d].l));
-            break;
-        default: {
-            ValueCell v;
-            if (!Compute(NumberOf(op), values[d - 1], values[d], v)) return aside;
-            values[--d] = v;
-            break;
-        }
-        }
-    }
-    return values[0];
-}
-
 // How number code holds its values: longs alone, each in a register, or longs and doubles,
 // computed as the operators compute them.
 struct LongValues {
@@ -180,6 +145,10 @@ struct LongValues {
     }
     static Value Long(int32_t l) { return l; }
     static bool Double(CellIndex, Value&) { return false; }
+    static bool Function(double (*)(double), Value&) { return false; }
+    static void Point(CInterpreter& in, PointProcedure point, Value x, Value y) {
+        point(in, static_cast<double>(x), static_cast<double>(y));
+    }
     [[gnu::always_inline]] static bool Operate(uint32_t row, Value a, Value b, Value& out) {
         return LongOperation(row, a, b, out);
     }
@@ -191,8 +160,9 @@ struct LongValues {
         w.type = TYPE_LONG;
         w.raw = static_cast<uint32_t>(v);
     }
-    static Result Done(Value v) { return {true, v}; }
-    static Result GiveUp(int32_t stored) { return {false, stored}; }
+    static Result Done(Value v) { return {true, false, v}; }
+    static Result GiveUp(int32_t stored) { return {false, false, stored}; }
+    static Result Fail(int32_t stored) { return {false, true, stored}; }
 };
 
 struct NumberValues {
@@ -211,6 +181,14 @@ struct NumberValues {
     static double AsDouble(Value v) {
         return v.type == TYPE_LONG ? static_cast<double>(static_cast<int32_t>(v.raw))
                                    : std::bit_cast<double>(v.raw);
+    }
+    // As the evaluator computes it in place: always a double.
+    [[gnu::always_inline]] static bool Function(double (*function)(double), Value& v) {
+        v = {std::bit_cast<uint64_t>(function(AsDouble(v))), TYPE_DOUBLE};
+        return true;
+    }
+    static void Point(CInterpreter& in, PointProcedure point, Value x, Value y) {
+        point(in, AsDouble(x), AsDouble(y));
     }
     // As Compute, for values that are numbers.
     [[gnu::always_inline]] static bool Operate(uint32_t row, Value a, Value b, Value& out) {
@@ -235,19 +213,20 @@ struct NumberValues {
         w.raw = v.raw;
     }
     static Result Done(Value v) {
-        Result r{true, 0, {}};
+        Result r{true, false, 0, {}};
         r.value.type = v.type;
         r.value.raw = v.raw;
         return r;
     }
-    static Result GiveUp(int32_t stored) { return {false, stored, {}}; }
+    static Result GiveUp(int32_t stored) { return {false, false, stored, {}}; }
+    static Result Fail(int32_t stored) { return {false, true, stored, {}}; }
 };
 
 // Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
 // would otherwise enlarge the item loop's frame. Expressions are run by instances without
 // the stores, whose count would cost every expression registers.
 template <bool Statements, typename Values>
-[[gnu::noinline]] typename Values::Result RunCode(const CInterpreter& in, const uint64_t* code) {
+[[gnu::noinline]] typename Values::Result RunCode(CInterpreter& in, const uint64_t* code) {
     using Value = typename Values::Value;
     // One entry per CodeOp, in order.
 #define TIVANE_ROWS(P)                                                                             \
@@ -261,6 +240,8 @@ template <bool Statements, typename Values>
                                               Statements ? &&store : &&giveUp,
                                               Statements ? &&storeElement : &&giveUp,
                                               &&doubleLiteral,
+                                              &&function,
+                                              Statements ? &&point : &&giveUp,
                                               TIVANE_ROWS(stack),
                                               TIVANE_ROWS(literal),
                                               TIVANE_ROWS(variable)};
@@ -295,6 +276,8 @@ template <bool Statements, typename Values>
     goto* jump[static_cast<uint8_t>(c)];
 giveUp:
     return Values::GiveUp(stored);
+failed:
+    return Values::Fail(stored);
 end:
     return Values::Done(acc);
 variable:
@@ -312,6 +295,10 @@ literal:
 doubleLiteral:
     *++below = acc;
     if (!Values::Double(static_cast<CellIndex>(TIVANE_OPERAND), acc)) goto giveUp;
+    TIVANE_NEXT;
+function:
+    if (!Values::Function(BuiltinTable[static_cast<uint32_t>(TIVANE_OPERAND)].number, acc))
+        goto giveUp;
     TIVANE_NEXT;
 element:
     if (!Values::Index(acc, u)) goto giveUp;
@@ -345,6 +332,14 @@ write:
     stored += Statements ? 1 : 0;
     acc = *below--;
     TIVANE_NEXT;
+    // A drawing statement's value (NOT VALID) is dropped; an error it sets is its failure.
+point:
+    b = *below--;
+    Values::Point(in, BuiltinTable[static_cast<uint32_t>(TIVANE_OPERAND)].point, b, acc);
+    if (in.document->errorCode != 0) goto failed;
+    stored += Statements ? 1 : 0;
+    acc = *below--;
+    TIVANE_NEXT;
     TIVANE_OPERATOR(0)
     TIVANE_OPERATOR(1)
     TIVANE_OPERATOR(2)
@@ -363,19 +358,19 @@ write:
 #undef TIVANE_NEXT
 }
 
-CodeValue RunLongCode(const CInterpreter& in, const uint64_t* code) {
+CodeValue RunLongCode(CInterpreter& in, const uint64_t* code) {
     return RunCode<false, LongValues>(in, code);
 }
 
-CodeValue RunStatementCode(const CInterpreter& in, const uint64_t* code) {
+CodeValue RunStatementCode(CInterpreter& in, const uint64_t* code) {
     return RunCode<true, LongValues>(in, code);
 }
 
-NumberValue RunNumberCode(const CInterpreter& in, const uint64_t* code) {
+NumberValue RunNumberCode(CInterpreter& in, const uint64_t* code) {
     return RunCode<false, NumberValues>(in, code);
 }
 
-NumberValue RunNumberStatementCode(const CInterpreter& in, const uint64_t* code) {
+NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code) {
     return RunCode<true, NumberValues>(in, code);
 }
 

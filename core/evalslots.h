@@ -163,29 +163,26 @@ bool CheckArguments(CInterpreter& in, const BuiltinEntry& e, Slot* stack, int32_
 template <bool Plain>
 bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp);
 
-// The value of an expression of number literals, variables, own array elements and binary
-// operators (the items of an F_ASSIGN_EXPR between target and assignment); a value of type 0
-// where the items must run one by one.
-ValueCell ComputeExpression(const CInterpreter& in, const CellIndex* items, const uint32_t* plain,
-                            int32_t count);
-
 // The value of number code (programcode.h) on longs, returned in registers; not `ok` when
-// the items must decide, with `value` the count of statements the code stored before.
+// the items must decide, with `value` the count of statements the code carried out before,
+// or when a drawing statement `value` failed (`failed`, the error set).
 struct CodeValue {
     bool ok = false;
+    bool failed = false;
     int32_t value = 0;
 };
-CodeValue RunLongCode(const CInterpreter& in, const uint64_t* code);
-// The same for the joined statements of a loop body, which end in stores.
-CodeValue RunStatementCode(const CInterpreter& in, const uint64_t* code);
+CodeValue RunLongCode(CInterpreter& in, const uint64_t* code);
+// The same for the joined statements of a loop body, which end in stores and drawing calls.
+CodeValue RunStatementCode(CInterpreter& in, const uint64_t* code);
 
 // Number code on longs and doubles: slower than on longs alone, for where a value is a double.
 struct NumberValue {
     bool ok = false;
-    int32_t stored = 0; // statements stored before the code gave up
+    bool failed = false;
+    int32_t stored = 0; // as CodeValue's `value`
     ValueCell value{};  // type and raw
 };
-NumberValue RunNumberCode(const CInterpreter& in, const uint64_t* code);
-NumberValue RunNumberStatementCode(const CInterpreter& in, const uint64_t* code);
+NumberValue RunNumberCode(CInterpreter& in, const uint64_t* code);
+NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code);
 
 } // namespace tivane::evaluation

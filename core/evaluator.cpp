@@ -370,7 +370,7 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
 
 // The value of number code, on longs alone where it can be; false where there is no code or
 // the items must decide.
-[[gnu::always_inline]] inline bool CodeNumber(const CInterpreter& in, const uint64_t* code,
+[[gnu::always_inline]] inline bool CodeNumber(CInterpreter& in, const uint64_t* code,
                                               ValueCell& value) {
     if (static_cast<uint8_t>(code[0]) == X_NONE) return false;
     const CodeValue quick = RunLongCode(in, code);
@@ -387,14 +387,10 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
 
 // v := expr or a[i] := expr, for the items of an F_ASSIGN_EXPR (`last` is the assignment's
 // offset from the target).
-[[gnu::always_inline]] inline Step AssignExpression(CInterpreter& in, const CellIndex* items,
-                                                    const uint32_t* plain, const uint64_t* code,
-                                                    int32_t last, Slot* stack, int32_t& sp,
-                                                    ValueCell& value) {
-    if (!CodeNumber(in, code + 1, value)) {
-        value = ComputeExpression(in, items + 1, plain + 1, last - 1);
-        if (value.type == 0) return Step::Aside;
-    }
+[[gnu::always_inline]] inline Step AssignExpression(CInterpreter& in, const uint32_t* plain,
+                                                    const uint64_t* code, int32_t last, Slot* stack,
+                                                    int32_t& sp, ValueCell& value) {
+    if (!CodeNumber(in, code + 1, value)) return Step::Aside;
     const uint32_t assignment = plain[last];
     const bool drop = ExtraOf(assignment) != 0;
     if (KindOf(assignment) == K_ASSIGN_VAR) {
@@ -608,8 +604,7 @@ template <FuseKind Kind>
     ValueCell value; // the value computed by a quick step
     if constexpr (Kind == F_ASSIGN_EXPR) {
         const auto last = static_cast<int32_t>(SpanOf(op)) - 1; // the assignment
-        const Step step =
-            AssignExpression(in, items, plain, code.numbers + pos, last, stack, sp, value);
+        const Step step = AssignExpression(in, plain, code.numbers + pos, last, stack, sp, value);
         if (step == Step::Failed) pos += last; // the assignment's failure
         if (step == Step::Done) pos += last + static_cast<int32_t>(ExtraOf(plain[last]));
         return step;
@@ -783,10 +778,11 @@ private:
     CellIndex m_literal = kNoCell;    // the right operand when it is a literal
 };
 
-// A loop body that is nothing but statements `v := expr;` and `a[x] := expr;` on own variables
-// and arrays, where expr has number code and x is an own variable or a long literal (`s := s +
-// a[i]; a[i] := 0; i := i + 1`): the statements' code joined into one, each ending in its
-// store, run without the item loop. Decoded once per loop.
+// A loop body that is nothing but statements `v := expr;`, `a[x] := expr;` on own variables
+// and arrays (x an own variable or a long literal) and drawing calls `LINETO(expr, expr);`,
+// where each expr has number code (`r := 0.5 * SIN(t); LINETO(r, t); t := t + 0.1`): the
+// statements' code joined into one, each ending in its store or call, run without the item
+// loop. Decoded once per loop.
 class QuickBody {
 public:
     explicit QuickBody(const ProgramBlock* block) {
@@ -795,62 +791,54 @@ public:
 
     bool Usable() const { return m_count > 0; }
 
-    // Runs the statements: -1 when all ran, else the position of the first item of the
-    // statement where the code gave up, before that statement changed anything. From a
-    // statement where the code on longs gives up, the code on numbers goes on.
-    // Once that has carried a run through, later runs take the code on numbers at once.
-    [[gnu::always_inline]] int32_t Run(const CInterpreter& in) {
+    // Runs the statements: Done; Aside, where the code gave up at a statement before it
+    // changed anything, with `pos` its first item; or Failed, a drawing call with the error
+    // set, `pos` its item. From a statement where the code on longs gives up, the code on
+    // numbers goes on; once that has carried a run through, later runs take it at once.
+    struct End {
+        Step step;
+        int32_t pos;
+    };
+    [[gnu::always_inline]] End Run(CInterpreter& in) {
         int32_t from = 0;
         if (!m_numbers) {
             const CodeValue end = RunStatementCode(in, m_code);
-            if (end.ok) return -1;
+            if (end.ok) return {Step::Done, 0};
+            if (end.failed) return {Step::Failed, m_last[end.value]};
             from = end.value;
         }
         const NumberValue rest = RunNumberStatementCode(in, m_code + m_start[from]);
-        if (!rest.ok) return m_first[from + rest.stored];
-        m_numbers = true;
-        return -1;
+        if (rest.ok) {
+            m_numbers = true;
+            return {Step::Done, 0};
+        }
+        const int32_t k = from + rest.stored;
+        return rest.failed ? End{Step::Failed, m_last[k]} : End{Step::Aside, m_first[k]};
     }
 
 private:
     bool Decode(const ProgramBlock* block) {
         const uint32_t* plain = ProgramFuse(block);
-        const uint64_t* code = ProgramCode(block);
-        const CellIndex* items = block->items;
         const int32_t n = block->count;
         int32_t pos = 0;
         int32_t out = 0;
         while (pos < n) {
             if (m_count == kMaxStatements) return false;
             m_start[m_count] = out;
-            m_first[m_count++] = pos;
-            const OpKind kind = KindOf(plain[pos]);
-            const bool element =
-                pos + 1 < n &&
-                (kind == K_VARIABLE || (kind == K_LITERAL && CellAt(items[pos]).type == TYPE_LONG));
-            if (element) {
-                const int32_t index = kind == K_VARIABLE
-                                          ? static_cast<int32_t>(NumberOf(plain[pos]))
-                                          : CellAt(items[pos]).l;
-                m_code[out++] = MakeCode(kind == K_VARIABLE ? X_VARIABLE : X_LITERAL, index);
-                ++pos;
+            m_first[m_count] = pos;
+            const int32_t mark = out;
+            int32_t last = Assignment(block, pos, out);
+            if (last < 0) {
+                out = mark;
+                last = Drawing(block, pos, out);
             }
-            // Number code after a skipped target covers the items up to its assignment.
-            if (KindOf(plain[pos]) != K_SKIP ||
-                CellAt(items[pos]).type != (element ? TYPE_ARRAYREF : TYPE_VARREF))
-                return false;
-            for (const uint64_t* c = code + pos + 1; static_cast<uint8_t>(*c) != X_END; ++c) {
-                if (static_cast<uint8_t>(*c) == X_NONE || out == kMaxCode - 2) return false;
-                m_code[out++] = *c;
-            }
-            const OpKind assignment = element ? K_ASSIGN_ELEMENT : K_ASSIGN_VAR;
-            while (++pos < n && KindOf(plain[pos]) != assignment) {
-            }
-            if (pos == n) return false;
-            m_code[out++] = MakeCode(element ? X_STORE_ELEMENT : X_STORE,
-                                     static_cast<int32_t>(NumberOf(plain[pos])));
-            // Every statement but the last drops its value with a ";".
-            if (ExtraOf(plain[pos]) != 0)
+            if (last < 0) return false;
+            pos = last;
+            m_last[m_count++] = pos;
+            // Every statement but the last drops its value with a ";": an assignment's own
+            // operation consumes it, a drawing call is followed by it.
+            if (ExtraOf(plain[pos]) != 0 || (KindOf(plain[pos]) == K_BUILTIN && pos + 1 < n &&
+                                             KindOf(plain[pos + 1]) == K_SEQUENCE))
                 pos += 2;
             else if (pos == n - 1)
                 ++pos;
@@ -861,13 +849,70 @@ private:
         return true;
     }
 
+    // An assignment from `pos`: its code appended at `out`, and the position of its
+    // assignment; -1 when the items there are no such statement.
+    int32_t Assignment(const ProgramBlock* block, int32_t pos, int32_t& out) {
+        const uint32_t* plain = ProgramFuse(block);
+        const uint64_t* code = ProgramCode(block);
+        const CellIndex* items = block->items;
+        const int32_t n = block->count;
+        const OpKind kind = KindOf(plain[pos]);
+        const bool element =
+            pos + 1 < n &&
+            (kind == K_VARIABLE || (kind == K_LITERAL && CellAt(items[pos]).type == TYPE_LONG));
+        if (element) {
+            const int32_t index = kind == K_VARIABLE ? static_cast<int32_t>(NumberOf(plain[pos]))
+                                                     : CellAt(items[pos]).l;
+            m_code[out++] = MakeCode(kind == K_VARIABLE ? X_VARIABLE : X_LITERAL, index);
+            ++pos;
+        }
+        // Number code after a skipped target covers the items up to its assignment.
+        if (KindOf(plain[pos]) != K_SKIP ||
+            CellAt(items[pos]).type != (element ? TYPE_ARRAYREF : TYPE_VARREF) ||
+            static_cast<uint8_t>(code[pos + 1]) == X_NONE)
+            return -1;
+        for (const uint64_t* c = code + pos + 1; static_cast<uint8_t>(*c) != X_END; ++c) {
+            if (out == kMaxCode - 2) return -1;
+            m_code[out++] = *c;
+        }
+        const OpKind assignment = element ? K_ASSIGN_ELEMENT : K_ASSIGN_VAR;
+        while (++pos < n && KindOf(plain[pos]) != assignment) {
+        }
+        if (pos == n) return -1;
+        m_code[out++] = MakeCode(element ? X_STORE_ELEMENT : X_STORE,
+                                 static_cast<int32_t>(NumberOf(plain[pos])));
+        return pos;
+    }
+
+    // A drawing call of a point from `pos`, as Assignment; -1 when there is none.
+    int32_t Drawing(const ProgramBlock* block, int32_t pos, int32_t& out) {
+        const uint32_t* plain = ProgramFuse(block);
+        // The call ends the first run of items that can be expressions.
+        const auto isCall = [&](int32_t k) {
+            return KindOf(plain[k]) == K_BUILTIN && BuiltinTable[NumberOf(plain[k])].point;
+        };
+        int32_t call = pos;
+        while (call < block->count && !isCall(call) &&
+               (KindOf(plain[call]) <= K_PARENTARRAY || KindOf(plain[call]) == K_BUILTIN ||
+                KindOf(plain[call]) == K_BINARY))
+            ++call;
+        if (call == block->count || !isCall(call) || call - pos + 1 > kMaxCode - 2 - out ||
+            !WriteNumberCode(block, plain, pos, call, m_code + out, 2))
+            return -1;
+        while (static_cast<uint8_t>(m_code[out]) != X_END)
+            ++out;
+        m_code[out++] = MakeCode(X_POINT, static_cast<int32_t>(NumberOf(plain[call])));
+        return call;
+    }
+
     static constexpr int32_t kMaxStatements = 8;
     static constexpr int32_t kMaxCode = 64;
     uint64_t m_code[kMaxCode];
     int32_t m_first[kMaxStatements]; // each statement's first item
+    int32_t m_last[kMaxStatements];  // its assignment or drawing call
     int32_t m_start[kMaxStatements]; // and its first code word
-    bool m_numbers = false;
     int32_t m_count = 0;
+    bool m_numbers = false;
 };
 
 // One run of a program the caller holds, on a frame the caller provides, once the caller has
@@ -902,11 +947,13 @@ private:
         return RunInFrame(in, body, stack, nullptr);
     ++g_runCounter;
     doc.errorPhase = ErrorPhase::Run;
-    const int32_t rest = statements.Run(in);
-    if (rest < 0) return true;
     ++g_runDepth;
-    const ItemsEnd end = RunItems<false>(in, CellAt(body).prog, stack, rest);
+    const QuickBody::End done = statements.Run(in);
+    ItemsEnd end{0, -1};
+    if (done.step == Step::Failed) end.fail = done.pos + 1;
+    if (done.step == Step::Aside) end = RunItems<false>(in, CellAt(body).prog, stack, done.pos);
     --g_runDepth;
+    if (done.step == Step::Done) return true;
     FinishRun(in, body, end, stack, nullptr);
     return end.fail == 0;
 }

@@ -117,13 +117,18 @@ bool IsVariable(uint32_t op) {
     return KindOf(op) == K_VARIABLE || KindOf(op) == K_PARENTVARIABLE;
 }
 
+// A function of one double that the evaluator computes itself (SIN, LOG...).
+bool IsNumberFunction(uint32_t op) {
+    return KindOf(op) == K_BUILTIN && BuiltinTable[NumberOf(op)].number;
+}
+
 bool IsArithmetic(uint32_t op) {
     return KindOf(op) == K_BINARY && NumberOf(op) <= OP_DIV;
 }
 
 // The item count of `v := expr` or `a[i] := expr` from its skipped target at k, where expr is
-// number literals, variables, own array elements and binary operators, with at least
-// `minOperators` operators and a shallow stack; 0 otherwise.
+// number literals, variables, own array elements, binary operators and functions of one
+// double, with at least `minOperators` of these operators and a shallow stack; 0 otherwise.
 int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k,
                        int32_t minOperators = 1) {
     if (KindOf(ops[k]) != K_SKIP) return 0;
@@ -143,6 +148,8 @@ int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k
         } else if (KindOf(op) == K_BINARY && depth >= 2) {
             --depth;
             ++operators;
+        } else if (IsNumberFunction(op) && depth >= 1) {
+            ++operators;
         } else {
             const bool ends = KindOf(op) == assignment && NumberOf(op) == target.number;
             return ends && depth == 1 && operators >= minOperators ? j - k + 1 : 0;
@@ -151,14 +158,15 @@ int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k
     return 0;
 }
 
-// Writes the number code of items [from, to) ending with X_END; false (code[from] X_NONE) when
-// they are not an expression of numbers that leaves one value. An operator that follows an own
-// variable or a long literal takes it as its operand, and that item's word is left unused.
+} // namespace
+
+// An operator that follows an own variable or a long literal takes it as its operand, and
+// that item's word is left unused.
 bool WriteNumberCode(const ProgramBlock* block, const uint32_t* ops, int32_t from, int32_t to,
-                     uint64_t* code) {
+                     uint64_t* start, int32_t values) {
     int32_t depth = 0;
     bool fits = to > from;
-    uint64_t* out = code + from;
+    uint64_t* out = start;
     for (int32_t j = from; fits && j < to; ++j) {
         const uint32_t op = ops[j];
         const ValueCell& item = CellAt(block->items[j]);
@@ -187,17 +195,21 @@ bool WriteNumberCode(const ProgramBlock* block, const uint32_t* ops, int32_t fro
             fits = ++depth <= kMaxExprDepth;
         } else if (KindOf(op) == K_ARRAY && depth >= 1) {
             *out++ = MakeCode(X_ELEMENT, static_cast<int32_t>(NumberOf(op)));
+        } else if (IsNumberFunction(op) && depth >= 1) {
+            *out++ = MakeCode(X_FUNCTION, static_cast<int32_t>(NumberOf(op)));
         } else {
             fits = false;
         }
     }
-    if (!fits || depth != 1) {
-        code[from] = MakeCode(X_NONE);
+    if (!fits || depth != values) {
+        *start = MakeCode(X_NONE);
         return false;
     }
     *out = MakeCode(X_END);
     return true;
 }
+
+namespace {
 
 // Writes into `fuse` the operation to run at each position: a fused one or the plain one.
 void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse) {
@@ -264,7 +276,7 @@ void PrepareProgram(const CInterpreter& in, ProgramBlock* block) {
     // such statements (the evaluator's QuickBody); an F_ASSIGN_EXPR reads the same words.
     for (int32_t k = 0; k < block->count; ++k) {
         if (const int32_t span = AssignExprSpan(block, ops, k, 0))
-            WriteNumberCode(block, ops, k + 1, k + span - 1, code);
+            WriteNumberCode(block, ops, k + 1, k + span - 1, code + k + 1);
     }
     FuseOperands(block, ops, fuse);
     for (int32_t k = 0; k < block->count; ++k)

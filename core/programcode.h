@@ -118,7 +118,8 @@ inline const int32_t* ProgramSourceOffsets(const ProgramBlock* p) {
 }
 
 // Number code: the items of an expression on numbers (own and parent's variables, long and
-// double literals, own array elements, binary operators) as one word each, the opcode in the
+// double literals, own array elements, binary operators, functions of one double) as one
+// word each, the opcode in the
 // low byte and the operand (table number, long value or literal cell) in the high half, ended
 // by X_END; an operator whose right operand is an own variable or a long literal takes it in
 // the same word. It
@@ -141,8 +142,12 @@ enum CodeOp : uint8_t {
     X_STORE,
     X_STORE_ELEMENT,
     X_DOUBLE,   // a double literal: the operand is its cell; code on longs alone gives up here
-    X_OPERATOR, // plus the operator's row (OP_ADD..OP_OR): both on the stack
-    X_WITH_LITERAL = X_OPERATOR + 12,      // plus the row: the right operand is the literal
+    X_FUNCTION, // a function of one double (SIN...): the operand is its row; as X_DOUBLE
+    // Ends a drawing statement of a loop body's code (LINETO(x, y);): calls the point
+    // procedure of the row in the operand on the two values.
+    X_POINT,
+    X_OPERATOR,                       // plus the operator's row (OP_ADD..OP_OR): both on the stack
+    X_WITH_LITERAL = X_OPERATOR + 12, // plus the row: the right operand is the literal
     X_WITH_VARIABLE = X_WITH_LITERAL + 12, // plus the row: the right operand an own variable
     X_CODES = X_WITH_VARIABLE + 12,
 };
@@ -158,6 +163,12 @@ inline const uint64_t* ProgramCode(const ProgramBlock* p) {
     return reinterpret_cast<const uint64_t*>(p->items + 4 * p->count);
 }
 static_assert(offsetof(ProgramBlock, items) % alignof(uint64_t) == 0);
+
+// Writes at `start` the number code of items [from, to) of a program, given each item's own
+// operation (`ops`), ending with X_END: at most to - from + 1 words. False (X_NONE at
+// `start`) when they are not expressions of numbers leaving `values` values.
+bool WriteNumberCode(const ProgramBlock* block, const uint32_t* ops, int32_t from, int32_t to,
+                     uint64_t* start, int32_t values = 1);
 
 // Decodes a freshly compiled program of `in` (its items are final).
 void PrepareProgram(const CInterpreter& in, ProgramBlock* block);

@@ -57,7 +57,11 @@ public:
     void ShowText() override { Note(m_doc.log, "ShowText"); }
     void OutputText(std::string_view text) override { Note(m_doc.log, "OutputText", text); }
     void DrawMoveTo(double x, double y) override { Note(m_doc.log, "DrawMoveTo", x, y); }
-    void DrawLineTo(double x, double y) override { Note(m_doc.log, "DrawLineTo", x, y); }
+    // A point far below fails as a full draw list does.
+    void DrawLineTo(double x, double y) override {
+        Note(m_doc.log, "DrawLineTo", x, y);
+        if (y < -100) m_doc.errorCode = ERR_NO_MEMORY;
+    }
     void DrawMoveRel(double x, double y) override { Note(m_doc.log, "DrawMoveRel", x, y); }
     void DrawLineRel(double x, double y) override { Note(m_doc.log, "DrawLineRel", x, y); }
     void SetPenSize(double width) override { Note(m_doc.log, "SetPenSize", width); }
@@ -130,6 +134,23 @@ struct DispatchRow {
     const char* graphics;
 };
 
+// A loop of drawing statements makes the calls the plain evaluation makes, and a failing call
+// is reported at the same item.
+TEST_F(ViewsTest, DrawingLoopsActLikeThePlainEvaluation) {
+    for (const char* text : {"i := 0; WHILE({i < 3}, {LINETO(i, 0.5 * i); i := i + 1})",
+                             "i := 0; WHILE({i < 3}, {LINETO(i, -200 * i); i := i + 1})"}) {
+        std::string seen[2];
+        for (const bool plain : {false, true}) {
+            doc.log.clear();
+            SetPlainEvaluation(plain);
+            const Outcome o = Evaluate(*graphics, text);
+            SetPlainEvaluation(false);
+            seen[plain] = doc.log + " => " + (o.ok ? Shown(o) : o.report);
+        }
+        EXPECT_EQ(seen[0], seen[1]) << text;
+    }
+}
+
 class DispatchTest : public ViewsTest, public ::testing::WithParamInterface<DispatchRow> {};
 
 TEST_P(DispatchTest, ReachesItsHost) {
@@ -154,6 +175,9 @@ const DispatchRow kDispatch[] = {
     // Each drawing function reaches its own call of the view: a swapped handler shows here.
     {"MOVETO(1, 2.5)", "", "", "DrawMoveTo(1,2.5)"},
     {"x := 4; LINETO(x, -1.5)", "", "", "DrawLineTo(4,-1.5)"},
+    // In a loop of statements, and failing there.
+    {"i := 0; WHILE({i < 3}, {x := i * 0.5; LINETO(x, i); i := i + 1})", "", "", "DrawLineTo(0,0) | DrawLineTo(0.5,1) | DrawLineTo(1,2)"},
+    {"i := 0; WHILE({i < 3}, {LINETO(i, -200 * i); i := i + 1})", "", "", "DrawLineTo(0,0) | DrawLineTo(1,-200) | DisplayViews() => error 3"},
     {"RMOVETO(-1, 2.5)", "", "", "DrawMoveRel(-1,2.5)"},
     {"RLINETO(3, -0.5)", "", "", "DrawLineRel(3,-0.5)"},
     {"PENSIZE(2.5)", "", "", "SetPenSize(2.5)"},
