@@ -905,8 +905,8 @@ private:
         return call;
     }
 
-    static constexpr int32_t kMaxStatements = 8;
-    static constexpr int32_t kMaxCode = 64;
+    static constexpr int32_t kMaxStatements = 16;
+    static constexpr int32_t kMaxCode = 128;
     uint64_t m_code[kMaxCode];
     int32_t m_first[kMaxStatements]; // each statement's first item
     int32_t m_last[kMaxStatements];  // its assignment or drawing call
