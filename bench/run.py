@@ -19,7 +19,8 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PROGRAMS = ["a_loop", "b_fib", "c_array", "d_string", "e_trig", "f_sieve"]
+PROGRAMS = ["a_loop", "b_fib", "c_array", "d_string", "e_trig", "f_sieve", "g_branch", "h_call",
+            "i_double"]
 
 
 def run_once(cmd):
