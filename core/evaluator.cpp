@@ -779,51 +779,92 @@ private:
 };
 
 // A loop body that is nothing but statements `v := expr;`, `a[x] := expr;` on own variables
-// and arrays (x an own variable or a long literal) and drawing calls `LINETO(expr, expr);`,
-// where each expr has number code (`r := 0.5 * SIN(t); LINETO(r, t); t := t + 0.1`): the
-// statements' code joined into one, each ending in its store or call, run without the item
-// loop. Decoded once per loop.
+// and arrays (x an own variable or a long literal), drawing calls `LINETO(expr, expr);` and
+// `IF(expr, {...}, {...});` whose branches are one such assignment or one expression, where
+// each expr has number code (`r := 0.5 * SIN(t); LINETO(r, t); IF(r > 0, {n := n + 1}, {0})`):
+// the code of the statements between IFs joined into one, each ending in its store or call,
+// run without the item loop. Decoded once per loop.
 class QuickBody {
 public:
     explicit QuickBody(const ProgramBlock* block) {
-        if (!Decode(block)) m_count = 0;
+        if (!Decode(block)) m_parts = 0;
     }
 
-    bool Usable() const { return m_count > 0; }
+    bool Usable() const { return m_parts > 0; }
 
     // Runs the statements: Done; Aside, where the code gave up at a statement before it
     // changed anything, with `pos` its first item; or Failed, a drawing call with the error
-    // set, `pos` its item. From a statement where the code on longs gives up, the code on
-    // numbers goes on; once that has carried a run through, later runs take it at once.
+    // set, `pos` its item.
     struct End {
         Step step;
         int32_t pos;
     };
     [[gnu::always_inline]] End Run(CInterpreter& in) {
-        int32_t from = 0;
-        if (!m_numbers) {
-            const CodeValue end = RunStatementCode(in, m_code);
+        for (int32_t p = 0; p < m_parts; ++p) {
+            Part& part = m_part[p];
+            if (!part.condition) {
+                const End end = RunJoined(in, part);
+                if (end.step != Step::Done) return end;
+            } else if (!RunIf(in, part)) {
+                return {Step::Aside, m_first[part.first]};
+            }
+        }
+        return {Step::Done, 0};
+    }
+
+private:
+    // Statements whose code is joined, or one IF.
+    struct Part {
+        int32_t first;     // its first statement
+        int32_t code;      // where its code starts; for an IF, the condition's
+        bool condition;    // an IF
+        bool numbers;      // the code on numbers has carried a run through
+        int32_t branch[2]; // an IF's branches' code
+    };
+
+    // From a statement where the code on longs gives up, the code on numbers goes on; once
+    // that has carried a run through, later runs take it at once.
+    End RunJoined(CInterpreter& in, Part& part) {
+        int32_t from = part.first;
+        if (!part.numbers) {
+            const CodeValue end = RunStatementCode(in, m_code + part.code);
             if (end.ok) return {Step::Done, 0};
-            if (end.failed) return {Step::Failed, m_last[end.value]};
-            from = end.value;
+            if (end.failed) return {Step::Failed, m_last[from + end.value]};
+            from += end.value;
         }
         const NumberValue rest = RunNumberStatementCode(in, m_code + m_start[from]);
         if (rest.ok) {
-            m_numbers = true;
+            part.numbers = true;
             return {Step::Done, 0};
         }
         const int32_t k = from + rest.stored;
         return rest.failed ? End{Step::Failed, m_last[k]} : End{Step::Aside, m_first[k]};
     }
 
-private:
+    // The condition and the chosen branch's run, counted as one; false, with nothing
+    // changed, where the items must run the IF: a condition that is no long, a branch whose
+    // code gives up, the message pass that run would make.
+    bool RunIf(CInterpreter& in, const Part& part) {
+        ValueCell condition;
+        if (!CodeNumber(in, m_code + part.code, condition) || condition.type != TYPE_LONG ||
+            g_runCounter % kMessagePassInterval == 0)
+            return false;
+        const uint64_t* branch = m_code + part.branch[condition.l != 0 ? 0 : 1];
+        if (!RunStatementCode(in, branch).ok && !RunNumberStatementCode(in, branch).ok)
+            return false;
+        ++g_runCounter;
+        return true;
+    }
+
     bool Decode(const ProgramBlock* block) {
         const uint32_t* plain = ProgramFuse(block);
         const int32_t n = block->count;
         int32_t pos = 0;
         int32_t out = 0;
+        bool joining = false; // a part of joined statements is open
         while (pos < n) {
-            if (m_count == kMaxStatements) return false;
+            if (m_count == kMaxStatements || m_parts == kMaxParts || out > kMaxCode - 8)
+                return false;
             m_start[m_count] = out;
             m_first[m_count] = pos;
             const int32_t mark = out;
@@ -832,11 +873,24 @@ private:
                 out = mark;
                 last = Drawing(block, pos, out);
             }
-            if (last < 0) return false;
+            if (last >= 0 && !joining) {
+                m_part[m_parts++] = {m_count, mark, false, false, {0, 0}};
+                joining = true;
+            }
+            if (last < 0) {
+                if (joining) m_code[mark] = MakeCode(X_END);
+                out = mark + (joining ? 1 : 0);
+                joining = false;
+                Part& part = m_part[m_parts];
+                last = If(block, pos, out, part);
+                if (last < 0) return false;
+                part.first = m_count;
+                ++m_parts;
+            }
             pos = last;
             m_last[m_count++] = pos;
             // Every statement but the last drops its value with a ";": an assignment's own
-            // operation consumes it, a drawing call is followed by it.
+            // operation consumes it, a call is followed by it.
             if (ExtraOf(plain[pos]) != 0 || (KindOf(plain[pos]) == K_BUILTIN && pos + 1 < n &&
                                              KindOf(plain[pos + 1]) == K_SEQUENCE))
                 pos += 2;
@@ -891,11 +945,7 @@ private:
         const auto isCall = [&](int32_t k) {
             return KindOf(plain[k]) == K_BUILTIN && BuiltinTable[NumberOf(plain[k])].point;
         };
-        int32_t call = pos;
-        while (call < block->count && !isCall(call) &&
-               (KindOf(plain[call]) <= K_PARENTARRAY || KindOf(plain[call]) == K_BUILTIN ||
-                KindOf(plain[call]) == K_BINARY))
-            ++call;
+        const int32_t call = ExpressionEnd(block, pos);
         if (call == block->count || !isCall(call) || call - pos + 1 > kMaxCode - 2 - out ||
             !WriteNumberCode(block, plain, pos, call, m_code + out, 2))
             return -1;
@@ -905,14 +955,76 @@ private:
         return call;
     }
 
+    // IF(expr, {...}, {...}) from `pos` with branches of one assignment or expression: the
+    // code of its condition and its branches at `out`, each ended, and the position of the IF;
+    // -1 when there is none.
+    int32_t If(const ProgramBlock* block, int32_t pos, int32_t& out, Part& part) {
+        const uint32_t* plain = ProgramFuse(block);
+        const int32_t blocks = ExpressionEnd(block, pos);
+        if (blocks + 2 >= block->count || KindOf(plain[blocks + 2]) != K_BUILTIN ||
+            NumberOf(plain[blocks + 2]) != kRowIf || blocks - pos + 1 > kMaxCode - 2 - out ||
+            !WriteNumberCode(block, plain, pos, blocks, m_code + out))
+            return -1;
+        part.code = out;
+        part.condition = true;
+        part.numbers = false;
+        while (static_cast<uint8_t>(m_code[out++]) != X_END) {
+        }
+        for (int32_t b = 0; b < 2; ++b) {
+            const ValueCell& literal = CellAt(block->items[blocks + b]);
+            if (KindOf(plain[blocks + b]) != K_LITERAL || literal.type != TYPE_PROGRAM ||
+                literal.prog->owner != block->owner)
+                return -1;
+            part.branch[b] = out;
+            if (!Branch(literal.prog, out)) return -1;
+            m_code[out++] = MakeCode(X_END);
+        }
+        return blocks + 2;
+    }
+
+    // A branch of one assignment (with or without its ";") or one expression, or empty.
+    bool Branch(const ProgramBlock* branch, int32_t& out) {
+        const int32_t n = branch->count;
+        if (n == 0) return true;
+        const int32_t mark = out;
+        const int32_t last = Assignment(branch, 0, out);
+        if (last >= 0 && (last == n - 1 || (last == n - 2 && ExtraOf(ProgramFuse(branch)[last]))))
+            return true;
+        out = mark;
+        const uint64_t* code = ProgramCode(branch);
+        if (static_cast<uint8_t>(code[0]) == X_NONE) return false;
+        for (; static_cast<uint8_t>(*code) != X_END; ++code) {
+            if (out == kMaxCode - 2) return false;
+            m_code[out++] = *code;
+        }
+        return true;
+    }
+
+    // The first position from `pos` whose item cannot be part of an expression of numbers.
+    static int32_t ExpressionEnd(const ProgramBlock* block, int32_t pos) {
+        const uint32_t* plain = ProgramFuse(block);
+        while (pos < block->count) {
+            const uint32_t op = plain[pos];
+            const bool literal = KindOf(op) == K_LITERAL;
+            if (literal ? !IsNumber(CellAt(block->items[pos]).type)
+                        : !(KindOf(op) <= K_PARENTARRAY || KindOf(op) == K_BINARY ||
+                            (KindOf(op) == K_BUILTIN && BuiltinTable[NumberOf(op)].number)))
+                break;
+            ++pos;
+        }
+        return pos;
+    }
+
     static constexpr int32_t kMaxStatements = 16;
-    static constexpr int32_t kMaxCode = 128;
+    static constexpr int32_t kMaxParts = 8;
+    static constexpr int32_t kMaxCode = 160;
     uint64_t m_code[kMaxCode];
     int32_t m_first[kMaxStatements]; // each statement's first item
-    int32_t m_last[kMaxStatements];  // its assignment or drawing call
+    int32_t m_last[kMaxStatements];  // its assignment or call
     int32_t m_start[kMaxStatements]; // and its first code word
     int32_t m_count = 0;
-    bool m_numbers = false;
+    Part m_part[kMaxParts];
+    int32_t m_parts = 0;
 };
 
 // One run of a program the caller holds, on a frame the caller provides, once the caller has

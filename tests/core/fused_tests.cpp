@@ -176,7 +176,21 @@ INSTANTIATE_TEST_SUITE_P(
         PlainCase{"x:=1.5; i:=0; WHILE({i<3},{i:=i+1; y:=x&&1})", 1000},
         PlainCase{"j:=0.5; i:=0; WHILE({i<3},{i:=i+1; a[j]:=i*0.5})", 1000},
         PlainCase{"t:=0.0; WHILE({t<1.0},{a[2]:=t; t:=t+0.25}); t+a[2]", 1000},
-        PlainCase{"f(x):={x*0.5}; t:=0.5; WHILE({t*2.0<f(9)},{t:=t+1}); t", 1000}));
+        PlainCase{"f(x):={x*0.5}; t:=0.5; WHILE({t*2.0<f(9)},{t:=t+1}); t", 1000},
+        // IF statements in a loop body: branches that give up, fail, store elements; a
+        // message pass on the condition, the body or a branch.
+        PlainCase{"s:=0+0; PUSH(s); i:=0; WHILE({i<4},{IF(i>1,{s:=s+i},{0}); i:=i+1}); POP(0)+s",
+                  1000},
+        PlainCase{"x:=1.5; n:=0; i:=0; WHILE({i<3},{IF(x,{n:=n+1},{}); x:=x-0.5; i:=i+1}); n",
+                  1000},
+        PlainCase{"s:=0; i:=0; WHILE({i<3},{IF(i>1,{s:=1/(i-2)},{0;}); i:=i+1})", 1000},
+        PlainCase{"i:=0; WHILE({i<3000},{IF(i-(i/2)*2,{a[i]:=i},{b[i]:=0-i;}); i:=i+1}); "
+                  "a[2999]+b[2998]",
+                  1000},
+        PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 6},
+        PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 7},
+        PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 8},
+        PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 20}));
 
 } // namespace
 } // namespace tivane::test
