@@ -144,7 +144,7 @@ struct LongValues {
         return v.type == TYPE_LONG;
     }
     static Value Long(int32_t l) { return l; }
-    static bool Double(CellIndex, Value&) { return false; }
+
     static bool Function(double (*)(double), Value&) { return false; }
     static void Point(CInterpreter& in, PointProcedure point, Value x, Value y) {
         point(in, static_cast<double>(x), static_cast<double>(y));
@@ -177,7 +177,7 @@ struct NumberValues {
         return IsNumber(v.type);
     }
     static Value Long(int32_t l) { return {static_cast<uint32_t>(l), TYPE_LONG}; }
-    static bool Double(CellIndex literal, Value& out) { return Read(CellAt(literal), out); }
+
     static double AsDouble(Value v) {
         return v.type == TYPE_LONG ? static_cast<double>(static_cast<int32_t>(v.raw))
                                    : std::bit_cast<double>(v.raw);
@@ -239,7 +239,7 @@ template <bool Statements, typename Values>
                                               &&element,
                                               Statements ? &&store : &&giveUp,
                                               Statements ? &&storeElement : &&giveUp,
-                                              &&doubleLiteral,
+                                              &&cell,
                                               &&function,
                                               Statements ? &&point : &&giveUp,
                                               TIVANE_ROWS(stack),
@@ -258,6 +258,9 @@ template <bool Statements, typename Values>
     Value b;
     ValueCell* w;
     uint32_t u;
+    // The cell the top value was read from, as an evaluation slot keeps it: a store that
+    // needs a cell shares that one, as the assignment's own step does.
+    CellIndex share = kNoCell;
 #define TIVANE_NEXT goto* jump[static_cast<uint8_t>(c = *++code)]
 #define TIVANE_OPERAND static_cast<int32_t>(c >> 32)
 #define TIVANE_READ(CELL, TO)                                                                      \
@@ -270,8 +273,8 @@ template <bool Statements, typename Values>
     goto row##ROW;                                                                                 \
     literal##ROW : b = Values::Long(TIVANE_OPERAND);                                               \
     goto row##ROW;                                                                                 \
-    variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND], b) row##ROW                             \
-        : if (!Values::Operate(ROW, acc, b, acc)) goto giveUp;                                     \
+    variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND], b) row##ROW : share = kNoCell;          \
+    if (!Values::Operate(ROW, acc, b, acc)) goto giveUp;                                           \
     TIVANE_NEXT;
     goto* jump[static_cast<uint8_t>(c)];
 giveUp:
@@ -282,31 +285,38 @@ end:
     return Values::Done(acc);
 variable:
     *++below = acc;
-    TIVANE_READ(variables[TIVANE_OPERAND], acc)
+    share = variables[TIVANE_OPERAND];
+    TIVANE_READ(share, acc)
     TIVANE_NEXT;
 parentVariable:
     *++below = acc;
-    TIVANE_READ(in.parent->variableValues[TIVANE_OPERAND], acc)
+    share = in.parent->variableValues[TIVANE_OPERAND];
+    TIVANE_READ(share, acc)
     TIVANE_NEXT;
 literal:
     *++below = acc;
+    share = kNoCell;
     acc = Values::Long(TIVANE_OPERAND);
     TIVANE_NEXT;
-doubleLiteral:
+cell:
     *++below = acc;
-    if (!Values::Double(static_cast<CellIndex>(TIVANE_OPERAND), acc)) goto giveUp;
+    share = static_cast<CellIndex>(TIVANE_OPERAND);
+    TIVANE_READ(share, acc)
     TIVANE_NEXT;
 function:
+    share = kNoCell;
     if (!Values::Function(BuiltinTable[static_cast<uint32_t>(TIVANE_OPERAND)].number, acc))
         goto giveUp;
     TIVANE_NEXT;
 element:
     if (!Values::Index(acc, u)) goto giveUp;
-    TIVANE_READ(in.arrays[TIVANE_OPERAND].Read(static_cast<int32_t>(u)), acc)
+    share = in.arrays[TIVANE_OPERAND].Read(static_cast<int32_t>(u));
+    TIVANE_READ(share, acc)
     TIVANE_NEXT;
     // A store writes the cell the assignment's own step would write in place, and leaves the
     // stack as it was before the statement. A slot of a written block whose cell is shared or
-    // holds no number (never written itself) gets a fresh cell, as that step gives it.
+    // holds no number (never written itself) gets the value's own cell or a fresh one, as that
+    // step gives it.
 store:
     w = &CellAt(variables[TIVANE_OPERAND]);
     if (w->refs != 1 || !IsNumber(w->type)) goto giveUp;
@@ -319,16 +329,19 @@ storeElement : {
     CellIndex& slot = array.slots.get()[u];
     w = &CellAt(slot);
     if (w->refs != 1 || !IsNumber(w->type)) {
-        const CellIndex fresh = Pool().NewCell();
+        const CellIndex fresh = share != kNoCell ? share : Pool().NewCell();
         if (fresh == kNoCell) goto giveUp;
+        if (fresh == share) AddRef(share);
         const CellIndex previous = slot;
         slot = fresh;
         Release(previous);
+        if (fresh == share) goto counted;
         w = &CellAt(fresh);
     }
 }
 write:
     Values::Write(*w, acc);
+counted:
     stored += Statements ? 1 : 0;
     acc = *below--;
     TIVANE_NEXT;

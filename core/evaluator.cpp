@@ -863,8 +863,7 @@ private:
         int32_t out = 0;
         bool joining = false; // a part of joined statements is open
         while (pos < n) {
-            if (m_count == kMaxStatements || m_parts == kMaxParts || out > kMaxCode - 8)
-                return false;
+            if (m_count == kMaxStatements || m_parts == kMaxParts) return false;
             m_start[m_count] = out;
             m_first[m_count] = pos;
             const int32_t mark = out;
@@ -914,21 +913,25 @@ private:
         const bool element =
             pos + 1 < n &&
             (kind == K_VARIABLE || (kind == K_LITERAL && CellAt(items[pos]).type == TYPE_LONG));
+        const int32_t target = pos + (element ? 1 : 0);
+        // Number code after a skipped target covers the items up to its assignment.
+        if (KindOf(plain[target]) != K_SKIP ||
+            CellAt(items[target]).type != (element ? TYPE_ARRAYREF : TYPE_VARREF) ||
+            static_cast<uint8_t>(code[target + 1]) == X_NONE)
+            return -1;
+        const int32_t length = CodeLength(code + target + 1);
+        if (!Room(out, length + (element ? 2 : 1))) return -1;
         if (element) {
             const int32_t index = kind == K_VARIABLE ? static_cast<int32_t>(NumberOf(plain[pos]))
                                                      : CellAt(items[pos]).l;
             m_code[out++] = MakeCode(kind == K_VARIABLE ? X_VARIABLE : X_LITERAL, index);
-            ++pos;
         }
-        // Number code after a skipped target covers the items up to its assignment.
-        if (KindOf(plain[pos]) != K_SKIP ||
-            CellAt(items[pos]).type != (element ? TYPE_ARRAYREF : TYPE_VARREF) ||
-            static_cast<uint8_t>(code[pos + 1]) == X_NONE)
-            return -1;
-        for (const uint64_t* c = code + pos + 1; static_cast<uint8_t>(*c) != X_END; ++c) {
-            if (out == kMaxCode - 2) return -1;
-            m_code[out++] = *c;
-        }
+        std::copy(code + target + 1, code + target + 1 + length, m_code + out);
+        // A lone literal is read from its cell, which a store may then share.
+        if (length == 1 && static_cast<uint8_t>(m_code[out]) == X_LITERAL)
+            m_code[out] = MakeCode(X_CELL, static_cast<int32_t>(items[target + 1]));
+        out += length;
+        pos = target;
         const OpKind assignment = element ? K_ASSIGN_ELEMENT : K_ASSIGN_VAR;
         while (++pos < n && KindOf(plain[pos]) != assignment) {
         }
@@ -946,7 +949,7 @@ private:
             return KindOf(plain[k]) == K_BUILTIN && BuiltinTable[NumberOf(plain[k])].point;
         };
         const int32_t call = ExpressionEnd(block, pos);
-        if (call == block->count || !isCall(call) || call - pos + 1 > kMaxCode - 2 - out ||
+        if (call == block->count || !isCall(call) || !Room(out, call - pos + 1) ||
             !WriteNumberCode(block, plain, pos, call, m_code + out, 2))
             return -1;
         while (static_cast<uint8_t>(m_code[out]) != X_END)
@@ -962,7 +965,7 @@ private:
         const uint32_t* plain = ProgramFuse(block);
         const int32_t blocks = ExpressionEnd(block, pos);
         if (blocks + 2 >= block->count || KindOf(plain[blocks + 2]) != K_BUILTIN ||
-            NumberOf(plain[blocks + 2]) != kRowIf || blocks - pos + 1 > kMaxCode - 2 - out ||
+            NumberOf(plain[blocks + 2]) != kRowIf || !Room(out, blocks - pos + 1) ||
             !WriteNumberCode(block, plain, pos, blocks, m_code + out))
             return -1;
         part.code = out;
@@ -976,7 +979,7 @@ private:
                 literal.prog->owner != block->owner)
                 return -1;
             part.branch[b] = out;
-            if (!Branch(literal.prog, out)) return -1;
+            if (!Branch(literal.prog, out) || !Room(out, 1)) return -1;
             m_code[out++] = MakeCode(X_END);
         }
         return blocks + 2;
@@ -992,13 +995,23 @@ private:
             return true;
         out = mark;
         const uint64_t* code = ProgramCode(branch);
-        if (static_cast<uint8_t>(code[0]) == X_NONE) return false;
-        for (; static_cast<uint8_t>(*code) != X_END; ++code) {
-            if (out == kMaxCode - 2) return false;
-            m_code[out++] = *code;
-        }
+        const int32_t length = CodeLength(code);
+        if (static_cast<uint8_t>(code[0]) == X_NONE || !Room(out, length)) return false;
+        std::copy(code, code + length, m_code + out);
+        out += length;
         return true;
     }
+
+    // The words of code before its X_END.
+    static int32_t CodeLength(const uint64_t* code) {
+        int32_t length = 0;
+        while (static_cast<uint8_t>(code[length]) != X_END)
+            ++length;
+        return length;
+    }
+
+    // Whether `words` more fit after `out`, with the last word kept for the closing X_END.
+    static bool Room(int32_t out, int32_t words) { return out + words <= kMaxCode - 1; }
 
     // The first position from `pos` whose item cannot be part of an expression of numbers.
     static int32_t ExpressionEnd(const ProgramBlock* block, int32_t pos) {

@@ -191,7 +191,7 @@ bool WriteNumberCode(const ProgramBlock* block, const uint32_t* ops, int32_t fro
                               operand);
             fits = ++depth <= kMaxExprDepth;
         } else if (doubleLiteral) {
-            *out++ = MakeCode(X_DOUBLE, static_cast<int32_t>(block->items[j]));
+            *out++ = MakeCode(X_CELL, static_cast<int32_t>(block->items[j]));
             fits = ++depth <= kMaxExprDepth;
         } else if (KindOf(op) == K_ARRAY && depth >= 1) {
             *out++ = MakeCode(X_ELEMENT, static_cast<int32_t>(NumberOf(op)));

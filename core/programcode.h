@@ -141,8 +141,9 @@ enum CodeOp : uint8_t {
     // whose cell no one else holds and has a number; otherwise the code gives up there.
     X_STORE,
     X_STORE_ELEMENT,
-    X_DOUBLE,   // a double literal: the operand is its cell; code on longs alone gives up here
-    X_FUNCTION, // a function of one double (SIN...): the operand is its row; as X_DOUBLE
+    X_CELL,     // a literal by its cell in the operand: a double, or a statement's lone value
+    X_FUNCTION, // a function of one double (SIN...): the operand is its row; code on longs
+                // alone gives up here
     // Ends a drawing statement of a loop body's code (LINETO(x, y);): calls the point
     // procedure of the row in the operand on the two values.
     X_POINT,

@@ -81,8 +81,10 @@ DrawList::Block* DrawList::NewBlock() {
     // A list this long is likely to grow much longer.
     constexpr size_t kBlocksBeforeRegions = 64;
     try {
-        m_blocks.reserve(m_blocks.size() + 1);
-        m_regions.reserve(m_regions.size() + 1);
+        // Room for this block first, growing geometrically, so that nothing below can throw
+        // once the block is allocated.
+        if (m_blocks.size() == m_blocks.capacity()) m_blocks.reserve(2 * m_blocks.size() + 16);
+        if (m_regions.size() == m_regions.capacity()) m_regions.reserve(2 * m_regions.size() + 16);
         if (m_carveLeft == 0 && m_blocks.size() >= kBlocksBeforeRegions) MapRegion();
         Block* block;
         if (m_carveLeft > 0) {

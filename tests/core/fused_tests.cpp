@@ -2,6 +2,7 @@
 // their items one by one: same values, errors, marked items and reference counts.
 
 #include <string>
+#include <vector>
 
 #include "testsupport.h"
 
@@ -191,6 +192,40 @@ INSTANTIATE_TEST_SUITE_P(
         PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 7},
         PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 8},
         PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 20}));
+
+// Loop bodies whose joined code may not fit, and filling loops under a small pool, where a
+// store must share the value's cell as an assignment does: as the plain evaluation.
+TEST_F(LanguageTest, LongBodiesAndFillingLoopsActLikeThePlainEvaluation) {
+    std::vector<std::string> texts;
+    for (const int terms : {8, 30, 59, 62, 80, 120}) {
+        std::string sum = "x";
+        for (int k = 1; k < terms; ++k)
+            sum += "+x";
+        texts.push_back("x:=1; s:=0+0; t:=0+0; i:=0; WHILE({i<2},{s:=" + sum +
+                        "; t:=x+x; i:=i+1}); s*100+t");
+    }
+    std::string many;
+    for (int k = 0; k < 15; ++k)
+        many += "s:=s+x+x+x+x+x+x+x+x+x+x; ";
+    texts.push_back("x:=1; s:=0; i:=0; WHILE({i<2},{" + many + "i:=i+1}); s");
+    texts.push_back("i:=0; WHILE({i<100000},{a[i]:=0; i:=i+1}); s:=\"x\"+\"y\"; s");
+    texts.push_back(
+        "x:=1.5; i:=0; WHILE({i<100000},{a[i]:=x; b[i]:=a[i]; i:=i+1}); s:=\"x\"+\"y\"; s");
+    for (const std::string& text : texts) {
+        std::string seen[2];
+        for (const bool plain : {false, true}) {
+            FakeDocument doc;
+            CInterpreter in(doc);
+            Pool().SetChunkLimit(Pool().ChunkCount() + 20);
+            SetPlainEvaluation(plain);
+            const Outcome o = Evaluate(in, text);
+            SetPlainEvaluation(false);
+            Pool().SetChunkLimit(CellPool::kMaxChunks);
+            seen[plain] = o.ok ? o.value : o.report;
+        }
+        EXPECT_EQ(seen[0], seen[1]) << text;
+    }
+}
 
 } // namespace
 } // namespace tivane::test
