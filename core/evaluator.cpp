@@ -67,6 +67,43 @@ bool RunEither(CInterpreter& in, CellIndex program, Slot* result);
 template <bool Held, bool Plain>
 bool RunSlots(CInterpreter& in, CellIndex program, Slot* result);
 bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value);
+bool RunBranchValue(CInterpreter& in, CellIndex branch, Slot& value);
+
+// Whether the nesting limits are far enough for a run to start without checking them.
+[[gnu::always_inline]] inline bool LimitsFar() {
+    return g_runDepth < kMaxRunDepth - kQuickDepthMargin && !StackExhausted(kQuickStackMargin);
+}
+
+// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
+// and failed or succeeded.
+enum class Step { Aside, Failed, Done };
+
+// A run of a function body `IF(cond, {..}, {..})` whose condition is on longs, where the run
+// would start without incident: the condition from its number code, then the chosen branch,
+// without the body's item loop. The body's run still counts (nesting depth, message pass,
+// its trace record at the IF item). Aside, with nothing changed, where the body must run.
+Step RunIfBody(CInterpreter& in, CellIndex body, Slot& result) {
+    const ProgramBlock* block = CellAt(body).prog;
+    const int32_t n = block->count;
+    const uint64_t* code = ProgramCode(block);
+    DocumentHost& doc = *in.document;
+    if (static_cast<uint8_t>(code[n]) != X_IF_BODY || block->owner != in.serial || doc.errorCode ||
+        g_runCounter % kMessagePassInterval == 0 || !LimitsFar())
+        return Step::Aside;
+    const CodeValue test = RunLongCode(in, code + 1);
+    if (!test.ok) return Step::Aside;
+    doc.errorPhase = ErrorPhase::Run;
+    ++g_runCounter;
+    AddRef(body); // held as its run would hold it, against a redefinition from inside
+    ++g_runDepth;
+    const bool ran = RunBranchValue(in, block->items[n - (test.value != 0 ? 3 : 2)], result);
+    --g_runDepth;
+    const bool ok = ran && doc.errorCode == 0;
+    if (!ok) PushTrace(doc, body, static_cast<int16_t>(in.parent ? n : -n));
+    if (ran && !ok) Drop(result);
+    Release(body);
+    return ok ? Step::Done : Step::Failed;
+}
 
 // Whether every argument is a number and every parameter variable a number cell no one else
 // holds: then binding exchanges values instead of cells, and no argument needs a cell.
@@ -169,9 +206,12 @@ template <bool Plain>
     }
     Slot result;
     // On failure the parameters keep the arguments.
-    if (!(!Plain && QuickValue(owner, CellAt(body).prog, result)) &&
-        !RunEither<false>(owner, body, &result))
-        return false;
+    if (!(!Plain && QuickValue(owner, CellAt(body).prog, result))) {
+        const Step step = Plain ? Step::Aside : RunIfBody(owner, body, result);
+        if (step == Step::Failed ||
+            (step == Step::Aside && !RunEither<false>(owner, body, &result)))
+            return false;
+    }
     for (int32_t k = 0; k < n; ++k) {
         if (!RestoreParameter(owner, vars[params[k]], stack[sp--])) {
             Drop(result);
@@ -193,11 +233,7 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
 // fast paths only).
 [[gnu::noinline]] bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
     Slot value;
-    if (QuickValue(in, CellAt(branch).prog, value)) {
-        stack[++sp] = value;
-        return true;
-    }
-    if (!RunSlots<true, false>(in, branch, &value)) return false;
+    if (!RunBranchValue(in, branch, value)) return false;
     stack[++sp] = value;
     return in.document->errorCode == 0;
 }
@@ -309,10 +345,6 @@ template <FuseKind Kind>
     StoreVariable(owner, number, value);
     return true;
 }
-
-// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
-// and failed or succeeded.
-enum class Step { Aside, Failed, Done };
 
 // What StoreElement does for a slot below the slot count whose block was written before, the
 // common case, where nothing can fail but finding a cell: a number goes into the slot's cell
@@ -844,8 +876,7 @@ bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
     const uint64_t* code = ProgramCode(block);
     DocumentHost& doc = *in.document;
     if (static_cast<uint8_t>(code[0]) == X_NONE || block->owner != in.serial || doc.errorCode ||
-        g_runCounter % kMessagePassInterval == 0 ||
-        g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
+        g_runCounter % kMessagePassInterval == 0 || !LimitsFar())
         return false;
     const CodeValue result = RunLongCode(in, code);
     if (!result.ok) return false;
@@ -855,6 +886,23 @@ bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
     value.self = kNoCell;
     value.raw = static_cast<uint32_t>(result.value);
     return true;
+}
+
+// A run of IF's chosen branch, which the caller holds, giving its value: computed when it is
+// one expression, else run on a frame of its own without the start's checks of nesting where
+// those provably pass (QuickValue's margins).
+bool RunBranchValue(CInterpreter& in, CellIndex branch, Slot& value) {
+    const ProgramBlock* block = CellAt(branch).prog;
+    if (QuickValue(in, block, value)) return true;
+    if (block->owner == in.serial && LimitsFar()) {
+        const StackArena::Mark mark = g_arena.Top();
+        if (Slot* stack = g_arena.Acquire(static_cast<size_t>(block->count) + 1)) {
+            const bool ok = RunInFrame(in, branch, stack, &value);
+            g_arena.ReleaseTo(mark);
+            return ok;
+        }
+    }
+    return RunSlots<true, false>(in, branch, &value);
 }
 
 // A run's value as a slot (nullptr drops it), in the evaluation the switch selects.

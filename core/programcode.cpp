@@ -150,14 +150,15 @@ int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k
     return 0;
 }
 
-// Writes the number code of items [from, to) ending with X_END; false (code[from] X_NONE) when
-// they are not an expression of longs that leaves one value. An operator that follows an own
-// variable or a long literal takes it as its operand, and that item's word is left unused.
+// Writes the number code of items [from, to) from `code` on, ending with X_END; false (*code
+// X_NONE) when they are not an expression of longs that leaves one value. An operator that
+// follows an own variable or a long literal takes it as its operand, and that item's word is
+// left unused.
 bool WriteLongCode(const ProgramBlock* block, const uint32_t* ops, int32_t from, int32_t to,
                    uint64_t* code) {
     int32_t depth = 0;
     bool fits = to > from;
-    uint64_t* out = code + from;
+    uint64_t* out = code;
     for (int32_t j = from; fits && j < to; ++j) {
         const uint32_t op = ops[j];
         const ValueCell& item = CellAt(block->items[j]);
@@ -187,7 +188,7 @@ bool WriteLongCode(const ProgramBlock* block, const uint32_t* ops, int32_t from,
         }
     }
     if (!fits || depth != 1) {
-        code[from] = MakeCode(X_NONE);
+        *code = MakeCode(X_NONE);
         return false;
     }
     *out = MakeCode(X_END);
@@ -217,7 +218,7 @@ void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse
         }
         if (const int32_t span = AssignExprSpan(block, ops, k)) {
             fuse[k] = MakeFuse(F_ASSIGN_EXPR, static_cast<uint32_t>(span));
-            WriteLongCode(block, ops, k + 1, k + span - 1, code);
+            WriteLongCode(block, ops, k + 1, k + span - 1, code + k + 1);
             continue;
         }
         if (IsVariable(at(0)) && KindOf(at(2)) == K_BINARY) {
@@ -256,7 +257,14 @@ void PrepareProgram(const CInterpreter& in, ProgramBlock* block) {
     uint64_t* code = ProgramCode(block);
     std::fill(code, code + block->count + 1, MakeCode(X_NONE));
     FuseAssignments(in, block, ops);
-    WriteLongCode(block, ops, 0, block->count, code);
+    const int32_t n = block->count;
+    // A function body `IF(cond, {..}, {..})` (a literal IF's branches are always programs):
+    // its condition's code goes from word 1 to at most word n - 2, words that no fused
+    // assignment uses, as a condition on longs holds none.
+    if (!WriteLongCode(block, ops, 0, n, code) && n >= 4 && IsProgramLiteral(block, ops, n - 3) &&
+        IsProgramLiteral(block, ops, n - 2) && ops[n - 1] == MakeOp(K_BUILTIN, kRowIf) &&
+        WriteLongCode(block, ops, 0, n - 3, code + 1))
+        code[n] = MakeCode(X_IF_BODY);
     FuseOperands(block, ops, fuse, code);
     for (int32_t k = 0; k < block->count; ++k)
         std::swap(ops[k], fuse[k]);
