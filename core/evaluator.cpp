@@ -67,11 +67,14 @@ bool RunEither(CInterpreter& in, CellIndex program, Slot* result);
 template <bool Held, bool Plain>
 bool RunSlots(CInterpreter& in, CellIndex program, Slot* result);
 bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value);
+template <bool Checked>
 bool RunBranchValue(CInterpreter& in, CellIndex branch, Slot& value);
 
-// Whether the nesting limits are far enough for a run to start without checking them.
-[[gnu::always_inline]] inline bool LimitsFar() {
-    return g_runDepth < kMaxRunDepth - kQuickDepthMargin && !StackExhausted(kQuickStackMargin);
+// Whether the nesting limits are far enough for a run to start, `deeper` levels down, without
+// checking them.
+[[gnu::always_inline]] inline bool LimitsFar(int32_t deeper = 0) {
+    return g_runDepth + deeper < kMaxRunDepth - kQuickDepthMargin &&
+           !StackExhausted(kQuickStackMargin);
 }
 
 // What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
@@ -88,15 +91,17 @@ Step RunIfBody(CInterpreter& in, CellIndex body, Slot& result) {
     const uint64_t* code = ProgramCode(block);
     DocumentHost& doc = *in.document;
     if (static_cast<uint8_t>(code[n]) != X_IF_BODY || block->owner != in.serial || doc.errorCode ||
-        g_runCounter % kMessagePassInterval == 0 || !LimitsFar())
+        g_runCounter % kMessagePassInterval == 0)
         return Step::Aside;
     const CodeValue test = RunLongCode(in, code + 1);
     if (!test.ok) return Step::Aside;
+    const CellIndex branch = block->items[n - (test.value != 0 ? 3 : 2)];
+    if (CellAt(branch).prog->owner != in.serial || !LimitsFar(1)) return Step::Aside;
     doc.errorPhase = ErrorPhase::Run;
     ++g_runCounter;
     AddRef(body); // held as its run would hold it, against a redefinition from inside
     ++g_runDepth;
-    const bool ran = RunBranchValue(in, block->items[n - (test.value != 0 ? 3 : 2)], result);
+    const bool ran = RunBranchValue<true>(in, branch, result);
     --g_runDepth;
     const bool ok = ran && doc.errorCode == 0;
     if (!ok) PushTrace(doc, body, static_cast<int16_t>(in.parent ? n : -n));
@@ -118,7 +123,8 @@ bool BindsInPlace(const std::vector<CellIndex>& vars, const int16_t* params, int
 
 // Gives a parameter variable back the value the binding kept on the stack: a number goes
 // into the variable's cell when no one else holds it, else into a cell of its own.
-bool RestoreParameter(CInterpreter& owner, CellIndex& var, const Slot& saved) {
+[[gnu::always_inline]] inline bool RestoreParameter(CInterpreter& owner, CellIndex& var,
+                                                    const Slot& saved) {
     CellIndex value = saved.self;
     if (saved.type != kBoxed) {
         ValueCell& held = CellAt(var);
@@ -140,10 +146,13 @@ bool RestoreParameter(CInterpreter& owner, CellIndex& var, const Slot& saved) {
 class ParamCopy {
 public:
     explicit ParamCopy(const std::vector<int16_t>& params) {
-        if (params.size() <= kInline) {
-            // A loop, not std::copy: that calls memmove for a handful of bytes.
-            for (size_t k = 0; k < params.size(); ++k)
-                m_inline[k] = params[k];
+        const size_t n = params.size();
+        if (n <= kInline) {
+            // Not std::copy, which calls memmove for a handful of bytes, and a loop with a
+            // fixed bound, which is not vectorised with checks that cost more than it copies.
+            const int16_t* from = params.data();
+            for (size_t k = 0; k < kInline && k < n; ++k)
+                m_inline[k] = from[k];
             m_data = m_inline;
         } else {
             m_heap = params;
@@ -190,19 +199,21 @@ template <bool Plain>
     }
     const ParamCopy params(f.params);
     std::vector<CellIndex>& vars = owner.variableValues;
+    // Kept in a local: stores to the stack could otherwise alias it and force reloads.
+    int32_t top = sp;
     // Bind: the parameter variables take the arguments, the stack keeps their old values.
-    if (!Plain && BindsInPlace(vars, params.data(), n, stack, sp)) {
+    if (!Plain && BindsInPlace(vars, params.data(), n, stack, top)) {
         for (int32_t k = n - 1; k >= 0; --k) {
-            Slot& arg = stack[sp - k];
+            Slot& arg = stack[top - k];
             ValueCell& held = CellAt(vars[params[k]]);
             std::swap(arg.type, held.type);
             std::swap(arg.raw, held.raw);
             arg.self = kNoCell;
         }
     } else {
-        if (!BoxInPlace(owner, stack, sp - n + 1, sp)) return false;
+        if (!BoxInPlace(owner, stack, top - n + 1, top)) return false;
         for (int32_t k = n - 1; k >= 0; --k)
-            std::swap(stack[sp - k].self, vars[params[k]]);
+            std::swap(stack[top - k].self, vars[params[k]]);
     }
     Slot result;
     // On failure the parameters keep the arguments.
@@ -213,11 +224,13 @@ template <bool Plain>
             return false;
     }
     for (int32_t k = 0; k < n; ++k) {
-        if (!RestoreParameter(owner, vars[params[k]], stack[sp--])) {
+        if (!RestoreParameter(owner, vars[params[k]], stack[top--])) {
+            sp = top;
             Drop(result);
             return false;
         }
     }
+    sp = top;
     if (parentCall && Val(result).type == TYPE_PROGRAM) {
         Drop(result);
         SetError(owner, ERR_PROGRAM_FROM_PARENT);
@@ -233,7 +246,7 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
 // fast paths only).
 [[gnu::noinline]] bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
     Slot value;
-    if (!RunBranchValue(in, branch, value)) return false;
+    if (!RunBranchValue<false>(in, branch, value)) return false;
     stack[++sp] = value;
     return in.document->errorCode == 0;
 }
@@ -872,29 +885,44 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
 // The value of a program that is one expression on longs, computed without running it where
 // the run would start and end without incident: false when it must run. It still counts as a
 // run for the message pass.
-bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
+// QuickValue once the program is known to be its interpreter's, the error fields clear and
+// the nesting limits far.
+[[gnu::always_inline]] inline bool CodeValueOf(CInterpreter& in, const ProgramBlock* block,
+                                               Slot& value) {
     const uint64_t* code = ProgramCode(block);
-    DocumentHost& doc = *in.document;
-    if (static_cast<uint8_t>(code[0]) == X_NONE || block->owner != in.serial || doc.errorCode ||
-        g_runCounter % kMessagePassInterval == 0 || !LimitsFar())
+    if (static_cast<uint8_t>(code[0]) == X_NONE || g_runCounter % kMessagePassInterval == 0)
         return false;
-    const CodeValue result = RunLongCode(in, code);
-    if (!result.ok) return false;
-    doc.errorPhase = ErrorPhase::Run;
+    if (static_cast<uint8_t>(code[0]) == X_VARIABLE && static_cast<uint8_t>(code[1]) == X_END) {
+        // `{n}`, a recursion's usual base case: the variable's number as its push leaves it.
+        const CellIndex c = in.variableValues[code[0] >> 32];
+        if (!IsNumber(CellAt(c).type)) return false;
+        SetNumber(value, CellAt(c), c);
+    } else {
+        const CodeValue result = RunLongCode(in, code);
+        if (!result.ok) return false;
+        value.type = TYPE_LONG;
+        value.self = kNoCell;
+        value.raw = static_cast<uint32_t>(result.value);
+    }
+    in.document->errorPhase = ErrorPhase::Run;
     ++g_runCounter;
-    value.type = TYPE_LONG;
-    value.self = kNoCell;
-    value.raw = static_cast<uint32_t>(result.value);
     return true;
+}
+
+bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
+    return static_cast<uint8_t>(ProgramCode(block)[0]) != X_NONE && block->owner == in.serial &&
+           !in.document->errorCode && LimitsFar() && CodeValueOf(in, block, value);
 }
 
 // A run of IF's chosen branch, which the caller holds, giving its value: computed when it is
 // one expression, else run on a frame of its own without the start's checks of nesting where
-// those provably pass (QuickValue's margins).
+// those provably pass (QuickValue's margins). `Checked`: the caller has made sure of the
+// branch's interpreter, the limits and the error fields.
+template <bool Checked>
 bool RunBranchValue(CInterpreter& in, CellIndex branch, Slot& value) {
     const ProgramBlock* block = CellAt(branch).prog;
-    if (QuickValue(in, block, value)) return true;
-    if (block->owner == in.serial && LimitsFar()) {
+    if (Checked ? CodeValueOf(in, block, value) : QuickValue(in, block, value)) return true;
+    if (Checked || (block->owner == in.serial && LimitsFar())) {
         const StackArena::Mark mark = g_arena.Top();
         if (Slot* stack = g_arena.Acquire(static_cast<size_t>(block->count) + 1)) {
             const bool ok = RunInFrame(in, branch, stack, &value);
