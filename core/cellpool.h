@@ -124,12 +124,21 @@ public:
     void Release(CellIndex i) {
         if (i == kNotValid) return;
         ValueCell& c = At(i);
-        // Most releases let go of one holder among several: that much inline, the rest not.
-        if (c.refs - 2u < 0xFFFFu - 2u) {
-            --c.refs;
+        if (c.refs == 0xFFFF && i < m_overflow.size() && m_overflow[i] != 0) {
+            --m_overflow[i];
             return;
         }
-        ReleaseLast(i);
+        if (--c.refs == 0) {
+            // Numbers, the most frequent temporaries, own no payload: back to the list here.
+            if (c.type == TYPE_LONG || c.type == TYPE_DOUBLE) {
+                c.type = TYPE_NOTVALID;
+                c.nextFree = m_freeHead;
+                m_freeHead = i;
+                --m_live;
+            } else {
+                Free(c);
+            }
+        }
     }
 
     // The true reference count, overflow included (for tests and diagnostics).
@@ -161,34 +170,17 @@ public:
     size_t ByteLimit() const { return m_byteLimit; }
 
 private:
-    // The release of a cell's last reference, or of one beyond 65535.
-    [[gnu::noinline]] void ReleaseLast(CellIndex i) {
-        ValueCell& c = At(i);
-        if (c.refs == 0xFFFF && i < m_overflow.size() && m_overflow[i] != 0) {
-            --m_overflow[i];
-            return;
-        }
-        if (--c.refs == 0) {
-            // Numbers, the most frequent temporaries, own no payload: back to the list here.
-            if (c.type == TYPE_LONG || c.type == TYPE_DOUBLE) {
-                c.type = TYPE_NOTVALID;
-                c.nextFree = m_freeHead;
-                m_freeHead = i;
-                --m_live;
-            } else {
-                Free(c);
-            }
-        }
-    }
-
     bool AddChunk();
     void Free(ValueCell& c);
     // The excess count of a cell: a dense table indexed by cell, grown only when some cell
-    // first passes 65535 references (at most 4 bytes per cell of the pool). Kept out of line,
-    // so that AddRef inlines as the increment it nearly always is.
-    [[gnu::noinline]] uint32_t& Overflow(CellIndex i) {
-        if (i >= m_overflow.size()) m_overflow.resize(static_cast<size_t>(i) + 1, 0);
+    // first passes 65535 references (at most 4 bytes per cell of the pool).
+    uint32_t& Overflow(CellIndex i) {
+        if (i >= m_overflow.size()) GrowOverflow(i);
         return m_overflow[i];
+    }
+    // Out of line, so that AddRef inlines as the increment it nearly always is.
+    [[gnu::noinline]] void GrowOverflow(CellIndex i) {
+        m_overflow.resize(static_cast<size_t>(i) + 1, 0);
     }
 
     ValueCell* m_base = nullptr; // kMaxChunks chunks reserved, committed one by one
