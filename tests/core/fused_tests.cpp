@@ -56,6 +56,9 @@ TEST_F(LanguageTest, QuickIfBodyFailsWhereTheBodyRunWouldFail) {
     ASSERT_NE(errorAt("p", fails), 0u);
     while (fails - ok > 1)
         (errorAt("p", (ok + fails) / 2) ? fails : ok) = (ok + fails) / 2;
+    // p(n)'s deepest run, the branch {0}, is run 2n + 3; where the machine stack ends nesting
+    // first (an instrumented build), the depth is the build's and not the language's.
+    if (2 * fails + 3 <= kMaxRunDepth) GTEST_SKIP() << "the machine stack binds at n=" << fails;
     for (int n = fails - 2; n <= fails + 2; ++n)
         EXPECT_EQ(errorAt("q", n), errorAt("p", n)) << "n=" << n;
 }
