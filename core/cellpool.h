@@ -175,8 +175,12 @@ private:
     // The excess count of a cell: a dense table indexed by cell, grown only when some cell
     // first passes 65535 references (at most 4 bytes per cell of the pool).
     uint32_t& Overflow(CellIndex i) {
-        if (i >= m_overflow.size()) m_overflow.resize(static_cast<size_t>(i) + 1, 0);
+        if (i >= m_overflow.size()) GrowOverflow(i);
         return m_overflow[i];
+    }
+    // Out of line, so that AddRef inlines as the increment it nearly always is.
+    [[gnu::noinline]] void GrowOverflow(CellIndex i) {
+        m_overflow.resize(static_cast<size_t>(i) + 1, 0);
     }
 
     ValueCell* m_base = nullptr; // kMaxChunks chunks reserved, committed one by one

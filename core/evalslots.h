@@ -185,4 +185,63 @@ struct NumberValue {
 NumberValue RunNumberCode(CInterpreter& in, const uint64_t* code);
 NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code);
 
+// Whether every argument is a number and every parameter variable a number cell no one else
+// holds: then binding exchanges values instead of cells, and no argument needs a cell.
+inline bool BindsInPlace(const std::vector<CellIndex>& vars, const int16_t* params, int32_t n,
+                         const Slot* stack, int32_t sp) {
+    for (int32_t k = 0; k < n; ++k) {
+        const ValueCell& held = CellAt(vars[params[k]]);
+        if (stack[sp - k].type == kBoxed || held.refs != 1 || !IsNumber(held.type)) return false;
+    }
+    return true;
+}
+
+// Gives a parameter variable back the value the binding kept on the stack: a number goes
+// into the variable's cell when no one else holds it, else into a cell of its own.
+[[gnu::always_inline]] inline bool RestoreParameter(CInterpreter& owner, CellIndex& var,
+                                                    const Slot& saved) {
+    CellIndex value = saved.self;
+    if (saved.type != kBoxed) {
+        ValueCell& held = CellAt(var);
+        if (held.refs == 1 && IsNumber(held.type)) {
+            held.type = saved.type;
+            held.raw = saved.raw;
+            return true;
+        }
+        value = Box(owner, saved, true);
+        if (value == kNoCell) return false;
+    }
+    const CellIndex old = var;
+    var = value;
+    Release(old);
+    return true;
+}
+
+// Parameter numbers are copied before the call: the body may redefine its own function.
+class ParamCopy {
+public:
+    explicit ParamCopy(const std::vector<int16_t>& params) {
+        const size_t n = params.size();
+        if (n <= kInline) {
+            // Not std::copy, which calls memmove for a handful of bytes, and a loop with a
+            // fixed bound, which is not vectorised with checks that cost more than it copies.
+            const int16_t* from = params.data();
+            for (size_t k = 0; k < kInline && k < n; ++k)
+                m_inline[k] = from[k];
+            m_data = m_inline;
+        } else {
+            m_heap = params;
+            m_data = m_heap.data();
+        }
+    }
+    int16_t operator[](size_t k) const { return m_data[k]; }
+    const int16_t* data() const { return m_data; }
+
+private:
+    static constexpr size_t kInline = 8;
+    int16_t m_inline[kInline];
+    std::vector<int16_t> m_heap;
+    const int16_t* m_data;
+};
+
 } // namespace tivane::evaluation

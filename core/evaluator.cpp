@@ -67,61 +67,48 @@ bool RunEither(CInterpreter& in, CellIndex program, Slot* result);
 template <bool Held, bool Plain>
 bool RunSlots(CInterpreter& in, CellIndex program, Slot* result);
 bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value);
+template <bool Checked>
+bool RunBranchValue(CInterpreter& in, CellIndex branch, Slot& value);
 
-// Whether every argument is a number and every parameter variable a number cell no one else
-// holds: then binding exchanges values instead of cells, and no argument needs a cell.
-bool BindsInPlace(const std::vector<CellIndex>& vars, const int16_t* params, int32_t n,
-                  const Slot* stack, int32_t sp) {
-    for (int32_t k = 0; k < n; ++k) {
-        const ValueCell& held = CellAt(vars[params[k]]);
-        if (stack[sp - k].type == kBoxed || held.refs != 1 || !IsNumber(held.type)) return false;
-    }
-    return true;
+// Whether the nesting limits are far enough for a run to start, `deeper` levels down, without
+// checking them.
+[[gnu::always_inline]] inline bool LimitsFar(int32_t deeper = 0) {
+    return g_runDepth + deeper < kMaxRunDepth - kQuickDepthMargin &&
+           !StackExhausted(kQuickStackMargin);
 }
 
-// Gives a parameter variable back the value the binding kept on the stack: a number goes
-// into the variable's cell when no one else holds it, else into a cell of its own.
-bool RestoreParameter(CInterpreter& owner, CellIndex& var, const Slot& saved) {
-    CellIndex value = saved.self;
-    if (saved.type != kBoxed) {
-        ValueCell& held = CellAt(var);
-        if (held.refs == 1 && IsNumber(held.type)) {
-            held.type = saved.type;
-            held.raw = saved.raw;
-            return true;
-        }
-        value = Box(owner, saved, true);
-        if (value == kNoCell) return false;
-    }
-    const CellIndex old = var;
-    var = value;
-    Release(old);
-    return true;
+// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
+// and failed or succeeded.
+enum class Step { Aside, Failed, Done };
+
+// A run of a function body `IF(cond, {..}, {..})` whose condition is on longs, where the run
+// would start without incident: the condition from its number code, then the chosen branch,
+// without the body's item loop. The body's run still counts (nesting depth, message pass,
+// its trace record at the IF item). Aside, with nothing changed, where the body must run.
+Step RunIfBody(CInterpreter& in, CellIndex body, Slot& result) {
+    const ProgramBlock* block = CellAt(body).prog;
+    const int32_t n = block->count;
+    const uint64_t* code = ProgramCode(block);
+    DocumentHost& doc = *in.document;
+    if (static_cast<uint8_t>(code[n]) != X_IF_BODY || block->owner != in.serial || doc.errorCode ||
+        g_runCounter % kMessagePassInterval == 0)
+        return Step::Aside;
+    const CodeValue test = RunLongCode(in, code + 1);
+    if (!test.ok) return Step::Aside;
+    const CellIndex branch = block->items[n - (test.value != 0 ? 3 : 2)];
+    if (CellAt(branch).prog->owner != in.serial || !LimitsFar(1)) return Step::Aside;
+    doc.errorPhase = ErrorPhase::Run;
+    ++g_runCounter;
+    AddRef(body); // held as its run would hold it, against a redefinition from inside
+    ++g_runDepth;
+    const bool ran = RunBranchValue<true>(in, branch, result);
+    --g_runDepth;
+    const bool ok = ran && doc.errorCode == 0;
+    if (!ok) PushTrace(doc, body, static_cast<int16_t>(in.parent ? n : -n));
+    if (ran && !ok) Drop(result);
+    Release(body);
+    return ok ? Step::Done : Step::Failed;
 }
-
-// Parameter numbers are copied before the call: the body may redefine its own function.
-class ParamCopy {
-public:
-    explicit ParamCopy(const std::vector<int16_t>& params) {
-        if (params.size() <= kInline) {
-            // A loop, not std::copy: that calls memmove for a handful of bytes.
-            for (size_t k = 0; k < params.size(); ++k)
-                m_inline[k] = params[k];
-            m_data = m_inline;
-        } else {
-            m_heap = params;
-            m_data = m_heap.data();
-        }
-    }
-    int16_t operator[](size_t k) const { return m_data[k]; }
-    const int16_t* data() const { return m_data; }
-
-private:
-    static constexpr size_t kInline = 8;
-    int16_t m_inline[kInline];
-    std::vector<int16_t> m_heap;
-    const int16_t* m_data;
-};
 
 // Calls a user function of `owner` with its arguments on top of the stack: the parameter
 // variables are bound by exchange with the stack and restored afterwards.
@@ -153,31 +140,38 @@ template <bool Plain>
     }
     const ParamCopy params(f.params);
     std::vector<CellIndex>& vars = owner.variableValues;
+    // Kept in a local: stores to the stack could otherwise alias it and force reloads.
+    int32_t top = sp;
     // Bind: the parameter variables take the arguments, the stack keeps their old values.
-    if (!Plain && BindsInPlace(vars, params.data(), n, stack, sp)) {
+    if (!Plain && BindsInPlace(vars, params.data(), n, stack, top)) {
         for (int32_t k = n - 1; k >= 0; --k) {
-            Slot& arg = stack[sp - k];
+            Slot& arg = stack[top - k];
             ValueCell& held = CellAt(vars[params[k]]);
             std::swap(arg.type, held.type);
             std::swap(arg.raw, held.raw);
             arg.self = kNoCell;
         }
     } else {
-        if (!BoxInPlace(owner, stack, sp - n + 1, sp)) return false;
+        if (!BoxInPlace(owner, stack, top - n + 1, top)) return false;
         for (int32_t k = n - 1; k >= 0; --k)
-            std::swap(stack[sp - k].self, vars[params[k]]);
+            std::swap(stack[top - k].self, vars[params[k]]);
     }
     Slot result;
     // On failure the parameters keep the arguments.
-    if (!(!Plain && QuickValue(owner, CellAt(body).prog, result)) &&
-        !RunEither<false>(owner, body, &result))
-        return false;
+    if (!(!Plain && QuickValue(owner, CellAt(body).prog, result))) {
+        const Step step = Plain ? Step::Aside : RunIfBody(owner, body, result);
+        if (step == Step::Failed ||
+            (step == Step::Aside && !RunEither<false>(owner, body, &result)))
+            return false;
+    }
     for (int32_t k = 0; k < n; ++k) {
-        if (!RestoreParameter(owner, vars[params[k]], stack[sp--])) {
+        if (!RestoreParameter(owner, vars[params[k]], stack[top--])) {
+            sp = top;
             Drop(result);
             return false;
         }
     }
+    sp = top;
     if (parentCall && Val(result).type == TYPE_PROGRAM) {
         Drop(result);
         SetError(owner, ERR_PROGRAM_FROM_PARENT);
@@ -193,11 +187,7 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body);
 // fast paths only).
 [[gnu::noinline]] bool RunBranch(CInterpreter& in, CellIndex branch, Slot* stack, int32_t& sp) {
     Slot value;
-    if (QuickValue(in, CellAt(branch).prog, value)) {
-        stack[++sp] = value;
-        return true;
-    }
-    if (!RunSlots<true, false>(in, branch, &value)) return false;
+    if (!RunBranchValue<false>(in, branch, value)) return false;
     stack[++sp] = value;
     return in.document->errorCode == 0;
 }
@@ -309,10 +299,6 @@ template <FuseKind Kind>
     StoreVariable(owner, number, value);
     return true;
 }
-
-// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
-// and failed or succeeded.
-enum class Step { Aside, Failed, Done };
 
 // What StoreElement does for a slot below the slot count whose block was written before, the
 // common case, where nothing can fail but finding a cell: a number goes into the slot's cell
@@ -1153,21 +1139,52 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
 // The value of a program that is one expression on numbers, computed without running it where
 // the run would start and end without incident: false when it must run. It still counts as a
 // run for the message pass.
-bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
+// QuickValue once the program is known to be its interpreter's, the error fields clear and
+// the nesting limits far.
+[[gnu::always_inline]] inline bool CodeValueOf(CInterpreter& in, const ProgramBlock* block,
+                                               Slot& value) {
     const uint64_t* code = ProgramCode(block);
-    DocumentHost& doc = *in.document;
-    if (static_cast<uint8_t>(code[0]) == X_NONE || block->owner != in.serial || doc.errorCode ||
-        g_runCounter % kMessagePassInterval == 0 ||
-        g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
+    if (static_cast<uint8_t>(code[0]) == X_NONE || g_runCounter % kMessagePassInterval == 0)
         return false;
-    ValueCell result;
-    if (!CodeNumber(in, code, result)) return false;
-    doc.errorPhase = ErrorPhase::Run;
+    if (static_cast<uint8_t>(code[0]) == X_VARIABLE && static_cast<uint8_t>(code[1]) == X_END) {
+        // `{n}`, a recursion's usual base case: the variable's number as its push leaves it.
+        const CellIndex c = in.variableValues[code[0] >> 32];
+        if (!IsNumber(CellAt(c).type)) return false;
+        SetNumber(value, CellAt(c), c);
+    } else {
+        ValueCell result;
+        if (!CodeNumber(in, code, result)) return false;
+        value.type = result.type;
+        value.self = kNoCell;
+        value.raw = result.raw;
+    }
+    in.document->errorPhase = ErrorPhase::Run;
     ++g_runCounter;
-    value.type = result.type;
-    value.self = kNoCell;
-    value.raw = result.raw;
     return true;
+}
+
+bool QuickValue(CInterpreter& in, const ProgramBlock* block, Slot& value) {
+    return static_cast<uint8_t>(ProgramCode(block)[0]) != X_NONE && block->owner == in.serial &&
+           !in.document->errorCode && LimitsFar() && CodeValueOf(in, block, value);
+}
+
+// A run of IF's chosen branch, which the caller holds, giving its value: computed when it is
+// one expression, else run on a frame of its own without the start's checks of nesting where
+// those provably pass (QuickValue's margins). `Checked`: the caller has made sure of the
+// branch's interpreter, the limits and the error fields.
+template <bool Checked>
+bool RunBranchValue(CInterpreter& in, CellIndex branch, Slot& value) {
+    const ProgramBlock* block = CellAt(branch).prog;
+    if (Checked ? CodeValueOf(in, block, value) : QuickValue(in, block, value)) return true;
+    if (Checked || (block->owner == in.serial && LimitsFar())) {
+        const StackArena::Mark mark = g_arena.Top();
+        if (Slot* stack = g_arena.Acquire(static_cast<size_t>(block->count) + 1)) {
+            const bool ok = RunInFrame(in, branch, stack, &value);
+            g_arena.ReleaseTo(mark);
+            return ok;
+        }
+    }
+    return RunSlots<true, false>(in, branch, &value);
 }
 
 // A run's value as a slot (nullptr drops it), in the evaluation the switch selects.

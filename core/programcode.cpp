@@ -271,10 +271,17 @@ void PrepareProgram(const CInterpreter& in, ProgramBlock* block) {
     uint64_t* code = ProgramCode(block);
     std::fill(code, code + block->count + 1, MakeCode(X_NONE));
     FuseAssignments(in, block, ops);
-    WriteNumberCode(block, ops, 0, block->count, code);
+    const int32_t n = block->count;
+    // A function body `IF(cond, {..}, {..})` (a literal IF's branches are always programs):
+    // its condition's code goes from word 1 to at most word n - 2, words that no assignment's
+    // code uses, as a condition holds no assignment.
+    if (!WriteNumberCode(block, ops, 0, n, code) && n >= 4 && IsProgramLiteral(block, ops, n - 3) &&
+        IsProgramLiteral(block, ops, n - 2) && ops[n - 1] == MakeOp(K_BUILTIN, kRowIf) &&
+        WriteNumberCode(block, ops, 0, n - 3, code + 1))
+        code[n] = MakeCode(X_IF_BODY);
     // The value of every assignment to an own variable or element, for loop bodies made of
     // such statements (the evaluator's QuickBody); an F_ASSIGN_EXPR reads the same words.
-    for (int32_t k = 0; k < block->count; ++k) {
+    for (int32_t k = 0; k < n; ++k) {
         if (const int32_t span = AssignExprSpan(block, ops, k, 0))
             WriteNumberCode(block, ops, k + 1, k + span - 1, code + k + 1);
     }

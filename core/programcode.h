@@ -151,6 +151,10 @@ enum CodeOp : uint8_t {
     X_WITH_LITERAL = X_OPERATOR + 12, // plus the row: the right operand is the literal
     X_WITH_VARIABLE = X_WITH_LITERAL + 12, // plus the row: the right operand an own variable
     X_CODES = X_WITH_VARIABLE + 12,
+    // Never run: in word n of a program `cond {..} {..} IF` whose condition is an expression
+    // on longs, saying that the condition's code starts at word 1 (word 0 says the whole
+    // program is one expression, which this one is not).
+    X_IF_BODY = X_CODES,
 };
 constexpr uint64_t MakeCode(uint32_t op, int32_t operand = 0) {
     return op | static_cast<uint64_t>(static_cast<uint32_t>(operand)) << 32;

@@ -45,6 +45,25 @@ TEST_F(LanguageTest, QuickConditionFailsWhereTheConditionRunWouldFail) {
     }
 }
 
+// A function body IF(cond,{..},{..}) whose condition is computed from number code must fail at
+// the nesting limit exactly where the same body fails when it runs (a condition on a double).
+TEST_F(LanguageTest, QuickIfBodyFailsWhereTheBodyRunWouldFail) {
+    ASSERT_TRUE(Eval("q(n):={IF(n>0,{q(n-1)},{0})}; p(n):={IF(n>0.5,{p(n-1)},{0})}").ok);
+    const auto errorAt = [&](const char* name, int n) {
+        const Outcome o = Eval(name + ("(" + std::to_string(n) + ")"));
+        return o.ok ? 0 : o.error;
+    };
+    int ok = 0, fails = 20000;
+    ASSERT_NE(errorAt("p", fails), 0u);
+    while (fails - ok > 1)
+        (errorAt("p", (ok + fails) / 2) ? fails : ok) = (ok + fails) / 2;
+    // p(n)'s deepest run, the branch {0}, is run 2n + 3; where the machine stack ends nesting
+    // first (an instrumented build), the depth is the build's and not the language's.
+    if (2 * fails + 3 <= kMaxRunDepth) GTEST_SKIP() << "the machine stack binds at n=" << fails;
+    for (int n = fails - 2; n <= fails + 2; ++n)
+        EXPECT_EQ(errorAt("q", n), errorAt("p", n)) << "n=" << n;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Guards: `v := v op x` changes v's cell in place only while v alone holds it. Each value
 // below starts as a computed temporary (`1+0`), so no program item holds it and only the
@@ -151,6 +170,14 @@ INSTANTIATE_TEST_SUITE_P(
         PlainCase{"f(p):={p:=p+1; p}; p:=1+0; q:=p; f(5)+p*10+q*100", 1000},
         PlainCase{"f(n):={x[n]:=n; IF(n>0,{f(n-1)},{n})}; f(3)+x[2]+x[3]*10", 1000},
         PlainCase{"f(a,b):={a-b}; a:=1; b:=2; f(b,a)*100+f(7,3)*10+a-b", 1000},
+        // Function bodies IF(cond,{..},{..}) run without their item loop: errors in a branch
+        // at each level, a message pass on a body or a branch run.
+        PlainCase{"f(n):={IF(n<1,{1/n},{2*f(n-1)})}; f(3)", 1000},
+        PlainCase{"f(n):={IF(n<1,{n},{f(n-1)+1})}; f(3)", 3},
+        PlainCase{"f(n):={IF(n<1,{n},{f(n-1)+1})}; f(3)", 4},
+        PlainCase{"f(n):={IF(n<1,{n},{f(n-1)+1})}; f(3)", 8},
+        PlainCase{"f(n):={IF(n,{f(n-1)},{IF(1,{1/0},{1})})}; f(2)", 1000},
+        PlainCase{"f(n):={IF(n,{f(n-1)},{\"s\"})}; f(2)", 1000},
         // Element stores into written slots, in place or not, and around them.
         PlainCase{"x[0]:=1+0; y:=x[0]; x[0]:=5; x[1]:=x[0]*3; y+x[0]+x[1]", 1000},
         PlainCase{"x[0]:=1; x[5000]:=2; i:=0-1; x[2047]:=x[5000]+3; x[i]:=4", 1000},
