@@ -222,6 +222,24 @@ struct NumberValues {
     static Result Fail(int32_t stored) { return {false, true, stored, {}}; }
 };
 
+// The cell a value was read from by code word `last`, the last of its expression, as an
+// evaluation slot keeps it; kNoCell for a computed value.
+CellIndex SourceCell(const CInterpreter& in, uint64_t last, uint32_t index) {
+    const auto operand = static_cast<uint32_t>(last >> 32);
+    switch (static_cast<uint8_t>(last)) {
+    case X_CELL:
+        return operand;
+    case X_VARIABLE:
+        return in.variableValues[operand];
+    case X_PARENTVARIABLE:
+        return in.parent->variableValues[operand];
+    case X_ELEMENT:
+        return in.arrays[operand].Read(static_cast<int32_t>(index));
+    default:
+        return kNoCell;
+    }
+}
+
 // Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
 // would otherwise enlarge the item loop's frame. Expressions are run by instances without
 // the stores, whose count would cost every expression registers.
@@ -257,10 +275,7 @@ template <bool Statements, typename Values>
     uint64_t c = *code;
     Value b;
     ValueCell* w;
-    uint32_t u;
-    // The cell the top value was read from, as an evaluation slot keeps it: a store that
-    // needs a cell shares that one, as the assignment's own step does.
-    CellIndex share = kNoCell;
+    uint32_t u = 0;
 #define TIVANE_NEXT goto* jump[static_cast<uint8_t>(c = *++code)]
 #define TIVANE_OPERAND static_cast<int32_t>(c >> 32)
 #define TIVANE_READ(CELL, TO)                                                                      \
@@ -273,8 +288,8 @@ template <bool Statements, typename Values>
     goto row##ROW;                                                                                 \
     literal##ROW : b = Values::Long(TIVANE_OPERAND);                                               \
     goto row##ROW;                                                                                 \
-    variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND], b) row##ROW : share = kNoCell;          \
-    if (!Values::Operate(ROW, acc, b, acc)) goto giveUp;                                           \
+    variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND], b) row##ROW                             \
+        : if (!Values::Operate(ROW, acc, b, acc)) goto giveUp;                                     \
     TIVANE_NEXT;
     goto* jump[static_cast<uint8_t>(c)];
 giveUp:
@@ -285,33 +300,27 @@ end:
     return Values::Done(acc);
 variable:
     *++below = acc;
-    share = variables[TIVANE_OPERAND];
-    TIVANE_READ(share, acc)
+    TIVANE_READ(variables[TIVANE_OPERAND], acc)
     TIVANE_NEXT;
 parentVariable:
     *++below = acc;
-    share = in.parent->variableValues[TIVANE_OPERAND];
-    TIVANE_READ(share, acc)
+    TIVANE_READ(in.parent->variableValues[TIVANE_OPERAND], acc)
     TIVANE_NEXT;
 literal:
     *++below = acc;
-    share = kNoCell;
     acc = Values::Long(TIVANE_OPERAND);
     TIVANE_NEXT;
 cell:
     *++below = acc;
-    share = static_cast<CellIndex>(TIVANE_OPERAND);
-    TIVANE_READ(share, acc)
+    TIVANE_READ(static_cast<CellIndex>(TIVANE_OPERAND), acc)
     TIVANE_NEXT;
 function:
-    share = kNoCell;
     if (!Values::Function(BuiltinTable[static_cast<uint32_t>(TIVANE_OPERAND)].number, acc))
         goto giveUp;
     TIVANE_NEXT;
 element:
     if (!Values::Index(acc, u)) goto giveUp;
-    share = in.arrays[TIVANE_OPERAND].Read(static_cast<int32_t>(u));
-    TIVANE_READ(share, acc)
+    TIVANE_READ(in.arrays[TIVANE_OPERAND].Read(static_cast<int32_t>(u)), acc)
     TIVANE_NEXT;
     // A store writes the cell the assignment's own step would write in place, and leaves the
     // stack as it was before the statement. A slot of a written block whose cell is shared or
@@ -322,6 +331,7 @@ store:
     if (w->refs != 1 || !IsNumber(w->type)) goto giveUp;
     goto write;
 storeElement : {
+    const uint32_t read = u; // the index of an element read last, if any
     const ArrayEntry& array = in.arrays[TIVANE_OPERAND];
     if (!Values::Index(*below--, u) || u >= static_cast<uint32_t>(array.slotCount) ||
         !array.Written(u / kArraySlotStep))
@@ -329,6 +339,9 @@ storeElement : {
     CellIndex& slot = array.slots.get()[u];
     w = &CellAt(slot);
     if (w->refs != 1 || !IsNumber(w->type)) {
+        // The cell the value was read from, if its last operation read one, as the
+        // assignment's step would share it; else a fresh one.
+        const CellIndex share = SourceCell(in, code[-1], read);
         const CellIndex fresh = share != kNoCell ? share : Pool().NewCell();
         if (fresh == kNoCell) goto giveUp;
         if (fresh == share) AddRef(share);

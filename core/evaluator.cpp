@@ -786,6 +786,7 @@ public:
         int32_t pos;
     };
     [[gnu::always_inline]] End Run(CInterpreter& in) {
+        if (m_parts == 1 && !m_part[0].condition) return RunJoined(in, m_part[0]);
         for (int32_t p = 0; p < m_parts; ++p) {
             Part& part = m_part[p];
             if (!part.condition) {
@@ -810,7 +811,7 @@ private:
 
     // From a statement where the code on longs gives up, the code on numbers goes on; once
     // that has carried a run through, later runs take it at once.
-    End RunJoined(CInterpreter& in, Part& part) {
+    [[gnu::always_inline]] End RunJoined(CInterpreter& in, Part& part) {
         int32_t from = part.first;
         if (!part.numbers) {
             const CodeValue end = RunStatementCode(in, m_code + part.code);
@@ -830,7 +831,7 @@ private:
     // The condition and the chosen branch's run, counted as one; false, with nothing
     // changed, where the items must run the IF: a condition that is no long, a branch whose
     // code gives up, the message pass that run would make.
-    bool RunIf(CInterpreter& in, const Part& part) {
+    [[gnu::noinline]] bool RunIf(CInterpreter& in, const Part& part) {
         ValueCell condition;
         if (!CodeNumber(in, m_code + part.code, condition) || condition.type != TYPE_LONG ||
             g_runCounter % kMessagePassInterval == 0)
