@@ -224,8 +224,10 @@ struct NumberValues {
 
 // The cell a value was read from by code word `last`, the last of its expression, as an
 // evaluation slot keeps it; kNoCell for a computed value.
-CellIndex SourceCell(const CInterpreter& in, uint64_t last, uint32_t index) {
+[[gnu::always_inline]] inline CellIndex SourceCell(const CInterpreter& in, uint64_t last,
+                                                   uint32_t index) {
     const auto operand = static_cast<uint32_t>(last >> 32);
+    if (static_cast<uint8_t>(last) >= X_FUNCTION) return kNoCell; // computed
     switch (static_cast<uint8_t>(last)) {
     case X_CELL:
         return operand;
@@ -265,7 +267,7 @@ template <bool Statements, typename Values>
                                               TIVANE_ROWS(variable)};
 #undef TIVANE_ROWS
     static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36);
-    const CellIndex* variables = in.variableValues.data();
+    CellIndex* const variables = in.variableValues.data();
     // The top value stays in `acc`, out of memory, the rest below it in `values` (an element
     // store's index under its expression).
     Value values[kMaxExprDepth + 2];
@@ -326,22 +328,34 @@ element:
     // stack as it was before the statement. A slot of a written block whose cell is shared or
     // holds no number (never written itself) gets the value's own cell or a fresh one, as that
     // step gives it.
-store:
-    w = &CellAt(variables[TIVANE_OPERAND]);
+    // A value read from a cell (its expression's last operation read one) is shared, as the
+    // assignment's step shares it, and the target's old cell let go.
+store : {
+    CellIndex& slot = variables[TIVANE_OPERAND];
+    w = &CellAt(slot);
     if (w->refs != 1 || !IsNumber(w->type)) goto giveUp;
-    goto write;
+    if (static_cast<uint8_t>(code[-1]) >= X_FUNCTION) goto write; // computed
+    const CellIndex share = SourceCell(in, code[-1], u);
+    if (share == kNoCell) goto write;
+    if (share != slot) {
+        AddRef(share);
+        const CellIndex previous = slot;
+        slot = share;
+        Release(previous);
+    }
+    goto counted;
+}
 storeElement : {
-    const uint32_t read = u; // the index of an element read last, if any
+    const CellIndex share = SourceCell(in, code[-1], u);
     const ArrayEntry& array = in.arrays[TIVANE_OPERAND];
     if (!Values::Index(*below--, u) || u >= static_cast<uint32_t>(array.slotCount) ||
         !array.Written(u / kArraySlotStep))
         goto giveUp;
     CellIndex& slot = array.slots.get()[u];
     w = &CellAt(slot);
-    if (w->refs != 1 || !IsNumber(w->type)) {
-        // The cell the value was read from, if its last operation read one, as the
-        // assignment's step would share it; else a fresh one.
-        const CellIndex share = SourceCell(in, code[-1], read);
+    if (w->refs != 1 || !IsNumber(w->type) || share != kNoCell) {
+        if (share == slot) goto counted;
+        // A slot of a written block never written itself holds no number: a fresh cell.
         const CellIndex fresh = share != kNoCell ? share : Pool().NewCell();
         if (fresh == kNoCell) goto giveUp;
         if (fresh == share) AddRef(share);

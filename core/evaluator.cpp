@@ -284,7 +284,9 @@ template <FuseKind Kind>
     const uint16_t type = Val(s).type;
     if (!CheckAssignable(in, parentVariable, type)) return false;
     CInterpreter& owner = parentVariable ? *in.parent : in;
-    if (s.type != kBoxed) {
+    // A computed number goes into the variable's own cell; one read from a cell is shared,
+    // as the plain evaluation shares it, so that neither holds more cells than the other.
+    if (s.type != kBoxed && s.self == kNoCell) {
         ValueCell& old = CellAt(owner.variableValues[number]);
         if (old.refs == 1 && IsNumber(old.type)) {
             old.type = s.type;
@@ -310,7 +312,7 @@ template <FuseKind Kind>
         return Step::Aside;
     CellIndex& slot = array.slots.get()[u];
     ValueCell& old = CellAt(slot);
-    if (s.type != kBoxed && old.refs == 1 && IsNumber(old.type)) {
+    if (s.type != kBoxed && s.self == kNoCell && old.refs == 1 && IsNumber(old.type)) {
         old.type = s.type;
         old.raw = s.raw;
         return Step::Done;
@@ -982,8 +984,9 @@ private:
             return true;
         out = mark;
         const uint64_t* code = ProgramCode(branch);
+        if (static_cast<uint8_t>(code[0]) == X_NONE) return false;
         const int32_t length = CodeLength(code);
-        if (static_cast<uint8_t>(code[0]) == X_NONE || !Room(out, length)) return false;
+        if (!Room(out, length)) return false;
         std::copy(code, code + length, m_code + out);
         out += length;
         return true;

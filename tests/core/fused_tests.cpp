@@ -238,6 +238,11 @@ TEST_F(LanguageTest, LongBodiesAndFillingLoopsActLikeThePlainEvaluation) {
     texts.push_back("i:=0; WHILE({i<100000},{a[i]:=0; i:=i+1}); s:=\"x\"+\"y\"; s");
     texts.push_back(
         "x:=1.5; i:=0; WHILE({i<100000},{a[i]:=x; b[i]:=a[i]; i:=i+1}); s:=\"x\"+\"y\"; s");
+    // A copy over written slots shares the copied cell, in the item loop and in a branch.
+    texts.push_back("i:=0; WHILE({i<30000},{a[i]:=i*0.5; b[i]:=i*0.25; b[i]:=a[i]; i:=i+1}); "
+                    "s:=\"x\"+\"y\"; s");
+    texts.push_back("i:=0; WHILE({i<30000},{a[i]:=i*0.5; b[i]:=i*0.25; IF(i,{b[i]:=a[i]},{0}); "
+                    "q:=\"s\"; i:=i+1}); s:=\"x\"+\"y\"; s");
     for (const std::string& text : texts) {
         std::string seen[2];
         for (const bool plain : {false, true}) {
