@@ -242,30 +242,89 @@ struct NumberValues {
     }
 }
 
+// Where a loop-body store puts a value into an own variable: false, with nothing changed,
+// where the assignment's own step must; else `cell` is the variable's own cell to write a
+// computed number into, or null where the variable took the cell the value was read from,
+// as that step shares it.
+[[gnu::always_inline]] inline bool VariableTarget(const CInterpreter& in, CellIndex& slot,
+                                                  uint64_t last, uint32_t read, ValueCell*& cell) {
+    cell = &CellAt(slot);
+    if (cell->refs != 1 || !IsNumber(cell->type)) return false;
+    if (static_cast<uint8_t>(last) >= X_FUNCTION) return true; // computed
+    const CellIndex share = SourceCell(in, last, read);
+    if (share == kNoCell) return true;
+    cell = nullptr;
+    if (share != slot) {
+        AddRef(share);
+        const CellIndex previous = slot;
+        slot = share;
+        Release(previous);
+    }
+    return true;
+}
+
+// The same for element `index` of an own array, in a block written before. A slot whose cell
+// is shared or holds no number (never written itself) gets the value's own cell or a fresh
+// one, as the assignment's step gives it.
+[[gnu::always_inline]] inline bool ElementTarget(const CInterpreter& in, const ArrayEntry& array,
+                                                 uint32_t index, uint64_t last, uint32_t read,
+                                                 ValueCell*& cell) {
+    const CellIndex share = SourceCell(in, last, read);
+    if (index >= static_cast<uint32_t>(array.slotCount) || !array.Written(index / kArraySlotStep))
+        return false;
+    CellIndex& slot = array.slots.get()[index];
+    cell = &CellAt(slot);
+    if (cell->refs == 1 && IsNumber(cell->type) && share == kNoCell) return true;
+    const CellIndex fresh = share != kNoCell ? share : Pool().NewCell();
+    if (fresh == kNoCell) return false;
+    cell = fresh == share ? nullptr : &CellAt(fresh);
+    if (fresh == slot) return true;
+    if (fresh == share) AddRef(share);
+    const CellIndex previous = slot;
+    slot = fresh;
+    Release(previous);
+    return true;
+}
+
+// The steps of RunCode: the next word's operation, this word's operand, a read that gives up
+// on a value that is no number of the kind, and an operator with its right operand from the
+// stack, the word or a variable, computed as the operator handlers compute it.
+#define TIVANE_NEXT goto* jump[static_cast<uint8_t>(c = *++code)]
+#define TIVANE_OPERAND static_cast<int32_t>(c >> 32)
+#define TIVANE_READ(CELL, TO)                                                                      \
+    if (!Values::Read(CellAt(CELL), TO)) goto giveUp;
+#define TIVANE_OPERATOR(ROW)                                                                       \
+    stack##ROW : b = acc;                                                                          \
+    acc = *below--;                                                                                \
+    goto row##ROW;                                                                                 \
+    literal##ROW : b = Values::Long(TIVANE_OPERAND);                                               \
+    goto row##ROW;                                                                                 \
+    variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND], b) row##ROW                             \
+        : if (!Values::Operate(ROW, acc, b, acc)) goto giveUp;                                     \
+    TIVANE_NEXT;
+#define TIVANE_ROWS(P)                                                                             \
+    &&P##0, &&P##1, &&P##2, &&P##3, &&P##4, &&P##5, &&P##6, &&P##7, &&P##8, &&P##9, &&P##10, &&P##11
+
+// One entry per CodeOp, in order.
+#define TIVANE_JUMPS                                                                               \
+    &&giveUp, &&end, &&variable, &&parentVariable, &&literal, &&element,                           \
+        Statements ? &&store : &&giveUp, Statements ? &&storeElement : &&giveUp, &&cell,           \
+        &&function, Statements ? &&point : &&giveUp, TIVANE_ROWS(stack), TIVANE_ROWS(literal),     \
+        TIVANE_ROWS(variable)
+#define TIVANE_OPERATORS                                                                           \
+    TIVANE_OPERATOR(0)                                                                             \
+    TIVANE_OPERATOR(1)                                                                             \
+    TIVANE_OPERATOR(2) TIVANE_OPERATOR(3) TIVANE_OPERATOR(4) TIVANE_OPERATOR(5) TIVANE_OPERATOR(6) \
+        TIVANE_OPERATOR(7) TIVANE_OPERATOR(8) TIVANE_OPERATOR(9) TIVANE_OPERATOR(10)               \
+            TIVANE_OPERATOR(11)
+
 // Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
 // would otherwise enlarge the item loop's frame. Expressions are run by instances without
 // the stores, whose count would cost every expression registers.
 template <bool Statements, typename Values>
 [[gnu::noinline]] typename Values::Result RunCode(CInterpreter& in, const uint64_t* code) {
     using Value = typename Values::Value;
-    // One entry per CodeOp, in order.
-#define TIVANE_ROWS(P)                                                                             \
-    &&P##0, &&P##1, &&P##2, &&P##3, &&P##4, &&P##5, &&P##6, &&P##7, &&P##8, &&P##9, &&P##10, &&P##11
-    static const void* const jump[X_CODES] = {&&giveUp,
-                                              &&end,
-                                              &&variable,
-                                              &&parentVariable,
-                                              &&literal,
-                                              &&element,
-                                              Statements ? &&store : &&giveUp,
-                                              Statements ? &&storeElement : &&giveUp,
-                                              &&cell,
-                                              &&function,
-                                              Statements ? &&point : &&giveUp,
-                                              TIVANE_ROWS(stack),
-                                              TIVANE_ROWS(literal),
-                                              TIVANE_ROWS(variable)};
-#undef TIVANE_ROWS
+    static const void* const jump[X_CODES] = {TIVANE_JUMPS};
     static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36);
     CellIndex* const variables = in.variableValues.data();
     // The top value stays in `acc`, out of memory, the rest below it in `values` (an element
@@ -277,22 +336,8 @@ template <bool Statements, typename Values>
     uint64_t c = *code;
     Value b;
     ValueCell* w;
-    uint32_t u = 0;
-#define TIVANE_NEXT goto* jump[static_cast<uint8_t>(c = *++code)]
-#define TIVANE_OPERAND static_cast<int32_t>(c >> 32)
-#define TIVANE_READ(CELL, TO)                                                                      \
-    if (!Values::Read(CellAt(CELL), TO)) goto giveUp;
-    // The right operand from the stack, the word or a variable, then the operator itself,
-    // computed as the operator handlers compute it.
-#define TIVANE_OPERATOR(ROW)                                                                       \
-    stack##ROW : b = acc;                                                                          \
-    acc = *below--;                                                                                \
-    goto row##ROW;                                                                                 \
-    literal##ROW : b = Values::Long(TIVANE_OPERAND);                                               \
-    goto row##ROW;                                                                                 \
-    variable##ROW : TIVANE_READ(variables[TIVANE_OPERAND], b) row##ROW                             \
-        : if (!Values::Operate(ROW, acc, b, acc)) goto giveUp;                                     \
-    TIVANE_NEXT;
+    uint32_t u = 0; // an element read's index
+    uint32_t index = 0;
     goto* jump[static_cast<uint8_t>(c)];
 giveUp:
     return Values::GiveUp(stored);
@@ -324,51 +369,17 @@ element:
     if (!Values::Index(acc, u)) goto giveUp;
     TIVANE_READ(in.arrays[TIVANE_OPERAND].Read(static_cast<int32_t>(u)), acc)
     TIVANE_NEXT;
-    // A store writes the cell the assignment's own step would write in place, and leaves the
-    // stack as it was before the statement. A slot of a written block whose cell is shared or
-    // holds no number (never written itself) gets the value's own cell or a fresh one, as that
-    // step gives it.
-    // A value read from a cell (its expression's last operation read one) is shared, as the
-    // assignment's step shares it, and the target's old cell let go.
-store : {
-    CellIndex& slot = variables[TIVANE_OPERAND];
-    w = &CellAt(slot);
-    if (w->refs != 1 || !IsNumber(w->type)) goto giveUp;
-    if (static_cast<uint8_t>(code[-1]) >= X_FUNCTION) goto write; // computed
-    const CellIndex share = SourceCell(in, code[-1], u);
-    if (share == kNoCell) goto write;
-    if (share != slot) {
-        AddRef(share);
-        const CellIndex previous = slot;
-        slot = share;
-        Release(previous);
-    }
-    goto counted;
-}
-storeElement : {
-    const CellIndex share = SourceCell(in, code[-1], u);
-    const ArrayEntry& array = in.arrays[TIVANE_OPERAND];
-    if (!Values::Index(*below--, u) || u >= static_cast<uint32_t>(array.slotCount) ||
-        !array.Written(u / kArraySlotStep))
+    // A loop-body statement's store, into the cell in `w` if any; the stack is left as it
+    // was before the statement.
+store:
+    if (!VariableTarget(in, variables[TIVANE_OPERAND], code[-1], u, w)) goto giveUp;
+    goto write;
+storeElement:
+    if (!Values::Index(*below--, index) ||
+        !ElementTarget(in, in.arrays[TIVANE_OPERAND], index, code[-1], u, w))
         goto giveUp;
-    CellIndex& slot = array.slots.get()[u];
-    w = &CellAt(slot);
-    if (w->refs != 1 || !IsNumber(w->type) || share != kNoCell) {
-        if (share == slot) goto counted;
-        // A slot of a written block never written itself holds no number: a fresh cell.
-        const CellIndex fresh = share != kNoCell ? share : Pool().NewCell();
-        if (fresh == kNoCell) goto giveUp;
-        if (fresh == share) AddRef(share);
-        const CellIndex previous = slot;
-        slot = fresh;
-        Release(previous);
-        if (fresh == share) goto counted;
-        w = &CellAt(fresh);
-    }
-}
 write:
-    Values::Write(*w, acc);
-counted:
+    if (w) Values::Write(*w, acc);
     stored += Statements ? 1 : 0;
     acc = *below--;
     TIVANE_NEXT;
@@ -380,23 +391,15 @@ point:
     stored += Statements ? 1 : 0;
     acc = *below--;
     TIVANE_NEXT;
-    TIVANE_OPERATOR(0)
-    TIVANE_OPERATOR(1)
-    TIVANE_OPERATOR(2)
-    TIVANE_OPERATOR(3)
-    TIVANE_OPERATOR(4)
-    TIVANE_OPERATOR(5)
-    TIVANE_OPERATOR(6)
-    TIVANE_OPERATOR(7)
-    TIVANE_OPERATOR(8)
-    TIVANE_OPERATOR(9)
-    TIVANE_OPERATOR(10)
-    TIVANE_OPERATOR(11)
+    TIVANE_OPERATORS
+}
+#undef TIVANE_OPERATORS
 #undef TIVANE_OPERATOR
+#undef TIVANE_JUMPS
+#undef TIVANE_ROWS
 #undef TIVANE_READ
 #undef TIVANE_OPERAND
 #undef TIVANE_NEXT
-}
 
 CodeValue RunLongCode(CInterpreter& in, const uint64_t* code) {
     return RunCode<false, LongValues>(in, code);
