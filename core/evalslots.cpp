@@ -242,37 +242,12 @@ struct NumberValues {
     }
 }
 
-// Where a loop-body store puts a value into an own variable: false, with nothing changed,
-// where the assignment's own step must; else `cell` is the variable's own cell to write a
-// computed number into, or null where the variable took the cell the value was read from,
-// as that step shares it.
-[[gnu::always_inline]] inline bool VariableTarget(const CInterpreter& in, CellIndex& slot,
-                                                  uint64_t last, uint32_t read, ValueCell*& cell) {
-    cell = &CellAt(slot);
-    if (cell->refs != 1 || !IsNumber(cell->type)) return false;
-    if (static_cast<uint8_t>(last) >= X_FUNCTION) return true; // computed
-    const CellIndex share = SourceCell(in, last, read);
-    if (share == kNoCell) return true;
-    cell = nullptr;
-    if (share != slot) {
-        AddRef(share);
-        const CellIndex previous = slot;
-        slot = share;
-        Release(previous);
-    }
-    return true;
-}
-
-// The same for element `index` of an own array, in a block written before. A slot whose cell
-// is shared or holds no number (never written itself) gets the value's own cell or a fresh
-// one, as the assignment's step gives it.
-[[gnu::always_inline]] inline bool ElementTarget(const CInterpreter& in, const ArrayEntry& array,
-                                                 uint32_t index, uint64_t last, uint32_t read,
-                                                 ValueCell*& cell) {
-    const CellIndex share = SourceCell(in, last, read);
-    if (index >= static_cast<uint32_t>(array.slotCount) || !array.Written(index / kArraySlotStep))
-        return false;
-    CellIndex& slot = array.slots.get()[index];
+// Where a loop-body store puts a value into the target `slot` (an own variable or element),
+// as the assignment's own step would: a computed number into the target's own cell when no
+// one else holds it and it has a number (`cell`); else the cell the value was read from,
+// shared, or a fresh cell, in place of the old one (`cell` null when shared). False, with
+// nothing changed, when no cell can be had: the assignment's step then fails.
+[[gnu::always_inline]] inline bool StoreTarget(CellIndex& slot, CellIndex share, ValueCell*& cell) {
     cell = &CellAt(slot);
     if (cell->refs == 1 && IsNumber(cell->type) && share == kNoCell) return true;
     const CellIndex fresh = share != kNoCell ? share : Pool().NewCell();
@@ -284,6 +259,15 @@ struct NumberValues {
     slot = fresh;
     Release(previous);
     return true;
+}
+
+// The same for element `index` of an own array, in a block written before; false, with
+// nothing changed, where the assignment's step must decide.
+[[gnu::always_inline]] inline bool ElementTarget(const ArrayEntry& array, uint32_t index,
+                                                 CellIndex share, ValueCell*& cell) {
+    if (index >= static_cast<uint32_t>(array.slotCount) || !array.Written(index / kArraySlotStep))
+        return false;
+    return StoreTarget(array.slots.get()[index], share, cell);
 }
 
 // The steps of RunCode: the next word's operation, this word's operand, a read that gives up
@@ -314,9 +298,9 @@ struct NumberValues {
 #define TIVANE_OPERATORS                                                                           \
     TIVANE_OPERATOR(0)                                                                             \
     TIVANE_OPERATOR(1)                                                                             \
-    TIVANE_OPERATOR(2) TIVANE_OPERATOR(3) TIVANE_OPERATOR(4) TIVANE_OPERATOR(5) TIVANE_OPERATOR(6) \
-        TIVANE_OPERATOR(7) TIVANE_OPERATOR(8) TIVANE_OPERATOR(9) TIVANE_OPERATOR(10)               \
-            TIVANE_OPERATOR(11)
+    TIVANE_OPERATOR(2)                                                                             \
+    TIVANE_OPERATOR(3) TIVANE_OPERATOR(4) TIVANE_OPERATOR(5) TIVANE_OPERATOR(6) TIVANE_OPERATOR(7) \
+        TIVANE_OPERATOR(8) TIVANE_OPERATOR(9) TIVANE_OPERATOR(10) TIVANE_OPERATOR(11)
 
 // Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
 // would otherwise enlarge the item loop's frame. Expressions are run by instances without
@@ -338,6 +322,7 @@ template <bool Statements, typename Values>
     ValueCell* w;
     uint32_t u = 0; // an element read's index
     uint32_t index = 0;
+    CellIndex share;
     goto* jump[static_cast<uint8_t>(c)];
 giveUp:
     return Values::GiveUp(stored);
@@ -372,11 +357,12 @@ element:
     // A loop-body statement's store, into the cell in `w` if any; the stack is left as it
     // was before the statement.
 store:
-    if (!VariableTarget(in, variables[TIVANE_OPERAND], code[-1], u, w)) goto giveUp;
+    if (!StoreTarget(variables[TIVANE_OPERAND], SourceCell(in, code[-1], u), w)) goto giveUp;
     goto write;
 storeElement:
+    share = SourceCell(in, code[-1], u);
     if (!Values::Index(*below--, index) ||
-        !ElementTarget(in, in.arrays[TIVANE_OPERAND], index, code[-1], u, w))
+        !ElementTarget(in.arrays[TIVANE_OPERAND], index, share, w))
         goto giveUp;
 write:
     if (w) Values::Write(*w, acc);
