@@ -295,12 +295,12 @@ struct NumberValues {
         Statements ? &&store : &&giveUp, Statements ? &&storeElement : &&giveUp, &&cell,           \
         &&function, Statements ? &&point : &&giveUp, TIVANE_ROWS(stack), TIVANE_ROWS(literal),     \
         TIVANE_ROWS(variable)
+// clang-format off
 #define TIVANE_OPERATORS                                                                           \
-    TIVANE_OPERATOR(0)                                                                             \
-    TIVANE_OPERATOR(1)                                                                             \
-    TIVANE_OPERATOR(2)                                                                             \
-    TIVANE_OPERATOR(3) TIVANE_OPERATOR(4) TIVANE_OPERATOR(5) TIVANE_OPERATOR(6) TIVANE_OPERATOR(7) \
-        TIVANE_OPERATOR(8) TIVANE_OPERATOR(9) TIVANE_OPERATOR(10) TIVANE_OPERATOR(11)
+    TIVANE_OPERATOR(0) TIVANE_OPERATOR(1) TIVANE_OPERATOR(2) TIVANE_OPERATOR(3)                    \
+    TIVANE_OPERATOR(4) TIVANE_OPERATOR(5) TIVANE_OPERATOR(6) TIVANE_OPERATOR(7)                    \
+    TIVANE_OPERATOR(8) TIVANE_OPERATOR(9) TIVANE_OPERATOR(10) TIVANE_OPERATOR(11)
+// clang-format on
 
 // Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
 // would otherwise enlarge the item loop's frame. Expressions are run by instances without
