@@ -722,48 +722,28 @@ bool RunSlots(CInterpreter& in, CellIndex program, Slot* result) {
     return end.fail == 0;
 }
 
-// A condition program computed without running it: by its number code, or when it is one
-// comparison of numbers (`i < 1.5`), by that comparison; decoded once.
+// A condition program computed without running it, by its number code (a comparison such as
+// `i < 1.5` has it now that the code takes doubles); decoded once.
 class QuickTest {
 public:
     explicit QuickTest(const ProgramBlock* block) {
         if (static_cast<uint8_t>(ProgramCode(block)[0]) != X_NONE) m_code = ProgramCode(block);
-        if (block->count != 3) return;
-        const uint32_t op = ProgramOps(block)[0];
-        if (!IsFused(op) || (FuseKindOf(op) != F_VAR_LIT && FuseKindOf(op) != F_VAR_VAR)) return;
-        const uint32_t* plain = ProgramFuse(block);
-        m_row = NumberOf(plain[2]);
-        m_left = plain[0];
-        m_right = plain[1];
-        if (FuseKindOf(op) == F_VAR_LIT) m_literal = block->items[1];
-        m_comparison = m_row >= OP_GE && m_row <= OP_EQ;
     }
 
-    bool Usable() const { return m_code || m_comparison; }
+    bool Usable() const { return m_code; }
 
     // The condition's truth; false when the program must run instead. Leaves the limits and
     // the message pass to the caller.
     [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
         ValueCell result;
-        if (m_code && CodeNumber(in, m_code, result)) {
-            // A condition whose value is no long fails in its run.
-            truth = result.l != 0;
-            return result.type == TYPE_LONG;
-        }
-        if (!m_comparison) return false;
-        const ValueCell& a = CellAt(VariableCell(in, m_left));
-        const ValueCell& b = CellAt(m_literal != kNoCell ? m_literal : VariableCell(in, m_right));
-        if (!tivane::Compute(m_row, a, b, result)) return false;
+        if (!m_code || !CodeNumber(in, m_code, result)) return false;
+        // A condition whose value is no long fails in its run.
         truth = result.l != 0;
-        return true;
+        return result.type == TYPE_LONG;
     }
 
 private:
     const uint64_t* m_code = nullptr;
-    bool m_comparison = false;
-    uint32_t m_row = 0;
-    uint32_t m_left = 0, m_right = 0; // the plain operations of the operands
-    CellIndex m_literal = kNoCell;    // the right operand when it is a literal
 };
 
 // A loop body that is nothing but statements `v := expr;`, `a[x] := expr;` on own variables
