@@ -160,9 +160,15 @@ struct LongValues {
         w.type = TYPE_LONG;
         w.raw = static_cast<uint32_t>(v);
     }
-    static Result Done(Value v) { return {true, false, v}; }
-    static Result GiveUp(int32_t stored) { return {false, false, stored}; }
-    static Result Fail(int32_t stored) { return {false, true, stored}; }
+    static ValueCell Cell(Value v) {
+        ValueCell c;
+        c.type = TYPE_LONG;
+        c.raw = static_cast<uint32_t>(v);
+        return c;
+    }
+    static Result Done(Value v) { return {true, false, false, v}; }
+    static Result GiveUp(int32_t stored, bool refused) { return {false, false, refused, stored}; }
+    static Result Fail(int32_t stored) { return {false, true, false, stored}; }
 };
 
 struct NumberValues {
@@ -212,14 +218,22 @@ struct NumberValues {
         w.type = v.type;
         w.raw = v.raw;
     }
+    static ValueCell Cell(Value v) {
+        ValueCell c;
+        c.type = v.type;
+        c.raw = v.raw;
+        return c;
+    }
     static Result Done(Value v) {
-        Result r{true, false, 0, {}};
+        Result r{true, false, false, 0, {}};
         r.value.type = v.type;
         r.value.raw = v.raw;
         return r;
     }
-    static Result GiveUp(int32_t stored) { return {false, false, stored, {}}; }
-    static Result Fail(int32_t stored) { return {false, true, stored, {}}; }
+    static Result GiveUp(int32_t stored, bool refused) {
+        return {false, false, refused, stored, {}};
+    }
+    static Result Fail(int32_t stored) { return {false, true, false, stored, {}}; }
 };
 
 // The cell a value was read from by code word `last`, the last of its expression, as an
@@ -270,6 +284,21 @@ struct NumberValues {
     return StoreTarget(array.slots.get()[index], share, cell);
 }
 
+// X_CALL's step on the arguments, `top` and the rest below it (`below` the one under top):
+// the call's value, which a type of `Values` holds, in `result`. Values pass by value: a
+// reference would keep RunCode's registers in memory.
+template <typename Values>
+[[gnu::noinline]] bool CallFromCode(CInterpreter& in, uint32_t operand,
+                                    const typename Values::Value* below, typename Values::Value top,
+                                    ValueCell& result) {
+    const auto n = static_cast<int32_t>(operand >> 16);
+    ValueCell args[kMaxCallArgs];
+    args[n - 1] = Values::Cell(top);
+    for (int32_t k = n - 2; k >= 0; --k)
+        args[k] = Values::Cell(*below--);
+    return CallInCode(in, operand & 0xFFFF, n, args, result);
+}
+
 // The steps of RunCode: the next word's operation, this word's operand, a read that gives up
 // on a value that is no number of the kind, and an operator with its right operand from the
 // stack, the word or a variable, computed as the operator handlers compute it.
@@ -293,8 +322,8 @@ struct NumberValues {
 #define TIVANE_JUMPS                                                                               \
     &&giveUp, &&end, &&variable, &&parentVariable, &&literal, &&element,                           \
         Statements ? &&store : &&giveUp, Statements ? &&storeElement : &&giveUp, &&cell,           \
-        &&function, Statements ? &&point : &&giveUp, TIVANE_ROWS(stack), TIVANE_ROWS(literal),     \
-        TIVANE_ROWS(variable)
+        &&function, Statements ? &&point : &&giveUp, Calls ? &&call : &&calls, TIVANE_ROWS(stack), \
+        TIVANE_ROWS(literal), TIVANE_ROWS(variable)
 // clang-format off
 #define TIVANE_OPERATORS                                                                           \
     TIVANE_OPERATOR(0) TIVANE_OPERATOR(1) TIVANE_OPERATOR(2) TIVANE_OPERATOR(3)                    \
@@ -304,28 +333,39 @@ struct NumberValues {
 
 // Threaded: each operation jumps straight to the next one's. Not inlined: its value stack
 // would otherwise enlarge the item loop's frame. Expressions are run by instances without
-// the stores, whose count would cost every expression registers.
-template <bool Statements, typename Values>
+// the stores, whose count would cost every expression registers, and without calls, which
+// would have it save registers on every entry: at a call, such an instance hands the whole
+// expression, which has changed nothing yet, to the instance with calls.
+template <bool Statements, typename Values, bool Calls = Statements>
 [[gnu::noinline]] typename Values::Result RunCode(CInterpreter& in, const uint64_t* code) {
     using Value = typename Values::Value;
     static const void* const jump[X_CODES] = {TIVANE_JUMPS};
-    static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36);
-    CellIndex* const variables = in.variableValues.data();
+    const uint64_t* const start = code;
+    static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36 && X_CALL + 1 == X_OPERATOR);
+    CellIndex* variables = in.variableValues.data();
     // The top value stays in `acc`, out of memory, the rest below it in `values` (an element
     // store's index under its expression).
     Value values[kMaxExprDepth + 2];
     Value* below = values;
     Value acc = Values::Long(0);
-    int32_t stored = 0; // stays 0 in expressions
+    int32_t stored = 0;                          // stays 0 in expressions
+    uint16_t counted = Calls ? g_runCounter : 0; // the run count where the statement began
     uint64_t c = *code;
     Value b;
     ValueCell* w;
     uint32_t u = 0; // an element read's index
     uint32_t index = 0;
     CellIndex share;
+    ValueCell result; // a call's
     goto* jump[static_cast<uint8_t>(c)];
 giveUp:
-    return Values::GiveUp(stored);
+    if (Calls) g_runCounter = counted;
+    return Values::GiveUp(stored, false);
+refused:
+    if (Calls) g_runCounter = counted;
+    return Values::GiveUp(stored, true);
+calls:
+    if constexpr (!Calls) return RunCode<Statements, Values, true>(in, start);
 failed:
     return Values::Fail(stored);
 end:
@@ -367,6 +407,7 @@ storeElement:
 write:
     if (w) Values::Write(*w, acc);
     stored += Statements ? 1 : 0;
+    counted = Calls ? g_runCounter : 0;
     acc = *below--;
     TIVANE_NEXT;
     // A drawing statement's value (NOT VALID) is dropped; an error it sets is its failure.
@@ -375,7 +416,16 @@ point:
     Values::Point(in, BuiltinTable[static_cast<uint32_t>(TIVANE_OPERAND)].point, b, acc);
     if (in.document->errorCode != 0) goto failed;
     stored += Statements ? 1 : 0;
+    counted = Calls ? g_runCounter : 0;
     acc = *below--;
+    TIVANE_NEXT;
+call:
+    if (!Calls ||
+        !CallFromCode<Values>(in, static_cast<uint32_t>(TIVANE_OPERAND), below, acc, result))
+        goto refused;
+    if (!Values::Read(result, acc)) goto giveUp;
+    below -= (c >> 48) - 1;               // the arguments under the top one
+    variables = in.variableValues.data(); // a message pass may have run a compilation
     TIVANE_NEXT;
     TIVANE_OPERATORS
 }
@@ -397,6 +447,14 @@ CodeValue RunStatementCode(CInterpreter& in, const uint64_t* code) {
 
 NumberValue RunNumberCode(CInterpreter& in, const uint64_t* code) {
     return RunCode<false, NumberValues>(in, code);
+}
+
+CodeValue RunLongCallCode(CInterpreter& in, const uint64_t* code) {
+    return RunCode<false, LongValues, true>(in, code);
+}
+
+NumberValue RunNumberCallCode(CInterpreter& in, const uint64_t* code) {
+    return RunCode<false, NumberValues, true>(in, code);
 }
 
 NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code) {

@@ -165,10 +165,12 @@ bool CallBuiltin(CInterpreter& in, uint32_t row, Slot* stack, int32_t& sp);
 
 // The value of number code (programcode.h) on longs, returned in registers; not `ok` when
 // the items must decide, with `value` the count of statements the code carried out before,
-// or when a drawing statement `value` failed (`failed`, the error set).
+// or when a drawing statement `value` failed (`failed`, the error set). `refused`: a call
+// from the code was refused, which the code on numbers would meet again.
 struct CodeValue {
     bool ok = false;
     bool failed = false;
+    bool refused = false;
     int32_t value = 0;
 };
 CodeValue RunLongCode(CInterpreter& in, const uint64_t* code);
@@ -179,11 +181,26 @@ CodeValue RunStatementCode(CInterpreter& in, const uint64_t* code);
 struct NumberValue {
     bool ok = false;
     bool failed = false;
+    bool refused = false;
     int32_t stored = 0; // as CodeValue's `value`
     ValueCell value{};  // type and raw
 };
 NumberValue RunNumberCode(CInterpreter& in, const uint64_t* code);
+// The same for code that is known to make calls, which the instances above hand on.
+CodeValue RunLongCallCode(CInterpreter& in, const uint64_t* code);
+NumberValue RunNumberCallCode(CInterpreter& in, const uint64_t* code);
 NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code);
+
+// Counts runs, for the message pass every kMessagePassInterval runs. Number code that makes
+// calls counts them as runs, and on giving up puts the count back to where its statement
+// began, for the items to count them again.
+extern uint16_t g_runCounter;
+
+// A call of own function `function` made by number code, on `n` numbers `args` (the first
+// argument first): the value of its body's number code, computed as the call's run would
+// compute it. False, with nothing changed, where the items must make the call.
+bool CallInCode(CInterpreter& in, uint32_t function, int32_t n, const ValueCell* args,
+                ValueCell& result);
 
 // Whether every argument is a number and every parameter variable a number cell no one else
 // holds: then binding exchanges values instead of cells, and no argument needs a cell.

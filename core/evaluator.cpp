@@ -18,10 +18,11 @@ namespace tivane {
 
 using namespace evaluation;
 
+uint16_t evaluation::g_runCounter = 0;
+
 namespace {
 
 StackArena g_arena;
-uint16_t g_runCounter = 0;
 bool g_plain = false;
 int32_t g_runDepth = 0;
 
@@ -93,12 +94,15 @@ Step RunIfBody(CInterpreter& in, CellIndex body, Slot& result) {
     if (static_cast<uint8_t>(code[n]) != X_IF_BODY || block->owner != in.serial || doc.errorCode ||
         g_runCounter % kMessagePassInterval == 0)
         return Step::Aside;
+    // The body's run is counted before its condition, which may call functions.
+    const uint16_t start = g_runCounter++;
     const CodeValue test = RunLongCode(in, code + 1);
-    if (!test.ok) return Step::Aside;
     const CellIndex branch = block->items[n - (test.value != 0 ? 3 : 2)];
-    if (CellAt(branch).prog->owner != in.serial || !LimitsFar(1)) return Step::Aside;
+    if (!test.ok || CellAt(branch).prog->owner != in.serial || !LimitsFar(1)) {
+        g_runCounter = start;
+        return Step::Aside;
+    }
     doc.errorPhase = ErrorPhase::Run;
-    ++g_runCounter;
     AddRef(body); // held as its run would hold it, against a redefinition from inside
     ++g_runDepth;
     const bool ran = RunBranchValue<true>(in, branch, result);
@@ -367,6 +371,7 @@ bool AssignElementOp(CInterpreter& in, bool parentArray, uint32_t number, bool d
         value.raw = static_cast<uint32_t>(quick.value);
         return true;
     }
+    if (quick.refused) return false;
     const NumberValue number = RunNumberCode(in, code);
     value.type = number.value.type;
     value.raw = number.value.raw;
@@ -732,14 +737,19 @@ public:
 
     bool Usable() const { return m_code; }
 
-    // The condition's truth; false when the program must run instead. Leaves the limits and
-    // the message pass to the caller.
+    // The condition's truth, counted as its run; false, with nothing counted, when the
+    // program must run instead. Leaves the limits and the message pass to the caller.
     [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
         ValueCell result;
-        if (!m_code || !CodeNumber(in, m_code, result)) return false;
+        // Counted before the code, which may call functions, as the run counts itself first.
+        const uint16_t start = g_runCounter++;
         // A condition whose value is no long fails in its run.
-        truth = result.l != 0;
-        return result.type == TYPE_LONG;
+        if (m_code && CodeNumber(in, m_code, result) && result.type == TYPE_LONG) {
+            truth = result.l != 0;
+            return true;
+        }
+        g_runCounter = start;
+        return false;
     }
 
 private:
@@ -754,7 +764,7 @@ private:
 // run without the item loop. Decoded once per loop.
 class QuickBody {
 public:
-    explicit QuickBody(const ProgramBlock* block) {
+    QuickBody(const CInterpreter& in, const ProgramBlock* block) : m_in(in) {
         if (!Decode(block)) m_parts = 0;
     }
 
@@ -800,6 +810,7 @@ private:
             if (end.ok) return {Step::Done, 0};
             if (end.failed) return {Step::Failed, m_last[from + end.value]};
             from += end.value;
+            if (end.refused) return {Step::Aside, m_first[from]};
         }
         const NumberValue rest = RunNumberStatementCode(in, m_code + m_start[from]);
         if (rest.ok) {
@@ -814,14 +825,20 @@ private:
     // changed, where the items must run the IF: a condition that is no long, a branch whose
     // code gives up, the message pass that run would make.
     [[gnu::noinline]] bool RunIf(CInterpreter& in, const Part& part) {
+        const uint16_t start = g_runCounter;
         ValueCell condition;
         if (!CodeNumber(in, m_code + part.code, condition) || condition.type != TYPE_LONG ||
-            g_runCounter % kMessagePassInterval == 0)
+            g_runCounter % kMessagePassInterval == 0) {
+            g_runCounter = start; // what the condition's calls counted
             return false;
-        const uint64_t* branch = m_code + part.branch[condition.l != 0 ? 0 : 1];
-        if (!RunStatementCode(in, branch).ok && !RunNumberStatementCode(in, branch).ok)
-            return false;
+        }
         ++g_runCounter;
+        const uint64_t* branch = m_code + part.branch[condition.l != 0 ? 0 : 1];
+        const CodeValue quick = RunStatementCode(in, branch);
+        if (!quick.ok && (quick.refused || !RunNumberStatementCode(in, branch).ok)) {
+            g_runCounter = start;
+            return false;
+        }
         return true;
     }
 
@@ -919,7 +936,7 @@ private:
         };
         const int32_t call = ExpressionEnd(block, pos);
         if (call == block->count || !isCall(call) || !Room(out, call - pos + 1) ||
-            !WriteNumberCode(block, plain, pos, call, m_code + out, 2))
+            !WriteNumberCode(m_in, block, plain, pos, call, m_code + out, 2))
             return -1;
         while (static_cast<uint8_t>(m_code[out]) != X_END)
             ++out;
@@ -935,7 +952,7 @@ private:
         const int32_t blocks = ExpressionEnd(block, pos);
         if (blocks + 2 >= block->count || KindOf(plain[blocks + 2]) != K_BUILTIN ||
             NumberOf(plain[blocks + 2]) != kRowIf || !Room(out, blocks - pos + 1) ||
-            !WriteNumberCode(block, plain, pos, blocks, m_code + out))
+            !WriteNumberCode(m_in, block, plain, pos, blocks, m_code + out))
             return -1;
         part.code = out;
         part.condition = true;
@@ -990,7 +1007,7 @@ private:
             const uint32_t op = plain[pos];
             const bool literal = KindOf(op) == K_LITERAL;
             if (literal ? !IsNumber(CellAt(block->items[pos]).type)
-                        : !(KindOf(op) <= K_PARENTARRAY || KindOf(op) == K_BINARY ||
+                        : !(KindOf(op) <= K_USERFUNC || KindOf(op) == K_BINARY ||
                             (KindOf(op) == K_BUILTIN && BuiltinTable[NumberOf(op)].number)))
                 break;
             ++pos;
@@ -998,6 +1015,7 @@ private:
         return pos;
     }
 
+    const CInterpreter& m_in; // whose functions the code calls
     static constexpr int32_t kMaxStatements = 16;
     static constexpr int32_t kMaxParts = 8;
     static constexpr int32_t kMaxCode = 160;
@@ -1067,10 +1085,8 @@ bool ConditionHolds(CInterpreter& in, const Slot& test, bool& goOn) {
 // false with the error set when it failed or its value is no long.
 [[gnu::always_inline]] inline bool TestCondition(CInterpreter& in, const QuickTest& quick,
                                                  CellIndex condition, Slot* stack, bool& goOn) {
-    if (quick.Usable() && g_runCounter % kMessagePassInterval != 0 && quick.Compute(in, goOn)) {
-        ++g_runCounter;
+    if (quick.Usable() && g_runCounter % kMessagePassInterval != 0 && quick.Compute(in, goOn))
         return true;
-    }
     Slot value;
     return RunInFrame(in, condition, stack, &value) && ConditionHolds(in, value, goOn);
 }
@@ -1081,7 +1097,7 @@ bool ConditionHolds(CInterpreter& in, const Slot& test, bool& goOn) {
 [[gnu::noinline]] Step RunStatementLoop(CInterpreter& in, const QuickTest& quick,
                                         CellIndex condition, CellIndex body, Slot* stack) {
     if (!quick.Usable()) return Step::Aside;
-    QuickBody statements(CellAt(body).prog);
+    QuickBody statements(in, CellAt(body).prog);
     if (!statements.Usable()) return Step::Aside;
     for (;;) {
         bool goOn;
@@ -1135,15 +1151,20 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
         const CellIndex c = in.variableValues[code[0] >> 32];
         if (!IsNumber(CellAt(c).type)) return false;
         SetNumber(value, CellAt(c), c);
+        ++g_runCounter;
     } else {
+        // Counted before the code, which may call functions, as the run counts itself first.
+        const uint16_t start = g_runCounter++;
         ValueCell result;
-        if (!CodeNumber(in, code, result)) return false;
+        if (!CodeNumber(in, code, result)) {
+            g_runCounter = start;
+            return false;
+        }
         value.type = result.type;
         value.self = kNoCell;
         value.raw = result.raw;
     }
     in.document->errorPhase = ErrorPhase::Run;
-    ++g_runCounter;
     return true;
 }
 
@@ -1192,7 +1213,187 @@ CellIndex RunToCell(CInterpreter& in, CellIndex program) {
     return c;
 }
 
+// Gives the parameters of a call from number code the values they had: a number back into
+// the variable's cell while no one else holds it (a program that ran during a message pass
+// may have changed that), else into a cell of its own.
+[[gnu::always_inline]] inline void Unbind(std::vector<CellIndex>& vars, const int16_t* params,
+                                          int32_t bound, const ValueCell* saved,
+                                          const CellIndex* replaced) {
+    for (int32_t k = 0; k < bound; ++k) {
+        CellIndex& var = vars[params[k]];
+        if (replaced[k] != kNoCell) {
+            Release(std::exchange(var, replaced[k]));
+            continue;
+        }
+        ValueCell& held = CellAt(var);
+        if (held.refs == 1 && IsNumber(held.type)) {
+            held.type = saved[k].type;
+            held.raw = saved[k].raw;
+            continue;
+        }
+        // Without a cell to be had the variable keeps what it holds.
+        const CellIndex own = Pool().NewCell();
+        if (own == kNoCell) continue;
+        CellAt(own).type = saved[k].type;
+        CellAt(own).raw = saved[k].raw;
+        Release(std::exchange(var, own));
+    }
+}
+
+// Whether a function's parameter variables are all different, as binding by exchange needs.
+bool DistinctParameters(const int16_t* params, int32_t n) {
+    for (int32_t k = 1; k < n; ++k)
+        for (int32_t j = 0; j < k; ++j)
+            if (params[j] == params[k]) return false;
+    return true;
+}
+
+// The message pass of a run started from number code, where the count says so: false, with
+// nothing changed, when it brought a Stop. A Stop stays requested until its run ends, so the
+// items that take over meet it again at this same pass.
+bool PassInCode(CInterpreter& in) {
+    if (g_runCounter % kMessagePassInterval != 0) return true;
+    DocumentHost& doc = *in.document;
+    doc.PumpMessages();
+    if (doc.errorCode == 0) return true;
+    doc.errorCode = 0;
+    return false;
+}
+
+// The body of a call from number code, its parameters bound and its run counted: its number
+// code, or for `IF(cond, {..}, {..})` the condition's code and the chosen branch's, that
+// branch counted as the run it is.
+bool BodyInCode(CInterpreter& in, const ProgramBlock* block, ValueCell& result) {
+    const uint64_t* code = ProgramCode(block);
+    if (static_cast<uint8_t>(code[0]) != X_NONE) return CodeNumber(in, code, result);
+    const int32_t n = block->count;
+    const CodeValue test = RunLongCode(in, code + 1);
+    if (!test.ok) return false;
+    const ProgramBlock* branch = CellAt(block->items[n - (test.value != 0 ? 3 : 2)]).prog;
+    const uint64_t* value = ProgramCode(branch);
+    if (static_cast<uint8_t>(value[0]) == X_NONE || branch->owner != in.serial || !PassInCode(in))
+        return false;
+    ++g_runCounter;
+    if (static_cast<uint8_t>(value[0]) == X_VARIABLE && static_cast<uint8_t>(value[1]) == X_END) {
+        // `{n}`, a recursion's usual base case.
+        const ValueCell& v = CellAt(in.variableValues[value[0] >> 32]);
+        result.type = v.type;
+        result.raw = v.raw;
+        return IsNumber(v.type);
+    }
+    // The other branch is usually the one that recurses.
+    ++g_runDepth;
+    const CodeValue quick = RunLongCallCode(in, value);
+    bool ok = quick.ok;
+    if (ok) {
+        result.type = TYPE_LONG;
+        result.raw = static_cast<uint32_t>(quick.value);
+    } else if (!quick.refused) {
+        const NumberValue number = RunNumberCallCode(in, value);
+        result.type = number.value.type;
+        result.raw = number.value.raw;
+        ok = number.ok;
+    }
+    --g_runDepth;
+    return ok;
+}
+
+// Calls from number code under way, and the run depth where the outermost of them began.
+int32_t g_codeNesting = 0;
+int32_t g_codeOuterDepth = 0;
+// Whether calls from number code are refused above a run depth: one was refused where the
+// items, taking over, would try the code again at every level of theirs (nesting limits near,
+// or deep in a recursion whose base case has no code), which would cost each level the whole
+// depth. The items below that depth end before code calls are tried again.
+bool g_codeCallsOff = false;
+int32_t g_codeCallsOffAbove = 0;
+constexpr int32_t kRetriedNesting = 4;
+
+// CallInCode's call; `near` when the nesting limits refused it.
+bool MakeCodeCall(CInterpreter& in, uint32_t function, int32_t n, const ValueCell* args,
+                  ValueCell& result, bool& near) {
+    const UserFunction& f = in.functions[function];
+    if (f.nargs != n || f.body == kNotValid || static_cast<int32_t>(f.params.size()) != n ||
+        CellAt(f.body).type != TYPE_PROGRAM)
+        return false;
+    const CellIndex body = f.body;
+    const ProgramBlock* block = CellAt(body).prog;
+    const uint64_t* code = ProgramCode(block);
+    if ((static_cast<uint8_t>(code[0]) == X_NONE &&
+         static_cast<uint8_t>(code[block->count]) != X_IF_BODY) ||
+        block->owner != in.serial || in.document->errorCode ||
+        !DistinctParameters(f.params.data(), n))
+        return false;
+    near = !LimitsFar(2);
+    if (near) return false;
+    // The parameters, the last one first, as the binding of a call takes them from its stack.
+    const int16_t* params = f.params.data();
+    std::vector<CellIndex>& vars = in.variableValues;
+    ValueCell saved[kMaxCallArgs];
+    CellIndex replaced[kMaxCallArgs];
+    for (int32_t k = 0; k < n; ++k) {
+        const ValueCell& arg = args[n - 1 - k];
+        ValueCell& held = CellAt(vars[params[k]]);
+        replaced[k] = kNoCell;
+        if (held.refs == 1 && IsNumber(held.type)) {
+            saved[k].type = held.type;
+            saved[k].raw = held.raw;
+            held.type = arg.type;
+            held.raw = arg.raw;
+            continue;
+        }
+        const CellIndex own = Pool().NewCell();
+        if (own == kNoCell) {
+            Unbind(vars, params, k, saved, replaced);
+            return false;
+        }
+        CellAt(own).type = arg.type;
+        CellAt(own).raw = arg.raw;
+        replaced[k] = std::exchange(vars[params[k]], own);
+    }
+    const uint16_t start = g_runCounter;
+    bool ok = PassInCode(in);
+    if (ok) {
+        ++g_runCounter;
+        AddRef(body); // held as its run would hold it, against a redefinition in a message pass
+        ++g_runDepth;
+        ++g_codeNesting;
+        ok = BodyInCode(in, block, result);
+        --g_codeNesting;
+        --g_runDepth;
+        Release(body);
+    }
+    Unbind(vars, params, n, saved, replaced);
+    if (!ok) {
+        g_runCounter = start;
+        return false;
+    }
+    in.document->errorPhase = ErrorPhase::Run;
+    return true;
+}
+
 } // namespace
+
+// What CallUserFunction does for a body with number code or an IF body whose condition and
+// chosen branch have it, without a stack: a parameter variable whose cell no one else holds
+// takes its argument in that cell, any other takes a cell of its own (the argument's cell in
+// a call's own binding), and each gets back what it had. Such a body changes nothing but the
+// run count, so where it gives up the items can make the call again.
+bool evaluation::CallInCode(CInterpreter& in, uint32_t function, int32_t n, const ValueCell* args,
+                            ValueCell& result) {
+    if (g_codeCallsOff) {
+        if (g_runDepth > g_codeCallsOffAbove) return false;
+        g_codeCallsOff = false;
+    }
+    if (g_codeNesting == 0) g_codeOuterDepth = g_runDepth;
+    bool near = false;
+    if (MakeCodeCall(in, function, n, args, result, near)) return true;
+    if (near || g_codeNesting >= kRetriedNesting) {
+        g_codeCallsOff = true;
+        g_codeCallsOffAbove = g_codeOuterDepth;
+    }
+    return false;
+}
 
 void SetRunCounter(uint16_t value) {
     g_runCounter = value;
@@ -1230,10 +1431,7 @@ bool QuickCondition(CInterpreter& in, CellIndex program, bool& truth) {
     if (g_runCounter % kMessagePassInterval == 0 ||
         g_runDepth >= kMaxRunDepth - kQuickDepthMargin || StackExhausted(kQuickStackMargin))
         return false;
-    const QuickTest quick(block);
-    if (!quick.Compute(in, truth)) return false;
-    ++g_runCounter;
-    return true;
+    return QuickTest(block).Compute(in, truth);
 }
 
 } // namespace tivane

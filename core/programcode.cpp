@@ -122,15 +122,24 @@ bool IsNumberFunction(uint32_t op) {
     return KindOf(op) == K_BUILTIN && BuiltinTable[NumberOf(op)].number;
 }
 
+// How many arguments a call of an own function that number code can make takes (its
+// function's count, fixed by the first call site or definition); 0 for any other item.
+int32_t CodeCallArgs(const CInterpreter& in, uint32_t op) {
+    if (KindOf(op) != K_USERFUNC) return 0;
+    const int32_t n = in.functions[NumberOf(op)].nargs;
+    return n >= 1 && n <= kMaxCallArgs ? n : 0;
+}
+
 bool IsArithmetic(uint32_t op) {
     return KindOf(op) == K_BINARY && NumberOf(op) <= OP_DIV;
 }
 
 // The item count of `v := expr` or `a[i] := expr` from its skipped target at k, where expr is
-// number literals, variables, own array elements, binary operators and functions of one
-// double, with at least `minOperators` of these operators and a shallow stack; 0 otherwise.
-int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k,
-                       int32_t minOperators = 1) {
+// number literals, variables, own array elements, binary operators, functions of one double
+// and calls of own functions, with at least `minOperators` of these operators and calls and a
+// shallow stack; 0 otherwise.
+int32_t AssignExprSpan(const CInterpreter& in, const ProgramBlock* block, const uint32_t* ops,
+                       int32_t k, int32_t minOperators = 1) {
     if (KindOf(ops[k]) != K_SKIP) return 0;
     const ValueCell& target = CellAt(block->items[k]);
     OpKind assignment = K_UNKNOWN;
@@ -150,6 +159,9 @@ int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k
             ++operators;
         } else if (IsNumberFunction(op) && depth >= 1) {
             ++operators;
+        } else if (const int32_t n = CodeCallArgs(in, op); n > 0 && depth >= n) {
+            depth -= n - 1;
+            ++operators;
         } else {
             const bool ends = KindOf(op) == assignment && NumberOf(op) == target.number;
             return ends && depth == 1 && operators >= minOperators ? j - k + 1 : 0;
@@ -162,8 +174,8 @@ int32_t AssignExprSpan(const ProgramBlock* block, const uint32_t* ops, int32_t k
 
 // An operator that follows an own variable or a long literal takes it as its operand, and
 // that item's word is left unused.
-bool WriteNumberCode(const ProgramBlock* block, const uint32_t* ops, int32_t from, int32_t to,
-                     uint64_t* start, int32_t values) {
+bool WriteNumberCode(const CInterpreter& in, const ProgramBlock* block, const uint32_t* ops,
+                     int32_t from, int32_t to, uint64_t* start, int32_t values) {
     int32_t depth = 0;
     bool fits = to > from;
     uint64_t* out = start;
@@ -197,6 +209,9 @@ bool WriteNumberCode(const ProgramBlock* block, const uint32_t* ops, int32_t fro
             *out++ = MakeCode(X_ELEMENT, static_cast<int32_t>(NumberOf(op)));
         } else if (IsNumberFunction(op) && depth >= 1) {
             *out++ = MakeCode(X_FUNCTION, static_cast<int32_t>(NumberOf(op)));
+        } else if (const int32_t n = CodeCallArgs(in, op); n > 0 && depth >= n) {
+            *out++ = MakeCode(X_CALL, static_cast<int32_t>(NumberOf(op)) | n << 16);
+            depth -= n - 1;
         } else {
             fits = false;
         }
@@ -212,7 +227,8 @@ bool WriteNumberCode(const ProgramBlock* block, const uint32_t* ops, int32_t fro
 namespace {
 
 // Writes into `fuse` the operation to run at each position: a fused one or the plain one.
-void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse) {
+void FuseOperands(const CInterpreter& in, const ProgramBlock* block, const uint32_t* ops,
+                  uint32_t* fuse) {
     const int32_t n = block->count;
     for (int32_t k = 0; k < n; ++k) {
         fuse[k] = ops[k];
@@ -231,7 +247,7 @@ void FuseOperands(const ProgramBlock* block, const uint32_t* ops, uint32_t* fuse
                 continue;
             }
         }
-        if (const int32_t span = AssignExprSpan(block, ops, k)) {
+        if (const int32_t span = AssignExprSpan(in, block, ops, k)) {
             fuse[k] = MakeFuse(F_ASSIGN_EXPR, static_cast<uint32_t>(span));
             continue;
         }
@@ -275,17 +291,18 @@ void PrepareProgram(const CInterpreter& in, ProgramBlock* block) {
     // A function body `IF(cond, {..}, {..})` (a literal IF's branches are always programs):
     // its condition's code goes from word 1 to at most word n - 2, words that no assignment's
     // code uses, as a condition holds no assignment.
-    if (!WriteNumberCode(block, ops, 0, n, code) && n >= 4 && IsProgramLiteral(block, ops, n - 3) &&
-        IsProgramLiteral(block, ops, n - 2) && ops[n - 1] == MakeOp(K_BUILTIN, kRowIf) &&
-        WriteNumberCode(block, ops, 0, n - 3, code + 1))
+    if (!WriteNumberCode(in, block, ops, 0, n, code) && n >= 4 &&
+        IsProgramLiteral(block, ops, n - 3) && IsProgramLiteral(block, ops, n - 2) &&
+        ops[n - 1] == MakeOp(K_BUILTIN, kRowIf) &&
+        WriteNumberCode(in, block, ops, 0, n - 3, code + 1))
         code[n] = MakeCode(X_IF_BODY);
     // The value of every assignment to an own variable or element, for loop bodies made of
     // such statements (the evaluator's QuickBody); an F_ASSIGN_EXPR reads the same words.
     for (int32_t k = 0; k < n; ++k) {
-        if (const int32_t span = AssignExprSpan(block, ops, k, 0))
-            WriteNumberCode(block, ops, k + 1, k + span - 1, code + k + 1);
+        if (const int32_t span = AssignExprSpan(in, block, ops, k, 0))
+            WriteNumberCode(in, block, ops, k + 1, k + span - 1, code + k + 1);
     }
-    FuseOperands(block, ops, fuse);
+    FuseOperands(in, block, ops, fuse);
     for (int32_t k = 0; k < block->count; ++k)
         std::swap(ops[k], fuse[k]);
 }

@@ -68,6 +68,8 @@ enum FuseKind : uint8_t {
 
 // The deepest stack an F_ASSIGN_EXPR expression may need.
 inline constexpr int32_t kMaxExprDepth = 8;
+// The most arguments of a function that number code calls.
+inline constexpr int32_t kMaxCallArgs = 4;
 
 // A fused operation replaces the first item's operation: K_FUSED plus the fused kind in bits
 // 0..7, so that the evaluator dispatches on it in one step, the number of items it covers in
@@ -118,8 +120,8 @@ inline const int32_t* ProgramSourceOffsets(const ProgramBlock* p) {
 }
 
 // Number code: the items of an expression on numbers (own and parent's variables, long and
-// double literals, own array elements, binary operators, functions of one double) as one
-// word each, the opcode in the
+// double literals, own array elements, binary operators, functions of one double, calls of
+// own functions) as one word each, the opcode in the
 // low byte and the operand (table number, long value or literal cell) in the high half, ended
 // by X_END; an operator whose right operand is an own variable or a long literal takes it in
 // the same word. It
@@ -147,6 +149,11 @@ enum CodeOp : uint8_t {
     // Ends a drawing statement of a loop body's code (LINETO(x, y);): calls the point
     // procedure of the row in the operand on the two values.
     X_POINT,
+    // A call of an own function: the operand is its number, plus its argument count (1 to
+    // kMaxCallArgs, the arguments on the stack) times 65536. Its body's number code gives
+    // the value, with the parameters bound; the code gives up where the body has none or
+    // the call must run.
+    X_CALL,
     X_OPERATOR,                       // plus the operator's row (OP_ADD..OP_OR): both on the stack
     X_WITH_LITERAL = X_OPERATOR + 12, // plus the row: the right operand is the literal
     X_WITH_VARIABLE = X_WITH_LITERAL + 12, // plus the row: the right operand an own variable
@@ -172,8 +179,8 @@ static_assert(offsetof(ProgramBlock, items) % alignof(uint64_t) == 0);
 // Writes at `start` the number code of items [from, to) of a program, given each item's own
 // operation (`ops`), ending with X_END: at most to - from + 1 words. False (X_NONE at
 // `start`) when they are not expressions of numbers leaving `values` values.
-bool WriteNumberCode(const ProgramBlock* block, const uint32_t* ops, int32_t from, int32_t to,
-                     uint64_t* start, int32_t values = 1);
+bool WriteNumberCode(const CInterpreter& in, const ProgramBlock* block, const uint32_t* ops,
+                     int32_t from, int32_t to, uint64_t* start, int32_t values = 1);
 
 // Decodes a freshly compiled program of `in` (its items are final).
 void PrepareProgram(const CInterpreter& in, ProgramBlock* block);

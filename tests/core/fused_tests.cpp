@@ -218,7 +218,45 @@ INSTANTIATE_TEST_SUITE_P(
         PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 6},
         PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 7},
         PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 8},
-        PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 20}));
+        PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 20},
+        // Calls from number code: in statements, conditions and IF statements, a message pass
+        // on a call's run or its branch's, recursion, results and parameters of every kind.
+        PlainCase{"f(x):={x*x-x}; i:=0; s:=0; WHILE({i<9},{t:=s+f(i-(i/4)*4); s:=t-(t/7)*7; "
+                  "i:=i+1}); s",
+                  6},
+        PlainCase{"f(x):={x*x-x}; i:=0; s:=0; WHILE({i<9},{t:=s+f(i-(i/4)*4); s:=t-(t/7)*7; "
+                  "i:=i+1}); s",
+                  7},
+        PlainCase{"f(n):={IF(n<2,{n},{f(n-1)+f(n-2)})}; i:=0; s:=0; WHILE({i<3},{s:=s+f(7); "
+                  "i:=i+1}); s",
+                  50},
+        PlainCase{"f(n):={IF(n<2,{n},{f(n-1)+f(n-2)})}; i:=0; s:=0; WHILE({i<3},{s:=s+f(7); "
+                  "i:=i+1}); s",
+                  51},
+        PlainCase{"f(n):={IF(n<2,{n},{f(n-1)+f(n-2)})}; f(9)*2", 100},
+        PlainCase{"f(x):={x*2}; i:=0; WHILE({f(i)<10},{i:=i+1}); i", 4},
+        PlainCase{"f(x):={x*2}; i:=0; WHILE({f(i)<10},{i:=i+1}); i", 5},
+        PlainCase{"f(x):={x-(x/2)*2}; s:=0; i:=0; WHILE({i<6},{IF(f(i),{s:=s+f(i)},{s:=s-1}); "
+                  "i:=i+1}); s",
+                  7},
+        PlainCase{"f(x):={x-(x/2)*2}; s:=0; i:=0; WHILE({i<6},{IF(f(i),{s:=s+f(i)},{s:=s-1}); "
+                  "i:=i+1}); s",
+                  8},
+        PlainCase{"h(x):={x*0.5}; i:=0; s:=0; WHILE({i<4},{s:=s+h(i); i:=i+1}); s", 1000},
+        PlainCase{"f(x):={10/x}; i:=3; s:=0; WHILE({i>0-2},{s:=s+f(i); i:=i-1}); s", 1000},
+        PlainCase{"f(x):={IF(x,{x},{\"s\"})}; i:=3; s:=0; WHILE({i>0-1},{s:=s+f(i); i:=i-1})",
+                  1000},
+        PlainCase{"u(1); i:=0; s:=0; WHILE({i<2},{s:=u(i)+1; i:=i+1})", 1000},
+        PlainCase{"f(p):={p*2}; p:=3+0; q:=p; i:=0; s:=0; WHILE({i<3},{s:=s+f(i); i:=i+1}); "
+                  "s*100+p*10+q",
+                  1000},
+        PlainCase{"f(p):={p+1}; p:=\"s\"; i:=0; s:=0; WHILE({i<3},{s:=s+f(i); i:=i+1}); p", 1000},
+        PlainCase{"g(a,b):={a*10+b}; f(x):={g(x,x+1)-g(1,x)}; i:=0; s:=0; "
+                  "WHILE({i<5},{s:=s+f(i); i:=i+1}); s+a+b",
+                  1000},
+        PlainCase{"f(n):={IF(n>0,{f(n-1)+1},{z:=n; 0})}; f(300)+z", 1000},
+        PlainCase{"f(x):={f(x)+1}; f(1)", 1000},
+        PlainCase{"f(x):={x+1}; a:=f(1); f(x):={x*10}; b:=f(2); a+b", 1000}));
 
 // Loop bodies whose joined code may not fit, and filling loops under a small pool, where a
 // store must share the value's cell as an assignment does: as the plain evaluation.

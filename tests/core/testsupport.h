@@ -25,7 +25,7 @@ public:
     std::vector<std::string> boxes;   // every message box shown
     std::vector<std::string> answers; // dialog answers, in order
     std::string mainInput;
-    uint32_t errorOnPump = 0; // set this error at the next message pass (a Stop)
+    uint32_t errorOnPump = 0; // set this error at every message pass from the next (a Stop)
 
     bool RunsDefaultPrograms() const override { return false; }
     bool LocateFile(std::string&, std::string_view) override { return false; }
@@ -39,7 +39,7 @@ public:
     }
     bool AskYesNo(std::string_view) override { return NextAnswer() == "yes"; }
     void PumpMessages() override {
-        if (errorOnPump) errorCode = std::exchange(errorOnPump, 0);
+        if (errorOnPump) errorCode = errorOnPump;
     }
     std::string MainInput() const override { return mainInput; }
     bool UpdateViews() override { return true; }
