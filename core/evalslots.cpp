@@ -6,6 +6,7 @@
 
 #include "arithmetic.h"
 #include "errors.h"
+#include "evaluator.h"
 #include "interpreter.h"
 #include "values.h"
 
@@ -156,6 +157,10 @@ struct LongValues {
         i = static_cast<uint32_t>(v);
         return true;
     }
+    static bool Truth(Value v, bool& truth) {
+        truth = v != 0;
+        return true;
+    }
     static void Write(ValueCell& w, Value v) {
         w.type = TYPE_LONG;
         w.raw = static_cast<uint32_t>(v);
@@ -212,6 +217,10 @@ struct NumberValues {
     }
     static bool Index(Value v, uint32_t& i) {
         i = static_cast<uint32_t>(v.raw);
+        return v.type == TYPE_LONG;
+    }
+    static bool Truth(Value v, bool& truth) {
+        truth = static_cast<uint32_t>(v.raw) != 0;
         return v.type == TYPE_LONG;
     }
     static void Write(ValueCell& w, Value v) {
@@ -322,8 +331,10 @@ template <typename Values>
 #define TIVANE_JUMPS                                                                               \
     &&giveUp, &&end, &&variable, &&parentVariable, &&literal, &&element,                           \
         Statements ? &&store : &&giveUp, Statements ? &&storeElement : &&giveUp, &&cell,           \
-        &&function, Statements ? &&point : &&giveUp, Calls ? &&call : &&calls, TIVANE_ROWS(stack), \
-        TIVANE_ROWS(literal), TIVANE_ROWS(variable)
+        &&function, Statements ? &&point : &&giveUp, Calls ? &&call : &&calls,                     \
+        Statements ? &&branch : &&giveUp, Statements ? &&jump : &&giveUp,                          \
+        Statements ? &&done : &&giveUp, TIVANE_ROWS(stack), TIVANE_ROWS(literal),                  \
+        TIVANE_ROWS(variable)
 // clang-format off
 #define TIVANE_OPERATORS                                                                           \
     TIVANE_OPERATOR(0) TIVANE_OPERATOR(1) TIVANE_OPERATOR(2) TIVANE_OPERATOR(3)                    \
@@ -341,7 +352,7 @@ template <bool Statements, typename Values, bool Calls = Statements>
     using Value = typename Values::Value;
     static const void* const jump[X_CODES] = {TIVANE_JUMPS};
     const uint64_t* const start = code;
-    static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36 && X_CALL + 1 == X_OPERATOR);
+    static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36 && X_DONE + 1 == X_OPERATOR);
     CellIndex* variables = in.variableValues.data();
     // The top value stays in `acc`, out of memory, the rest below it in `values` (an element
     // store's index under its expression).
@@ -357,6 +368,7 @@ template <bool Statements, typename Values, bool Calls = Statements>
     uint32_t index = 0;
     CellIndex share;
     ValueCell result; // a call's
+    bool truth;
     goto* jump[static_cast<uint8_t>(c)];
 giveUp:
     if (Calls) g_runCounter = counted;
@@ -426,6 +438,21 @@ call:
     if (!Values::Read(result, acc)) goto giveUp;
     below -= (c >> 48) - 1;               // the arguments under the top one
     variables = in.variableValues.data(); // a message pass may have run a compilation
+    TIVANE_NEXT;
+    // An IF statement's branch is chosen by a long, and is run where no message pass is due.
+branch:
+    if (!Values::Truth(acc, truth) || g_runCounter % kMessagePassInterval == 0) goto giveUp;
+    ++g_runCounter;
+    acc = *below--;
+    if (!truth) code += TIVANE_OPERAND;
+    TIVANE_NEXT;
+jump:
+    code += TIVANE_OPERAND;
+    TIVANE_NEXT;
+done:
+    if (TIVANE_OPERAND != 0) acc = *below--;
+    stored += Statements ? 1 : 0;
+    counted = Calls ? g_runCounter : 0;
     TIVANE_NEXT;
     TIVANE_OPERATORS
 }

@@ -760,96 +760,50 @@ private:
 // and arrays (x an own variable or a long literal), drawing calls `LINETO(expr, expr);` and
 // `IF(expr, {...}, {...});` whose branches are one such assignment or one expression, where
 // each expr has number code (`r := 0.5 * SIN(t); LINETO(r, t); IF(r > 0, {n := n + 1}, {0})`):
-// the code of the statements between IFs joined into one, each ending in its store or call,
-// run without the item loop. Decoded once per loop.
+// the code of the statements joined into one, each ending in its store, call or the end of
+// its IF, run without the item loop. Decoded once per loop.
 class QuickBody {
 public:
     QuickBody(const CInterpreter& in, const ProgramBlock* block) : m_in(in) {
-        if (!Decode(block)) m_parts = 0;
+        m_usable = Decode(block);
     }
 
-    bool Usable() const { return m_parts > 0; }
+    bool Usable() const { return m_usable; }
 
     // Runs the statements: Done; Aside, where the code gave up at a statement before it
     // changed anything, with `pos` its first item; or Failed, a drawing call with the error
-    // set, `pos` its item.
+    // set, `pos` its item. From a statement where the code on longs gives up, the code on
+    // numbers goes on; once that has carried a run through, later runs take it at once.
     struct End {
         Step step;
         int32_t pos;
     };
     [[gnu::always_inline]] End Run(CInterpreter& in) {
-        if (m_parts == 1 && !m_part[0].condition) return RunJoined(in, m_part[0]);
-        for (int32_t p = 0; p < m_parts; ++p) {
-            Part& part = m_part[p];
-            if (!part.condition) {
-                const End end = RunJoined(in, part);
-                if (end.step != Step::Done) return end;
-            } else if (!RunIf(in, part)) {
-                return {Step::Aside, m_first[part.first]};
-            }
-        }
-        return {Step::Done, 0};
-    }
-
-private:
-    // Statements whose code is joined, or one IF.
-    struct Part {
-        int32_t first;     // its first statement
-        int32_t code;      // where its code starts; for an IF, the condition's
-        bool condition;    // an IF
-        bool numbers;      // the code on numbers has carried a run through
-        int32_t branch[2]; // an IF's branches' code
-    };
-
-    // From a statement where the code on longs gives up, the code on numbers goes on; once
-    // that has carried a run through, later runs take it at once.
-    [[gnu::always_inline]] End RunJoined(CInterpreter& in, Part& part) {
-        int32_t from = part.first;
-        if (!part.numbers) {
-            const CodeValue end = RunStatementCode(in, m_code + part.code);
+        int32_t from = 0;
+        if (!m_numbers) {
+            const CodeValue end = RunStatementCode(in, m_code);
             if (end.ok) return {Step::Done, 0};
-            if (end.failed) return {Step::Failed, m_last[from + end.value]};
-            from += end.value;
+            if (end.failed) return {Step::Failed, m_last[end.value]};
+            from = end.value;
             if (end.refused) return {Step::Aside, m_first[from]};
         }
         const NumberValue rest = RunNumberStatementCode(in, m_code + m_start[from]);
         if (rest.ok) {
-            part.numbers = true;
+            m_numbers = true;
             return {Step::Done, 0};
         }
         const int32_t k = from + rest.stored;
         return rest.failed ? End{Step::Failed, m_last[k]} : End{Step::Aside, m_first[k]};
     }
 
-    // The condition and the chosen branch's run, counted as one; false, with nothing
-    // changed, where the items must run the IF: a condition that is no long, a branch whose
-    // code gives up, the message pass that run would make.
-    [[gnu::noinline]] bool RunIf(CInterpreter& in, const Part& part) {
-        const uint16_t start = g_runCounter;
-        ValueCell condition;
-        if (!CodeNumber(in, m_code + part.code, condition) || condition.type != TYPE_LONG ||
-            g_runCounter % kMessagePassInterval == 0) {
-            g_runCounter = start; // what the condition's calls counted
-            return false;
-        }
-        ++g_runCounter;
-        const uint64_t* branch = m_code + part.branch[condition.l != 0 ? 0 : 1];
-        const CodeValue quick = RunStatementCode(in, branch);
-        if (!quick.ok && (quick.refused || !RunNumberStatementCode(in, branch).ok)) {
-            g_runCounter = start;
-            return false;
-        }
-        return true;
-    }
-
+private:
     bool Decode(const ProgramBlock* block) {
         const uint32_t* plain = ProgramFuse(block);
         const int32_t n = block->count;
         int32_t pos = 0;
         int32_t out = 0;
-        bool joining = false; // a part of joined statements is open
         while (pos < n) {
-            if (m_count == kMaxStatements || m_parts == kMaxParts) return false;
+            if (m_count == kMaxStatements) return false;
             m_start[m_count] = out;
             m_first[m_count] = pos;
             const int32_t mark = out;
@@ -858,20 +812,11 @@ private:
                 out = mark;
                 last = Drawing(block, pos, out);
             }
-            if (last >= 0 && !joining) {
-                m_part[m_parts++] = {m_count, mark, false, false, {0, 0}};
-                joining = true;
-            }
             if (last < 0) {
-                if (joining) m_code[mark] = MakeCode(X_END);
-                out = mark + (joining ? 1 : 0);
-                joining = false;
-                Part& part = m_part[m_parts];
-                last = If(block, pos, out, part);
-                if (last < 0) return false;
-                part.first = m_count;
-                ++m_parts;
+                out = mark;
+                last = If(block, pos, out);
             }
+            if (last < 0) return false;
             pos = last;
             m_last[m_count++] = pos;
             // Every statement but the last drops its value with a ";": an assignment's own
@@ -945,36 +890,44 @@ private:
     }
 
     // IF(expr, {...}, {...}) from `pos` with branches of one assignment or expression: the
-    // code of its condition and its branches at `out`, each ended, and the position of the IF;
-    // -1 when there is none.
-    int32_t If(const ProgramBlock* block, int32_t pos, int32_t& out, Part& part) {
+    // code of its condition, X_BRANCH, the first branch's, X_JUMP and the second branch's at
+    // `out`, and the position of the IF; -1 when there is none.
+    int32_t If(const ProgramBlock* block, int32_t pos, int32_t& out) {
         const uint32_t* plain = ProgramFuse(block);
         const int32_t blocks = ExpressionEnd(block, pos);
         if (blocks + 2 >= block->count || KindOf(plain[blocks + 2]) != K_BUILTIN ||
             NumberOf(plain[blocks + 2]) != kRowIf || !Room(out, blocks - pos + 1) ||
             !WriteNumberCode(m_in, block, plain, pos, blocks, m_code + out))
             return -1;
-        part.code = out;
-        part.condition = true;
-        part.numbers = false;
-        while (static_cast<uint8_t>(m_code[out++]) != X_END) {
-        }
+        while (static_cast<uint8_t>(m_code[out]) != X_END)
+            ++out;
+        const ProgramBlock* branches[2];
         for (int32_t b = 0; b < 2; ++b) {
             const ValueCell& literal = CellAt(block->items[blocks + b]);
             if (KindOf(plain[blocks + b]) != K_LITERAL || literal.type != TYPE_PROGRAM ||
                 literal.prog->owner != block->owner)
                 return -1;
-            part.branch[b] = out;
-            if (!Branch(literal.prog, out) || !Room(out, 1)) return -1;
-            m_code[out++] = MakeCode(X_END);
+            branches[b] = literal.prog;
         }
+        // Each jump's operand is the count of words it passes over.
+        const int32_t branch = out++;
+        if (!Branch(branches[0], out) || !Room(out, 1)) return -1;
+        const int32_t jump = out++;
+        m_code[branch] = MakeCode(X_BRANCH, out - branch - 1);
+        if (!Branch(branches[1], out)) return -1;
+        m_code[jump] = MakeCode(X_JUMP, out - jump - 1);
         return blocks + 2;
     }
 
-    // A branch of one assignment (with or without its ";") or one expression, or empty.
+    // A branch of one assignment (with or without its ";") or one expression, or empty,
+    // ending in what counts it as its IF statement's end: the assignment's store, or X_DONE.
     bool Branch(const ProgramBlock* branch, int32_t& out) {
         const int32_t n = branch->count;
-        if (n == 0) return true;
+        if (n == 0) {
+            if (!Room(out, 1)) return false;
+            m_code[out++] = MakeCode(X_DONE, 0);
+            return true;
+        }
         const int32_t mark = out;
         const int32_t last = Assignment(branch, 0, out);
         if (last >= 0 && (last == n - 1 || (last == n - 2 && ExtraOf(ProgramFuse(branch)[last]))))
@@ -983,9 +936,10 @@ private:
         const uint64_t* code = ProgramCode(branch);
         if (static_cast<uint8_t>(code[0]) == X_NONE) return false;
         const int32_t length = CodeLength(code);
-        if (!Room(out, length)) return false;
+        if (!Room(out, length + 1)) return false;
         std::copy(code, code + length, m_code + out);
         out += length;
+        m_code[out++] = MakeCode(X_DONE, 1);
         return true;
     }
 
@@ -1017,15 +971,14 @@ private:
 
     const CInterpreter& m_in; // whose functions the code calls
     static constexpr int32_t kMaxStatements = 16;
-    static constexpr int32_t kMaxParts = 8;
     static constexpr int32_t kMaxCode = 160;
     uint64_t m_code[kMaxCode];
     int32_t m_first[kMaxStatements]; // each statement's first item
-    int32_t m_last[kMaxStatements];  // its assignment or call
+    int32_t m_last[kMaxStatements];  // its assignment, call or IF
     int32_t m_start[kMaxStatements]; // and its first code word
     int32_t m_count = 0;
-    Part m_part[kMaxParts];
-    int32_t m_parts = 0;
+    bool m_usable = false;
+    bool m_numbers = false; // the code on numbers has carried a run through
 };
 
 // One run of a program the caller holds, on a frame the caller provides, once the caller has

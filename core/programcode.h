@@ -154,6 +154,13 @@ enum CodeOp : uint8_t {
     // the value, with the parameters bound; the code gives up where the body has none or
     // the call must run.
     X_CALL,
+    // An IF statement of a loop body's code: X_BRANCH takes the condition and passes over the
+    // number of words in its operand when it is 0 (to the second branch), counting the branch
+    // as a run; X_JUMP passes over its operand's words (the second branch); X_DONE ends a
+    // branch that is no assignment, dropping its value when the operand is 1.
+    X_BRANCH,
+    X_JUMP,
+    X_DONE,
     X_OPERATOR,                       // plus the operator's row (OP_ADD..OP_OR): both on the stack
     X_WITH_LITERAL = X_OPERATOR + 12, // plus the row: the right operand is the literal
     X_WITH_VARIABLE = X_WITH_LITERAL + 12, // plus the row: the right operand an own variable

@@ -219,6 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
         PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 7},
         PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 8},
         PlainCase{"s:=0; i:=0; WHILE({i<6},{IF(i>2,{s:=s+i},{s:=s-1}); i:=i+1}); s", 20},
+        PlainCase{"i:=0; WHILE({i<4},{IF(i>1,{i*2},{}); d:=10/(2-i); i:=i+1})", 9},
+        PlainCase{"i:=0; WHILE({i<4},{IF(i>1,{i*2},{}); d:=10/(2-i); i:=i+1})", 10},
+        PlainCase{"i:=0; WHILE({i<4},{IF(i<2,{i*2},{}); d:=10/(2-i); i:=i+1})", 11},
+        PlainCase{"i:=0; WHILE({i<4},{IF(i<2,{i*2},{}); d:=10/(2-i); i:=i+1})", 12},
+        PlainCase{"n:=0; x:=0.5; i:=0; WHILE({i<4},{IF(i-1,{n:=n+x},{x:=\"s\"}); i:=i+1}); n",
+                  1000},
         // Calls from number code: in statements, conditions and IF statements, a message pass
         // on a call's run or its branch's, recursion, results and parameters of every kind.
         PlainCase{"f(x):={x*x-x}; i:=0; s:=0; WHILE({i<9},{t:=s+f(i-(i/4)*4); s:=t-(t/7)*7; "
