@@ -418,18 +418,21 @@ storeElement:
         goto giveUp;
 write:
     if (w) Values::Write(*w, acc);
-    stored += Statements ? 1 : 0;
-    counted = Calls ? g_runCounter : 0;
-    acc = *below--;
-    TIVANE_NEXT;
+    goto drop;
     // A drawing statement's value (NOT VALID) is dropped; an error it sets is its failure.
 point:
     b = *below--;
     Values::Point(in, BuiltinTable[static_cast<uint32_t>(TIVANE_OPERAND)].point, b, acc);
     if (in.document->errorCode != 0) goto failed;
+    goto drop;
+    // The end of a branch that is no assignment, and with a store or a call, of a statement.
+done:
+    if (TIVANE_OPERAND == 0) goto count;
+drop:
+    acc = *below--;
+count:
     stored += Statements ? 1 : 0;
     counted = Calls ? g_runCounter : 0;
-    acc = *below--;
     TIVANE_NEXT;
 call:
     if (!Calls ||
@@ -448,11 +451,6 @@ branch:
     TIVANE_NEXT;
 jump:
     code += TIVANE_OPERAND;
-    TIVANE_NEXT;
-done:
-    if (TIVANE_OPERAND != 0) acc = *below--;
-    stored += Statements ? 1 : 0;
-    counted = Calls ? g_runCounter : 0;
     TIVANE_NEXT;
     TIVANE_OPERATORS
 }
