@@ -333,7 +333,8 @@ template <typename Values>
         Statements ? &&store : &&giveUp, Statements ? &&storeElement : &&giveUp, &&cell,           \
         &&function, Statements ? &&point : &&giveUp, Calls ? &&call : &&calls,                     \
         Statements ? &&branch : &&giveUp, Statements ? &&jump : &&giveUp,                          \
-        Statements ? &&done : &&giveUp, TIVANE_ROWS(stack), TIVANE_ROWS(literal),                  \
+        Statements ? &&done : &&giveUp, Statements ? &&condition : &&giveUp,                       \
+        Statements ? &&test : &&giveUp, TIVANE_ROWS(stack), TIVANE_ROWS(literal),                  \
         TIVANE_ROWS(variable)
 // clang-format off
 #define TIVANE_OPERATORS                                                                           \
@@ -348,18 +349,19 @@ template <typename Values>
 // would have it save registers on every entry: at a call, such an instance hands the whole
 // expression, which has changed nothing yet, to the instance with calls.
 template <bool Statements, typename Values, bool Calls = Statements>
-[[gnu::noinline]] typename Values::Result RunCode(CInterpreter& in, const uint64_t* code) {
+[[gnu::noinline]] typename Values::Result RunCode(CInterpreter& in, const uint64_t* code,
+                                                  int32_t first = 0) {
     using Value = typename Values::Value;
     static const void* const jump[X_CODES] = {TIVANE_JUMPS};
     const uint64_t* const start = code;
-    static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36 && X_DONE + 1 == X_OPERATOR);
+    static_assert(OP_OR == 11 && X_CODES == X_OPERATOR + 36 && X_TEST + 1 == X_OPERATOR);
     CellIndex* variables = in.variableValues.data();
     // The top value stays in `acc`, out of memory, the rest below it in `values` (an element
     // store's index under its expression).
     Value values[kMaxExprDepth + 2];
     Value* below = values;
     Value acc = Values::Long(0);
-    int32_t stored = 0;                          // stays 0 in expressions
+    int32_t stored = first;                      // stays 0 in expressions
     uint16_t counted = Calls ? g_runCounter : 0; // the run count where the statement began
     uint64_t c = *code;
     Value b;
@@ -444,13 +446,31 @@ call:
     TIVANE_NEXT;
     // An IF statement's branch is chosen by a long, and is run where no message pass is due.
 branch:
-    if (!Values::Truth(acc, truth) || g_runCounter % kMessagePassInterval == 0) goto giveUp;
+    if (!Values::Truth(acc, truth)) goto giveUp;
+    if (g_runCounter % kMessagePassInterval == 0) goto refused;
     ++g_runCounter;
     acc = *below--;
     if (!truth) code += TIVANE_OPERAND;
     TIVANE_NEXT;
 jump:
     code += TIVANE_OPERAND;
+    TIVANE_NEXT;
+condition:
+    stored = -1;
+    counted = g_runCounter;
+    if (g_runCounter % kMessagePassInterval == 0) goto refused;
+    ++g_runCounter;
+    TIVANE_NEXT;
+test:
+    if (!Values::Truth(acc, truth)) goto giveUp;
+    if (!truth) goto end;
+    acc = *below--;
+    stored = -2;
+    counted = g_runCounter;
+    if (g_runCounter % kMessagePassInterval == 0) goto refused;
+    ++g_runCounter;
+    stored = 0;
+    counted = g_runCounter;
     TIVANE_NEXT;
     TIVANE_OPERATORS
 }
@@ -466,8 +486,8 @@ CodeValue RunLongCode(CInterpreter& in, const uint64_t* code) {
     return RunCode<false, LongValues>(in, code);
 }
 
-CodeValue RunStatementCode(CInterpreter& in, const uint64_t* code) {
-    return RunCode<true, LongValues>(in, code);
+CodeValue RunStatementCode(CInterpreter& in, const uint64_t* code, int32_t first) {
+    return RunCode<true, LongValues>(in, code, first);
 }
 
 NumberValue RunNumberCode(CInterpreter& in, const uint64_t* code) {
@@ -482,8 +502,8 @@ NumberValue RunNumberCallCode(CInterpreter& in, const uint64_t* code) {
     return RunCode<false, NumberValues, true>(in, code);
 }
 
-NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code) {
-    return RunCode<true, NumberValues>(in, code);
+NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code, int32_t first) {
+    return RunCode<true, NumberValues>(in, code, first);
 }
 
 template bool CallBuiltin<false>(CInterpreter&, uint32_t, Slot*, int32_t&);

@@ -174,8 +174,11 @@ struct CodeValue {
     int32_t value = 0;
 };
 CodeValue RunLongCode(CInterpreter& in, const uint64_t* code);
-// The same for the joined statements of a loop body, which end in stores and drawing calls.
-CodeValue RunStatementCode(CInterpreter& in, const uint64_t* code);
+// The same for the joined statements of a loop, which end in stores and drawing calls,
+// entered at statement `first` (-1: its condition). Where it gives up, `value` is where:
+// -1 the condition, before its run; -2 the body, before its run; k statement k, whose run
+// went before.
+CodeValue RunStatementCode(CInterpreter& in, const uint64_t* code, int32_t first);
 
 // Number code on longs and doubles: slower than on longs alone, for where a value is a double.
 struct NumberValue {
@@ -189,7 +192,7 @@ NumberValue RunNumberCode(CInterpreter& in, const uint64_t* code);
 // The same for code that is known to make calls, which the instances above hand on.
 CodeValue RunLongCallCode(CInterpreter& in, const uint64_t* code);
 NumberValue RunNumberCallCode(CInterpreter& in, const uint64_t* code);
-NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code);
+NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code, int32_t first);
 
 // Counts runs, for the message pass every kMessagePassInterval runs. Number code that makes
 // calls counts them as runs, and on giving up puts the count back to where its statement

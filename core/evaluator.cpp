@@ -756,52 +756,67 @@ private:
     const uint64_t* m_code = nullptr;
 };
 
-// A loop body that is nothing but statements `v := expr;`, `a[x] := expr;` on own variables
-// and arrays (x an own variable or a long literal), drawing calls `LINETO(expr, expr);` and
-// `IF(expr, {...}, {...});` whose branches are one such assignment or one expression, where
-// each expr has number code (`r := 0.5 * SIN(t); LINETO(r, t); IF(r > 0, {n := n + 1}, {0})`):
-// the code of the statements joined into one, each ending in its store, call or the end of
-// its IF, run without the item loop. Decoded once per loop.
-class QuickBody {
+// A WHILE loop whose condition has number code and whose body is nothing but statements
+// `v := expr;`, `a[x] := expr;` on own variables and arrays (x an own variable or a long
+// literal), drawing calls `LINETO(expr, expr);` and `IF(expr, {...}, {...});` whose branches
+// are one such assignment or one expression, where each expr has number code
+// (`r := 0.5 * SIN(t); LINETO(r, t); IF(r > 0, {n := n + 1}, {0})`): the condition's code and
+// the statements' joined into one loop, each statement ending in its store, call or the end
+// of its IF, run without the item loop. Decoded once per loop.
+class QuickLoop {
 public:
-    QuickBody(const CInterpreter& in, const ProgramBlock* block) : m_in(in) {
-        m_usable = Decode(block);
+    QuickLoop(const CInterpreter& in, const ProgramBlock* condition, const ProgramBlock* body)
+        : m_in(in) {
+        m_usable = Decode(condition, body);
     }
 
     bool Usable() const { return m_usable; }
 
-    // Runs the statements: Done; Aside, where the code gave up at a statement before it
-    // changed anything, with `pos` its first item; or Failed, a drawing call with the error
-    // set, `pos` its item. From a statement where the code on longs gives up, the code on
-    // numbers goes on; once that has carried a run through, later runs take it at once.
+    // Where the code stops: Done, the loop ended; Aside, where the code gave up before a run
+    // or statement (`at`: -1 the condition's run, -2 the body's, k statement k of a body whose
+    // run went before), with `pos` the statement's first item; or Failed, a drawing call with
+    // the error set, `pos` its item.
     struct End {
         Step step;
+        int32_t at;
         int32_t pos;
     };
-    [[gnu::always_inline]] End Run(CInterpreter& in) {
-        int32_t from = 0;
+
+    // Runs the loop from the condition (`from` -1) or from statement `from` of a body whose run
+    // went before. From where the code on longs gives up, the code on numbers goes on; once
+    // it has had to, later runs take it at once.
+    [[gnu::always_inline]] End Run(CInterpreter& in, int32_t from) {
         if (!m_numbers) {
-            const CodeValue end = RunStatementCode(in, m_code);
-            if (end.ok) return {Step::Done, 0};
-            if (end.failed) return {Step::Failed, m_last[end.value]};
-            from = end.value;
-            if (end.refused) return {Step::Aside, m_first[from]};
-        }
-        const NumberValue rest = RunNumberStatementCode(in, m_code + m_start[from]);
-        if (rest.ok) {
+            const CodeValue end = RunStatementCode(in, m_code + Word(from), from);
+            if (end.ok) return {Step::Done, 0, 0};
+            if (end.failed) return {Step::Failed, end.value, m_last[end.value]};
+            if (end.refused || end.value == -2) return Aside(end.value);
             m_numbers = true;
-            return {Step::Done, 0};
+            from = end.value;
         }
-        const int32_t k = from + rest.stored;
-        return rest.failed ? End{Step::Failed, m_last[k]} : End{Step::Aside, m_first[k]};
+        const NumberValue rest = RunNumberStatementCode(in, m_code + Word(from), from);
+        if (rest.ok) return {Step::Done, 0, 0};
+        return rest.failed ? End{Step::Failed, rest.stored, m_last[rest.stored]}
+                           : Aside(rest.stored);
     }
 
 private:
-    bool Decode(const ProgramBlock* block) {
+    int32_t Word(int32_t from) const { return from < 0 ? 0 : m_start[from]; }
+    End Aside(int32_t at) const { return {Step::Aside, at, at >= 0 ? m_first[at] : 0}; }
+
+    bool Decode(const ProgramBlock* condition, const ProgramBlock* block) {
+        const uint64_t* test = ProgramCode(condition);
+        if (static_cast<uint8_t>(test[0]) == X_NONE) return false;
+        const int32_t length = CodeLength(test);
+        if (!Room(0, length + 2)) return false;
+        int32_t out = 0;
+        m_code[out++] = MakeCode(X_CONDITION);
+        std::copy(test, test + length, m_code + out);
+        out += length;
+        m_code[out++] = MakeCode(X_TEST);
         const uint32_t* plain = ProgramFuse(block);
         const int32_t n = block->count;
         int32_t pos = 0;
-        int32_t out = 0;
         while (pos < n) {
             if (m_count == kMaxStatements) return false;
             m_start[m_count] = out;
@@ -829,7 +844,9 @@ private:
             else
                 return false;
         }
-        m_code[out] = MakeCode(X_END);
+        if (m_count == 0 || !Room(out, 1)) return false;
+        m_code[out] = MakeCode(X_JUMP, -out - 1); // back to X_CONDITION
+        m_code[++out] = MakeCode(X_END);
         return true;
     }
 
@@ -1003,27 +1020,6 @@ private:
     return end.fail == 0;
 }
 
-// One run of a loop body that QuickBody decoded: its statements, and the rest of its items
-// from where their code gives up. Where the run would not start without incident (an error
-// left to clear, the message pass), a run as RunInFrame.
-[[gnu::always_inline]] inline bool RunStatements(CInterpreter& in, QuickBody& statements,
-                                                 CellIndex body, Slot* stack) {
-    DocumentHost& doc = *in.document;
-    if (doc.errorCode || g_runCounter % kMessagePassInterval == 0)
-        return RunInFrame(in, body, stack, nullptr);
-    ++g_runCounter;
-    doc.errorPhase = ErrorPhase::Run;
-    ++g_runDepth;
-    const QuickBody::End done = statements.Run(in);
-    ItemsEnd end{0, -1};
-    if (done.step == Step::Failed) end.fail = done.pos + 1;
-    if (done.step == Step::Aside) end = RunItems<false>(in, CellAt(body).prog, stack, done.pos);
-    --g_runDepth;
-    if (done.step == Step::Done) return true;
-    FinishRun(in, body, end, stack, nullptr);
-    return end.fail == 0;
-}
-
 // Whether a condition's value lets the loop go on; false with the error set when it is no long.
 bool ConditionHolds(CInterpreter& in, const Slot& test, bool& goOn) {
     const ValueCell& t = Val(test);
@@ -1044,19 +1040,51 @@ bool ConditionHolds(CInterpreter& in, const Slot& test, bool& goOn) {
     return RunInFrame(in, condition, stack, &value) && ConditionHolds(in, value, goOn);
 }
 
-// WHILE on a body QuickBody decodes and a quick condition; Aside, with nothing run, for any
-// other loop. Its frame holds the body's code; the item loop's frames stay small, and no
-// nested run passes through here but a message pass's.
+// WHILE on a loop QuickLoop decodes; Aside, with nothing run, for any other loop. The code
+// runs whole turns, the condition's run and the body's each counted (nesting depth, the
+// message pass); where it gives up, that run, or the rest of the body from the statement where
+// it gave up, goes the ordinary way, and the code takes over again at the next condition. Its
+// frame holds the loop's code; the item loop's frames stay small.
 [[gnu::noinline]] Step RunStatementLoop(CInterpreter& in, const QuickTest& quick,
                                         CellIndex condition, CellIndex body, Slot* stack) {
     if (!quick.Usable()) return Step::Aside;
-    QuickBody statements(in, CellAt(body).prog);
-    if (!statements.Usable()) return Step::Aside;
+    QuickLoop loop(in, CellAt(condition).prog, CellAt(body).prog);
+    if (!loop.Usable()) return Step::Aside;
+    DocumentHost& doc = *in.document;
+    int32_t from = -1;
     for (;;) {
-        bool goOn;
-        if (!TestCondition(in, quick, condition, stack, goOn)) return Step::Failed;
-        if (!goOn) return Step::Done;
-        if (!RunStatements(in, statements, body, stack)) return Step::Failed;
+        QuickLoop::End end{Step::Aside, -1, 0};
+        if (doc.errorCode == 0) {
+            doc.errorPhase = ErrorPhase::Run;
+            ++g_runDepth;
+            end = loop.Run(in, from);
+            --g_runDepth;
+        }
+        if (end.step == Step::Done) return Step::Done;
+        from = -1;
+        if (end.at >= 0) {
+            // The rest of the body from the statement where the code gave up or failed.
+            ItemsEnd rest{end.pos + 1, -1};
+            ++g_runDepth;
+            if (end.step == Step::Aside)
+                rest = RunItems<false>(in, CellAt(body).prog, stack, end.pos);
+            --g_runDepth;
+            FinishRun(in, body, rest, stack, nullptr);
+            if (rest.fail != 0) return Step::Failed;
+            continue;
+        }
+        if (end.at == -1) {
+            bool goOn;
+            if (!TestCondition(in, quick, condition, stack, goOn)) return Step::Failed;
+            if (!goOn) return Step::Done;
+            // The body's run starts as a run would: the code takes it where nothing is due.
+            if (doc.errorCode == 0 && g_runCounter % kMessagePassInterval != 0) {
+                ++g_runCounter;
+                from = 0;
+                continue;
+            }
+        }
+        if (!RunInFrame(in, body, stack, nullptr)) return Step::Failed;
     }
 }
 

@@ -161,6 +161,12 @@ enum CodeOp : uint8_t {
     X_BRANCH,
     X_JUMP,
     X_DONE,
+    // A whole WHILE loop of such statements: X_CONDITION counts the condition's run, whose
+    // code follows; X_TEST ends the loop where its value is 0, else counts the body's run;
+    // an X_JUMP back to X_CONDITION ends the body. Where a message pass is due, the code
+    // gives up before that run.
+    X_CONDITION,
+    X_TEST,
     X_OPERATOR,                       // plus the operator's row (OP_ADD..OP_OR): both on the stack
     X_WITH_LITERAL = X_OPERATOR + 12, // plus the row: the right operand is the literal
     X_WITH_VARIABLE = X_WITH_LITERAL + 12, // plus the row: the right operand an own variable

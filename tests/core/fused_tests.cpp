@@ -225,6 +225,16 @@ INSTANTIATE_TEST_SUITE_P(
         PlainCase{"i:=0; WHILE({i<4},{IF(i<2,{i*2},{}); d:=10/(2-i); i:=i+1})", 12},
         PlainCase{"n:=0; x:=0.5; i:=0; WHILE({i<4},{IF(i-1,{n:=n+x},{x:=\"s\"}); i:=i+1}); n",
                   1000},
+        // Whole loops in code: giving up at the condition, the body's start or a statement,
+        // and taking over again at the next condition; a Stop right after the loop.
+        PlainCase{"x:=0; i:=0; WHILE({i+x<5},{i:=i+1; IF(i==3,{x:=0.5},{0})}); i*10+x", 1000},
+        PlainCase{"x:=0; i:=0; WHILE({i+x<5},{i:=i+1; IF(i==3,{x:=0.5},{0})}); i*10+x", 9},
+        PlainCase{"q:=\"s\"; i:=0; WHILE({i<5},{i:=i+1; r:=q; n:=i*2}); n+i", 6},
+        PlainCase{"q:=\"s\"; i:=0; WHILE({i<5},{i:=i+1; r:=q; n:=i*2}); n+i", 7},
+        PlainCase{"q:=\"s\"; i:=0; WHILE({i<5},{i:=i+1; r:=q; n:=i*2}); n+i", 8},
+        PlainCase{"i:=0; WHILE({i<3},{i:=i+1}); WHILE({i<6},{i:=i+0.5}); i", 12},
+        PlainCase{"f(x):={z:=x; x}; i:=0; WHILE({f(i)<6},{i:=i+1; n:=i*2}); EXECUTE({n})", 17},
+        PlainCase{"f(x):={z:=x; x}; i:=0; WHILE({f(i)<6},{i:=i+1; n:=i*2}); EXECUTE({n})", 22},
         // Calls from number code: in statements, conditions and IF statements, a message pass
         // on a call's run or its branch's, recursion, results and parameters of every kind.
         PlainCase{"f(x):={x*x-x}; i:=0; s:=0; WHILE({i<9},{t:=s+f(i-(i/4)*4); s:=t-(t/7)*7; "
