@@ -89,6 +89,10 @@ private:
     size_t m_used = 0;
 };
 
+// What a fused step did: stepped aside (nothing changed; the items must run one by one), or ran
+// and failed or succeeded.
+enum class Step { Aside, Failed, Done };
+
 inline bool IsNumber(uint16_t type) {
     return type == TYPE_LONG || type == TYPE_DOUBLE;
 }
