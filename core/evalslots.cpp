@@ -494,10 +494,6 @@ NumberValue RunNumberCode(CInterpreter& in, const uint64_t* code) {
     return RunCode<false, NumberValues>(in, code);
 }
 
-CodeValue RunLongCallCode(CInterpreter& in, const uint64_t* code) {
-    return RunCode<false, LongValues, true>(in, code);
-}
-
 NumberValue RunNumberCallCode(CInterpreter& in, const uint64_t* code) {
     return RunCode<false, NumberValues, true>(in, code);
 }

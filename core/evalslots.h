@@ -193,8 +193,7 @@ struct NumberValue {
     ValueCell value{};  // type and raw
 };
 NumberValue RunNumberCode(CInterpreter& in, const uint64_t* code);
-// The same for code that is known to make calls, which the instances above hand on.
-CodeValue RunLongCallCode(CInterpreter& in, const uint64_t* code);
+// The same on numbers for code that is known to make calls, which the instances above hand on.
 NumberValue RunNumberCallCode(CInterpreter& in, const uint64_t* code);
 NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code, int32_t first);
 

@@ -984,6 +984,10 @@ bool DistinctParameters(const int16_t* params, int32_t n) {
     return true;
 }
 
+// Calls from number code under way, and the run depth where the outermost of them began.
+int32_t g_codeNesting = 0;
+int32_t g_codeOuterDepth = 0;
+
 // The message pass of a run started from number code, where the count says so: false, with
 // nothing changed, when it brought a Stop. A Stop stays requested until its run ends, so the
 // items that take over meet it again at this same pass.
@@ -999,9 +1003,29 @@ bool PassInCode(CInterpreter& in) {
 // The body of a call from number code, its parameters bound and its run counted: its number
 // code, or for `IF(cond, {..}, {..})` the condition's code and the chosen branch's, that
 // branch counted as the run it is.
+// The value of a called body's code. Below the outermost call it is on numbers from the
+// start: code on longs that gave up for a double would make the calls below it again, at
+// every level of a recursion; so only the outermost call's value may be computed twice.
+[[gnu::always_inline]] inline bool CalledValue(CInterpreter& in, const uint64_t* code,
+                                               ValueCell& result) {
+    if (g_codeNesting == 1) {
+        const CodeValue quick = RunLongCode(in, code);
+        if (quick.ok) {
+            result.type = TYPE_LONG;
+            result.raw = static_cast<uint32_t>(quick.value);
+            return true;
+        }
+        if (quick.refused) return false;
+    }
+    const NumberValue number = RunNumberCallCode(in, code);
+    result.type = number.value.type;
+    result.raw = number.value.raw;
+    return number.ok;
+}
+
 bool BodyInCode(CInterpreter& in, const ProgramBlock* block, ValueCell& result) {
     const uint64_t* code = ProgramCode(block);
-    if (static_cast<uint8_t>(code[0]) != X_NONE) return CodeNumber(in, code, result);
+    if (static_cast<uint8_t>(code[0]) != X_NONE) return CalledValue(in, code, result);
     const int32_t n = block->count;
     const CodeValue test = RunLongCode(in, code + 1);
     if (!test.ok) return false;
@@ -1017,26 +1041,12 @@ bool BodyInCode(CInterpreter& in, const ProgramBlock* block, ValueCell& result) 
         result.raw = v.raw;
         return IsNumber(v.type);
     }
-    // The other branch is usually the one that recurses.
     ++g_runDepth;
-    const CodeValue quick = RunLongCallCode(in, value);
-    bool ok = quick.ok;
-    if (ok) {
-        result.type = TYPE_LONG;
-        result.raw = static_cast<uint32_t>(quick.value);
-    } else if (!quick.refused) {
-        const NumberValue number = RunNumberCallCode(in, value);
-        result.type = number.value.type;
-        result.raw = number.value.raw;
-        ok = number.ok;
-    }
+    const bool ok = CalledValue(in, value, result);
     --g_runDepth;
     return ok;
 }
 
-// Calls from number code under way, and the run depth where the outermost of them began.
-int32_t g_codeNesting = 0;
-int32_t g_codeOuterDepth = 0;
 // Whether calls from number code are refused above a run depth: one was refused where the
 // items, taking over, would try the code again at every level of theirs (nesting limits near,
 // or deep in a recursion whose base case has no code), which would cost each level the whole

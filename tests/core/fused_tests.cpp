@@ -271,6 +271,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "WHILE({i<5},{s:=s+f(i); i:=i+1}); s+a+b",
                   1000},
         PlainCase{"f(n):={IF(n>0,{f(n-1)+1},{z:=n; 0})}; f(300)+z", 1000},
+        // A double from the base case: each level's value is computed once, not twice.
+        PlainCase{"f(n):={IF(n>0,{n+f(n-2)},{0.5})}; f(80)", 1000},
         PlainCase{"f(x):={f(x)+1}; f(1)", 1000},
         PlainCase{"f(x):={x+1}; a:=f(1); f(x):={x*10}; b:=f(2); a+b", 1000}));
 
