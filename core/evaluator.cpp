@@ -51,8 +51,37 @@ constexpr size_t kQuickStackMargin = size_t{256} << 10;
 // The lowest frame address a run may start at, set by each outermost run.
 uintptr_t g_stackFloor = 0;
 
+// The last message passes, by run count, with the error each brought (a Stop). Code that made
+// a pass and then gave up hands its work to the items, which meet that pass again at the same
+// count: they take what it brought instead of passing messages a second time. Forgotten when
+// an outermost run starts; a count comes back after 16 passes, by when it has left the ring.
+struct MadePass {
+    uint16_t count;
+    uint32_t error;
+};
+constexpr int32_t kKeptPasses = 8;
+MadePass g_passes[kKeptPasses];
+int32_t g_passCount = 0; // passes kept
+int32_t g_passNext = 0;  // the ring's next place
+
 [[gnu::noinline]] void SetStackFloor(uintptr_t here) {
     g_stackFloor = here > StackBudget() ? here - StackBudget() : 0;
+    g_passCount = 0;
+}
+
+// The message pass of the run counted `count`: false, with the error set, when it brought one.
+[[gnu::noinline]] bool PassMessages(DocumentHost& doc, uint16_t count) {
+    for (int32_t k = 0; k < g_passCount; ++k) {
+        if (g_passes[k].count == count) {
+            if (g_passes[k].error) doc.errorCode = g_passes[k].error;
+            return g_passes[k].error == 0;
+        }
+    }
+    doc.PumpMessages();
+    g_passes[g_passNext] = {count, doc.errorCode};
+    g_passNext = (g_passNext + 1) % kKeptPasses;
+    g_passCount = std::min(g_passCount + 1, kKeptPasses);
+    return doc.errorCode == 0;
 }
 
 [[gnu::always_inline]] inline bool StackExhausted(size_t margin = 0) {
@@ -422,13 +451,11 @@ template <bool Held>
     // redefinition or CLEAR from inside, including one made by a program that runs during
     // the message pass just below.
     if constexpr (!Held) AddRef(program);
-    if (g_runCounter++ % kMessagePassInterval == 0) {
-        doc.PumpMessages();
-        if (doc.errorCode) {
-            PushTrace(doc, program, 0);
-            if constexpr (!Held) Release(program);
-            return false;
-        }
+    const uint16_t count = g_runCounter++;
+    if (count % kMessagePassInterval == 0 && !PassMessages(doc, count)) {
+        PushTrace(doc, program, 0);
+        if constexpr (!Held) Release(program);
+        return false;
     }
     return true;
 }
@@ -761,12 +788,10 @@ private:
     DocumentHost& doc = *in.document;
     if (doc.errorCode) ClearErrors(doc);
     doc.errorPhase = ErrorPhase::Run;
-    if (g_runCounter++ % kMessagePassInterval == 0) {
-        doc.PumpMessages();
-        if (doc.errorCode) {
-            PushTrace(doc, program, 0);
-            return false;
-        }
+    const uint16_t count = g_runCounter++;
+    if (count % kMessagePassInterval == 0 && !PassMessages(doc, count)) {
+        PushTrace(doc, program, 0);
+        return false;
     }
     ++g_runDepth;
     const ItemsEnd end = RunItems<false>(in, CellAt(program).prog, stack);
@@ -989,13 +1014,12 @@ int32_t g_codeNesting = 0;
 int32_t g_codeOuterDepth = 0;
 
 // The message pass of a run started from number code, where the count says so: false, with
-// nothing changed, when it brought a Stop. A Stop stays requested until its run ends, so the
-// items that take over meet it again at this same pass.
+// nothing changed, when it brought a Stop, which the items that take over meet at this same
+// pass.
 bool PassInCode(CInterpreter& in) {
     if (g_runCounter % kMessagePassInterval != 0) return true;
     DocumentHost& doc = *in.document;
-    doc.PumpMessages();
-    if (doc.errorCode == 0) return true;
+    if (PassMessages(doc, g_runCounter)) return true;
     doc.errorCode = 0;
     return false;
 }

@@ -26,6 +26,7 @@ public:
     std::vector<std::string> answers; // dialog answers, in order
     std::string mainInput;
     uint32_t errorOnPump = 0; // set this error at every message pass from the next (a Stop)
+    int pumps = 0;            // message passes made
 
     bool RunsDefaultPrograms() const override { return false; }
     bool LocateFile(std::string&, std::string_view) override { return false; }
@@ -39,6 +40,7 @@ public:
     }
     bool AskYesNo(std::string_view) override { return NextAnswer() == "yes"; }
     void PumpMessages() override {
+        ++pumps;
         if (errorOnPump) errorCode = errorOnPump;
     }
     std::string MainInput() const override { return mainInput; }
