@@ -362,7 +362,7 @@ template <bool Statements, typename Values, bool Calls = Statements>
     Value* below = values;
     Value acc = Values::Long(0);
     int32_t stored = first;                      // stays 0 in expressions
-    uint16_t counted = Calls ? g_runCounter : 0; // the run count where the statement began
+    uint64_t counted = Calls ? g_runCounter : 0; // the run count where the statement began
     uint64_t c = *code;
     Value b;
     ValueCell* w;

@@ -197,10 +197,10 @@ NumberValue RunNumberCode(CInterpreter& in, const uint64_t* code);
 NumberValue RunNumberCallCode(CInterpreter& in, const uint64_t* code);
 NumberValue RunNumberStatementCode(CInterpreter& in, const uint64_t* code, int32_t first);
 
-// Counts runs, for the message pass every kMessagePassInterval runs. Number code that makes
-// calls counts them as runs, and on giving up puts the count back to where its statement
-// began, for the items to count them again.
-extern uint16_t g_runCounter;
+// Counts runs, for the message pass every kMessagePassInterval runs; it does not wrap. Number
+// code that makes calls counts them as runs, and on giving up puts the count back to where its
+// statement began, for the items to count them again.
+extern uint64_t g_runCounter;
 
 // A call of own function `function` made by number code, on `n` numbers `args` (the first
 // argument first): the value of its body's number code, computed as the call's run would

@@ -19,7 +19,7 @@ namespace tivane {
 
 using namespace evaluation;
 
-uint16_t evaluation::g_runCounter = 0;
+uint64_t evaluation::g_runCounter = 0;
 
 namespace {
 
@@ -51,36 +51,29 @@ constexpr size_t kQuickStackMargin = size_t{256} << 10;
 // The lowest frame address a run may start at, set by each outermost run.
 uintptr_t g_stackFloor = 0;
 
-// The last message passes, by run count, with the error each brought (a Stop). Code that made
-// a pass and then gave up hands its work to the items, which meet that pass again at the same
-// count: they take what it brought instead of passing messages a second time. Forgotten when
-// an outermost run starts; a count comes back after 16 passes, by when it has left the ring.
-struct MadePass {
-    uint16_t count;
-    uint32_t error;
-};
-constexpr int32_t kKeptPasses = 8;
-MadePass g_passes[kKeptPasses];
-int32_t g_passCount = 0; // passes kept
-int32_t g_passNext = 0;  // the ring's next place
+// Where the message passes made so far end: the run count after the last one, and the error
+// it brought (a Stop). Code that made passes and then gave up hands its work to the items,
+// which count those runs again: a pass they meet below this count was made, and is not made a
+// second time; the last one brings its Stop again. The count only goes back where code gives
+// up, and starts afresh with each outermost run.
+uint64_t g_passesEnd = 0;
+uint32_t g_lastPassError = 0;
 
 [[gnu::noinline]] void SetStackFloor(uintptr_t here) {
     g_stackFloor = here > StackBudget() ? here - StackBudget() : 0;
-    g_passCount = 0;
+    g_passesEnd = g_runCounter;
 }
 
 // The message pass of the run counted `count`: false, with the error set, when it brought one.
-[[gnu::noinline]] bool PassMessages(DocumentHost& doc, uint16_t count) {
-    for (int32_t k = 0; k < g_passCount; ++k) {
-        if (g_passes[k].count == count) {
-            if (g_passes[k].error) doc.errorCode = g_passes[k].error;
-            return g_passes[k].error == 0;
-        }
+[[gnu::noinline]] bool PassMessages(DocumentHost& doc, uint64_t count) {
+    if (count < g_passesEnd) {
+        const uint32_t error = count + 1 == g_passesEnd ? g_lastPassError : 0;
+        if (error) doc.errorCode = error;
+        return error == 0;
     }
     doc.PumpMessages();
-    g_passes[g_passNext] = {count, doc.errorCode};
-    g_passNext = (g_passNext + 1) % kKeptPasses;
-    g_passCount = std::min(g_passCount + 1, kKeptPasses);
+    g_passesEnd = count + 1;
+    g_lastPassError = doc.errorCode;
     return doc.errorCode == 0;
 }
 
@@ -121,7 +114,7 @@ Step RunIfBody(CInterpreter& in, CellIndex body, Slot& result) {
         g_runCounter % kMessagePassInterval == 0)
         return Step::Aside;
     // The body's run is counted before its condition, which may call functions.
-    const uint16_t start = g_runCounter++;
+    const uint64_t start = g_runCounter++;
     const CodeValue test = RunLongCode(in, code + 1);
     const CellIndex branch = block->items[n - (test.value != 0 ? 3 : 2)];
     if (!test.ok || CellAt(branch).prog->owner != in.serial || !LimitsFar(1)) {
@@ -451,7 +444,7 @@ template <bool Held>
     // redefinition or CLEAR from inside, including one made by a program that runs during
     // the message pass just below.
     if constexpr (!Held) AddRef(program);
-    const uint16_t count = g_runCounter++;
+    const uint64_t count = g_runCounter++;
     if (count % kMessagePassInterval == 0 && !PassMessages(doc, count)) {
         PushTrace(doc, program, 0);
         if constexpr (!Held) Release(program);
@@ -766,7 +759,7 @@ public:
     [[gnu::always_inline]] bool Compute(CInterpreter& in, bool& truth) const {
         ValueCell result;
         // Counted before the code, which may call functions, as the run counts itself first.
-        const uint16_t start = g_runCounter++;
+        const uint64_t start = g_runCounter++;
         // A condition whose value is no long fails in its run.
         if (m_code && CodeNumber(in, m_code, result) && result.type == TYPE_LONG) {
             truth = result.l != 0;
@@ -788,7 +781,7 @@ private:
     DocumentHost& doc = *in.document;
     if (doc.errorCode) ClearErrors(doc);
     doc.errorPhase = ErrorPhase::Run;
-    const uint16_t count = g_runCounter++;
+    const uint64_t count = g_runCounter++;
     if (count % kMessagePassInterval == 0 && !PassMessages(doc, count)) {
         PushTrace(doc, program, 0);
         return false;
@@ -915,7 +908,7 @@ bool RunLoopInFrame(CInterpreter& in, CellIndex condition, CellIndex body) {
         ++g_runCounter;
     } else {
         // Counted before the code, which may call functions, as the run counts itself first.
-        const uint16_t start = g_runCounter++;
+        const uint64_t start = g_runCounter++;
         ValueCell result;
         if (!CodeNumber(in, code, result)) {
             g_runCounter = start;
@@ -1121,7 +1114,7 @@ bool MakeCodeCall(CInterpreter& in, uint32_t function, int32_t n, const ValueCel
         CellAt(own).raw = arg.raw;
         replaced[k] = std::exchange(vars[params[k]], own);
     }
-    const uint16_t start = g_runCounter;
+    const uint64_t start = g_runCounter;
     bool ok = PassInCode(in);
     if (ok) {
         ++g_runCounter;
@@ -1167,6 +1160,7 @@ bool evaluation::CallInCode(CInterpreter& in, uint32_t function, int32_t n, cons
 
 void SetRunCounter(uint16_t value) {
     g_runCounter = value;
+    g_passesEnd = value;
 }
 
 void SetPlainEvaluation(bool plain) {

@@ -143,6 +143,7 @@ TEST_F(LanguageTest, CodeThatGivesUpMakesEachMessagePassOnce) {
              "WHILE({i<5},{s:=s+f(i*0); i:=i+1}); s:=f(1)+0",
              "f(n):={IF(n<2,{n+0.5},{f(n-1)+f(n-2)})}; s:=f(8)+0; s",
              "f(n):={IF(n<2,{z:=n; n},{f(n-1)+f(n-2)})}; s:=f(8)+0; s",
+             "f(n):={IF(n<2,{n},{f(n-1.5)+f(n-2)})}; f(24)",
              "f(x):={x*0.5}; i:=0; s:=0; WHILE({i<6},{IF(f(i)>1,{s:=s+f(i)},{s:=s-1}); "
              "i:=i+1}); s",
          }) {
