@@ -1017,29 +1017,21 @@ bool PassInCode(CInterpreter& in) {
     return false;
 }
 
-// The body of a call from number code, its parameters bound and its run counted: its number
-// code, or for `IF(cond, {..}, {..})` the condition's code and the chosen branch's, that
-// branch counted as the run it is.
 // The value of a called body's code. Below the outermost call it is on numbers from the
 // start: code on longs that gave up for a double would make the calls below it again, at
 // every level of a recursion; so only the outermost call's value may be computed twice.
 [[gnu::always_inline]] inline bool CalledValue(CInterpreter& in, const uint64_t* code,
                                                ValueCell& result) {
-    if (g_codeNesting == 1) {
-        const CodeValue quick = RunLongCode(in, code);
-        if (quick.ok) {
-            result.type = TYPE_LONG;
-            result.raw = static_cast<uint32_t>(quick.value);
-            return true;
-        }
-        if (quick.refused) return false;
-    }
+    if (g_codeNesting == 1) return CodeNumber(in, code, result);
     const NumberValue number = RunNumberCallCode(in, code);
     result.type = number.value.type;
     result.raw = number.value.raw;
     return number.ok;
 }
 
+// The body of a call from number code, its parameters bound and its run counted: its number
+// code, or for `IF(cond, {..}, {..})` the condition's code and the chosen branch's, that
+// branch counted as the run it is.
 bool BodyInCode(CInterpreter& in, const ProgramBlock* block, ValueCell& result) {
     const uint64_t* code = ProgramCode(block);
     if (static_cast<uint8_t>(code[0]) != X_NONE) return CalledValue(in, code, result);
